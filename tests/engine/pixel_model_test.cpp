@@ -1,0 +1,112 @@
+#include "engine/pixel/pixel_model.h"
+
+#include <gtest/gtest.h>
+
+#include "test_frame.h"
+
+namespace corvalin {
+namespace {
+
+PF_Pixel8 P8(int a, int r, int g, int b) {
+  return PF_Pixel8{uint8_t(a), uint8_t(r), uint8_t(g), uint8_t(b)};
+}
+PF_Pixel16 P16(int a, int r, int g, int b) {
+  return PF_Pixel16{uint16_t(a), uint16_t(r), uint16_t(g), uint16_t(b)};
+}
+
+TEST(ColourDistance, CountsEveryChannelIncludingAlpha) {
+  EXPECT_EQ(ColourDistance(P8(255, 0, 0, 0), P8(255, 255, 255, 255)), 765);
+  EXPECT_EQ(ColourDistance(P8(0, 0, 0, 0), P8(255, 0, 0, 0)), 255);
+  EXPECT_EQ(ColourDistance(P8(0, 0, 0, 0), P8(255, 255, 255, 255)), 1020);
+  EXPECT_EQ(ColourDistance(P16(0, 0, 0, 0), P16(32768, 32768, 32768, 32768)), 131072);
+  EXPECT_EQ(ColourDistance(P16(10, 20, 30, 40), P16(40, 30, 20, 10)), 80);
+}
+
+TEST(ColourDistance, ThresholdSeparatesDifferFromAlike) {
+  const PF_Pixel8 black = P8(255, 0, 0, 0), white = P8(255, 255, 255, 255);
+  EXPECT_TRUE(PixelsDiffer(black, white, 764));
+  EXPECT_FALSE(PixelsAlike(black, white, 764));
+  EXPECT_FALSE(PixelsDiffer(black, white, 765));
+  EXPECT_TRUE(PixelsAlike(white, black, 765));
+  EXPECT_FALSE(PixelsDiffer(white, white, 0));
+  EXPECT_TRUE(PixelsAlike(white, white, 0));
+  EXPECT_TRUE(PixelsDiffer(P8(255, 0, 0, 0), P8(255, 0, 0, 1), 0));
+  EXPECT_FALSE(PixelsDiffer(P16(0, 0, 0, 0), P16(32768, 32768, 32768, 32768), 131072));
+}
+
+TEST(SamePixel, ComparesWholePixels) {
+  EXPECT_TRUE(SamePixel(P8(1, 2, 3, 4), P8(1, 2, 3, 4)));
+  EXPECT_FALSE(SamePixel(P8(1, 2, 3, 4), P8(1, 2, 3, 5)));
+  EXPECT_TRUE(SamePixel(P16(1, 2, 3, 40000), P16(1, 2, 3, 40000)));
+  EXPECT_FALSE(SamePixel(P16(2, 2, 3, 4), P16(1, 2, 3, 4)));
+}
+
+struct BlendCase {
+  float weight;
+  int red;
+};
+
+TEST(BlendPixels, OpaqueRedTableAt8Bits) {
+  const BlendCase cases[] = {{1.0f, 200}, {0.75f, 149}, {0.5f, 99}, {0.3f, 59}, {0.0f, 0}};
+  for (const BlendCase& c : cases) {
+    PF_Pixel8 out;
+    BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, c.weight);
+    EXPECT_EQ(out, P8(255, c.red, 0, 0)) << "weight " << c.weight;
+  }
+}
+
+TEST(BlendPixels, SixteenBitWeightsTruncate) {
+  PF_Pixel16 out;
+  BlendPixels(P16(32768, 32768, 0, 1000), P16(32768, 0, 32768, 0), out, 0.5f);
+  EXPECT_EQ(out, P16(32768, 16384, 16384, 500));
+  // 0.3: wA = 9830, wB = 22938.
+  BlendPixels(P16(32768, 32768, 0, 0), P16(32768, 0, 32768, 0), out, 0.3f);
+  EXPECT_EQ(out, P16(32768, 9830, 22938, 0));
+}
+
+TEST(BlendPixels, TransparentSideLendsNoColour) {
+  PF_Pixel8 out;
+  BlendPixels(P8(0, 10, 20, 30), P8(255, 200, 100, 50), out, 0.5f);
+  EXPECT_EQ(out, P8(128, 200, 100, 50));
+  BlendPixels(P8(255, 200, 100, 50), P8(0, 10, 20, 30), out, 0.5f);
+  EXPECT_EQ(out, P8(127, 200, 100, 50));
+  BlendPixels(P8(0, 1, 2, 3), P8(0, 4, 5, 6), out, 0.5f);
+  EXPECT_EQ(out, P8(0, 4, 5, 6));
+  // Weight 1 copies a unless a is transparent; weight 0 copies b unless only b is.
+  BlendPixels(P8(0, 1, 2, 3), P8(200, 4, 5, 6), out, 1.0f);
+  EXPECT_EQ(out, P8(0, 4, 5, 6));
+  BlendPixels(P8(200, 1, 2, 3), P8(0, 4, 5, 6), out, 0.0f);
+  EXPECT_EQ(out, P8(0, 1, 2, 3));
+  BlendPixels(P8(200, 1, 2, 3), P8(100, 4, 5, 6), out, 1.0f);
+  EXPECT_EQ(out, P8(200, 1, 2, 3));
+}
+
+TEST(BlendPixels, PartlyTransparentMixesAllChannels) {
+  PF_Pixel8 out;
+  BlendPixels(P8(100, 200, 0, 50), P8(200, 0, 200, 50), out, 0.5f);
+  // (100*127 + 200*128)/255 = 150, (200*127)/255 = 99, (200*128)/255 = 100.
+  EXPECT_EQ(out, P8(150, 99, 100, 50));
+  PF_Pixel16 out16;
+  BlendPixels(P16(16384, 32768, 0, 0), P16(32768, 0, 0, 0), out16, 0.5f);
+  EXPECT_EQ(out16, P16(24576, 16384, 0, 0));
+}
+
+TEST(BlendPixels, WeightsOutsideTheRangeAreClamped) {
+  PF_Pixel8 out;
+  BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, 7.0f);
+  EXPECT_EQ(out, P8(255, 200, 0, 0));
+  BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, -1.0f);
+  EXPECT_EQ(out, P8(255, 0, 0, 0));
+}
+
+TEST(BlendAt, ReadsTwoInputsAndWritesThirdIndex) {
+  const PF_Pixel8 input[3] = {P8(255, 200, 0, 0), P8(255, 0, 0, 0), P8(255, 9, 9, 9)};
+  PF_Pixel8 output[3] = {P8(1, 1, 1, 1), P8(1, 1, 1, 1), P8(1, 1, 1, 1)};
+  BlendAt(input, output, 0, 1, 2, 0.75f);
+  EXPECT_EQ(output[2], P8(255, 149, 0, 0));
+  EXPECT_EQ(output[0], P8(1, 1, 1, 1));
+  EXPECT_EQ(output[1], P8(1, 1, 1, 1));
+}
+
+}  // namespace
+}  // namespace corvalin
