@@ -1,5 +1,11 @@
 // Arm tracing at two-sided corners: how far the staircase edge runs from the
 // corner pixel to the left, right, up and down.
+//
+// Every arm walks away from the corner along two adjacent pixel lines: the
+// corner pixel's own line and the parallel line across the edge. A colour
+// change on the own line ends the arm with ownLineStop; one on the other line
+// means the staircase turns there, and a one-level nested trace of the next
+// corner may move the arm's far end by half a pixel.
 #pragma once
 
 #include "engine/pixel/pixel_model.h"
@@ -7,16 +13,159 @@
 
 namespace corvalin {
 
+namespace arm_trace_detail {
+
+// How one of the eight arms walks. Offsets are in (column, row).
+struct ArmWalk {
+  int32_t stepX, stepY;  // away from the corner
+  int32_t sideX, sideY;  // from the own line to the neighbour line
+  // Arms with a pre-check start their pairs one pixel out (the previous
+  // riser, the next step) and may be empty; the others start at the corner.
+  bool preCheck;
+  // The nested end move: a "longer" arm reaches half a pixel further when the
+  // next arm is one longer; a "shorter" one ends half a pixel sooner when the
+  // next arm is one shorter (and, where required, not empty).
+  bool longerRule;
+  bool nonZeroNested;
+};
+
+constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
+  const bool upper = family == CornerFamily::upper;
+  const int32_t across = upper ? -1 : 1;  // the row across a horizontal edge
+  switch (arm) {
+    case leftArm: return {-1, 0, 0, across, false, true, false};
+    case rightArm: return {1, 0, 0, -across, true, false, true};
+    case upArm:
+      return upper ? ArmWalk{0, -1, -1, 0, true, false, true}
+                   : ArmWalk{0, -1, 1, 0, false, false, false};
+    case downArm:
+    default:
+      return upper ? ArmWalk{0, 1, 1, 0, false, true, false}
+                   : ArmWalk{0, 1, -1, 0, true, true, false};
+  }
+}
+
+// The walk goes on while n < limit; a walk that reaches it takes the limit as
+// its length. These keep every arm inside columns 1..W-2 and rows 1..H-2.
 template <CornerFamily family, class Pixel>
-void TraceLeftArm(EdgeContext<Pixel>& ctx) { (void)ctx; }
+int32_t WalkLimit(const EdgeContext<Pixel>& ctx, ArmIndex arm) {
+  const int32_t W = SourceStride(ctx);
+  const int32_t H = ctx.destinationWorld->height;
+  const bool upper = family == CornerFamily::upper;
+  switch (arm) {
+    case leftArm: return ctx.x - 1;
+    case rightArm: return W - 2 - ctx.x;
+    case upArm: return upper ? ctx.y - 1 : ctx.y;
+    case downArm:
+    default: return upper ? H - 1 - ctx.y : H - 2 - ctx.y;
+  }
+}
+
+template <CornerFamily family, ArmIndex arm, class Pixel>
+void TraceArm(EdgeContext<Pixel>& ctx) {
+  constexpr ArmWalk walk = Walk(family, arm);
+  constexpr bool horizontal = arm == leftArm || arm == rightArm;
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t W = SourceStride(ctx);
+  const int32_t H = ctx.destinationWorld->height;
+  const uint32_t threshold = ctx.threshold;
+  const int32_t step = walk.stepX + walk.stepY * W;
+  const int32_t side = walk.sideX + walk.sideY * W;
+  const int32_t p = ctx.sourceIndex;
+  Arm& result = ctx.arms[arm];
+
+  if constexpr (walk.preCheck) {
+    // The edge turns straight away: no arm in this direction.
+    if (PixelsDiffer(in[p + side], in[p + side + step], threshold) &&
+        PixelsAlike(in[p + step], in[p + step + side], threshold)) {
+      result.length = 0;
+      return;
+    }
+  }
+
+  const int32_t limit = WalkLimit<family>(ctx, arm);
+  const float start = static_cast<float>(horizontal ? ctx.x + 1 : ctx.y);
+  auto finish = [&](int32_t length, int32_t flags) {
+    result.length = length;
+    result.start = start;
+    result.end = start + static_cast<float>(horizontal ? walk.stepX : walk.stepY) *
+                             static_cast<float>(length);
+    result.stopFlags |= flags;
+  };
+
+  int32_t n = 1;
+  if (walk.preCheck && !(n < limit)) {
+    finish(limit, 0);
+    return;
+  }
+  for (;;) {
+    // The first pixel of the pair at n: the corner pixel itself at n = 1, or
+    // one pixel out for the arms with a pre-check.
+    const int32_t a = p + step * (walk.preCheck ? n : n - 1);
+    if (PixelsDiffer(in[a], in[a + step], threshold)) {
+      finish(n, ownLineStop);
+      return;
+    }
+    if (PixelsDiffer(in[a + side], in[a + side + step], threshold)) {
+      finish(n, 0);
+      break;
+    }
+    ++n;
+    if (!(n < limit)) {
+      finish(limit, 0);
+      return;
+    }
+  }
+
+  // The staircase turns at n: look at the next corner of the same family.
+  if (!(ctx.x > 2 && ctx.x < W - 2 && ctx.y > 2 && ctx.y < H - 2)) return;
+  if (ctx.nested & 1) return;
+  const int32_t qx = ctx.x + walk.stepX * n + walk.sideX;
+  const int32_t qy = ctx.y + walk.stepY * n + walk.sideY;
+  const int32_t q = qy * W + qx;
+  // Q's other differing neighbour: the one on the family's side for the
+  // horizontal arms, the right one for the vertical arms.
+  const int32_t other =
+      horizontal ? q + (family == CornerFamily::upper ? -W : W) : q + 1;
+  if (!PixelsDiffer(in[q], in[other], threshold)) return;
+
+  EdgeContext<Pixel> next = ctx;
+  next.x = qx;
+  next.y = qy;
+  next.sourceIndex = q;
+  next.destinationIndex = q;
+  next.nested = 1;
+  TraceArm<family, arm>(next);
+  const int32_t N = next.arms[arm].length;
+
+  if constexpr (walk.longerRule) {
+    if (N - n == 1) result.end = result.end + static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
+  } else {
+    if (n - N == 1 && (!walk.nonZeroNested || N != 0))
+      result.end = result.end - static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
+  }
+}
+
+}  // namespace arm_trace_detail
 
 template <CornerFamily family, class Pixel>
-void TraceRightArm(EdgeContext<Pixel>& ctx) { (void)ctx; }
+void TraceLeftArm(EdgeContext<Pixel>& ctx) {
+  arm_trace_detail::TraceArm<family, leftArm>(ctx);
+}
 
 template <CornerFamily family, class Pixel>
-void TraceUpArm(EdgeContext<Pixel>& ctx) { (void)ctx; }
+void TraceRightArm(EdgeContext<Pixel>& ctx) {
+  arm_trace_detail::TraceArm<family, rightArm>(ctx);
+}
 
 template <CornerFamily family, class Pixel>
-void TraceDownArm(EdgeContext<Pixel>& ctx) { (void)ctx; }
+void TraceUpArm(EdgeContext<Pixel>& ctx) {
+  arm_trace_detail::TraceArm<family, upArm>(ctx);
+}
+
+template <CornerFamily family, class Pixel>
+void TraceDownArm(EdgeContext<Pixel>& ctx) {
+  arm_trace_detail::TraceArm<family, downArm>(ctx);
+}
 
 }  // namespace corvalin

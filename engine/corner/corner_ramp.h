@@ -1,21 +1,112 @@
 // Coverage ramps along the traced arms of a two-sided corner.
+//
+// A ramp walks an arm from its far end towards the corner and mixes every
+// covered pixel with its partner across the edge. The partner's share is the
+// area over the pixel under a line rising from 0 at `end` to 0.5 at `start`:
+// up to distance t from `end` that area is t*t / (4 * span).
 #pragma once
+
+#include <cmath>
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
 
 namespace corvalin {
 
-template <CornerFamily family, class Pixel>
-void RampLeftArm(const EdgeContext<Pixel>& ctx) { (void)ctx; }
+namespace corner_ramp_detail {
+
+struct RampShape {
+  bool lengthCheck;  // empty arms write nothing (the arms that may be empty)
+  // Where pixel i lies: on the axis, the first covered pixel is
+  // c - count + i + offset (ascending ramps) or c + count - 1 - i + offset
+  // (descending ramps). The lower vertical grid counts bottom edges, hence
+  // offset 1 there.
+  int32_t offset;
+  int32_t partnerX, partnerY;
+};
+
+constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
+  const bool upper = family == CornerFamily::upper;
+  switch (arm) {
+    case leftArm: return {false, 0, 0, upper ? -1 : 1};
+    case rightArm: return {true, 0, 0, upper ? 1 : -1};
+    case upArm: return upper ? RampShape{true, 0, -1, 0} : RampShape{false, 1, 1, 0};
+    case downArm:
+    default: return upper ? RampShape{false, 0, 1, 0} : RampShape{true, 1, -1, 0};
+  }
+}
+
+template <CornerFamily family, ArmIndex arm, class Pixel>
+void RampArm(const EdgeContext<Pixel>& ctx) {
+  constexpr RampShape shape = Shape(family, arm);
+  constexpr bool horizontal = arm == leftArm || arm == rightArm;
+  constexpr bool descending = arm == rightArm || arm == downArm;
+  const Arm& a = ctx.arms[arm];
+  if (shape.lengthCheck && a.length < 1) return;
+
+  const float S = a.start;
+  const float E = a.end;
+  // The unshifted corner: a half-pixel start shift does not change the count.
+  const float c = static_cast<float>(horizontal ? ctx.x + 1 : ctx.y);
+  const int32_t count =
+      static_cast<int32_t>(std::ceil(static_cast<double>(descending ? E - c : c - E)));
+  if (count <= 0) return;
+
+  int32_t Ei;
+  if constexpr (!descending) {
+    Ei = static_cast<int32_t>(E);
+  } else if constexpr (arm == rightArm) {
+    Ei = static_cast<int32_t>(static_cast<double>(E) - 0.000001);
+  } else {
+    Ei = static_cast<int32_t>(static_cast<double>(E) - 0.00001);
+  }
+  const float span = descending ? E - S : S - E;
+
+  const int32_t W = SourceStride(ctx);
+  const int32_t D = DestinationStride(ctx);
+  const int32_t along = horizontal ? 1 : W;
+  const int32_t alongOut = horizontal ? 1 : D;
+  const int32_t partner = shape.partnerX + shape.partnerY * W;
+  const int32_t corner = horizontal ? ctx.x : ctx.y;
+  // Axis position of pixel 0 and the direction of the walk towards the corner.
+  const int32_t first = descending ? static_cast<int32_t>(c) + count - 1 + shape.offset
+                                   : static_cast<int32_t>(c) - count + shape.offset;
+  const int32_t direction = descending ? -1 : 1;
+
+  float prev = 0.0f;
+  for (int32_t i = 0; i < count; ++i) {
+    const float t = descending ? E - static_cast<float>(Ei - i)
+                               : static_cast<float>(Ei + i + 1) - E;
+    const float m = ((t * t) * 0.5f) * 0.5f / span;
+    const float weight = 1.0f - (m - prev);
+    const int32_t delta = first + direction * i - corner;
+    const int32_t pixel = ctx.sourceIndex + delta * along;
+    BlendAt(ctx.sourcePixels, ctx.destinationPixels, pixel, pixel + partner,
+            ctx.destinationIndex + delta * alongOut, weight);
+    prev = m;
+  }
+}
+
+}  // namespace corner_ramp_detail
 
 template <CornerFamily family, class Pixel>
-void RampRightArm(const EdgeContext<Pixel>& ctx) { (void)ctx; }
+void RampLeftArm(const EdgeContext<Pixel>& ctx) {
+  corner_ramp_detail::RampArm<family, leftArm>(ctx);
+}
 
 template <CornerFamily family, class Pixel>
-void RampUpArm(const EdgeContext<Pixel>& ctx) { (void)ctx; }
+void RampRightArm(const EdgeContext<Pixel>& ctx) {
+  corner_ramp_detail::RampArm<family, rightArm>(ctx);
+}
 
 template <CornerFamily family, class Pixel>
-void RampDownArm(const EdgeContext<Pixel>& ctx) { (void)ctx; }
+void RampUpArm(const EdgeContext<Pixel>& ctx) {
+  corner_ramp_detail::RampArm<family, upArm>(ctx);
+}
+
+template <CornerFamily family, class Pixel>
+void RampDownArm(const EdgeContext<Pixel>& ctx) {
+  corner_ramp_detail::RampArm<family, downArm>(ctx);
+}
 
 }  // namespace corvalin

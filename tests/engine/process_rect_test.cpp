@@ -1,0 +1,94 @@
+#include "engine/rect/process_rect.h"
+
+#include <gtest/gtest.h>
+
+#include "test_frame.h"
+
+namespace corvalin {
+namespace {
+
+using testing::TestFrame;
+
+const PF_Pixel8 kWhiteKey{255, 255, 255, 255};
+
+template <class Pixel>
+ProcessRect Find(TestFrame<Pixel>& f, bool useKey, PF_Pixel8 key = kWhiteKey) {
+  ProcessRect rect{-7, -7, -7, -7};
+  FindProcessRect(f.input.data(), f.inWorld.rowbytes, f.height, rect, useKey, key);
+  return rect;
+}
+
+void ExpectRect(const ProcessRect& r, int left, int top, int right, int bottom) {
+  EXPECT_EQ(r.left, left);
+  EXPECT_EQ(r.top, top);
+  EXPECT_EQ(r.right, right);
+  EXPECT_EQ(r.bottom, bottom);
+}
+
+TEST(ColourKey, KeyOnClearsWhiteAndShrinksRectangle8) {
+  TestFrame<PF_Pixel8> f(8, 6, PF_Pixel8{255, 255, 255, 255});
+  f.Fill(2, 1, 5, 4, PF_Pixel8{255, 10, 20, 30});
+  ExpectRect(Find(f, true), 2, 1, 5, 4);
+  EXPECT_EQ(f.in(0, 0), (PF_Pixel8{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(7, 5), (PF_Pixel8{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(3, 2), (PF_Pixel8{255, 10, 20, 30}));
+}
+
+TEST(ColourKey, KeyOffExcludesButKeepsKeyColour) {
+  TestFrame<PF_Pixel8> f(8, 6, PF_Pixel8{255, 255, 255, 255});
+  f.Fill(2, 1, 5, 4, PF_Pixel8{255, 10, 20, 30});
+  ExpectRect(Find(f, false), 2, 1, 5, 4);
+  EXPECT_EQ(f.in(0, 0), (PF_Pixel8{255, 255, 255, 255}));
+
+  // At 16 bits white is 32768 per channel, which is not the raw key colour.
+  TestFrame<PF_Pixel16> g(8, 6, PF_Pixel16{32768, 32768, 32768, 32768});
+  g.Fill(2, 1, 5, 4, PF_Pixel16{32768, 10, 20, 30});
+  ExpectRect(Find(g, false), 0, 0, 8, 6);
+  // Raw 255s are the key colour when the key is off.
+  TestFrame<PF_Pixel16> h(4, 4, PF_Pixel16{32768, 255, 255, 255});
+  h.in(2, 3) = PF_Pixel16{32768, 256, 255, 255};
+  ExpectRect(Find(h, false), 2, 3, 3, 4);
+}
+
+TEST(ColourKey, SixteenBitKeyConvertsOnlyAboveEightBitRange) {
+  TestFrame<PF_Pixel16> f(6, 1, PF_Pixel16{32768, 0, 0, 0});
+  f.in(0, 0) = PF_Pixel16{32768, 32768, 32768, 32768};  // 255 after conversion
+  f.in(1, 0) = PF_Pixel16{32768, 32704, 32704, 32704};  // smallest value that gives 255
+  f.in(2, 0) = PF_Pixel16{32768, 32703, 32768, 32768};  // 254: no match
+  f.in(3, 0) = PF_Pixel16{32768, 255, 255, 255};        // raw comparison
+  f.in(4, 0) = PF_Pixel16{32768, 65535, 65535, 65535};  // clamped to 255
+  Find(f, true);
+  EXPECT_EQ(f.in(0, 0), (PF_Pixel16{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(1, 0), (PF_Pixel16{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(2, 0), (PF_Pixel16{32768, 32703, 32768, 32768}));
+  EXPECT_EQ(f.in(3, 0), (PF_Pixel16{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(4, 0), (PF_Pixel16{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(5, 0), (PF_Pixel16{32768, 0, 0, 0}));
+}
+
+TEST(ColourKey, IgnoresAlphaOnBothSides) {
+  TestFrame<PF_Pixel8> f(3, 1, PF_Pixel8{0, 255, 255, 255});
+  f.in(1, 0) = PF_Pixel8{255, 1, 2, 3};
+  ExpectRect(Find(f, true, PF_Pixel8{0, 255, 255, 255}), 1, 0, 2, 1);
+  EXPECT_EQ(f.in(0, 0), (PF_Pixel8{0, 0, 0, 0}));
+}
+
+TEST(ProcessRectangle, TransparentPixelsNeverCount) {
+  TestFrame<PF_Pixel8> f(5, 4, PF_Pixel8{0, 200, 100, 50});
+  ExpectRect(Find(f, false), 0, 0, 1, 1);
+  f.in(0, 2) = PF_Pixel8{1, 0, 0, 0};
+  ExpectRect(Find(f, false), 0, 2, 1, 3);
+}
+
+TEST(ProcessRectangle, RowPaddingIsVisited) {
+  TestFrame<PF_Pixel8> f(4, 3, PF_Pixel8{0, 0, 0, 0}, 2);
+  f.in(1, 1) = PF_Pixel8{255, 0, 0, 0};
+  f.input[1 * f.stride + 5] = PF_Pixel8{255, 9, 9, 9};  // in the padding
+  ExpectRect(Find(f, false), 1, 1, 6, 2);
+  f.input[2 * f.stride + 4] = PF_Pixel8{255, 255, 255, 255};
+  Find(f, true);
+  EXPECT_EQ(f.input[2 * f.stride + 4], (PF_Pixel8{0, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace corvalin
