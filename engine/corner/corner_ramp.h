@@ -47,7 +47,8 @@ void RampArm(const EdgeContext<Pixel>& ctx) {
   const float S = a.start;
   const float E = a.end;
   // The unshifted corner: a half-pixel start shift does not change the count.
-  const float c = static_cast<float>(horizontal ? ctx.x + 1 : ctx.y);
+  const int32_t cornerEdge = horizontal ? ctx.x + 1 : ctx.y;
+  const float c = static_cast<float>(cornerEdge);
   const int32_t count =
       static_cast<int32_t>(std::ceil(static_cast<double>(descending ? E - c : c - E)));
   if (count <= 0) return;
@@ -69,8 +70,8 @@ void RampArm(const EdgeContext<Pixel>& ctx) {
   const int32_t partner = shape.partnerX + shape.partnerY * W;
   const int32_t corner = horizontal ? ctx.x : ctx.y;
   // Axis position of pixel 0 and the direction of the walk towards the corner.
-  const int32_t first = descending ? static_cast<int32_t>(c) + count - 1 + shape.offset
-                                   : static_cast<int32_t>(c) - count + shape.offset;
+  const int32_t first = descending ? cornerEdge + count - 1 + shape.offset
+                                   : cornerEdge - count + shape.offset;
   const int32_t direction = descending ? -1 : 1;
 
   float prev = 0.0f;

@@ -35,8 +35,8 @@ inline void AdjustArms(Arm (&arms)[4], float weightFactor) {
   down.end = down.start + (down.end - down.start) * w;
 }
 
-template <CornerFamily family, class Pixel>
-void TwoSidedCorner(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   const int32_t W = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;
@@ -74,13 +74,13 @@ void TwoSidedCorner(EdgeContext<Pixel>& ctx) {
   }
 }
 
-template <class Pixel>
-void UpperCorner(EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void UpperCorner(EdgeContext<Pixel, Destination>& ctx) {
   TwoSidedCorner<CornerFamily::upper>(ctx);
 }
 
-template <class Pixel>
-void LowerCorner(EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void LowerCorner(EdgeContext<Pixel, Destination>& ctx) {
   TwoSidedCorner<CornerFamily::lower>(ctx);
 }
 

@@ -106,8 +106,10 @@ inline void BlendPixels(const Pixel& a, const Pixel& b, Pixel& out, float weight
   out = result;
 }
 
-template <class Pixel>
-inline void BlendAt(const Pixel* input, Pixel* output, int32_t indexA, int32_t indexB,
+// `output` is the output pixel base, or any destination whose operator[]
+// yields the pixel to write (the banded parallel scan routes writes that way).
+template <class Pixel, class Output>
+inline void BlendAt(const Pixel* input, Output&& output, int32_t indexA, int32_t indexB,
                     int32_t outputIndex, float weight) {
   BlendPixels(input[indexA], input[indexB], output[outputIndex], weight);
 }

@@ -9,6 +9,7 @@
 // left 0, top 0, right 1, bottom 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/pixel/pixel_model.h"
@@ -48,15 +49,22 @@ inline bool IsKeyColourRaw(const Pixel& p, const PF_Pixel8& key) {
 
 }  // namespace detail
 
-template <class Pixel>
-void FindProcessRect(Pixel* pixels, int32_t rowbytes, int32_t height, ProcessRect& rect,
-                     bool useKey, const PF_Pixel8& keyColour) {
-  const int32_t pixelsPerRow = rowbytes / static_cast<int32_t>(sizeof(Pixel));
-  int32_t left = pixelsPerRow, right = 0, bottom = 0, top = 0;
+// What one pass over a run of rows found: the bounding box of the counted
+// pixels (right and bottom inclusive here), and whether there were any.
+struct ContentBounds {
   bool found = false;
-  Pixel* p = pixels;
-  for (int32_t j = 0; j < height; ++j) {
-    if (!found) top = j;
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Keys and measures rows rowBegin <= j < rowEnd of pixelsPerRow pixels each.
+template <class Pixel>
+ContentBounds FindContentRows(Pixel* pixels, int32_t pixelsPerRow, int32_t rowBegin,
+                              int32_t rowEnd, bool useKey, const PF_Pixel8& keyColour) {
+  ContentBounds bounds;
+  bounds.left = pixelsPerRow;
+  for (int32_t j = rowBegin; j < rowEnd; ++j) {
+    if (!bounds.found) bounds.top = j;
+    Pixel* p = pixels + static_cast<ptrdiff_t>(j) * pixelsPerRow;
     for (int32_t k = 0; k < pixelsPerRow; ++k, ++p) {
       bool counted;
       if (useKey) {
@@ -70,21 +78,38 @@ void FindProcessRect(Pixel* pixels, int32_t rowbytes, int32_t height, ProcessRec
         counted = !detail::IsKeyColourRaw(*p, keyColour) && p->alpha != 0;
       }
       if (counted) {
-        found = true;
-        if (k < left) left = k;
-        if (k > right) right = k;
-        if (j > bottom) bottom = j;
+        bounds.found = true;
+        if (k < bounds.left) bounds.left = k;
+        if (k > bounds.right) bounds.right = k;
+        if (j > bounds.bottom) bounds.bottom = j;
       }
     }
   }
-  if (!found) {
-    top = 0;
-    left = 0;
-  }
-  rect.left = left;
-  rect.top = top;
-  rect.right = right + 1;
-  rect.bottom = bottom + 1;
+  return bounds;
+}
+
+// Joins the bounds of consecutive row runs, the upper run first.
+inline ContentBounds JoinContentBounds(const ContentBounds& upper, const ContentBounds& lower) {
+  if (!upper.found) return lower.found ? lower : upper;
+  if (!lower.found) return upper;
+  ContentBounds joined = upper;
+  if (lower.left < joined.left) joined.left = lower.left;
+  if (lower.right > joined.right) joined.right = lower.right;
+  if (lower.bottom > joined.bottom) joined.bottom = lower.bottom;
+  return joined;
+}
+
+inline ProcessRect ProcessRectFromBounds(const ContentBounds& bounds) {
+  if (!bounds.found) return ProcessRect{0, 0, 1, 1};
+  return ProcessRect{bounds.left, bounds.top, bounds.right + 1, bounds.bottom + 1};
+}
+
+template <class Pixel>
+void FindProcessRect(Pixel* pixels, int32_t rowbytes, int32_t height, ProcessRect& rect,
+                     bool useKey, const PF_Pixel8& keyColour) {
+  const int32_t pixelsPerRow = rowbytes / static_cast<int32_t>(sizeof(Pixel));
+  rect = ProcessRectFromBounds(
+      FindContentRows(pixels, pixelsPerRow, 0, height, useKey, keyColour));
 }
 
 }  // namespace corvalin

@@ -3,11 +3,28 @@
 #pragma once
 
 #include "engine/pixel/pixel_model.h"
+#include "engine/runs/corner_blend.h"
 #include "engine/scan/edge_context.h"
 
 namespace corvalin {
 
+// Reads the arm lengths that the traces stored. The upper variant works on
+// P's top-right corner (left and down arms), the lower on its bottom-right
+// corner (left and up arms).
 template <CornerFamily family, class Pixel>
-void SmoothSingleStepCorner(const EdgeContext<Pixel>& ctx) { (void)ctx; }
+void SmoothSingleStepCorner(const EdgeContext<Pixel>& ctx) {
+  constexpr bool upper = family == CornerFamily::upper;
+  const int32_t W = SourceStride(ctx);
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t i = ctx.sourceIndex;
+  // The row away from the corner, and the row across its horizontal edge.
+  const int32_t behind = upper ? W : -W;
+  const int32_t across = -behind;
+  if (PixelsDiffer(in[i], in[i + behind - 1], ctx.threshold)) return;
+  if (!SmallCornerFits(ctx.arms[leftArm].length) ||
+      !SmallCornerFits(ctx.arms[upper ? downArm : upArm].length))
+    return;
+  BlendCorner(ctx, 1, across, across + 1);
+}
 
 }  // namespace corvalin

@@ -24,12 +24,15 @@ constexpr int32_t ownLineStop = 1;
 
 enum ArmIndex : int32_t { leftArm = 0, rightArm = 1, upArm = 2, downArm = 3 };
 
-template <class Pixel>
+// Destination is the output pixel base for the serial scan; the banded
+// parallel scan substitutes a writer that routes writes outside the band.
+template <class PixelType, class Destination = PixelType*>
 struct EdgeContext {
+  using Pixel = PixelType;
   PF_EffectWorld* sourceWorld;
   PF_EffectWorld* destinationWorld;
   const Pixel* sourcePixels;
-  Pixel* destinationPixels;
+  Destination destinationPixels;
   int32_t x;
   int32_t y;
   int32_t sourceIndex;
@@ -40,13 +43,13 @@ struct EdgeContext {
   float weightFactor;
 };
 
-template <class Pixel>
-inline int32_t SourceStride(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+inline int32_t SourceStride(const EdgeContext<Pixel, Destination>& ctx) {
   return ctx.sourceWorld->rowbytes / static_cast<int32_t>(sizeof(Pixel));
 }
 
-template <class Pixel>
-inline int32_t DestinationStride(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+inline int32_t DestinationStride(const EdgeContext<Pixel, Destination>& ctx) {
   return ctx.destinationWorld->rowbytes / static_cast<int32_t>(sizeof(Pixel));
 }
 

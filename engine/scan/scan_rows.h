@@ -20,8 +20,8 @@ namespace corvalin {
 enum NeighbourBit : uint32_t { rightDiffers = 1, upDiffers = 2, downDiffers = 4, leftDiffers = 8 };
 enum LookAheadBit : uint32_t { aheadUpDiffers = 1, aheadDownDiffers = 2, aheadRightDiffers = 4 };
 
-template <class Pixel>
-inline void PlaceContext(EdgeContext<Pixel>& ctx, int32_t x, int32_t y, int32_t s, int32_t d) {
+template <class Pixel, class Destination>
+inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t s, int32_t d) {
   ctx.x = x;
   ctx.y = y;
   ctx.sourceIndex = s;
@@ -32,8 +32,8 @@ inline void PlaceContext(EdgeContext<Pixel>& ctx, int32_t x, int32_t y, int32_t 
 // Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
 // adjusted rectangle (every visited pixel has all four neighbours in the
 // buffer).
-template <class Pixel>
-void ScanRows(EdgeContext<Pixel>& ctx, const ProcessRect& rect, int32_t rowBegin,
+template <class Pixel, class Destination>
+void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
               int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t W = SourceStride(ctx);

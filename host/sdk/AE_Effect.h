@@ -86,7 +86,14 @@ enum {
   PF_Err_CANNOT_PARSE_KEYFRAME_TEXT = 518
 };
 
-enum { A_Err_NONE = 0, A_Err_GENERIC = 1, A_Err_MISSING_SUITE = 13 };
+enum {
+  A_Err_NONE = 0,
+  A_Err_GENERIC = 1,
+  A_Err_STRUCT = 2,
+  A_Err_PARAMETER = 3,
+  A_Err_ALLOC = 4,
+  A_Err_MISSING_SUITE = 13
+};
 
 enum {
   PF_Param_RESERVED = -1,

@@ -86,6 +86,12 @@ struct TestFrame {
     return ctx;
   }
 
+  // After copying a frame, point its worlds at its own pixels.
+  void SetUpWorlds() {
+    SetUpWorld(inWorld, input);
+    SetUpWorld(outWorld, output);
+  }
+
  private:
   void SetUpWorld(PF_EffectWorld& world, std::vector<Pixel>& pixels) {
     world.data = pixels.data();

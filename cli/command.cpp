@@ -1,0 +1,289 @@
+#include "cli/command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <thread>
+
+#include "cli/frame_pattern.h"
+#include "cli/progress.h"
+#include "host/controls.h"
+
+namespace corvalin::cli {
+
+namespace {
+
+std::string Number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+// The range check runs on the text, before conversion, so that "abc", "nan"
+// and "inf" get the same message as a number out of range.
+CLI::Validator RealIn(double lo, double hi) {
+  const std::string range = Number(lo) + " to " + Number(hi);
+  return CLI::Validator(
+      [lo, hi, range](std::string& text) -> std::string {
+        double v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) {
+          return "'" + text + "' is not a number; the valid range is " + range;
+        }
+        if (!(v >= lo && v <= hi)) return text + " is outside the valid range " + range;
+        return {};
+      },
+      "", "");
+}
+
+CLI::Validator IntegerIn(int64_t lo, int64_t hi) {
+  const std::string range = std::to_string(lo) + " to " + std::to_string(hi);
+  return CLI::Validator(
+      [lo, hi, range](std::string& text) -> std::string {
+        int64_t v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec != std::errc() || end != text.data() + text.size()) {
+          return "'" + text + "' is not a whole number; the valid range is " + range;
+        }
+        if (v < lo || v > hi) return text + " is outside the valid range " + range;
+        return {};
+      },
+      "", "");
+}
+
+std::string SliderHelp(const ControlSpec& c) {
+  return std::string("\"") + GetString(c.name) + "\": " + c.help + " (" + Number(c.validMin) +
+         " to " + Number(c.validMax) + ", default " + Number(c.defaultValue) + ")";
+}
+
+// The command line, bound to `options`. The render subcommand is returned.
+CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string& alphaKey) {
+  app.description(
+      "corvalin: smooths the jagged edges of flat-colour images (cel animation, line art, "
+      "keyed graphics) by running the Corvalin effect module over image files.");
+  app.require_subcommand(1);
+  app.set_version_flag("--version", "corvalin 1.0");
+  app.footer(
+      "Exit status: 0 when every frame was written, 1 when a frame or the module failed, 2 "
+      "for a wrong command line.");
+
+  CLI::App* render = app.add_subcommand(
+      "render", "Render INPUT through the effect and write OUTPUT (PNG, TIFF or TGA).");
+  render->add_option("INPUT", options.input,
+                     "input image: PNG (any colour type, 1 to 16 bits), TIFF or TGA of 8 or 16 "
+                     "bits per channel; with --frames, a frame pattern")
+      ->required();
+  render->add_option("OUTPUT", options.output,
+                     "output image, RGBA at the render depth, format from the extension "
+                     "(.png, .tif, .tiff, .tga); with --frames, a frame pattern")
+      ->required();
+
+  render->add_option(kSmootherRange.option, options.settings.controls.smootherRange,
+                     SliderHelp(kSmootherRange))
+      ->type_name("R")
+      ->check(RealIn(kSmootherRange.validMin, kSmootherRange.validMax));
+  render->add_option(kLineWeight.option, options.settings.controls.lineWeight,
+                     SliderHelp(kLineWeight))
+      ->type_name("W")
+      ->check(RealIn(kLineWeight.validMin, kLineWeight.validMax));
+  render->add_flag(kUseColorKey.option, options.settings.controls.useColorKey,
+                   std::string("\"") + GetString(kUseColorKey.name) + "\": " + kUseColorKey.help +
+                       " (default off)");
+  render->add_option(kAlphaKey.option, alphaKey,
+                     std::string("\"") + GetString(kAlphaKey.name) + "\": " + kAlphaKey.help +
+                         "; used with " + kUseColorKey.option + " (default FFFFFF)")
+      ->type_name("RRGGBB")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            try {
+              ParseAlphaKey(text);
+            } catch (const CliError& e) {
+              return e.what();
+            }
+            return {};
+          },
+          "", ""));
+  render->add_option("--depth", options.settings.depth,
+                     "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
+                     "bits per channel, else 8)")
+      ->type_name("8|16")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (text == "8" || text == "16") return {};
+            return "'" + text + "' is not a render depth; use 8 or 16";
+          },
+          "", ""));
+  render->add_option("--row-padding", options.settings.rowPadding,
+                     "extra all-zero pixels at the end of every row of both worlds, as hosts "
+                     "pad rows (0 to " + std::to_string(kMaxRowPadding) + ", default 0)")
+      ->type_name("N")
+      ->check(IntegerIn(0, kMaxRowPadding));
+  render->add_option("--plugin", options.plugin,
+                     "load the effect module from this file (Corvalin.so or .aex built for "
+                     "this system) instead of the one built into the command")
+      ->type_name("PATH");
+  render->add_option("--frames", options.frames,
+                     "frames to render, e.g. 1001-1100, 1-10x2 or 1,5,9-12; INPUT and OUTPUT "
+                     "then hold a frame field: '#' four digits, '@' one digit, or %04d")
+      ->type_name("LIST");
+  render->add_option("--jobs", options.jobs,
+                     "frames rendered at once, each on its own thread (1 to " +
+                         std::to_string(kMaxJobs) + ", default 1)")
+      ->type_name("N")
+      ->check(IntegerIn(1, kMaxJobs));
+  render->add_flag("-q,--quiet", options.quiet, "print only errors");
+  return render;
+}
+
+std::string FrameName(const FrameJob& job) {
+  return job.frame < 0 ? std::string() : "frame " + std::to_string(job.frame) + ": ";
+}
+
+// A hint for a still render of a name that looks like a frame pattern.
+std::string PatternHint(const CommandOptions& options) {
+  if (!options.frames.empty()) return {};
+  try {
+    if (FindFramePattern(options.input)) {
+      return " (INPUT holds a frame field: give --frames to render a sequence)";
+    }
+  } catch (const CliError&) {
+  }
+  return {};
+}
+
+}  // namespace
+
+PF_Pixel8 ParseAlphaKey(const std::string& text) {
+  std::string_view hex(text);
+  if (!hex.empty() && hex.front() == '#') hex.remove_prefix(1);
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  bool valid = hex.size() == 6;
+  for (char c : hex) valid = valid && digit(c) >= 0;
+  if (!valid) {
+    throw CliError("'" + text + "' is not a colour; use six hex digits RRGGBB, 000000 to FFFFFF");
+  }
+  auto byte = [&](size_t i) { return static_cast<A_u_char>(digit(hex[i]) * 16 + digit(hex[i + 1])); };
+  return PF_Pixel8{255, byte(0), byte(2), byte(4)};
+}
+
+std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
+  if (options.frames.empty()) return {FrameJob{-1, options.input, options.output}};
+  const std::vector<int64_t> frames = ParseFrameList(options.frames);
+  const std::optional<FramePattern> in = FindFramePattern(options.input);
+  const std::optional<FramePattern> out = FindFramePattern(options.output);
+  if (!out) {
+    throw CliError("--frames needs a frame field in OUTPUT ('#' four digits, '@' one digit, or "
+                   "%04d); " + options.output + " has none");
+  }
+  std::vector<FrameJob> jobs;
+  jobs.reserve(frames.size());
+  for (int64_t f : frames) {
+    jobs.push_back(FrameJob{f, in ? in->Expand(f) : options.input, out->Expand(f)});
+  }
+  return jobs;
+}
+
+int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
+  std::vector<FrameJob> jobs;
+  try {
+    jobs = PlanFrames(options);
+    // Refuse an unwritable format before anything renders.
+    OutputFormat(jobs.front().output, options.settings.depth == 16 ? 16 : 8);
+  } catch (const CliError& e) {
+    err << "corvalin: error: " << e.what() << "\n";
+    return kExitUsage;
+  }
+
+  std::unique_ptr<minihost::ModuleFile> moduleFile;
+  std::optional<minihost::MiniHost> host;
+  try {
+    minihost::EffectModule module = minihost::LinkedEffectModule();
+    if (!options.plugin.empty()) {
+      moduleFile = std::make_unique<minihost::ModuleFile>(options.plugin);
+      module = moduleFile->entryPoints();
+    }
+    host.emplace(module);
+    if (const PF_Err e = host->GlobalSetup()) {
+      throw CliError("the effect module failed its global setup with error " + std::to_string(e));
+    }
+    if (const PF_Err e = host->ParamsSetup()) {
+      throw CliError("the effect module failed its parameter setup with error " +
+                     std::to_string(e));
+    }
+  } catch (const std::exception& e) {
+    err << "corvalin: error: " << e.what() << "\n";
+    return kExitFailed;
+  }
+
+  Progress progress(err, jobs.size(), terminal, options.quiet);
+  std::atomic<size_t> next{0};
+  std::atomic<bool> anyFailed{false};
+  auto worker = [&] {
+    for (size_t i = next++; i < jobs.size(); i = next++) {
+      const FrameJob& job = jobs[i];
+      try {
+        RenderFile(*host, job.input, job.output, options.settings);
+        progress.Done(job.output);
+      } catch (const CliError& e) {
+        anyFailed = true;
+        progress.Failed(FrameName(job) + e.what() + PatternHint(options));
+      } catch (const std::bad_alloc&) {
+        anyFailed = true;
+        progress.Failed(FrameName(job) + job.input + ": not enough memory for this frame");
+      } catch (const std::exception& e) {
+        anyFailed = true;
+        progress.Failed(FrameName(job) + job.input + ": " + e.what());
+      }
+    }
+  };
+  const size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
+  if (threads <= 1) {
+    worker();
+  } else {
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+    for (std::thread& t : pool) t.join();
+  }
+  progress.Finish();
+  return anyFailed ? kExitFailed : kExitOk;
+}
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool terminal) {
+  CLI::App app;
+  CommandOptions options;
+  std::string alphaKey = "FFFFFF";
+  CLI::App* render = DefineCommandLine(app, options, alphaKey);
+
+  std::vector<const char*> argv{"corvalin"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp&) {
+    // The top-level help shows the render options too.
+    out << (render->parsed() ? render->help() : app.help("", CLI::AppFormatMode::All));
+    return kExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    err << "corvalin: error: " << e.what() << "\n"
+        << "Run 'corvalin render --help' for the options and their ranges.\n";
+    return kExitUsage;
+  }
+  options.settings.controls.alphaKey = ParseAlphaKey(alphaKey);
+  return RunRender(options, err, terminal);
+}
+
+}  // namespace corvalin::cli

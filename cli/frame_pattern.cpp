@@ -1,0 +1,131 @@
+#include "cli/frame_pattern.h"
+
+#include <charconv>
+#include <unordered_set>
+
+#include "cli/image_io.h"
+
+namespace corvalin::cli {
+
+std::string FramePattern::Expand(int64_t frame) const {
+  std::string number = std::to_string(frame);
+  if (static_cast<int>(number.size()) < digits) {
+    number.insert(0, static_cast<size_t>(digits) - number.size(), '0');
+  }
+  return prefix + number + suffix;
+}
+
+namespace {
+
+struct Field {
+  size_t begin, end;
+  int digits;
+};
+
+// A printf field at `pos` ('%' there): "%d" or "%0Nd"; anything else is text.
+std::optional<Field> PrintfField(const std::string& path, size_t pos) {
+  size_t i = pos + 1;
+  int digits = 0;
+  if (i < path.size() && path[i] == '0') {
+    ++i;
+    const size_t start = i;
+    while (i < path.size() && path[i] >= '0' && path[i] <= '9') digits = digits * 10 + (path[i++] - '0');
+    if (i == start || digits > 18) return std::nullopt;
+  }
+  if (i < path.size() && path[i] == 'd') return Field{pos, i + 1, digits};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FramePattern> FindFramePattern(const std::string& path) {
+  std::vector<Field> fields;
+  for (size_t i = 0; i < path.size();) {
+    if (path[i] == '#' || path[i] == '@') {
+      Field f{i, i, 0};
+      while (f.end < path.size() && (path[f.end] == '#' || path[f.end] == '@')) {
+        f.digits += path[f.end] == '#' ? 4 : 1;
+        ++f.end;
+      }
+      fields.push_back(f);
+      i = f.end;
+    } else if (path[i] == '%') {
+      if (auto f = PrintfField(path, i)) {
+        fields.push_back(*f);
+        i = f->end;
+      } else {
+        ++i;
+      }
+    } else {
+      ++i;
+    }
+  }
+  if (fields.empty()) return std::nullopt;
+  if (fields.size() > 1) {
+    throw CliError(path + ": more than one frame number field; use one of '#' (four digits), "
+                   "'@' (one digit) or '%04d'");
+  }
+  const Field& f = fields.front();
+  return FramePattern{path.substr(0, f.begin), path.substr(f.end), f.digits};
+}
+
+namespace {
+
+[[noreturn]] void BadFrames(const std::string& part, const std::string& why) {
+  throw CliError("--frames: '" + part + "' " + why +
+                 "; use frames such as 1001-1100, 1-10x2 or 1,5,9 (numbers 0 to " +
+                 std::to_string(kMaxFrameNumber) + ")");
+}
+
+int64_t Number(const std::string& part, std::string_view digits) {
+  int64_t value = 0;
+  if (digits.empty()) BadFrames(part, "is missing a number");
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (ec != std::errc() || end != digits.data() + digits.size()) BadFrames(part, "is not a number");
+  if (value > kMaxFrameNumber) BadFrames(part, "has a frame number out of range");
+  return value;
+}
+
+}  // namespace
+
+std::vector<int64_t> ParseFrameList(const std::string& text) {
+  std::vector<int64_t> frames;
+  std::unordered_set<int64_t> seen;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = text.find(',', start);
+    const std::string part =
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    for (char c : part) {
+      if (!((c >= '0' && c <= '9') || c == '-' || c == 'x')) BadFrames(part, "has an unexpected character");
+    }
+    const size_t dash = part.find('-');
+    const size_t cross = part.find('x');
+    int64_t first, last, step = 1;
+    if (dash == std::string::npos) {
+      if (cross != std::string::npos) BadFrames(part, "has a step but no range");
+      first = last = Number(part, part);
+    } else {
+      const std::string_view view(part);
+      first = Number(part, view.substr(0, dash));
+      const size_t lastEnd = cross == std::string::npos ? part.size() : cross;
+      if (cross != std::string::npos && cross < dash) BadFrames(part, "has the step before the range");
+      last = Number(part, view.substr(dash + 1, lastEnd - dash - 1));
+      if (cross != std::string::npos) step = Number(part, view.substr(cross + 1));
+      if (last < first) BadFrames(part, "ends before it starts");
+      if (step < 1) BadFrames(part, "has a step below 1");
+    }
+    for (int64_t f = first; f <= last; f += step) {
+      if (seen.insert(f).second) frames.push_back(f);
+      if (frames.size() > kMaxFrameCount) {
+        throw CliError("--frames: more than " + std::to_string(kMaxFrameCount) +
+                       " frames in one command");
+      }
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return frames;
+}
+
+}  // namespace corvalin::cli

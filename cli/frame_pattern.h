@@ -1,0 +1,30 @@
+// Frame-numbered file names as pipelines write them: '#' stands for four
+// digits, '@' for one (a run adds up: "@@@" is three digits, "##" eight), and
+// printf-style "%d" / "%04d". Numbers wider than the field keep all digits.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvalin::cli {
+
+struct FramePattern {
+  std::string prefix, suffix;
+  int digits = 0;  // zero-padded width; 0 means no padding
+
+  std::string Expand(int64_t frame) const;
+};
+
+// The one frame field in `path`, if it has one; a CliError if it has several.
+std::optional<FramePattern> FindFramePattern(const std::string& path);
+
+inline constexpr int64_t kMaxFrameNumber = 999999999;
+inline constexpr size_t kMaxFrameCount = 1000000;
+
+// "1001-1100", "1-10x2", "5" and comma lists of those, in the order given,
+// each frame once. A CliError names the faulty part and the accepted forms.
+std::vector<int64_t> ParseFrameList(const std::string& text);
+
+}  // namespace corvalin::cli

@@ -1,0 +1,183 @@
+#include "cli/image_io.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#define CORVALIN_GETPID _getpid
+#else
+#include <unistd.h>
+#define CORVALIN_GETPID getpid
+#endif
+
+namespace corvalin::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// OIIO keeps errors per thread until asked; asking also clears them.
+std::string OiioError(const std::string& fallback) {
+  std::string message = OIIO::geterror();
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message.empty() ? fallback : message;
+}
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::string SampleTypeName(OIIO::TypeDesc t) {
+  if (t.basetype == OIIO::TypeDesc::FLOAT) return "32-bit float";
+  if (t.basetype == OIIO::TypeDesc::HALF) return "16-bit float";
+  if (t.basetype == OIIO::TypeDesc::DOUBLE) return "64-bit float";
+  return std::string(t.c_str());
+}
+
+void CheckSampleType(const std::string& path, OIIO::TypeDesc t) {
+  if (t == OIIO::TypeDesc::UINT8 || t == OIIO::TypeDesc::UINT16) return;
+  throw CliError(path + ": " + SampleTypeName(t) +
+                 " samples are not supported; use a file of 8 or 16 bits per channel "
+                 "(unsigned integer)");
+}
+
+}  // namespace
+
+Image ReadImage(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) throw CliError("cannot read " + path + ": no such file");
+  if (fs::is_directory(status)) throw CliError("cannot read " + path + ": it is a folder");
+
+  // Keep alpha unassociated: the effect works on the colour as stored.
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  auto input = OIIO::ImageInput::open(path, &config);
+  if (!input) {
+    throw CliError("cannot read " + path + ": " +
+                   OiioError("not an image in a format this build can read"));
+  }
+  const OIIO::ImageSpec& spec = input->spec();
+  CheckSampleType(path, spec.format);
+  for (const OIIO::TypeDesc& t : spec.channelformats) CheckSampleType(path, t);
+
+  const int channels = spec.nchannels;
+  if (channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
+  if (spec.width < 1 || spec.height < 1) {
+    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(spec.width) +
+                   " x " + std::to_string(spec.height) + ")");
+  }
+  if (static_cast<int64_t>(spec.width) * spec.height > kMaxFramePixels) {
+    throw CliError(path + ": " + std::to_string(spec.width) + " x " +
+                   std::to_string(spec.height) + " pixels is more than the limit of " +
+                   std::to_string(kMaxFramePixels) + " pixels per frame");
+  }
+
+  Image image;
+  image.width = spec.width;
+  image.height = spec.height;
+  image.bits = spec.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
+  const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+  std::vector<uint16_t> raw(pixelCount * static_cast<size_t>(channels));
+  if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.data())) {
+    throw CliError("cannot read " + path + ": " + input->geterror());
+  }
+  input->close();
+
+  // Reading as 16 bits scales 8-bit samples by 257; undo that exactly.
+  const uint16_t divisor = image.bits == 8 ? 257 : 1;
+  const uint16_t opaque = image.bits == 8 ? 255 : 65535;
+  image.samples.resize(pixelCount * 4);
+  for (size_t i = 0; i < pixelCount; ++i) {
+    const uint16_t* s = &raw[i * static_cast<size_t>(channels)];
+    uint16_t* d = &image.samples[i * 4];
+    if (channels < 3) {
+      d[0] = d[1] = d[2] = static_cast<uint16_t>(s[0] / divisor);
+      d[3] = channels == 2 ? static_cast<uint16_t>(s[1] / divisor) : opaque;
+    } else {
+      d[0] = static_cast<uint16_t>(s[0] / divisor);
+      d[1] = static_cast<uint16_t>(s[1] / divisor);
+      d[2] = static_cast<uint16_t>(s[2] / divisor);
+      d[3] = channels >= 4 ? static_cast<uint16_t>(s[3] / divisor) : opaque;
+    }
+  }
+  return image;
+}
+
+FileFormat OutputFormat(const std::string& path, int bits) {
+  const std::string ext = Lower(fs::path(path).extension().string());
+  FileFormat format;
+  if (ext == ".png") {
+    format = FileFormat::png;
+  } else if (ext == ".tif" || ext == ".tiff") {
+    format = FileFormat::tiff;
+  } else if (ext == ".tga") {
+    format = FileFormat::tga;
+  } else {
+    throw CliError(path + ": unsupported output format '" + ext +
+                   "'; use .png, .tif, .tiff or .tga");
+  }
+  if (format == FileFormat::tga && bits != 8) {
+    throw CliError(path + ": TGA holds 8 bits per channel; use --depth 8 or a .png or .tif "
+                   "output for 16 bits");
+  }
+  return format;
+}
+
+void WriteImage(const std::string& path, const Image& image) {
+  OutputFormat(path, image.bits);
+  const fs::path target(path);
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    throw CliError("cannot write " + path + ": the folder " + folder.string() + " does not exist");
+  }
+
+  // A hidden name beside the target, unique across threads and processes,
+  // keeping the extension so the writer picks the same format.
+  static std::atomic<uint64_t> counter{0};
+  const fs::path temp =
+      folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
+                "-" + std::to_string(counter++) + target.extension().string());
+
+  auto fail = [&](const std::string& reason) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw CliError("cannot write " + path + ": " + reason);
+  };
+
+  OIIO::ImageSpec spec(image.width, image.height, 4,
+                       image.bits == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8);
+  spec.alpha_channel = 3;
+  spec.attribute("oiio:UnassociatedAlpha", 1);
+
+  {
+    auto output = OIIO::ImageOutput::create(temp.string());
+    if (!output) fail(OiioError("no writer for this format"));
+    if (!output->open(temp.string(), spec)) fail(output->geterror());
+    bool ok;
+    if (image.bits == 16) {
+      ok = output->write_image(OIIO::TypeDesc::UINT16, image.samples.data());
+    } else {
+      std::vector<uint8_t> bytes(image.samples.size());
+      std::transform(image.samples.begin(), image.samples.end(), bytes.begin(),
+                     [](uint16_t v) { return static_cast<uint8_t>(v); });
+      ok = output->write_image(OIIO::TypeDesc::UINT8, bytes.data());
+    }
+    if (!ok) fail(output->geterror());
+    if (!output->close()) fail(output->geterror());
+  }
+
+  fs::rename(temp, target, ec);
+  if (ec) fail(ec.message());
+}
+
+}  // namespace corvalin::cli

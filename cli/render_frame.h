@@ -1,0 +1,74 @@
+// One frame through the effect: file samples into host worlds, the module's
+// render over the mini host, and the output world back into file samples.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/channel_convert.h"
+#include "cli/image_io.h"
+#include "host/minihost/mini_host.h"
+
+namespace corvalin::cli {
+
+inline constexpr int32_t kMaxRowPadding = 4096;
+
+struct RenderSettings {
+  minihost::EffectControls controls;
+  int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
+  int32_t rowPadding = 0;
+};
+
+// The depth a render of `image` runs at under `settings`.
+inline int RenderDepth(const Image& image, const RenderSettings& settings) {
+  return settings.depth != 0 ? settings.depth : (image.bits == 16 ? 16 : 8);
+}
+
+// A CliError naming the limit if a frame of this size and padding cannot be
+// addressed with a signed 32-bit pixel index.
+void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixelBytes);
+
+template <class Pixel>
+void ImageToWorld(const Image& image, minihost::HostWorld<Pixel>& world) {
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const uint16_t* s = &image.samples[image.index(x, y)];
+      Pixel& p = world.at(x, y);
+      using T = decltype(p.red);
+      p.red = static_cast<T>(PixelTraits<Pixel>::FromFile(s[0], image.bits));
+      p.green = static_cast<T>(PixelTraits<Pixel>::FromFile(s[1], image.bits));
+      p.blue = static_cast<T>(PixelTraits<Pixel>::FromFile(s[2], image.bits));
+      p.alpha = static_cast<T>(PixelTraits<Pixel>::FromFile(s[3], image.bits));
+    }
+  }
+}
+
+template <class Pixel>
+Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
+  Image image;
+  image.width = world.width();
+  image.height = world.height();
+  image.bits = PixelTraits<Pixel>::bits;
+  image.samples.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const Pixel& p = world.at(x, y);
+      uint16_t* d = &image.samples[image.index(x, y)];
+      d[0] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.red));
+      d[1] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.green));
+      d[2] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.blue));
+      d[3] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.alpha));
+    }
+  }
+  return image;
+}
+
+// Renders `image` through the module: output RGBA at the render depth.
+Image RenderImage(const minihost::MiniHost& host, const Image& image,
+                  const RenderSettings& settings);
+
+// Reads `input`, renders it and writes `output` (through a temporary file).
+void RenderFile(const minihost::MiniHost& host, const std::string& input,
+                const std::string& output, const RenderSettings& settings);
+
+}  // namespace corvalin::cli

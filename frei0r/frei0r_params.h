@@ -1,0 +1,77 @@
+// How the filter's frei0r parameters become the effect's control values, and
+// how frames travel between frei0r's RGBA bytes and the engine's pixels.
+//
+// frei0r values all lie in 0..1. The filter stores what the host set, held to
+// 0..1, and maps it at render time:
+// - "Use Color Key": on from 0.5 up (frei0r's boolean rule);
+// - "Alpha Key": each component becomes the byte lround(v * 255), key alpha 255;
+// - "Smoother Range": v * 100 in double, the effect's percentage;
+// - "Line Weight": v itself.
+// Out-of-range values are held to the nearer end; NaN counts as 0.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "host/controls.h"
+#include "host/sdk/AE_Effect.h"
+
+namespace corvalin::frei0r {
+
+inline constexpr int kParamCount = 4;  // the effect's controls, parameter indices 0..3
+
+// The effect control behind frei0r parameter `index` (0..3).
+inline constexpr const ControlSpec& ControlAt(int index) { return kControls[index]; }
+
+inline double ClampUnit(double v) {
+  if (!(v > 0.0)) return 0.0;
+  if (v > 1.0) return 1.0;
+  return v;
+}
+
+inline bool BoolFromParam(double v) { return v >= 0.5; }
+
+inline uint8_t ByteFromComponent(float v) {
+  return static_cast<uint8_t>(std::lround(ClampUnit(v) * 255.0));
+}
+
+// The inverse for reading a key back: ByteFromComponent(ComponentFromByte(b)) == b.
+inline float ComponentFromByte(uint8_t b) { return static_cast<float>(b / 255.0); }
+
+// A float slider's value from its frei0r fraction of the slider's range.
+inline double SliderFromParam(const ControlSpec& spec, double v) {
+  return spec.validMin + ClampUnit(v) * (spec.validMax - spec.validMin);
+}
+
+// The frei0r fraction that gives the slider's default.
+inline double SliderDefaultParam(const ControlSpec& spec) {
+  return (spec.defaultValue - spec.validMin) / (spec.validMax - spec.validMin);
+}
+
+// frei0r RGBA8888 (bytes red, green, blue, alpha) to the engine's alpha, red,
+// green, blue, and back. Byte moves only, so the round trip is exact.
+inline void RgbaToEngine(const uint8_t* rgba, PF_Pixel8* pixels, size_t count) {
+  for (size_t i = 0; i < count; ++i, rgba += 4)
+    pixels[i] = PF_Pixel8{rgba[3], rgba[0], rgba[1], rgba[2]};
+}
+
+// In place: the engine renders straight into the host's output frame.
+inline void EngineToRgbaInPlace(uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i, bytes += 4) {
+    const uint8_t alpha = bytes[0];
+    bytes[0] = bytes[1];
+    bytes[1] = bytes[2];
+    bytes[2] = bytes[3];
+    bytes[3] = alpha;
+  }
+}
+
+// Frame sizes the engine can address: width and height at least 1, a row's
+// byte count and every pixel index within a signed 32-bit integer.
+inline bool FrameSizeSupported(uint64_t width, uint64_t height) {
+  return width >= 1 && height >= 1 && width <= INT32_MAX / 4 &&
+         width * height <= static_cast<uint64_t>(INT32_MAX);
+}
+
+}  // namespace corvalin::frei0r

@@ -1,0 +1,73 @@
+#include "host/params_setup.h"
+
+#include <cstring>
+
+#include "host/controls.h"
+#include "host/string_table.h"
+
+namespace corvalin {
+
+namespace {
+
+void FillCheckbox(PF_ParamDef& def, const ControlSpec& spec) {
+  def.u.bd.value = static_cast<PF_ParamValue>(spec.defaultValue);
+  def.u.bd.dephault = static_cast<PF_Boolean>(spec.defaultValue);
+  def.u.bd.u.nameptr = kColorKeyCheckboxLabel;
+  def.flags = PF_ParamFlag_START_COLLAPSED;
+}
+
+void FillColour(PF_ParamDef& def) {
+  const PF_Pixel key{kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen, kDefaultKeyBlue};
+  def.u.cd.value = key;
+  def.u.cd.dephault = key;
+}
+
+void FillFloatSlider(PF_ParamDef& def, const ControlSpec& spec) {
+  PF_FloatSliderDef& fs = def.u.fs_d;
+  fs.valid_min = static_cast<float>(spec.validMin);
+  fs.slider_min = static_cast<float>(spec.validMin);
+  fs.valid_max = static_cast<float>(spec.validMax);
+  fs.slider_max = static_cast<float>(spec.validMax);
+  fs.value = spec.defaultValue;
+  fs.dephault = static_cast<float>(spec.defaultValue);
+  fs.precision = spec.precision;
+  fs.display_flags = PF_ValueDisplayFlag_NONE;
+  fs.fs_flags = PF_FSliderFlag_NONE;
+  fs.curve_tolerance = kSliderCurveTolerance;
+}
+
+constexpr PF_ParamType ParamTypeOf(ControlType type) {
+  switch (type) {
+    case ControlType::checkbox: return PF_Param_CHECKBOX;
+    case ControlType::colour: return PF_Param_COLOR;
+    case ControlType::floatSlider: return PF_Param_FLOAT_SLIDER;
+  }
+  return PF_Param_RESERVED;
+}
+
+}  // namespace
+
+PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*params*/[],
+                   PF_LayerDef* /*output*/) {
+  if (in_data == nullptr || out_data == nullptr || in_data->utils == nullptr ||
+      in_data->utils->ansi.strcpy == nullptr || in_data->inter.add_param == nullptr) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  for (const ControlSpec& spec : kControls) {
+    PF_ParamDef def;
+    std::memset(&def, 0, sizeof def);
+    def.param_type = ParamTypeOf(spec.type);
+    in_data->utils->ansi.strcpy(def.name, GetString(spec.name));
+    switch (spec.type) {
+      case ControlType::checkbox: FillCheckbox(def, spec); break;
+      case ControlType::colour: FillColour(def); break;
+      case ControlType::floatSlider: FillFloatSlider(def, spec); break;
+    }
+    def.uu.id = spec.id;
+    if (PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def)) return err;
+  }
+  out_data->num_params = kEffectParamCount;
+  return PF_Err_NONE;
+}
+
+}  // namespace corvalin

@@ -1,0 +1,160 @@
+// Shared pieces of the command's tests: a scratch folder per test, PNG files
+// of any colour type and bit depth written with libpng, and a way to run the
+// built corvalin binary and collect its status and messages.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/image_io.h"
+
+namespace corvalin::clitest {
+
+namespace fs = std::filesystem;
+
+// A fresh, empty folder for each test, removed afterwards.
+class ScratchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           ("corvalin_cli_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+            std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  // Every file name in the folder, sorted: shows leftovers of failed writes.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+// A PNG with one row of packed samples per image row, exactly as the colour
+// type and bit depth lay them out. Palette entries and tRNS are optional.
+struct PngSpec {
+  int width = 1, height = 1;
+  int colourType = PNG_COLOR_TYPE_RGB;
+  int bitDepth = 8;
+  std::vector<png_color> palette;
+  std::vector<png_byte> paletteAlpha;        // tRNS for palette images
+  std::optional<png_color_16> transparent;   // tRNS for gray and RGB images
+};
+
+inline void WritePng(const std::string& path, const PngSpec& spec,
+                     const std::vector<std::vector<uint8_t>>& rows) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!spec.palette.empty()) {
+    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+  }
+  if (!spec.paletteAlpha.empty()) {
+    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+                 nullptr);
+  }
+  if (spec.transparent) {
+    png_color_16 colour = *spec.transparent;
+    png_set_tRNS(png, info, nullptr, 0, &colour);
+  }
+  png_write_info(png, info);
+  for (const auto& row : rows) png_write_row(png, row.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+// Big-endian 16-bit samples as PNG stores them.
+inline std::vector<uint8_t> Be16(std::initializer_list<uint16_t> values) {
+  std::vector<uint8_t> bytes;
+  for (uint16_t v : values) {
+    bytes.push_back(static_cast<uint8_t>(v >> 8));
+    bytes.push_back(static_cast<uint8_t>(v & 0xFF));
+  }
+  return bytes;
+}
+
+// An image of one colour, in file units.
+inline cli::Image FlatImage(int32_t w, int32_t h, int bits, uint16_t r, uint16_t g, uint16_t b,
+                            uint16_t a) {
+  cli::Image im;
+  im.width = w;
+  im.height = h;
+  im.bits = bits;
+  for (int32_t i = 0; i < w * h; ++i) im.samples.insert(im.samples.end(), {r, g, b, a});
+  return im;
+}
+
+// A cel-like picture in file units: flat regions meeting along hard
+// staircase edges, a thin diagonal line and a disc, so the smoothing steps
+// all have work.
+inline cli::Image CelImage(int32_t w, int32_t h, int bits) {
+  const uint16_t full = bits == 16 ? 65535 : 255;
+  auto scale = [&](int v) { return static_cast<uint16_t>(v * full / 255); };
+  cli::Image im = FlatImage(w, h, bits, scale(230), scale(220), scale(200), full);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      uint16_t* p = &im.samples[im.index(x, y)];
+      auto set = [&](int r, int g, int b) { p[0] = scale(r), p[1] = scale(g), p[2] = scale(b); };
+      const int dx = x - w / 2, dy = y - h / 2;
+      if (dx * dx + dy * dy < (h / 3) * (h / 3)) set(250, 200, 40);
+      if (3 * x < 2 * y + 5) set(60, 140, 70);
+      if (x == (y * 2) / 3 + w / 4) set(20, 20, 30);
+    }
+  }
+  return im;
+}
+
+struct CommandResult {
+  int status = -1;
+  std::string output;  // stdout and stderr together
+};
+
+// Runs the built command with `args` (each quoted for the shell).
+inline CommandResult RunCorvalin(const std::vector<std::string>& args) {
+  std::string command = "'" CORVALIN_CLI_PATH "'";
+  for (const std::string& a : args) {
+    std::string quoted;
+    for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += " '" + quoted + "'";
+  }
+  command += " 2>&1";
+  CommandResult result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+}  // namespace corvalin::clitest

@@ -1,0 +1,176 @@
+#include "engine/junction/t_junction.h"
+
+#include <gtest/gtest.h>
+
+#include "test_frame.h"
+
+namespace corvalin {
+namespace {
+
+using testing::TestFrame;
+
+constexpr uint16_t M16 = 32768;
+const PF_Pixel16 black16{M16, 0, 0, 0};
+const PF_Pixel16 red16{M16, M16, 0, 0};
+const PF_Pixel16 blue16{M16, 0, 0, M16};
+
+PF_Pixel16 Mix16(uint16_t red, uint16_t blue = 0) { return PF_Pixel16{M16, red, 0, blue}; }
+
+// The output equals the input except at the listed pixels.
+template <class Pixel>
+struct Expected {
+  const TestFrame<Pixel>& frame;
+  std::vector<Pixel> pixels;
+  explicit Expected(const TestFrame<Pixel>& f) : frame(f), pixels(f.input) {}
+  Expected& Set(int32_t x, int32_t y, Pixel p) {
+    pixels[static_cast<size_t>(y) * frame.stride + x] = p;
+    return *this;
+  }
+  void Check() const {
+    int mismatches = 0;
+    for (int32_t y = 0; y < frame.height; ++y)
+      for (int32_t x = 0; x < frame.width; ++x) {
+        const size_t i = static_cast<size_t>(y) * frame.stride + x;
+        if (!(frame.output[i] == pixels[i]) && ++mismatches <= 8)
+          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame.output[i] << " expected "
+                        << pixels[i];
+      }
+  }
+};
+
+TEST(JunctionTRight, FreeEndOfThinLineMergesBothStagedSides) {
+  // Line y = 2, x = 2..5, ending at P = (5, 2). Both sides are staged with
+  // shares 0.75 and 0.25 of the background and averaged.
+  {
+    TestFrame<PF_Pixel16> f(10, 5, black16, 1);
+    f.Fill(2, 2, 6, 3, red16);
+    SmoothTJunctionRight(f.ContextAt(5, 2));
+    Expected(f).Set(5, 2, Mix16(8192)).Set(4, 2, Mix16(24576)).Check();
+  }
+  {
+    const PF_Pixel8 black8{255, 0, 0, 0}, red8{255, 255, 0, 0};
+    TestFrame<PF_Pixel8> f(10, 5, black8, 3);
+    f.Fill(2, 2, 6, 3, red8);
+    SmoothTJunctionRight(f.ContextAt(5, 2));
+    Expected(f).Set(5, 2, PF_Pixel8{255, 63, 0, 0}).Set(4, 2, PF_Pixel8{255, 191, 0, 0}).Check();
+  }
+}
+
+TEST(JunctionTRight, ThinLineStepRampsTheLowerSideAndMergesTheUpperAlone) {
+  // Row 2 x = 1..4, then row 3 from x = 5: the line steps down at P = (4, 2).
+  TestFrame<PF_Pixel16> f(12, 6, black16);
+  f.Fill(1, 2, 5, 3, red16);
+  f.Fill(5, 3, 11, 4, red16);
+  SmoothTJunctionRight(f.ContextAt(4, 2));
+  Expected(f)
+      .Set(4, 3, Mix16(12288))  // side line takes 0.375 and 0.125 of the run
+      .Set(3, 3, Mix16(4096))
+      .Set(4, 2, Mix16(20480))  // half of the run, half its staged blend
+      .Set(3, 2, Mix16(28672))
+      .Check();
+}
+
+TEST(JunctionTRight, ThinSidesStageBothSidesEvenWhereTheRunGoesOn) {
+  // As the step above, but both background rows beside the run are one pixel
+  // thick (blue rows 1 and 5): no side line is written.
+  TestFrame<PF_Pixel16> f(10, 7, black16, 2);
+  f.Fill(0, 1, 10, 2, blue16);
+  f.Fill(0, 5, 10, 6, blue16);
+  f.Fill(1, 3, 5, 4, red16);
+  f.in(5, 4) = red16;
+  SmoothTJunctionRight(f.ContextAt(4, 3));
+  Expected(f).Set(4, 3, Mix16(8192)).Set(3, 3, Mix16(24576)).Check();
+}
+
+TEST(JunctionTRight, SpurOutOfVerticalBarFillsBothInnerCorners) {
+  // Bar x = 2, y = 3..11; spur P = (3, 7). The corner ramps run down and up
+  // column 3, each pixel taking the bar's colour from its diagonal.
+  TestFrame<PF_Pixel16> f(6, 14, black16);
+  f.Fill(2, 3, 3, 12, red16);
+  f.in(3, 7) = red16;
+  SmoothTJunctionRight(f.ContextAt(3, 7));
+  Expected(f)
+      .Set(3, 7, Mix16(24576))
+      .Set(3, 8, Mix16(12288))
+      .Set(3, 9, Mix16(4096))
+      .Set(3, 6, Mix16(12288))
+      .Set(3, 5, Mix16(4096))
+      .Check();
+}
+
+TEST(JunctionTRight, SidesOfDifferentColourTaperTowardsTheColourBeyond) {
+  // Blue above and beyond the end, black below: the run fades into blue over
+  // half the shorter length (the lower side line changes after 2).
+  TestFrame<PF_Pixel16> f(10, 6, black16);
+  f.Fill(0, 0, 10, 3, blue16);
+  f.Fill(1, 3, 5, 4, red16);
+  f.Fill(5, 3, 10, 4, blue16);
+  f.in(2, 4) = blue16;
+  SmoothTJunctionRight(f.ContextAt(4, 3));
+  Expected(f).Set(4, 3, Mix16(24576, 8192)).Check();
+}
+
+TEST(JunctionTRight, RunsLongerThan128AreHeldTo128) {
+  // A 200-pixel line: staged shares (127 - 2k) / 128 over 64 pixels, each
+  // red value exactly 256 * (1 + 2k); pixel 64 and beyond untouched.
+  TestFrame<PF_Pixel16> f(210, 5, black16, 1);
+  f.Fill(1, 2, 201, 3, red16);
+  SmoothTJunctionRight(f.ContextAt(200, 2));
+  Expected e(f);
+  for (int32_t k = 0; k < 64; ++k) e.Set(200 - k, 2, Mix16(static_cast<uint16_t>(256 * (1 + 2 * k))));
+  e.Check();
+}
+
+TEST(JunctionTUpDown, SpursFillOnlyTheCornerRightOfP) {
+  // Up: spur (7, 2) on top of bar y = 3, x = 3..11.
+  {
+    TestFrame<PF_Pixel16> f(14, 6, black16);
+    f.Fill(3, 3, 12, 4, red16);
+    f.in(7, 2) = red16;
+    SmoothTJunctionUp(f.ContextAt(7, 2));
+    Expected(f).Set(7, 2, Mix16(24576)).Set(8, 2, Mix16(12288)).Set(9, 2, Mix16(4096)).Check();
+  }
+  // Down: spur (7, 3) under bar y = 2.
+  {
+    TestFrame<PF_Pixel16> f(14, 6, black16, 1);
+    f.Fill(3, 2, 12, 3, red16);
+    f.in(7, 3) = red16;
+    SmoothTJunctionDown(f.ContextAt(7, 3));
+    Expected(f).Set(7, 3, Mix16(24576)).Set(8, 3, Mix16(12288)).Set(9, 3, Mix16(4096)).Check();
+  }
+}
+
+TEST(JunctionTLeft, FreeEndAndSpurWriteOnlyTheRun) {
+  // Left end of line y = 2, x = 4..7.
+  {
+    TestFrame<PF_Pixel16> f(10, 5, black16);
+    f.Fill(4, 2, 8, 3, red16);
+    SmoothTJunctionLeft(f.ContextAt(4, 2));
+    Expected(f).Set(4, 2, Mix16(8192)).Set(5, 2, Mix16(24576)).Check();
+  }
+  // Spur (3, 7) out of the left of bar x = 4: no corner ramps.
+  {
+    TestFrame<PF_Pixel16> f(7, 14, black16);
+    f.Fill(4, 3, 5, 12, red16);
+    f.in(3, 7) = red16;
+    SmoothTJunctionLeft(f.ContextAt(3, 7));
+    Expected(f).Set(3, 7, Mix16(24576)).Check();
+  }
+}
+
+TEST(JunctionTLeft, TapersOnlyWhenBothBeyondDiagonalsMatchTheBeyondPixel) {
+  // Blue above and left of the run y = 3, x = 5..8; black below.
+  TestFrame<PF_Pixel16> f(10, 6, black16);
+  f.Fill(0, 0, 10, 3, blue16);
+  f.Fill(0, 3, 5, 4, blue16);
+  f.Fill(5, 3, 9, 4, red16);
+  SmoothTJunctionLeft(f.ContextAt(5, 3));
+  Expected(f).Check();  // the pixel below B is black: nothing written
+
+  f.in(4, 4) = blue16;
+  SmoothTJunctionLeft(f.ContextAt(5, 3));
+  Expected(f).Set(5, 3, Mix16(20480, 12288)).Set(6, 3, Mix16(28672, 4096)).Check();
+}
+
+}  // namespace
+}  // namespace corvalin

@@ -1,0 +1,131 @@
+#include "engine/parallel/parallel_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "../engine/test_frame.h"
+
+namespace corvalin {
+namespace {
+
+using testing::Controls;
+using testing::TestFrame;
+
+template <class Pixel>
+Pixel Colour(uint32_t index) {
+  using C = typename PixelTraits<Pixel>::Channel;
+  constexpr uint32_t M = ChannelMax<Pixel>();
+  // A small palette with an opaque background, ink, fill and a transparent hole.
+  switch (index % 4) {
+    case 0: return Pixel{C(M), C(M), C(M), C(M)};
+    case 1: return Pixel{C(M), 0, 0, 0};
+    case 2: return Pixel{C(M), C(M / 2), C(M / 4), C(M)};
+    default: return Pixel{0, 0, 0, 0};
+  }
+}
+
+// Random blobs, lines and single pixels from a few colours, so that every
+// neighbour pattern occurs; plus long vertical edges that cross many bands.
+template <class Pixel>
+void PaintTestImage(TestFrame<Pixel>& f, uint32_t seed) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int32_t n) { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
+  f.Fill(0, 0, f.width, f.height, Colour<Pixel>(0));
+  for (int shape = 0; shape < 6; ++shape) {
+    const int32_t x0 = pick(f.width), y0 = pick(f.height);
+    f.Fill(x0, y0, std::min(f.width, x0 + 1 + pick(12)), std::min(f.height, y0 + 1 + pick(40)),
+           Colour<Pixel>(1 + rng() % 3));
+  }
+  for (int line = 0; line < 4; ++line) {  // aliased diagonals, one pixel wide
+    int32_t x = pick(f.width), y = pick(f.height);
+    const Pixel ink = Colour<Pixel>(1 + rng() % 2);
+    const int32_t run = 1 + pick(4);
+    for (int i = 0; i < 40 && x < f.width && y < f.height; ++i) {
+      f.in(x, y) = ink;
+      if (i % run == run - 1) ++y;
+      ++x;
+    }
+  }
+  for (int dot = 0; dot < f.width * f.height / 40; ++dot)
+    f.in(pick(f.width), pick(f.height)) = Colour<Pixel>(rng() % 4);
+}
+
+template <class Pixel>
+void ExpectParallelEqualsSerial(int32_t width, int32_t height, int32_t padding, uint32_t seed,
+                                const Controls& controls, const ParallelScanOptions& options) {
+  TestFrame<Pixel> serial(width, height, Pixel{}, padding);
+  PaintTestImage(serial, seed);
+  TestFrame<Pixel> parallel = serial;
+  parallel.SetUpWorlds();
+  serial.Render(controls);
+  const RenderSettings settings{controls.useKey, controls.key, controls.smootherRange,
+                                controls.lineWeight};
+  ScanFrameParallel(settings, &parallel.inWorld, &parallel.outWorld, parallel.input.data(),
+                    parallel.output.data(), options);
+  ASSERT_EQ(0, std::memcmp(serial.input.data(), parallel.input.data(),
+                           serial.input.size() * sizeof(Pixel)));
+  for (size_t i = 0; i < serial.output.size(); ++i)
+    ASSERT_EQ(serial.output[i], parallel.output[i])
+        << "pixel " << i % serial.stride << "," << i / serial.stride << " seed " << seed
+        << " threads " << options.threads << " rows per band " << options.rowsPerBand;
+}
+
+template <class Pixel>
+class ParallelScanTest : public ::testing::Test {};
+using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16>;
+TYPED_TEST_SUITE(ParallelScanTest, PixelTypes);
+
+TYPED_TEST(ParallelScanTest, EqualsSerialScanOnRandomImages) {
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    Controls c;
+    c.lineWeight = (seed % 3) * 0.5;
+    c.useKey = seed % 4 == 0;
+    c.smootherRange = seed % 5 == 0 ? 0.0 : 1.0;
+    for (int threads : {1, 2, 3, 8})
+      ExpectParallelEqualsSerial<TypeParam>(37 + seed, 61, seed % 3, seed, c,
+                                            ParallelScanOptions{threads, 4 + int32_t(seed % 5)});
+  }
+}
+
+TYPED_TEST(ParallelScanTest, EqualsSerialScanWithOneRowPerBand) {
+  for (uint32_t seed = 20; seed < 26; ++seed)
+    for (int threads : {2, 5})
+      ExpectParallelEqualsSerial<TypeParam>(29, 47, 1, seed, Controls{},
+                                            ParallelScanOptions{threads, 1});
+}
+
+// A tall staircase whose risers and ramps run across many band edges.
+TYPED_TEST(ParallelScanTest, LongVerticalRampsCrossBandEdges) {
+  using Pixel = TypeParam;
+  for (double lineWeight : {0.0, 1.0}) {
+    TestFrame<Pixel> serial(40, 90, Colour<Pixel>(0), 2);
+    for (int32_t y = 0; y < 90; ++y) serial.Fill(0, y, 8 + y / 30, y + 1, Colour<Pixel>(1));
+    serial.Fill(20, 5, 21, 85, Colour<Pixel>(2));  // a long thin vertical line
+    TestFrame<Pixel> parallel = serial;
+    parallel.SetUpWorlds();
+    Controls c;
+    c.lineWeight = lineWeight;
+    serial.Render(c);
+    for (int32_t rows : {1, 3, 7}) {
+      std::fill(parallel.output.begin(), parallel.output.end(), Pixel{});
+      ScanFrameParallel(RenderSettings{false, c.key, 1.0, lineWeight}, &parallel.inWorld,
+                        &parallel.outWorld, parallel.input.data(), parallel.output.data(),
+                        ParallelScanOptions{4, rows});
+      for (size_t i = 0; i < serial.output.size(); ++i)
+        ASSERT_EQ(serial.output[i], parallel.output[i]) << "index " << i << " rows " << rows;
+    }
+  }
+}
+
+TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
+  for (int32_t w : {1, 2, 3})
+    for (int32_t h : {1, 2, 3, 9})
+      ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h), Controls{},
+                                            ParallelScanOptions{3, 1});
+}
+
+}  // namespace
+}  // namespace corvalin
