@@ -58,8 +58,10 @@ CLI::Validator IntegerIn(int64_t lo, int64_t hi) {
 }
 
 std::string SliderHelp(const ControlSpec& c) {
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%.*f", c.precision, c.defaultValue);
   return std::string("\"") + GetString(c.name) + "\": " + c.help + " (" + Number(c.validMin) +
-         " to " + Number(c.validMax) + ", default " + Number(c.defaultValue) + ")";
+         " to " + Number(c.validMax) + ", default " + shown + ")";
 }
 
 // The command line, bound to `options`. The render subcommand is returned.
@@ -259,8 +261,9 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
   return anyFailed ? kExitFailed : kExitOk;
 }
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool terminal) {
+std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& args,
+                                               std::ostream& out, std::ostream& err,
+                                               int* status) {
   CLI::App app;
   CommandOptions options;
   std::string alphaKey = "FFFFFF";
@@ -268,22 +271,31 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   std::vector<const char*> argv{"corvalin"};
   for (const std::string& a : args) argv.push_back(a.c_str());
+  *status = kExitOk;
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp&) {
     // The top-level help shows the render options too.
     out << (render->parsed() ? render->help() : app.help("", CLI::AppFormatMode::All));
-    return kExitOk;
+    return std::nullopt;
   } catch (const CLI::CallForVersion& e) {
     out << e.what() << "\n";
-    return kExitOk;
+    return std::nullopt;
   } catch (const CLI::ParseError& e) {
     err << "corvalin: error: " << e.what() << "\n"
         << "Run 'corvalin render --help' for the options and their ranges.\n";
-    return kExitUsage;
+    *status = kExitUsage;
+    return std::nullopt;
   }
   options.settings.controls.alphaKey = ParseAlphaKey(alphaKey);
-  return RunRender(options, err, terminal);
+  return options;
+}
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool terminal) {
+  int status = kExitOk;
+  const std::optional<CommandOptions> options = ParseCommandLine(args, out, err, &status);
+  return options ? RunRender(*options, err, terminal) : status;
 }
 
 }  // namespace corvalin::cli

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,13 @@ PF_Pixel8 ParseAlphaKey(const std::string& text);
 // Renders every planned frame on `options.jobs` threads through one mini host.
 // Errors and progress go to `err`; `terminal` selects the redrawn bar.
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal);
+
+// Parses `args` (without the program name) into options. Prints help, the
+// version or a usage error instead and returns nothing; `status` is then
+// the exit status (0 after help).
+std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& args,
+                                               std::ostream& out, std::ostream& err,
+                                               int* status);
 
 // The whole command line: parses `args` (without the program name), prints
 // help or errors, renders. Returns the exit status.

@@ -30,8 +30,8 @@ struct Instance {
   int32_t width = 0, height = 0;
   bool useKey = false;
   PF_Pixel8 key{kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen, kDefaultKeyBlue};
-  double smootherRange = SliderDefaultParam(kSmootherRange);
-  double lineWeight = SliderDefaultParam(kLineWeight);
+  double rangeParam = SliderDefaultParam(kSmootherRange);
+  double weightParam = SliderDefaultParam(kLineWeight);
   std::vector<PF_Pixel8> frame;
 };
 
@@ -69,8 +69,8 @@ void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
   PF_ParamDef layer{}, useKey{}, key{}, range{}, weight{};
   useKey.u.bd.value = inst.useKey ? 1 : 0;
   key.u.cd.value = inst.key;
-  range.u.fs_d.value = SliderFromParam(kSmootherRange, inst.smootherRange);
-  weight.u.fs_d.value = SliderFromParam(kLineWeight, inst.lineWeight);
+  range.u.fs_d.value = SliderFromParam(kSmootherRange, inst.rangeParam);
+  weight.u.fs_d.value = SliderFromParam(kLineWeight, inst.weightParam);
   PF_ParamDef* params[kEffectParamCount] = {&layer, &useKey, &key, &range, &weight};
 
   ScanFrame<PF_Pixel8>(&inData, &outData, params, &inWorld, &outWorld, inst.frame.data(),
@@ -160,10 +160,10 @@ void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
       break;
     }
     case 2:
-      inst->smootherRange = ClampUnit(*static_cast<const f0r_param_double*>(param));
+      inst->rangeParam = ClampUnit(*static_cast<const f0r_param_double*>(param));
       break;
     case 3:
-      inst->lineWeight = ClampUnit(*static_cast<const f0r_param_double*>(param));
+      inst->weightParam = ClampUnit(*static_cast<const f0r_param_double*>(param));
       break;
     default:
       break;
@@ -183,10 +183,10 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
                             ComponentFromByte(inst->key.blue)};
       break;
     case 2:
-      *static_cast<f0r_param_double*>(param) = inst->smootherRange;
+      *static_cast<f0r_param_double*>(param) = inst->rangeParam;
       break;
     case 3:
-      *static_cast<f0r_param_double*>(param) = inst->lineWeight;
+      *static_cast<f0r_param_double*>(param) = inst->weightParam;
       break;
     default:
       break;

@@ -5,8 +5,8 @@
 // module never touches are kept as opaque slots of the same size, so the
 // records stay layout-compatible. Only fixed-width integer types are used
 // (never `long`), so the same layout holds on 64-bit Linux, where the fast
-// tests and the command-line tool run. tests/host/sdk_layout_test.cpp checks
-// every offset and size.
+// tests and the command-line tool run. sdk_layout.h checks every offset and
+// size at compile time.
 #pragma once
 
 #include <cstddef>

@@ -91,16 +91,16 @@ TYPED_TEST(ArmTrace, FourPixelStepsWithUnitRisers) {
 
 TYPED_TEST(ArmTrace, EdgeColourChangeOnOwnRowSetsOwnLineStop) {
   Drawn<TypeParam> frame({
-      "........",
-      "........",
-      "........",
-      "..##....",
-      "########",
-      "########",
+      "..........",
+      "..........",
+      "..........",
+      "...###....",
+      "##########",
+      "##########",
   });
-  auto ctx = frame.ContextAt(3, 3);
+  auto ctx = frame.ContextAt(5, 3);
   TraceLeftArm<upper>(ctx);
-  ExpectArm(ctx.arms[leftArm], 2, 4, 2, ownLineStop);
+  ExpectArm(ctx.arms[leftArm], 3, 6, 3, ownLineStop);
 }
 
 TYPED_TEST(ArmTrace, LeftArmReachesHalfPixelFurtherWhenNextStepIsOneLonger) {

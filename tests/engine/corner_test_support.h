@@ -42,6 +42,14 @@ Pixel InkOverPaper(float w) {
   return Colour<Pixel>(M, wA, 0, M - wA);
 }
 
+// The output of paper mixed with ink at weight w on the paper.
+template <class Pixel>
+Pixel PaperOverInk(float w) {
+  constexpr uint32_t M = ChannelMax<Pixel>();
+  const uint32_t wA = static_cast<uint32_t>(static_cast<float>(M) * w);
+  return Colour<Pixel>(M, M - wA, 0, wA);
+}
+
 // A frame drawn row by row: '#' is ink, '.' is paper, and the letters a..z
 // stand for the colours given in `extra` (a first). Built in place: the
 // worlds point into the frame's own buffers, so it is never copied.

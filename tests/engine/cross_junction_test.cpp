@@ -2,46 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "test_frame.h"
+#include "junction_test_support.h"
 
 namespace corvalin {
 namespace {
 
-using testing::TestFrame;
+using namespace testing;  // TestFrame, Expected and the test colours
 
-constexpr uint16_t M16 = 32768;
-const PF_Pixel16 black16{M16, 0, 0, 0};
-const PF_Pixel16 red16{M16, M16, 0, 0};
-
-PF_Pixel16 Red16(uint16_t red) { return PF_Pixel16{M16, red, 0, 0}; }
-
-template <class Pixel>
-struct Expected {
-  const TestFrame<Pixel>& frame;
-  std::vector<Pixel> pixels;
-  explicit Expected(const TestFrame<Pixel>& f) : frame(f), pixels(f.input) {}
-  Expected& Set(int32_t x, int32_t y, Pixel p) {
-    pixels[static_cast<size_t>(y) * frame.stride + x] = p;
-    return *this;
-  }
-  void Check() const {
-    int mismatches = 0;
-    for (int32_t y = 0; y < frame.height; ++y)
-      for (int32_t x = 0; x < frame.width; ++x) {
-        const size_t i = static_cast<size_t>(y) * frame.stride + x;
-        if (!(frame.output[i] == pixels[i]) && ++mismatches <= 8)
-          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame.output[i] << " expected "
-                        << pixels[i];
-      }
-  }
-};
 
 TEST(JunctionCross, LonePixelBecomesTheMeanOfItsHalfBlends) {
   {
     TestFrame<PF_Pixel16> f(7, 7, black16, 1);
     f.in(3, 3) = red16;
     SmoothCrossJunction(f.ContextAt(3, 3));
-    Expected(f).Set(3, 3, Red16(16384)).Check();
+    Expected(f).Set(3, 3, Mix16(16384)).Check();
   }
   {
     // 8 bits: weight 0.5 keeps 127 of 255.
@@ -80,11 +54,11 @@ TEST(JunctionCross, OneDiagonalLineRampsAllFourSidesTowardsIt) {
   for (int32_t k = 0; k < 9; ++k) f.in(k, k) = red16;
   SmoothCrossJunction(f.ContextAt(4, 4));
   Expected(f)
-      .Set(4, 4, Red16(24576))
-      .Set(3, 4, Red16(4096))  // left, from above
-      .Set(4, 3, Red16(4096))  // up, from the left
-      .Set(5, 4, Red16(4096))  // right, from below
-      .Set(4, 5, Red16(4096))  // down, from the right
+      .Set(4, 4, Mix16(24576))
+      .Set(3, 4, Mix16(4096))  // left, from above
+      .Set(4, 3, Mix16(4096))  // up, from the left
+      .Set(5, 4, Mix16(4096))  // right, from below
+      .Set(4, 5, Mix16(4096))  // down, from the right
       .Check();
 }
 
@@ -95,7 +69,7 @@ TEST(JunctionCross, ThreeAlikeDiagonalsRampOnlyLeftAndDown) {
   f.in(5, 3) = red16;
   f.in(5, 5) = red16;
   SmoothCrossJunction(f.ContextAt(4, 4));
-  Expected(f).Set(4, 4, Red16(28672)).Set(3, 4, Red16(4096)).Set(4, 5, Red16(4096)).Check();
+  Expected(f).Set(4, 4, Mix16(28672)).Set(3, 4, Mix16(4096)).Set(4, 5, Mix16(4096)).Check();
 }
 
 // P = (3, 3) with only its lower-right diagonal alike; the row below carries
@@ -115,12 +89,12 @@ TEST(JunctionCross, FourPositionRampFollowsLineWeight) {
     TestFrame<PF_Pixel16> f = FourPositionRamp();
     SmoothCrossJunction(f.ContextAt(3, 3, 1.0, 1.0));
     Expected(f)
-        .Set(3, 3, Red16(20480))
-        .Set(4, 3, Red16(14336))
-        .Set(5, 3, Red16(10240))
-        .Set(6, 3, Red16(6144))
-        .Set(7, 3, Red16(2048))
-        .Set(3, 4, Red16(8192))
+        .Set(3, 3, Mix16(20480))
+        .Set(4, 3, Mix16(14336))
+        .Set(5, 3, Mix16(10240))
+        .Set(6, 3, Mix16(6144))
+        .Set(7, 3, Mix16(2048))
+        .Set(3, 4, Mix16(8192))
         .Check();
   }
   {
@@ -128,10 +102,10 @@ TEST(JunctionCross, FourPositionRampFollowsLineWeight) {
     TestFrame<PF_Pixel16> f = FourPositionRamp();
     SmoothCrossJunction(f.ContextAt(3, 3, 1.0, 0.0));
     Expected(f)
-        .Set(3, 3, Red16(20480))
-        .Set(4, 3, Red16(12288))
-        .Set(5, 3, Red16(4096))
-        .Set(3, 4, Red16(4096))
+        .Set(3, 3, Mix16(20480))
+        .Set(4, 3, Mix16(12288))
+        .Set(5, 3, Mix16(4096))
+        .Set(3, 4, Mix16(4096))
         .Check();
   }
 }
@@ -142,10 +116,10 @@ TEST(JunctionCross, RampEndingOnItsOwnLineSpansHalfAtAnyLineWeight) {
   f.in(8, 3) = red16;
   SmoothCrossJunction(f.ContextAt(3, 3, 1.0, 1.0));
   Expected(f)
-      .Set(3, 3, Red16(20480))
-      .Set(4, 3, Red16(12288))
-      .Set(5, 3, Red16(4096))
-      .Set(3, 4, Red16(8192))
+      .Set(3, 3, Mix16(20480))
+      .Set(4, 3, Mix16(12288))
+      .Set(5, 3, Mix16(4096))
+      .Set(3, 4, Mix16(8192))
       .Check();
 }
 

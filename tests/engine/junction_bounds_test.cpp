@@ -10,40 +10,13 @@
 #include "engine/rect/process_rect.h"
 #include "engine/scan/scan_frame.h"
 #include "engine/scan/scan_settings.h"
-#include "test_frame.h"
+#include "junction_test_support.h"
 
 namespace corvalin {
 namespace {
 
-using testing::TestFrame;
+using namespace testing;  // TestFrame, Expected and the test colours
 
-constexpr uint16_t M16 = 32768;
-const PF_Pixel16 black16{M16, 0, 0, 0};
-const PF_Pixel16 red16{M16, M16, 0, 0};
-const PF_Pixel16 blue16{M16, 0, 0, M16};
-
-PF_Pixel16 Red16(uint16_t red) { return PF_Pixel16{M16, red, 0, 0}; }
-
-template <class Pixel>
-struct Expected {
-  const TestFrame<Pixel>& frame;
-  std::vector<Pixel> pixels;
-  explicit Expected(const TestFrame<Pixel>& f) : frame(f), pixels(f.input) {}
-  Expected& Set(int32_t x, int32_t y, Pixel p) {
-    pixels[static_cast<size_t>(y) * frame.stride + x] = p;
-    return *this;
-  }
-  void Check() const {
-    int mismatches = 0;
-    for (int32_t y = 0; y < frame.height; ++y)
-      for (int32_t x = 0; x < frame.width; ++x) {
-        const size_t i = static_cast<size_t>(y) * frame.stride + x;
-        if (!(frame.output[i] == pixels[i]) && ++mismatches <= 8)
-          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame.output[i] << " expected "
-                        << pixels[i];
-      }
-  }
-};
 
 // A thin line steps down at P = (4, y): the side below gets its ramp only if
 // it is two pixels thick (the blue row under it makes it one), unless P is on
@@ -61,8 +34,8 @@ TEST(JunctionBoundsT, SideRampAtTheBorderRowsSkipsTheThicknessTest) {
     if (c.y + 2 < c.height) f.Fill(0, c.y + 2, 12, c.y + 3, blue16);
     SmoothTJunctionRight(f.ContextAt(4, c.y));
     Expected e(f);
-    e.Set(4, c.y, Red16(20480)).Set(3, c.y, Red16(28672));
-    if (c.ramped) e.Set(4, c.y + 1, Red16(12288)).Set(3, c.y + 1, Red16(4096));
+    e.Set(4, c.y, Mix16(20480)).Set(3, c.y, Mix16(28672));
+    if (c.ramped) e.Set(4, c.y + 1, Mix16(12288)).Set(3, c.y + 1, Mix16(4096));
     e.Check();
   }
 }
@@ -75,7 +48,7 @@ TEST(JunctionBoundsT, SpurCornersStopAtTheBorderRowsAndColumns) {
     f.Fill(2, 0, 3, 5, red16);
     f.in(3, y) = red16;
     SmoothTJunctionRight(f.ContextAt(3, y));
-    Expected(f).Set(3, y, Red16(24576)).Check();
+    Expected(f).Set(3, y, Mix16(24576)).Check();
   }
   // Up: spur (x, 2) on bar y = 3 at columns 1 and S - 2 = 6.
   for (int32_t x : {1, 6}) {
@@ -84,7 +57,7 @@ TEST(JunctionBoundsT, SpurCornersStopAtTheBorderRowsAndColumns) {
     f.Fill(0, 3, 8, 4, red16);
     f.in(x, 2) = red16;
     SmoothTJunctionUp(f.ContextAt(x, 2));
-    Expected(f).Set(x, 2, Red16(24576)).Check();
+    Expected(f).Set(x, 2, Mix16(24576)).Check();
   }
   // Down: one column in from S - 2 the corner walk has room for 1 position.
   {
@@ -92,7 +65,7 @@ TEST(JunctionBoundsT, SpurCornersStopAtTheBorderRowsAndColumns) {
     f.Fill(0, 2, 8, 3, red16);
     f.in(5, 3) = red16;
     SmoothTJunctionDown(f.ContextAt(5, 3));
-    Expected(f).Set(5, 3, Red16(24576)).Set(6, 3, Red16(4096)).Check();
+    Expected(f).Set(5, 3, Mix16(24576)).Set(6, 3, Mix16(4096)).Check();
   }
 }
 
@@ -111,11 +84,11 @@ TEST(JunctionBoundsCross, RampsStopAtColumnsAndRows1AndLast) {
     }
     SmoothCrossJunction(f.ContextAt(c.x, c.y));
     Expected e(f);
-    e.Set(c.x, c.y, Red16(24576));
+    e.Set(c.x, c.y, Mix16(24576));
     const bool horizontal = c.x != 1 && c.x != 7;
     const bool vertical = c.y != 1 && c.y != 7;
-    if (horizontal) e.Set(c.x - 1, c.y, Red16(4096)).Set(c.x + 1, c.y, Red16(4096));
-    if (vertical) e.Set(c.x, c.y - 1, Red16(4096)).Set(c.x, c.y + 1, Red16(4096));
+    if (horizontal) e.Set(c.x - 1, c.y, Mix16(4096)).Set(c.x + 1, c.y, Mix16(4096));
+    if (vertical) e.Set(c.x, c.y - 1, Mix16(4096)).Set(c.x, c.y + 1, Mix16(4096));
     e.Check();
   }
 }

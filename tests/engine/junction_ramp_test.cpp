@@ -2,38 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "test_frame.h"
+#include "junction_test_support.h"
 
 namespace corvalin {
 namespace {
 
-using testing::TestFrame;
-
-constexpr uint16_t M16 = 32768;
-const PF_Pixel16 black16{M16, 0, 0, 0};
-const PF_Pixel16 red16{M16, M16, 0, 0};
-const PF_Pixel8 black8{255, 0, 0, 0};
-const PF_Pixel8 red8{255, 255, 0, 0};
-
-template <class Pixel>
-Pixel Red(uint32_t r) {
-  using Channel = typename PixelTraits<Pixel>::Channel;
-  constexpr auto M = static_cast<Channel>(ChannelMax<Pixel>());
-  return Pixel{M, static_cast<Channel>(r), 0, 0};
-}
-
-// Every pixel of the output equals `expected` (same layout as the input).
-template <class Pixel>
-void ExpectOutput(const TestFrame<Pixel>& f, const std::vector<Pixel>& expected) {
-  int mismatches = 0;
-  for (int32_t y = 0; y < f.height; ++y)
-    for (int32_t x = 0; x < f.width; ++x) {
-      const size_t i = static_cast<size_t>(y) * f.stride + x;
-      if (!(f.output[i] == expected[i]) && ++mismatches <= 8)
-        ADD_FAILURE() << "at (" << x << "," << y << "): " << f.output[i] << " expected "
-                      << expected[i];
-    }
-}
+using namespace testing;  // TestFrame, Expected and the test colours
 
 // A red row y = 1 from x = 1 on, its partner row 0 black: a ramp along row 1
 // shows the share each pixel keeps as its red value.
@@ -56,10 +30,10 @@ TEST(JunctionRampWrite, HalfLengthSharesAt16Bits) {
     TestFrame<PF_Pixel16> f = RampRow(black16, red16);
     auto ctx = f.ContextAt(1, 1);
     WriteRamp(ctx, c.length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, true);
-    std::vector<PF_Pixel16> expected = f.input;
+    Expected e(f);
     for (size_t k = 0; k < c.kept.size(); ++k)
-      expected[f.stride + 1 + k] = Red<PF_Pixel16>(c.kept[k]);
-    ExpectOutput(f, expected);
+      e.Set(1 + static_cast<int32_t>(k), 1, Mix16(static_cast<uint16_t>(c.kept[k])));
+    e.Check();
   }
 }
 
@@ -67,11 +41,8 @@ TEST(JunctionRampWrite, HalfLengthSharesAt8Bits) {
   TestFrame<PF_Pixel8> f = RampRow(black8, red8);
   auto ctx = f.ContextAt(1, 1);
   WriteRamp(ctx, 5, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, true);
-  std::vector<PF_Pixel8> expected = f.input;
-  expected[f.stride + 1] = Red<PF_Pixel8>(153);  // 255 * 0.6
-  expected[f.stride + 2] = Red<PF_Pixel8>(204);  // 255 * 0.8
-  expected[f.stride + 3] = Red<PF_Pixel8>(248);  // 255 * 0.975
-  ExpectOutput(f, expected);
+  // 255 * 0.6, 255 * 0.8, 255 * 0.975, truncated.
+  Expected(f).Set(1, 1, Red8(153)).Set(2, 1, Red8(204)).Set(3, 1, Red8(248)).Check();
 }
 
 TEST(JunctionRampWrite, FullSpanFollowsLineWeight) {
@@ -81,32 +52,42 @@ TEST(JunctionRampWrite, FullSpanFollowsLineWeight) {
     TestFrame<PF_Pixel16> f = RampRow(black16, red16);
     auto ctx = f.ContextAt(1, 1, 1.0, 1.0);
     WriteRamp(ctx, 4, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, false);
-    std::vector<PF_Pixel16> expected = f.input;
-    const uint32_t kept[] = {18432, 22528, 26624, 30720};
-    for (int k = 0; k < 4; ++k) expected[f.stride + 1 + k] = Red<PF_Pixel16>(kept[k]);
-    ExpectOutput(f, expected);
+    Expected(f)
+        .Set(1, 1, Mix16(18432))
+        .Set(2, 1, Mix16(22528))
+        .Set(3, 1, Mix16(26624))
+        .Set(4, 1, Mix16(30720))
+        .Check();
   }
   {
     TestFrame<PF_Pixel16> f = RampRow(black16, red16);
     auto ctx = f.ContextAt(1, 1, 1.0, 0.0);
     WriteRamp(ctx, 4, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, false);
-    std::vector<PF_Pixel16> expected = f.input;
-    expected[f.stride + 1] = Red<PF_Pixel16>(20480);
-    expected[f.stride + 2] = Red<PF_Pixel16>(28672);
-    ExpectOutput(f, expected);
+    Expected(f).Set(1, 1, Mix16(20480)).Set(2, 1, Mix16(28672)).Check();
   }
 }
 
-TEST(JunctionRampWrite, WalksBackwardsWithItsOwnDestinationStep) {
+TEST(JunctionRampWrite, SpanCountIsTheCeiling) {
+  // "Line Weight" 0.3: span 5 * 0.65 = 3.25 covers 4 pixels, partner shares
+  // 11/26, 7/26, 3/26 and 1/208 (float weights truncated against 32768).
+  TestFrame<PF_Pixel16> f = RampRow(black16, red16);
+  auto ctx = f.ContextAt(1, 1, 1.0, 0.3);
+  WriteRamp(ctx, 5, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, false);
+  Expected(f)
+      .Set(1, 1, Mix16(18904))
+      .Set(2, 1, Mix16(23945))
+      .Set(3, 1, Mix16(28987))
+      .Set(4, 1, Mix16(32610))
+      .Check();
+}
+
+TEST(JunctionRampWrite, WalksBackwardsAlongAColumn) {
   // Ramp up column 3 from row 4, partnered with the column to its left.
   TestFrame<PF_Pixel16> f(5, 6, black16, 1);
   f.Fill(3, 0, 4, 6, red16);
   auto ctx = f.ContextAt(3, 4);
   WriteRamp(ctx, 4, ctx.sourceIndex, ctx.destinationIndex, -1, -f.stride, -f.stride, true);
-  std::vector<PF_Pixel16> expected = f.input;
-  expected[4 * f.stride + 3] = Red<PF_Pixel16>(20480);
-  expected[3 * f.stride + 3] = Red<PF_Pixel16>(28672);
-  ExpectOutput(f, expected);
+  Expected(f).Set(3, 4, Mix16(20480)).Set(3, 3, Mix16(28672)).Check();
 }
 
 TEST(JunctionRampBuffer, StagesFullHeightSharesAndMarksTheSlot) {
@@ -121,19 +102,19 @@ TEST(JunctionRampBuffer, StagesFullHeightSharesAndMarksTheSlot) {
   BufferRamp(buffer, 1, ctx, 4, ctx.sourceIndex, -f.stride, 1);
   EXPECT_FALSE(buffer.buffered[0]);
   EXPECT_TRUE(buffer.buffered[1]);
-  EXPECT_EQ(buffer.slots[1][0], Red<PF_Pixel16>(8192));
-  EXPECT_EQ(buffer.slots[1][1], Red<PF_Pixel16>(24576));
+  EXPECT_EQ(buffer.slots[1][0], Mix16(8192));
+  EXPECT_EQ(buffer.slots[1][1], Mix16(24576));
   EXPECT_EQ(buffer.slots[1][2], sentinel);
   EXPECT_EQ(buffer.slots[0][0], sentinel);
 
   // Length 1: side share 0.25.
   BufferRamp(buffer, 0, ctx, 1, ctx.sourceIndex, -f.stride, 1);
   EXPECT_TRUE(buffer.buffered[0]);
-  EXPECT_EQ(buffer.slots[0][0], Red<PF_Pixel16>(24576));
+  EXPECT_EQ(buffer.slots[0][0], Mix16(24576));
   EXPECT_EQ(buffer.slots[0][1], sentinel);
 
   // Staging never touches the destination.
-  ExpectOutput(f, f.input);
+  Expected(f).Check();
 }
 
 TEST(JunctionRampBuffer, EightBitShares) {
@@ -141,8 +122,8 @@ TEST(JunctionRampBuffer, EightBitShares) {
   auto ctx = f.ContextAt(1, 1);
   RampBuffer<PF_Pixel8> buffer;
   BufferRamp(buffer, 0, ctx, 4, ctx.sourceIndex, -f.stride, 1);
-  EXPECT_EQ(buffer.slots[0][0], Red<PF_Pixel8>(63));   // 255 * 0.25
-  EXPECT_EQ(buffer.slots[0][1], Red<PF_Pixel8>(191));  // 255 * 0.75
+  EXPECT_EQ(buffer.slots[0][0], Red8(63));   // 255 * 0.25
+  EXPECT_EQ(buffer.slots[0][1], Red8(191));  // 255 * 0.75
 }
 
 TEST(JunctionMeasureRun, StopsAtTheFirstChangeOfEitherLine) {

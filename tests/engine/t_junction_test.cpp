@@ -2,42 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "test_frame.h"
+#include "junction_test_support.h"
 
 namespace corvalin {
 namespace {
 
-using testing::TestFrame;
+using namespace testing;  // TestFrame, Expected and the test colours
 
-constexpr uint16_t M16 = 32768;
-const PF_Pixel16 black16{M16, 0, 0, 0};
-const PF_Pixel16 red16{M16, M16, 0, 0};
-const PF_Pixel16 blue16{M16, 0, 0, M16};
-
-PF_Pixel16 Mix16(uint16_t red, uint16_t blue = 0) { return PF_Pixel16{M16, red, 0, blue}; }
 
 // The output equals the input except at the listed pixels.
-template <class Pixel>
-struct Expected {
-  const TestFrame<Pixel>& frame;
-  std::vector<Pixel> pixels;
-  explicit Expected(const TestFrame<Pixel>& f) : frame(f), pixels(f.input) {}
-  Expected& Set(int32_t x, int32_t y, Pixel p) {
-    pixels[static_cast<size_t>(y) * frame.stride + x] = p;
-    return *this;
-  }
-  void Check() const {
-    int mismatches = 0;
-    for (int32_t y = 0; y < frame.height; ++y)
-      for (int32_t x = 0; x < frame.width; ++x) {
-        const size_t i = static_cast<size_t>(y) * frame.stride + x;
-        if (!(frame.output[i] == pixels[i]) && ++mismatches <= 8)
-          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame.output[i] << " expected "
-                        << pixels[i];
-      }
-  }
-};
-
 TEST(JunctionTRight, FreeEndOfThinLineMergesBothStagedSides) {
   // Line y = 2, x = 2..5, ending at P = (5, 2). Both sides are staged with
   // shares 0.75 and 0.25 of the background and averaged.
@@ -48,12 +21,22 @@ TEST(JunctionTRight, FreeEndOfThinLineMergesBothStagedSides) {
     Expected(f).Set(5, 2, Mix16(8192)).Set(4, 2, Mix16(24576)).Check();
   }
   {
-    const PF_Pixel8 black8{255, 0, 0, 0}, red8{255, 255, 0, 0};
     TestFrame<PF_Pixel8> f(10, 5, black8, 3);
     f.Fill(2, 2, 6, 3, red8);
     SmoothTJunctionRight(f.ContextAt(5, 2));
-    Expected(f).Set(5, 2, PF_Pixel8{255, 63, 0, 0}).Set(4, 2, PF_Pixel8{255, 191, 0, 0}).Check();
+    Expected(f).Set(5, 2, Red8(63)).Set(4, 2, Red8(191)).Check();
   }
+}
+
+TEST(JunctionTRight, MergeOfUnequalSidesAveragesThenHalfBlendsTheLonger) {
+  // As the free end, with the lower side line changing colour after 2: slot 0
+  // holds one entry (share 0.5), slot 1 two (shares 0.75, 0.25). At 8 bits:
+  // P = (127 + 63) / 2; its neighbour = (255 * 127 + 191 * 128) / 255.
+  TestFrame<PF_Pixel8> f(10, 5, black8);
+  f.Fill(2, 2, 6, 3, red8);
+  f.in(3, 3) = PF_Pixel8{255, 0, 0, 255};
+  SmoothTJunctionRight(f.ContextAt(5, 2));
+  Expected(f).Set(5, 2, Red8(95)).Set(4, 2, Red8(222)).Check();
 }
 
 TEST(JunctionTRight, ThinLineStepRampsTheLowerSideAndMergesTheUpperAlone) {
@@ -138,6 +121,21 @@ TEST(JunctionTUpDown, SpursFillOnlyTheCornerRightOfP) {
     SmoothTJunctionDown(f.ContextAt(7, 3));
     Expected(f).Set(7, 3, Mix16(24576)).Set(8, 3, Mix16(12288)).Set(9, 3, Mix16(4096)).Check();
   }
+}
+
+TEST(JunctionTUpDown, TaperOnlyWhenTheBeyondPixelMatchesItsPositiveDiagonal) {
+  // Run x = 4, y = 3..6 below P = (4, 3), blue on its left, black on its
+  // right; B = (4, 2) is blue.
+  TestFrame<PF_Pixel16> f(8, 10, black16);
+  f.Fill(0, 0, 5, 3, blue16);
+  f.Fill(0, 3, 4, 10, blue16);
+  f.Fill(4, 3, 5, 7, red16);
+  SmoothTJunctionUp(f.ContextAt(4, 3));
+  Expected(f).Check();  // the pixel right of B is black: nothing written
+
+  f.in(5, 2) = blue16;
+  SmoothTJunctionUp(f.ContextAt(4, 3));
+  Expected(f).Set(4, 3, Mix16(20480, 12288)).Set(4, 4, Mix16(28672, 4096)).Check();
 }
 
 TEST(JunctionTLeft, FreeEndAndSpurWriteOnlyTheRun) {

@@ -1,5 +1,6 @@
 // Render: the depth choice, the refusal of unusable worlds and agreement
 // between the linked module, the module file and concurrent renders.
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -151,6 +152,20 @@ TEST_P(RenderTest, EmptyFramesRenderSafely) {
   for (auto [w, h] : {std::pair{0, 0}, {0, 3}, {3, 0}, {1, 1}, {1, 5}, {5, 1}, {2, 2}}) {
     HostWorld<PF_Pixel8> in(w, h, 1), out(w, h, 1);
     EXPECT_EQ(host.Render({}, in, out), PF_Err_NONE) << w << "x" << h;
+  }
+}
+
+TEST_P(RenderTest, ControlValuesOutsideTheirRangesRenderSafely) {
+  MiniHost host = Host();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (auto [range, weight] : {std::pair{nan, nan}, {-5.0, -1.0}, {1e300, 7.0}, {inf, -inf},
+                               {100.0, 1.0}, {0.0, 0.0}}) {
+    HostWorld<PF_Pixel16> in16 = PatternWorld<PF_Pixel16>(19, 13, 2), out16(19, 13, 2);
+    HostWorld<PF_Pixel8> in8 = PatternWorld<PF_Pixel8>(19, 13, 0), out8(19, 13, 0);
+    const EffectControls c{true, PF_Pixel8{255, 20, 40, 60}, range, weight};
+    EXPECT_EQ(host.Render(c, in16, out16), PF_Err_NONE) << range << " " << weight;
+    EXPECT_EQ(host.Render(c, in8, out8), PF_Err_NONE) << range << " " << weight;
   }
 }
 

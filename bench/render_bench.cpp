@@ -1,0 +1,100 @@
+// Render throughput of the module over the mini host, the way the corvalin
+// command drives it, for HD and UHD frames at 8 and 16 bits. Each iteration
+// also makes a plain copy of the same frame (what the host copy alone costs),
+// so every result carries its ratio to a copy measured in the same run:
+//   MP/s       megapixels rendered per second
+//   copy_MP/s  megapixels copied per second
+//   vs_copy    MP/s / copy_MP/s (1.0 would be as fast as a copy)
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "bench_frames.h"
+#include "cli/render_frame.h"
+
+namespace corvalin::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const minihost::MiniHost& Host() {
+  static minihost::MiniHost host = [] {
+    minihost::MiniHost h(minihost::LinkedEffectModule());
+    h.GlobalSetup();
+    h.ParamsSetup();
+    return h;
+  }();
+  return host;
+}
+
+template <class Pixel>
+void PlainCopy(minihost::HostWorld<Pixel>& from, minihost::HostWorld<Pixel>& to) {
+  for (int32_t y = 0; y < from.height(); ++y) {
+    std::memcpy(&to.at(0, y), &from.at(0, y), static_cast<size_t>(from.width()) * sizeof(Pixel));
+  }
+}
+
+template <class Pixel>
+void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
+  const cli::Image frame = MakeFrame(pattern, w, h);
+  minihost::HostWorld<Pixel> input(w, h), output(w, h);
+  cli::ImageToWorld(frame, input);
+  const minihost::EffectControls controls;  // the effect's defaults
+
+  double renderSeconds = 0, copySeconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    PlainCopy(input, output);
+    benchmark::ClobberMemory();
+    const auto t1 = Clock::now();
+    const PF_Err err = Host().Render(controls, input, output);
+    benchmark::ClobberMemory();
+    const auto t2 = Clock::now();
+    if (err != PF_Err_NONE) {
+      state.SkipWithError("render failed");
+      break;
+    }
+    const double render = std::chrono::duration<double>(t2 - t1).count();
+    copySeconds += std::chrono::duration<double>(t1 - t0).count();
+    renderSeconds += render;
+    state.SetIterationTime(render);
+  }
+  const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
+  if (renderSeconds > 0 && copySeconds > 0) {
+    state.counters["MP/s"] = megapixels / renderSeconds;
+    state.counters["copy_MP/s"] = megapixels / copySeconds;
+    state.counters["vs_copy"] = copySeconds / renderSeconds;
+  }
+}
+
+void RegisterAll() {
+  const struct {
+    const char* name;
+    int32_t w, h;
+  } sizes[] = {{"1920x1080", 1920, 1080}, {"3840x2160", 3840, 2160}};
+  for (const auto& size : sizes) {
+    for (int bits : {8, 16}) {
+      for (Pattern p : {Pattern::flat, Pattern::cel, Pattern::lineArt, Pattern::noise}) {
+        const std::string name = std::string("Render/") + size.name + "/" + std::to_string(bits) +
+                                 "bit/" + PatternName(p);
+        benchmark::Benchmark* b =
+            bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel8>, p, size.w, size.h)
+                      : benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel16>, p, size.w, size.h);
+        b->UseManualTime()->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvalin::bench
+
+int main(int argc, char** argv) {
+  corvalin::bench::RegisterAll();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
