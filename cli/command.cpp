@@ -64,11 +64,21 @@ std::string SliderHelp(const ControlSpec& c) {
          " to " + Number(c.validMax) + ", default " + shown + ")";
 }
 
+// Subcommand usage lines read "corvalin render ...", as typed.
+class Formatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    if (app->get_parent() != nullptr) name = "corvalin " + name;
+    return CLI::Formatter::make_usage(app, name);
+  }
+};
+
 // The command line, bound to `options`. The render subcommand is returned.
 CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string& alphaKey) {
   app.description(
       "corvalin: smooths the jagged edges of flat-colour images (cel animation, line art, "
       "keyed graphics) by running the Corvalin effect module over image files.");
+  app.formatter(std::make_shared<Formatter>());
   app.require_subcommand(1);
   app.set_version_flag("--version", "corvalin 1.0");
   app.footer(

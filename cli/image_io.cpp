@@ -12,6 +12,8 @@
 #include <process.h>
 #define CORVALIN_GETPID _getpid
 #else
+#include <csignal>
+#include <cstring>
 #include <unistd.h>
 #define CORVALIN_GETPID getpid
 #endif
@@ -49,7 +51,58 @@ void CheckSampleType(const std::string& path, OIIO::TypeDesc t) {
                  "(unsigned integer)");
 }
 
+// Temporary files being written, for removal when the process is stopped by
+// a signal: a farm that preempts a job must not leave them behind. Fixed
+// slots, because a signal handler may neither allocate nor lock.
+struct TempSlot {
+  std::atomic<bool> claimed{false}, ready{false};
+  char path[4096];
+};
+TempSlot tempSlots[512];
+
+class TempRegistration {
+ public:
+  explicit TempRegistration(const std::string& path) {
+    if (path.size() >= sizeof(TempSlot::path)) return;
+    for (TempSlot& s : tempSlots) {
+      bool expected = false;
+      if (s.claimed.compare_exchange_strong(expected, true)) {
+        std::memcpy(s.path, path.c_str(), path.size() + 1);
+        s.ready = true;
+        slot_ = &s;
+        return;
+      }
+    }
+  }
+  ~TempRegistration() {
+    if (slot_ == nullptr) return;
+    slot_->ready = false;
+    slot_->claimed = false;
+  }
+  TempRegistration(const TempRegistration&) = delete;
+  TempRegistration& operator=(const TempRegistration&) = delete;
+
+ private:
+  TempSlot* slot_ = nullptr;
+};
+
+#ifndef _WIN32
+void RemoveTempFilesAndExit(int signal) {
+  for (TempSlot& s : tempSlots) {
+    if (s.ready.load()) ::unlink(s.path);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+#endif
+
 }  // namespace
+
+void RemoveTempFilesOnSignals() {
+#ifndef _WIN32
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveTempFilesAndExit);
+#endif
+}
 
 Image ReadImage(const std::string& path) {
   std::error_code ec;
@@ -148,6 +201,7 @@ void WriteImage(const std::string& path, const Image& image) {
       folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
                 "-" + std::to_string(counter++) + target.extension().string());
 
+  const TempRegistration registration(temp.string());
   auto fail = [&](const std::string& reason) {
     std::error_code ignored;
     fs::remove(temp, ignored);

@@ -45,4 +45,8 @@ FileFormat OutputFormat(const std::string& path, int bits);
 // renames it into place; on failure nothing is left behind.
 void WriteImage(const std::string& path, const Image& image);
 
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of writes in
+// progress before the process ends.
+void RemoveTempFilesOnSignals();
+
 }  // namespace corvalin::cli

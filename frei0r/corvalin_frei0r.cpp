@@ -113,9 +113,9 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
 
 void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
   if (!info || param_index < 0 || param_index >= kParamCount) return;
-  const ControlSpec& spec = ControlAt(param_index);
-  info->name = GetString(spec.name);
-  switch (spec.type) {
+  const ControlSpec& control = ControlAt(param_index);
+  info->name = GetString(control.name);
+  switch (control.type) {
     case ControlType::checkbox:
       info->type = F0R_PARAM_BOOL;
       break;

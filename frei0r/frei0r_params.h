@@ -40,13 +40,13 @@ inline uint8_t ByteFromComponent(float v) {
 inline float ComponentFromByte(uint8_t b) { return static_cast<float>(b / 255.0); }
 
 // A float slider's value from its frei0r fraction of the slider's range.
-inline double SliderFromParam(const ControlSpec& spec, double v) {
-  return spec.validMin + ClampUnit(v) * (spec.validMax - spec.validMin);
+inline double SliderFromParam(const ControlSpec& control, double v) {
+  return control.validMin + ClampUnit(v) * (control.validMax - control.validMin);
 }
 
 // The frei0r fraction that gives the slider's default.
-inline double SliderDefaultParam(const ControlSpec& spec) {
-  return (spec.defaultValue - spec.validMin) / (spec.validMax - spec.validMin);
+inline double SliderDefaultParam(const ControlSpec& control) {
+  return (control.defaultValue - control.validMin) / (control.validMax - control.validMin);
 }
 
 // frei0r RGBA8888 (bytes red, green, blue, alpha) to the engine's alpha, red,

@@ -132,7 +132,7 @@ TYPED_TEST(CornerFrame, SteppedPyramidBlendsItsSmallCornersHalfway) {
                               {10, 4, true, 0.5f},   //
                               {12, 6, true, 0.5f},   //
                               {13, 7, false, 0.5f},  //
-                              {14, 8, true, 0.5f},   // single-step at the nested margin
+                              {14, 8, true, 0.5f},   //
                           });
       // Long bottom edge and the corners next to the border: untouched.
       ExpectUnchanged(frame, {{1, 9}, {14, 9}, {2, 7}, {1, 8}, {8, 3}, {7, 3}, {9, 2}});
@@ -224,15 +224,14 @@ TYPED_TEST(CornerFrame, LaterWritesReplaceEarlierOnes) {
   ChainFrame<P> frame;
   ExpectOnlyCornersAndRuns(frame);
 
+  // The left ramp alone, after the traces and the adjustment.
   auto ctx = frame.ContextAt(4, 4);
-  RampLeftArm<CornerFamily::lower>([&] {
-    TraceLeftArm<CornerFamily::lower>(ctx);
-    TraceRightArm<CornerFamily::lower>(ctx);
-    TraceUpArm<CornerFamily::lower>(ctx);
-    TraceDownArm<CornerFamily::lower>(ctx);
-    AdjustArms(ctx.arms, ctx.weightFactor);
-    return ctx;
-  }());
+  TraceLeftArm<CornerFamily::lower>(ctx);
+  TraceRightArm<CornerFamily::lower>(ctx);
+  TraceUpArm<CornerFamily::lower>(ctx);
+  TraceDownArm<CornerFamily::lower>(ctx);
+  AdjustArms(ctx.arms, ctx.weightFactor);
+  RampLeftArm<CornerFamily::lower>(ctx);
   EXPECT_EQ(frame.out(4, 4), leftRamp);
 
   ctx = frame.ContextAt(4, 4);

@@ -125,6 +125,12 @@ TYPED_TEST(CornerRamp, LeftRampWeightsFollowTheArmEnds) {
                          {9, 5, 0.6428572f},
                          {10, 5, 0.49999994f}});
   }
+  {
+    SCOPED_TRACE("shifted start, Line Weight 0: end 8.75 gives three pixels, not two");
+    RampFrame<P> frame(true, -1);
+    this->Run(frame, RampLeftArm<upper, P>, leftArm, Arm{4, 10.5f, 8.75f, 0});
+    ExpectWrites(frame, {{8, 5, 0.991071403f}, {9, 5, 0.785714269f}, {10, 5, 0.5f}});
+  }
 }
 
 TYPED_TEST(CornerRamp, RightRampTakesItsFirstPixelFromJustBelowTheEnd) {

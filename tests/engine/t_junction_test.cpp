@@ -66,18 +66,21 @@ TEST(JunctionTRight, ThinSidesStageBothSidesEvenWhereTheRunGoesOn) {
 }
 
 TEST(JunctionTRight, SpurOutOfVerticalBarFillsBothInnerCorners) {
-  // Bar x = 2, y = 3..11; spur P = (3, 7). The corner ramps run down and up
-  // column 3, each pixel taking the bar's colour from its diagonal.
+  // Bar x = 2, y = 3..11, its green 100 * y (alike from row to row, but it
+  // shows which bar pixel lent its colour); spur P = (3, 7). The corner
+  // ramps run down and up column 3, each pixel taking a share of its
+  // diagonal one row further out: 0.375 and 0.125.
   TestFrame<PF_Pixel16> f(6, 14, black16);
-  f.Fill(2, 3, 3, 12, red16);
+  for (int32_t y = 3; y < 12; ++y) f.in(2, y) = PF_Pixel16{M16, M16, uint16_t(100 * y), 0};
   f.in(3, 7) = red16;
   SmoothTJunctionRight(f.ContextAt(3, 7));
+  auto corner = [](uint16_t red, uint16_t green) { return PF_Pixel16{M16, red, green, 0}; };
   Expected(f)
       .Set(3, 7, Mix16(24576))
-      .Set(3, 8, Mix16(12288))
-      .Set(3, 9, Mix16(4096))
-      .Set(3, 6, Mix16(12288))
-      .Set(3, 5, Mix16(4096))
+      .Set(3, 8, corner(12288, 337))  // from (2, 9)
+      .Set(3, 9, corner(4096, 125))   // from (2, 10)
+      .Set(3, 6, corner(12288, 187))  // from (2, 5)
+      .Set(3, 5, corner(4096, 50))    // from (2, 4)
       .Check();
 }
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "engine/scan/scan_settings.h"
 #include "frei0r/frei0r_params.h"
@@ -65,27 +64,6 @@ TEST(Frei0rParams, FractionsGiveTheThresholdOfTheirPercentage) {
   }
   EXPECT_EQ(differing, 0);
   EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(kSmootherRange, 0.29)), 295u);
-}
-
-TEST(Frei0rParams, FramesConvertWithoutLoss) {
-  uint8_t rgba[256 * 4], original[256 * 4];
-  for (int i = 0; i < 256; ++i) {
-    rgba[4 * i] = static_cast<uint8_t>(i);
-    rgba[4 * i + 1] = static_cast<uint8_t>(255 - i);
-    rgba[4 * i + 2] = static_cast<uint8_t>(i * 7);
-    rgba[4 * i + 3] = static_cast<uint8_t>(i * 13 + 1);
-  }
-  std::memcpy(original, rgba, sizeof rgba);
-  PF_Pixel8 pixels[256];
-  RgbaToEngine(rgba, pixels, 256);
-  EXPECT_EQ(pixels[2].red, 2);
-  EXPECT_EQ(pixels[2].green, 253);
-  EXPECT_EQ(pixels[2].blue, 14);
-  EXPECT_EQ(pixels[2].alpha, 27);
-  uint8_t back[256 * 4];
-  std::memcpy(back, pixels, sizeof back);
-  EngineToRgbaInPlace(back, 256);
-  EXPECT_EQ(std::memcmp(back, original, sizeof back), 0);
 }
 
 TEST(Frei0rParams, FrameSizesMustBeAddressable) {
