@@ -17,31 +17,37 @@ namespace arm_trace_detail {
 
 // How one of the eight arms walks. Offsets are in (column, row).
 struct ArmWalk {
-  int32_t stepX, stepY;  // away from the corner
-  int32_t sideX, sideY;  // from the own line to the neighbour line
+  int32_t stepX = 0, stepY = 0;  // away from the corner
+  int32_t sideX = 0, sideY = 0;  // from the own line to the neighbour line
   // Arms with a pre-check start their pairs one pixel out (the previous
   // riser, the next step) and may be empty; the others start at the corner.
-  bool preCheck;
+  bool preCheck = false;
   // The nested end move: a "longer" arm reaches half a pixel further when the
   // next arm is one longer; a "shorter" one ends half a pixel sooner when the
   // next arm is one shorter (and, where required, not empty).
-  bool longerRule;
-  bool nonZeroNested;
+  bool longerRule = false;
+  bool nonZeroNested = false;
 };
 
+// Upper corners sit at P's top-right, lower ones at its bottom-right. The
+// horizontal arms differ between the families only in the side they look
+// across; the vertical arms swap roles (P's own riser against the previous
+// one).
 constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
   const bool upper = family == CornerFamily::upper;
-  const int32_t across = upper ? -1 : 1;  // the row across a horizontal edge
+  const int32_t across = upper ? -1 : 1;  // the row across P's corner edge
   switch (arm) {
-    case leftArm: return {-1, 0, 0, across, false, true, false};
-    case rightArm: return {1, 0, 0, -across, true, false, true};
+    case leftArm:
+      return {.stepX = -1, .sideY = across, .longerRule = true};
+    case rightArm:
+      return {.stepX = 1, .sideY = -across, .preCheck = true, .nonZeroNested = true};
     case upArm:
-      return upper ? ArmWalk{0, -1, -1, 0, true, false, true}
-                   : ArmWalk{0, -1, 1, 0, false, false, false};
+      return upper ? ArmWalk{.stepY = -1, .sideX = -1, .preCheck = true, .nonZeroNested = true}
+                   : ArmWalk{.stepY = -1, .sideX = 1};
     case downArm:
     default:
-      return upper ? ArmWalk{0, 1, 1, 0, false, true, false}
-                   : ArmWalk{0, 1, -1, 0, true, true, false};
+      return upper ? ArmWalk{.stepY = 1, .sideX = 1, .longerRule = true}
+                   : ArmWalk{.stepY = 1, .sideX = -1, .preCheck = true, .longerRule = true};
   }
 }
 

@@ -185,6 +185,21 @@ TEST_F(PngColourTypes, PaddingPixelsStayZero) {
   }
 }
 
+TEST_F(PngColourTypes, EveryOutputFormatKeepsColourUnderTransparentAlpha) {
+  // Written and read back unassociated: no format premultiplies on the way.
+  for (const auto& [name, bits] : std::vector<std::pair<std::string, int>>{
+           {"a.png", 8}, {"b.png", 16}, {"c.tif", 8}, {"d.tiff", 16}, {"e.tga", 8}}) {
+    SCOPED_TRACE(name);
+    const uint16_t full = bits == 16 ? 65535 : 255;
+    Image image = FlatImage(3, 2, bits, 17, 51, full, 0);
+    image.samples[image.index(2, 1) + 3] = static_cast<uint16_t>(full / 5);
+    cli::WriteImage(Path(name), image);
+    const Image back = cli::ReadImage(Path(name));
+    EXPECT_EQ(back.bits, bits);
+    EXPECT_EQ(back.samples, image.samples);
+  }
+}
+
 TEST(WorldToImage, SixteenBitOutputUsesTheFileScale) {
   HostWorld<PF_Pixel16> world(2, 1, 1);
   world.at(0, 0) = PF_Pixel16{32768, 16384, 129, 0};

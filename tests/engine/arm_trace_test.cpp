@@ -359,20 +359,5 @@ TYPED_TEST(ArmTrace, ArmsAtTheBorderTakeTheirLimitLengths) {
   ExpectArm(ctx.arms[downArm], 1, 5, 6);
 }
 
-TYPED_TEST(ArmTrace, PreCheckWritesOnlyTheLength) {
-  Drawn<TypeParam> frame({
-      "....................",
-      "....................",
-      "####................",
-      "########............",
-      "############........",
-      "####################",
-  });
-  auto ctx = frame.ContextAt(7, 3);
-  ctx.arms[upArm] = Arm{9, 1.5f, 2.5f, 0};
-  TraceUpArm<upper>(ctx);
-  ExpectArm(ctx.arms[upArm], 0, 1.5f, 2.5f);
-}
-
 }  // namespace
 }  // namespace corvalin::testing

@@ -9,7 +9,6 @@ namespace {
 
 using namespace testing;  // TestFrame, Expected and the test colours
 
-
 TEST(JunctionCross, LonePixelBecomesTheMeanOfItsHalfBlends) {
   {
     TestFrame<PF_Pixel16> f(7, 7, black16, 1);

@@ -17,7 +17,6 @@ namespace {
 
 using namespace testing;  // TestFrame, Expected and the test colours
 
-
 // A thin line steps down at P = (4, y): the side below gets its ramp only if
 // it is two pixels thick (the blue row under it makes it one), unless P is on
 // row 1 or H - 2, where the thickness is not tested at all.
@@ -224,13 +223,13 @@ void ExpectEveryPatternReached(const PatternCounts& counts) {
 
 TEST(JunctionBoundsRandom, EightBitRendersStayInsideTheirBuffers) {
   PatternCounts counts;
-  RenderRandomFrames<PF_Pixel8>(20261208u, 400, counts);
+  RenderRandomFrames<PF_Pixel8>(20261208u, 1500, counts);
   ExpectEveryPatternReached<PF_Pixel8>(counts);
 }
 
 TEST(JunctionBoundsRandom, SixteenBitRendersStayInsideTheirBuffers) {
   PatternCounts counts;
-  RenderRandomFrames<PF_Pixel16>(8121620u, 400, counts);
+  RenderRandomFrames<PF_Pixel16>(8121620u, 1500, counts);
   ExpectEveryPatternReached<PF_Pixel16>(counts);
 }
 

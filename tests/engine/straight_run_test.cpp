@@ -40,6 +40,9 @@ TYPED_TEST_SUITE(StraightRun, Depths);
 
 TYPED_TEST(StraightRun, TwoByTwoSquareBlendsBothLeftCornersHalfway) {
   using P = TypeParam;
+  constexpr uint32_t M = ChannelMax<P>();
+  // Weight 0.5: 127 of 255 parts at 8 bits, 16384 of 32768 at 16 bits.
+  const P half = M == 255 ? Colour<P>(255, 127, 0, 128) : Colour<P>(M, 16384, 0, 16384);
   for (int32_t padding : {0, 2}) {
     SCOPED_TRACE(padding);
     Drawn<P> frame(
@@ -54,17 +57,10 @@ TYPED_TEST(StraightRun, TwoByTwoSquareBlendsBothLeftCornersHalfway) {
         },
         padding);
     RunStraightRun(frame, 3, 3);  // upper-left case
-    ExpectOnlyWrite(frame, 3, 3, InkOverPaper<P>(0.5f));
+    ExpectOnlyWrite(frame, 3, 3, half);
     RunStraightRun(frame, 3, 4);  // lower-left case
-    ExpectOnlyWrite(frame, 3, 4, InkOverPaper<P>(0.5f));
+    ExpectOnlyWrite(frame, 3, 4, half);
   }
-}
-
-TYPED_TEST(StraightRun, HalfBlendGivesTheIntegerSharesOfEachDepth) {
-  constexpr uint32_t M = ChannelMax<TypeParam>();
-  // 127 of 255 parts at 8 bits, 16384 of 32768 at 16 bits.
-  EXPECT_EQ(InkOverPaper<TypeParam>(0.5f), Colour<TypeParam>(M, M == 255 ? 127 : 16384, 0,
-                                                              M == 255 ? 128 : 16384));
 }
 
 TYPED_TEST(StraightRun, TransparentSurroundLendsOnlyItsTransparency) {

@@ -9,8 +9,6 @@ namespace {
 
 using namespace testing;  // TestFrame, Expected and the test colours
 
-
-// The output equals the input except at the listed pixels.
 TEST(JunctionTRight, FreeEndOfThinLineMergesBothStagedSides) {
   // Line y = 2, x = 2..5, ending at P = (5, 2). Both sides are staged with
   // shares 0.75 and 0.25 of the background and averaged.
