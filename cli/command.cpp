@@ -159,7 +159,7 @@ std::string FrameName(const FrameJob& job) {
 
 // A hint for a still render of a name that looks like a frame pattern.
 std::string PatternHint(const CommandOptions& options) {
-  if (!options.frames.empty()) return {};
+  if (options.frames) return {};
   try {
     if (FindFramePattern(options.input)) {
       return " (INPUT holds a frame field: give --frames to render a sequence)";
@@ -190,8 +190,8 @@ PF_Pixel8 ParseAlphaKey(const std::string& text) {
 }
 
 std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
-  if (options.frames.empty()) return {FrameJob{-1, options.input, options.output}};
-  const std::vector<int64_t> frames = ParseFrameList(options.frames);
+  if (!options.frames) return {FrameJob{-1, options.input, options.output}};
+  const std::vector<int64_t> frames = ParseFrameList(*options.frames);
   const std::optional<FramePattern> in = FindFramePattern(options.input);
   const std::optional<FramePattern> out = FindFramePattern(options.output);
   if (!out) {

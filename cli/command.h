@@ -23,7 +23,7 @@ struct CommandOptions {
   std::string input, output;
   RenderSettings settings;
   std::string plugin;  // module file to load instead of the linked one
-  std::string frames;  // empty: INPUT and OUTPUT are plain file names
+  std::optional<std::string> frames;  // none: INPUT and OUTPUT are plain file names
   int jobs = 1;
   bool quiet = false;
 };

@@ -96,6 +96,26 @@ void RemoveTempFilesAndExit(int signal) {
 }
 #endif
 
+// Gray gives red = green = blue; a missing alpha is `opaque`.
+template <class Sample>
+void ExpandToRgba(const Sample* raw, int channels, size_t pixelCount, uint16_t opaque,
+                  std::vector<uint16_t>& rgba) {
+  rgba.resize(pixelCount * 4);
+  for (size_t i = 0; i < pixelCount; ++i) {
+    const Sample* s = raw + i * static_cast<size_t>(channels);
+    uint16_t* d = &rgba[i * 4];
+    if (channels < 3) {
+      d[0] = d[1] = d[2] = s[0];
+      d[3] = channels == 2 ? s[1] : opaque;
+    } else {
+      d[0] = s[0];
+      d[1] = s[1];
+      d[2] = s[2];
+      d[3] = channels >= 4 ? s[3] : opaque;
+    }
+  }
+}
+
 }  // namespace
 
 void RemoveTempFilesOnSignals() {
@@ -139,29 +159,22 @@ Image ReadImage(const std::string& path) {
   image.height = spec.height;
   image.bits = spec.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
   const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
-  std::vector<uint16_t> raw(pixelCount * static_cast<size_t>(channels));
-  if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.data())) {
-    throw CliError("cannot read " + path + ": " + input->geterror());
+  // Read in the file's own sample type: OIIO's conversions go through float.
+  const size_t sampleCount = pixelCount * static_cast<size_t>(channels);
+  if (image.bits == 16) {
+    std::vector<uint16_t> raw(sampleCount);
+    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.data())) {
+      throw CliError("cannot read " + path + ": " + input->geterror());
+    }
+    ExpandToRgba(raw.data(), channels, pixelCount, 65535, image.samples);
+  } else {
+    std::vector<uint8_t> raw(sampleCount);
+    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.data())) {
+      throw CliError("cannot read " + path + ": " + input->geterror());
+    }
+    ExpandToRgba(raw.data(), channels, pixelCount, 255, image.samples);
   }
   input->close();
-
-  // Reading as 16 bits scales 8-bit samples by 257; undo that exactly.
-  const uint16_t divisor = image.bits == 8 ? 257 : 1;
-  const uint16_t opaque = image.bits == 8 ? 255 : 65535;
-  image.samples.resize(pixelCount * 4);
-  for (size_t i = 0; i < pixelCount; ++i) {
-    const uint16_t* s = &raw[i * static_cast<size_t>(channels)];
-    uint16_t* d = &image.samples[i * 4];
-    if (channels < 3) {
-      d[0] = d[1] = d[2] = static_cast<uint16_t>(s[0] / divisor);
-      d[3] = channels == 2 ? static_cast<uint16_t>(s[1] / divisor) : opaque;
-    } else {
-      d[0] = static_cast<uint16_t>(s[0] / divisor);
-      d[1] = static_cast<uint16_t>(s[1] / divisor);
-      d[2] = static_cast<uint16_t>(s[2] / divisor);
-      d[3] = channels >= 4 ? static_cast<uint16_t>(s[3] / divisor) : opaque;
-    }
-  }
   return image;
 }
 

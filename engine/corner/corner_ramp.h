@@ -16,23 +16,29 @@ namespace corvalin {
 namespace corner_ramp_detail {
 
 struct RampShape {
-  bool lengthCheck;  // empty arms write nothing (the arms that may be empty)
-  // Where pixel i lies: on the axis, the first covered pixel is
-  // c - count + i + offset (ascending ramps) or c + count - 1 - i + offset
-  // (descending ramps). The lower vertical grid counts bottom edges, hence
-  // offset 1 there.
-  int32_t offset;
-  int32_t partnerX, partnerY;
+  bool lengthCheck = false;  // for the arms that may be empty
+  // Where pixel i lies on the axis: c - count + i + offset (ascending ramps)
+  // or c + count - 1 - i + offset (descending ramps). The lower vertical grid
+  // counts bottom edges, hence offset 1 there.
+  int32_t offset = 0;
+  int32_t partnerX = 0, partnerY = 0;  // the pixel across the edge
 };
 
+// The riser on P's right (upper down, lower up) covers P's row and mixes with
+// the right neighbour; the previous riser (upper up, lower down) stops one row
+// short of P and mixes with the left one.
 constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
   const bool upper = family == CornerFamily::upper;
   switch (arm) {
-    case leftArm: return {false, 0, 0, upper ? -1 : 1};
-    case rightArm: return {true, 0, 0, upper ? 1 : -1};
-    case upArm: return upper ? RampShape{true, 0, -1, 0} : RampShape{false, 1, 1, 0};
+    case leftArm: return {.partnerY = upper ? -1 : 1};
+    case rightArm: return {.lengthCheck = true, .partnerY = upper ? 1 : -1};
+    case upArm:
+      return upper ? RampShape{.lengthCheck = true, .partnerX = -1}
+                   : RampShape{.offset = 1, .partnerX = 1};
     case downArm:
-    default: return upper ? RampShape{false, 0, 1, 0} : RampShape{true, 1, -1, 0};
+    default:
+      return upper ? RampShape{.partnerX = 1}
+                   : RampShape{.lengthCheck = true, .offset = 1, .partnerX = -1};
   }
 }
 

@@ -87,7 +87,7 @@ TEST(FramePlan, PairsInputAndOutputNames) {
   EXPECT_EQ(cli::PlanFrames(options)[2].input, "still.png");
 
   // Without --frames the names are taken as they are.
-  options.frames.clear();
+  options.frames.reset();
   options.input = "a#b.png";
   const auto single = cli::PlanFrames(options);
   ASSERT_EQ(single.size(), 1u);

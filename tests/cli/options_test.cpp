@@ -33,7 +33,7 @@ TEST(Options, DefaultsComeFromTheControlTable) {
   EXPECT_EQ(options->settings.rowPadding, 0);
   EXPECT_EQ(options->jobs, 1);
   EXPECT_FALSE(options->quiet);
-  EXPECT_TRUE(options->frames.empty());
+  EXPECT_FALSE(options->frames);
   EXPECT_TRUE(options->plugin.empty());
   EXPECT_EQ(options->input, "in.png");
   EXPECT_EQ(options->output, "out.png");
@@ -107,6 +107,7 @@ TEST_F(OptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
       {{"--depth"}, {"--depth"}},
       {{"--bogus"}, {"--bogus"}},
       {{"--frames", "3-1"}, {"--frames", "1001-1100"}},
+      {{"--frames", ""}, {"--frames", "1001-1100"}},
       {{"--frames", "1-3"}, {"--frames", "OUTPUT"}},  // OUTPUT has no frame field
   };
   for (const Case& c : cases) {
