@@ -53,8 +53,8 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 
 // The walk goes on while n < limit; a walk that reaches it takes the limit as
 // its length. These keep every arm inside columns 1..W-2 and rows 1..H-2.
-template <CornerFamily family, class Pixel>
-int32_t WalkLimit(const EdgeContext<Pixel>& ctx, ArmIndex arm) {
+template <CornerFamily family, class Pixel, class Destination>
+int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, ArmIndex arm) {
   const int32_t W = SourceStride(ctx);
   const int32_t H = ctx.destinationWorld->height;
   const bool upper = family == CornerFamily::upper;
@@ -67,8 +67,8 @@ int32_t WalkLimit(const EdgeContext<Pixel>& ctx, ArmIndex arm) {
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel>
-void TraceArm(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
+void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
@@ -135,7 +135,7 @@ void TraceArm(EdgeContext<Pixel>& ctx) {
       horizontal ? q + (family == CornerFamily::upper ? -W : W) : q + 1;
   if (!PixelsDiffer(in[q], in[other], threshold)) return;
 
-  EdgeContext<Pixel> next = ctx;
+  EdgeContext<Pixel, Destination> next = ctx;
   next.x = qx;
   next.y = qy;
   next.sourceIndex = q;
@@ -154,23 +154,23 @@ void TraceArm(EdgeContext<Pixel>& ctx) {
 
 }  // namespace arm_trace_detail
 
-template <CornerFamily family, class Pixel>
-void TraceLeftArm(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void TraceLeftArm(EdgeContext<Pixel, Destination>& ctx) {
   arm_trace_detail::TraceArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void TraceRightArm(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void TraceRightArm(EdgeContext<Pixel, Destination>& ctx) {
   arm_trace_detail::TraceArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void TraceUpArm(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void TraceUpArm(EdgeContext<Pixel, Destination>& ctx) {
   arm_trace_detail::TraceArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void TraceDownArm(EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void TraceDownArm(EdgeContext<Pixel, Destination>& ctx) {
   arm_trace_detail::TraceArm<family, downArm>(ctx);
 }
 

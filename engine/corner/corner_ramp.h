@@ -42,8 +42,8 @@ constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel>
-void RampArm(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
+void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
   constexpr RampShape shape = Shape(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   constexpr bool descending = arm == rightArm || arm == downArm;
@@ -96,23 +96,23 @@ void RampArm(const EdgeContext<Pixel>& ctx) {
 
 }  // namespace corner_ramp_detail
 
-template <CornerFamily family, class Pixel>
-void RampLeftArm(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void RampLeftArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void RampRightArm(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void RampRightArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void RampUpArm(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void RampUpArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel>
-void RampDownArm(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void RampDownArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, downArm>(ctx);
 }
 

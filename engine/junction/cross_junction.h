@@ -23,8 +23,8 @@ enum AlikeDiagonal : uint32_t {
 // One ramp along the line from startIndex, partnered with the line beside it.
 // It spans half the walk when its own line changed first, otherwise the walk
 // times the weight factor ("Line Weight").
-template <class Pixel>
-void MeasureAndRamp(const EdgeContext<Pixel>& ctx, int32_t startIndex, int32_t startDst,
+template <class Pixel, class Destination>
+void MeasureAndRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t startDst,
                     int32_t partnerOffset, int32_t step, int32_t stepDst, int32_t low,
                     int32_t high, int32_t coord) {
   const RunLength run =
@@ -33,8 +33,8 @@ void MeasureAndRamp(const EdgeContext<Pixel>& ctx, int32_t startIndex, int32_t s
             run.stoppedOnOwnLine);
 }
 
-template <class Pixel>
-void SmoothCrossJunction(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;

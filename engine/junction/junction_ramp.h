@@ -28,8 +28,8 @@ struct RunLength {
 // the examined positions, including the one where the change was found.
 // `coord` is the junction pixel's coordinate on the walk's axis, so the bounds
 // keep both compared pixels inside the image.
-template <class Pixel>
-RunLength MeasureRun(const EdgeContext<Pixel>& ctx, int32_t startIndex, int32_t besideStart,
+template <class Pixel, class Destination>
+RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t besideStart,
                      int32_t step, int32_t low, int32_t high, int32_t coord) {
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;
@@ -82,8 +82,8 @@ inline float KeepWeight(double h, double x, int32_t k) {
 // Blends ramp pixel startIndex + k * step with its partner at
 // + partnerOffset into destination startDst + k * stepDst, over the span
 // runLength / 2 (halfLength) or runLength * weightFactor.
-template <class Pixel>
-void WriteRamp(const EdgeContext<Pixel>& ctx, int32_t runLength, int32_t startIndex,
+template <class Pixel, class Destination>
+void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, int32_t startIndex,
                int32_t startDst, int32_t partnerOffset, int32_t step, int32_t stepDst,
                bool halfLength) {
   const double span = halfLength ? static_cast<double>(runLength) * 0.5
@@ -108,8 +108,8 @@ struct RampBuffer {
 
 // Stages the ramp of h = 1 over runLength / 2 into `slot` and marks it
 // buffered. Entries past the slot's end are never written.
-template <class Pixel>
-void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel>& ctx,
+template <class Pixel, class Destination>
+void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel, Destination>& ctx,
                 int32_t runLength, int32_t startIndex, int32_t partnerOffset, int32_t step) {
   const double span = static_cast<double>(runLength) * 0.5;
   int32_t count = detail::RampCount(span, runLength);

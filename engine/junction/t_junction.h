@@ -31,14 +31,14 @@ enum class TJunctionKind : int32_t {
 // Run lengths are held to this, which bounds the staged ramps to 64 pixels.
 constexpr int32_t maxJunctionRun = 128;
 
-template <class Pixel>
-void SmoothTJunction(const EdgeContext<Pixel>& ctx, int32_t normalStep, int32_t normalStepDst,
+template <class Pixel, class Destination>
+void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, int32_t normalStep, int32_t normalStepDst,
                      int32_t runStep, int32_t runStepDst, int32_t runLow, int32_t runHigh,
                      int32_t runCoord, int32_t normalLow, int32_t normalHigh,
                      int32_t normalCoord, TJunctionKind junctionKind) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   const Pixel* in = ctx.sourcePixels;
-  Pixel* out = ctx.destinationPixels;
+  const auto& out = ctx.destinationPixels;
   const uint32_t threshold = ctx.threshold;
   const int32_t p = ctx.sourceIndex;
   const int32_t pd = ctx.destinationIndex;
@@ -98,19 +98,21 @@ void SmoothTJunction(const EdgeContext<Pixel>& ctx, int32_t normalStep, int32_t 
     const int32_t count = (longer + 1) / 2;
     for (int32_t k = 0; k < count; ++k) {
       const Pixel& own = in[p + k * s];
-      Pixel& target = out[pd + k * runStepDst];
+      // The destination is fetched only where it is written: the banded
+      // parallel scan counts every fetch as a write.
+      const int32_t target = pd + k * runStepDst;
       const bool neg = buffer.buffered[0] && k < countNeg;
       const bool pos = buffer.buffered[1] && k < countPos;
       if (neg && pos) {
         const Pixel& a = buffer.slots[0][k];
         const Pixel& c = buffer.slots[1][k];
         auto mean = [](uint32_t u, uint32_t v) { return static_cast<Channel>((u + v) / 2u); };
-        target = Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red), mean(a.green, c.green),
-                       mean(a.blue, c.blue)};
+        out[target] = Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red), mean(a.green, c.green),
+                            mean(a.blue, c.blue)};
       } else if (neg) {
-        BlendPixels(own, buffer.slots[0][k], target, 0.5f);
+        BlendPixels(own, buffer.slots[0][k], out[target], 0.5f);
       } else if (pos) {
-        BlendPixels(own, buffer.slots[1][k], target, 0.5f);
+        BlendPixels(own, buffer.slots[1][k], out[target], 0.5f);
       }
     }
   }
@@ -132,8 +134,8 @@ void SmoothTJunction(const EdgeContext<Pixel>& ctx, int32_t normalStep, int32_t 
 }
 
 // Mask 7: right, up and down differ, left continues the run.
-template <class Pixel>
-void SmoothTJunctionRight(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothTJunctionRight(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
   const int32_t H = ctx.sourceWorld->height;
   SmoothTJunction(ctx, -S, -D, -1, -1, 0, S - 1, ctx.x, 1, H - 2, ctx.y,
@@ -141,8 +143,8 @@ void SmoothTJunctionRight(const EdgeContext<Pixel>& ctx) {
 }
 
 // Mask 11: right, up and left differ, down continues the run.
-template <class Pixel>
-void SmoothTJunctionUp(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothTJunctionUp(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
   const int32_t H = ctx.sourceWorld->height;
   SmoothTJunction(ctx, 1, 1, S, D, 0, H - 1, ctx.y, 1, S - 2, ctx.x,
@@ -150,8 +152,8 @@ void SmoothTJunctionUp(const EdgeContext<Pixel>& ctx) {
 }
 
 // Look-ahead: up and down differ, right continues the run.
-template <class Pixel>
-void SmoothTJunctionLeft(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
   const int32_t H = ctx.sourceWorld->height;
   SmoothTJunction(ctx, -S, -D, 1, 1, 0, S - 1, ctx.x, 1, H - 2, ctx.y,
@@ -159,8 +161,8 @@ void SmoothTJunctionLeft(const EdgeContext<Pixel>& ctx) {
 }
 
 // Mask 13: right, down and left differ, up continues the run.
-template <class Pixel>
-void SmoothTJunctionDown(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothTJunctionDown(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
   const int32_t H = ctx.sourceWorld->height;
   SmoothTJunction(ctx, 1, 1, -S, -D, 0, H - 1, ctx.y, 1, S - 2, ctx.x,

@@ -23,8 +23,8 @@ inline Pixel OuterAverage(const Pixel& a, const Pixel& b, const Pixel& c) {
 }
 
 // Offsets are from the corner pixel's source index.
-template <class Pixel>
-inline void BlendCorner(const EdgeContext<Pixel>& ctx, int32_t first, int32_t second,
+template <class Pixel, class Destination>
+inline void BlendCorner(const EdgeContext<Pixel, Destination>& ctx, int32_t first, int32_t second,
                         int32_t third) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;

@@ -11,8 +11,8 @@ namespace corvalin {
 // Reads the arm lengths that the traces stored. The upper variant works on
 // P's top-right corner (left and down arms), the lower on its bottom-right
 // corner (left and up arms).
-template <CornerFamily family, class Pixel>
-void SmoothSingleStepCorner(const EdgeContext<Pixel>& ctx) {
+template <CornerFamily family, class Pixel, class Destination>
+void SmoothSingleStepCorner(const EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   const int32_t W = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;

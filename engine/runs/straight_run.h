@@ -12,8 +12,8 @@ namespace straight_run_detail {
 
 // Pixels from P rightwards over which both P's row and the row across the
 // horizontal edge (acrossOffset) keep their colour; at most to the last column.
-template <class Pixel>
-int32_t HorizontalRun(const EdgeContext<Pixel>& ctx, int32_t acrossOffset) {
+template <class Pixel, class Destination>
+int32_t HorizontalRun(const EdgeContext<Pixel, Destination>& ctx, int32_t acrossOffset) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t width = ctx.sourceWorld->width;
   int32_t h = 1;
@@ -27,8 +27,8 @@ int32_t HorizontalRun(const EdgeContext<Pixel>& ctx, int32_t acrossOffset) {
 // Pixels of P's column, away from the horizontal edge, over which both P's
 // column and the one on its left keep their colour. Upwards it stops before
 // comparing row 1 with row 0; downwards it reaches at most the last row.
-template <class Pixel>
-int32_t VerticalRun(const EdgeContext<Pixel>& ctx, bool upwards) {
+template <class Pixel, class Destination>
+int32_t VerticalRun(const EdgeContext<Pixel, Destination>& ctx, bool upwards) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t W = SourceStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
@@ -46,8 +46,8 @@ int32_t VerticalRun(const EdgeContext<Pixel>& ctx, bool upwards) {
 
 // P's left neighbour differs from P. The lower-left case (the edge along P's
 // bottom) is tried first; when its test holds, the upper-left case is not.
-template <class Pixel>
-void SmoothStraightRun(const EdgeContext<Pixel>& ctx) {
+template <class Pixel, class Destination>
+void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
   const int32_t W = SourceStride(ctx);

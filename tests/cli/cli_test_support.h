@@ -38,7 +38,6 @@ class ScratchTest : public ::testing::Test {
   }
   void TearDown() override {
     std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(dir_, ec);
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }

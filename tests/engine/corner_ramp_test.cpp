@@ -77,21 +77,21 @@ TYPED_TEST(CornerRamp, EveryRampCoversItsPixelsFromTheFarEndWithItsPartner) {
     std::vector<std::pair<int32_t, int32_t>> pixels;  // from the far end
   };
   const std::vector<Case> cases = {
-      {"upper left", &RampLeftArm<upper, P>, leftArm, 11, 7, true, -1,
+      {"upper left", &RampLeftArm<upper, P, P*>, leftArm, 11, 7, true, -1,
        {{7, 5}, {8, 5}, {9, 5}, {10, 5}}},
-      {"upper right", &RampRightArm<upper, P>, rightArm, 11, 15, true, 1,
+      {"upper right", &RampRightArm<upper, P, P*>, rightArm, 11, 15, true, 1,
        {{14, 5}, {13, 5}, {12, 5}, {11, 5}}},
-      {"upper up", &RampUpArm<upper, P>, upArm, 5, 1, false, -1,
+      {"upper up", &RampUpArm<upper, P, P*>, upArm, 5, 1, false, -1,
        {{10, 1}, {10, 2}, {10, 3}, {10, 4}}},
-      {"upper down", &RampDownArm<upper, P>, downArm, 5, 9, false, 1,
+      {"upper down", &RampDownArm<upper, P, P*>, downArm, 5, 9, false, 1,
        {{10, 8}, {10, 7}, {10, 6}, {10, 5}}},
-      {"lower left", &RampLeftArm<lower, P>, leftArm, 11, 7, true, 1,
+      {"lower left", &RampLeftArm<lower, P, P*>, leftArm, 11, 7, true, 1,
        {{7, 5}, {8, 5}, {9, 5}, {10, 5}}},
-      {"lower right", &RampRightArm<lower, P>, rightArm, 11, 15, true, -1,
+      {"lower right", &RampRightArm<lower, P, P*>, rightArm, 11, 15, true, -1,
        {{14, 5}, {13, 5}, {12, 5}, {11, 5}}},
-      {"lower up", &RampUpArm<lower, P>, upArm, 5, 1, false, 1,
+      {"lower up", &RampUpArm<lower, P, P*>, upArm, 5, 1, false, 1,
        {{10, 2}, {10, 3}, {10, 4}, {10, 5}}},
-      {"lower down", &RampDownArm<lower, P>, downArm, 5, 9, false, -1,
+      {"lower down", &RampDownArm<lower, P, P*>, downArm, 5, 9, false, -1,
        {{10, 9}, {10, 8}, {10, 7}, {10, 6}}},
   };
   const float weights[] = {0.9375f, 0.8125f, 0.6875f, 0.5625f};
@@ -113,13 +113,13 @@ TYPED_TEST(CornerRamp, LeftRampWeightsFollowTheArmEnds) {
   {
     SCOPED_TRACE("Line Weight 0: end pulled to 9");
     RampFrame<P> frame(true, -1);
-    this->Run(frame, RampLeftArm<upper, P>, leftArm, Arm{4, 11, 9, 0});
+    this->Run(frame, RampLeftArm<upper, P, P*>, leftArm, Arm{4, 11, 9, 0});
     ExpectWrites(frame, {{9, 5, 0.875f}, {10, 5, 0.625f}});
   }
   {
     SCOPED_TRACE("start shifted to 10.5: the count still starts at 11");
     RampFrame<P> frame(true, -1);
-    this->Run(frame, RampLeftArm<upper, P>, leftArm, Arm{4, 10.5f, 7, 0});
+    this->Run(frame, RampLeftArm<upper, P, P*>, leftArm, Arm{4, 10.5f, 7, 0});
     ExpectWrites(frame, {{7, 5, 0.9285714f},
                          {8, 5, 0.7857143f},
                          {9, 5, 0.6428572f},
@@ -128,7 +128,7 @@ TYPED_TEST(CornerRamp, LeftRampWeightsFollowTheArmEnds) {
   {
     SCOPED_TRACE("shifted start, Line Weight 0: end 8.75 gives three pixels, not two");
     RampFrame<P> frame(true, -1);
-    this->Run(frame, RampLeftArm<upper, P>, leftArm, Arm{4, 10.5f, 8.75f, 0});
+    this->Run(frame, RampLeftArm<upper, P, P*>, leftArm, Arm{4, 10.5f, 8.75f, 0});
     ExpectWrites(frame, {{8, 5, 0.991071403f}, {9, 5, 0.785714269f}, {10, 5, 0.5f}});
   }
 }
@@ -138,13 +138,13 @@ TYPED_TEST(CornerRamp, RightRampTakesItsFirstPixelFromJustBelowTheEnd) {
   {
     SCOPED_TRACE("whole-number end 14: the first t is 1");
     RampFrame<P> frame(true, 1);
-    this->Run(frame, RampRightArm<upper, P>, rightArm, Arm{3, 11, 14, 0});
+    this->Run(frame, RampRightArm<upper, P, P*>, rightArm, Arm{3, 11, 14, 0});
     ExpectWrites(frame, {{13, 5, 0.9166667f}, {12, 5, 0.75f}, {11, 5, 0.5833334f}});
   }
   {
     SCOPED_TRACE("end 13.000001: three pixels, but every t one larger");
     RampFrame<P> frame(true, 1);
-    this->Run(frame, RampRightArm<upper, P>, rightArm, Arm{3, 11, 13.000001f, 0});
+    this->Run(frame, RampRightArm<upper, P, P*>, rightArm, Arm{3, 11, 13.000001f, 0});
     ExpectWrites(frame, {{13, 5, 0.8749998f}, {12, 5, 0.62499994f}, {11, 5, 0.3750001f}});
   }
 }
@@ -154,7 +154,7 @@ TYPED_TEST(CornerRamp, DownRampUsesTheWiderEpsilon) {
   // its whole part, where the right ramp's epsilon would give 8.
   using P = TypeParam;
   RampFrame<P> frame(false, 1);
-  this->Run(frame, RampDownArm<upper, P>, downArm, Arm{3, 5, 8.000008f, 0});
+  this->Run(frame, RampDownArm<upper, P, P*>, downArm, Arm{3, 5, 8.000008f, 0});
   ExpectWrites(frame, {{10, 8, 0.916665614f},
                        {10, 7, 0.749999344f},
                        {10, 6, 0.583333135f},
@@ -172,10 +172,10 @@ TYPED_TEST(CornerRamp, EmptyArmsWriteNothing) {
   };
   // Ends that would cover pixels if the length were not checked.
   const Case cases[] = {
-      {"upper right", &RampRightArm<upper, P>, rightArm, 11, 14, true},
-      {"lower right", &RampRightArm<lower, P>, rightArm, 11, 14, true},
-      {"upper up", &RampUpArm<upper, P>, upArm, 5, 2, false},
-      {"lower down", &RampDownArm<lower, P>, downArm, 5, 8, false},
+      {"upper right", &RampRightArm<upper, P, P*>, rightArm, 11, 14, true},
+      {"lower right", &RampRightArm<lower, P, P*>, rightArm, 11, 14, true},
+      {"upper up", &RampUpArm<upper, P, P*>, upArm, 5, 2, false},
+      {"lower down", &RampDownArm<lower, P, P*>, downArm, 5, 8, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
