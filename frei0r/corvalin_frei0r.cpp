@@ -1,11 +1,11 @@
 // The frei0r filter: the effect's four controls as frei0r parameters, each
-// frame rendered through the 8-bit engine. Only the f0r_* functions leave the
+// frame rendered through the 8-bit engine on all cores. Only the f0r_* functions leave the
 // module.
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "engine/scan/scan_frame.h"
+#include "engine/parallel/parallel_scan.h"
 #include "frei0r/frei0r_params.h"
 #include "host/effect_properties.h"
 #include "host/string_table.h"
@@ -35,15 +35,6 @@ struct Instance {
   std::vector<PF_Pixel8> frame;
 };
 
-// The host copy the engine calls: width x height pixels, row by row.
-PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*, PF_Rect*) {
-  for (int32_t y = 0; y < src->height; ++y)
-    std::memcpy(static_cast<char*>(dst->data) + static_cast<size_t>(y) * dst->rowbytes,
-                static_cast<const char*>(src->data) + static_cast<size_t>(y) * src->rowbytes,
-                static_cast<size_t>(src->width) * sizeof(PF_Pixel8));
-  return PF_Err_NONE;
-}
-
 void SetUpWorld(PF_EffectWorld& world, const Instance& inst, PF_Pixel8* pixels) {
   world = PF_EffectWorld{};
   world.data = pixels;
@@ -60,21 +51,11 @@ void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
   PF_EffectWorld inWorld, outWorld;
   SetUpWorld(inWorld, inst, inst.frame.data());
   SetUpWorld(outWorld, inst, output);
-  PF_UtilCallbacks utils{};
-  utils.copy = &CopyWorld;
-  PF_InData inData{};
-  inData.utils = &utils;
-  PF_OutData outData{};
-
-  PF_ParamDef layer{}, useKey{}, key{}, range{}, weight{};
-  useKey.u.bd.value = inst.useKey ? 1 : 0;
-  key.u.cd.value = inst.key;
-  range.u.fs_d.value = SliderFromParam(kSmootherRange, inst.rangeParam);
-  weight.u.fs_d.value = SliderFromParam(kLineWeight, inst.weightParam);
-  PF_ParamDef* params[kEffectParamCount] = {&layer, &useKey, &key, &range, &weight};
-
-  ScanFrame<PF_Pixel8>(&inData, &outData, params, &inWorld, &outWorld, inst.frame.data(),
-                       output);
+  const RenderSettings settings{inst.useKey, inst.key,
+                                SliderFromParam(kSmootherRange, inst.rangeParam),
+                                SliderFromParam(kLineWeight, inst.weightParam)};
+  // Hosts hand a filter one frame at a time: the frame itself uses every core.
+  ScanFrameParallel<PF_Pixel8>(settings, &inWorld, &outWorld, inst.frame.data(), output);
   EngineToRgbaInPlace(reinterpret_cast<uint8_t*>(outframe), count);
 }
 

@@ -13,7 +13,7 @@ namespace {
 using cli::Image;
 using minihost::HostWorld;
 
-TEST(ChannelConversion, EightBitFileIntoSixteenBitRender) {
+TEST(CliChannelConversion, EightBitFileIntoSixteenBitRender) {
   // (v * 32768 + 127) / 255
   EXPECT_EQ(cli::FileToChannel16(0, 8), 0);
   EXPECT_EQ(cli::FileToChannel16(1, 8), 129);  // 32895 / 255 is exactly 129
@@ -22,7 +22,7 @@ TEST(ChannelConversion, EightBitFileIntoSixteenBitRender) {
   EXPECT_EQ(cli::FileToChannel8(200, 8), 200);
 }
 
-TEST(ChannelConversion, SixteenBitFileIntoBothRenders) {
+TEST(CliChannelConversion, SixteenBitFileIntoBothRenders) {
   // 8-bit render: (v * 255 + 32767) / 65535; the step to 1 comes at 129.
   EXPECT_EQ(cli::FileToChannel8(128, 16), 0);
   EXPECT_EQ(cli::FileToChannel8(129, 16), 1);
@@ -36,7 +36,7 @@ TEST(ChannelConversion, SixteenBitFileIntoBothRenders) {
   EXPECT_EQ(cli::FileToChannel16(65535, 16), 32768);
 }
 
-TEST(ChannelConversion, SixteenBitRenderIntoFile) {
+TEST(CliChannelConversion, SixteenBitRenderIntoFile) {
   // (v * 65535 + 16384) / 32768
   EXPECT_EQ(cli::Channel16ToFile(0), 0);
   EXPECT_EQ(cli::Channel16ToFile(1), 2);
@@ -47,7 +47,7 @@ TEST(ChannelConversion, SixteenBitRenderIntoFile) {
   EXPECT_EQ(cli::Channel16ToFile(40000), 65535);  // out of range stays in the file's range
 }
 
-TEST(ChannelConversion, SixteenBitRoundTripKeepsEveryFileValueWithinOne) {
+TEST(CliChannelConversion, SixteenBitRoundTripKeepsEveryFileValueWithinOne) {
   for (uint32_t v = 0; v <= 65535; ++v) {
     const int back = cli::Channel16ToFile(cli::FileToChannel16(v, 16));
     ASSERT_LE(std::abs(back - static_cast<int>(v)), 1) << v;
@@ -143,9 +143,9 @@ std::array<uint16_t, 4> Lookup(const std::map<uint16_t, uint16_t>& table,
   return {table.at(v[0]), table.at(v[1]), table.at(v[2]), table.at(v[3])};
 }
 
-class PngColourTypes : public ScratchTest {};
+class CliPngColourTypes : public ScratchTest {};
 
-TEST_F(PngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
+TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
   for (const ColourTypeCase& c : ColourTypeCases()) {
     SCOPED_TRACE(c.name);
     const std::string path = Path(std::string(c.name) + ".png");
@@ -173,7 +173,7 @@ TEST_F(PngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
   }
 }
 
-TEST_F(PngColourTypes, PaddingPixelsStayZero) {
+TEST_F(CliPngColourTypes, PaddingPixelsStayZero) {
   const Image image = FlatImage(3, 2, 8, 255, 255, 255, 255);
   HostWorld<PF_Pixel8> world(3, 2, 2);
   cli::ImageToWorld(image, world);
@@ -185,7 +185,7 @@ TEST_F(PngColourTypes, PaddingPixelsStayZero) {
   }
 }
 
-TEST_F(PngColourTypes, EveryOutputFormatKeepsColourUnderTransparentAlpha) {
+TEST_F(CliPngColourTypes, EveryOutputFormatKeepsColourUnderTransparentAlpha) {
   // Written and read back unassociated: no format premultiplies on the way.
   for (const auto& [name, bits] : std::vector<std::pair<std::string, int>>{
            {"a.png", 8}, {"b.png", 16}, {"c.tif", 8}, {"d.tiff", 16}, {"e.tga", 8}}) {
@@ -200,7 +200,7 @@ TEST_F(PngColourTypes, EveryOutputFormatKeepsColourUnderTransparentAlpha) {
   }
 }
 
-TEST(WorldToImage, SixteenBitOutputUsesTheFileScale) {
+TEST(CliWorldToImage, SixteenBitOutputUsesTheFileScale) {
   HostWorld<PF_Pixel16> world(2, 1, 1);
   world.at(0, 0) = PF_Pixel16{32768, 16384, 129, 0};
   world.at(1, 0) = PF_Pixel16{16448, 1, 32768, 6554};

@@ -15,7 +15,7 @@ std::string Expand(const std::string& pattern, int64_t frame) {
   return p ? p->Expand(frame) : "<no field>";
 }
 
-TEST(FramePattern, FieldSpellings) {
+TEST(CliFramePattern, FieldSpellings) {
   EXPECT_EQ(Expand("shot/plate.#.png", 7), "shot/plate.0007.png");
   EXPECT_EQ(Expand("plate.@.png", 7), "plate.7.png");
   EXPECT_EQ(Expand("plate.@@@.png", 7), "plate.007.png");
@@ -27,7 +27,7 @@ TEST(FramePattern, FieldSpellings) {
   EXPECT_EQ(Expand("plate.#.png", 123456), "plate.123456.png");
 }
 
-TEST(FramePattern, NamesWithoutAFieldAndLiteralPercents) {
+TEST(CliFramePattern, NamesWithoutAFieldAndLiteralPercents) {
   EXPECT_FALSE(FindFramePattern("plate.png"));
   EXPECT_FALSE(FindFramePattern("100%.png"));
   EXPECT_FALSE(FindFramePattern("a%sb.png"));
@@ -35,12 +35,12 @@ TEST(FramePattern, NamesWithoutAFieldAndLiteralPercents) {
   EXPECT_EQ(Expand("50%_#.png", 3), "50%_0003.png");
 }
 
-TEST(FramePattern, TwoFieldsAreRefused) {
+TEST(CliFramePattern, TwoFieldsAreRefused) {
   EXPECT_THROW(FindFramePattern("#/plate.#.png"), cli::CliError);
   EXPECT_THROW(FindFramePattern("plate.%04d.@.png"), cli::CliError);
 }
 
-TEST(FrameList, RangesStepsAndLists) {
+TEST(CliFrameList, RangesStepsAndLists) {
   EXPECT_EQ(ParseFrameList("5"), (std::vector<int64_t>{5}));
   EXPECT_EQ(ParseFrameList("1001-1004"), (std::vector<int64_t>{1001, 1002, 1003, 1004}));
   EXPECT_EQ(ParseFrameList("1-10x3"), (std::vector<int64_t>{1, 4, 7, 10}));
@@ -51,7 +51,7 @@ TEST(FrameList, RangesStepsAndLists) {
   EXPECT_EQ(ParseFrameList("999999999").back(), 999999999);
 }
 
-TEST(FrameList, MalformedListsNameThePartAndTheForms) {
+TEST(CliFrameList, MalformedListsNameThePartAndTheForms) {
   for (const char* bad : {"", ",", "1,", "a", "1-", "-5", "5-1", "1-10x0", "1-10x", "1x2",
                           "1-2-3", "1 - 3", "1000000000", "3x1-5"}) {
     SCOPED_TRACE(bad);
@@ -66,12 +66,12 @@ TEST(FrameList, MalformedListsNameThePartAndTheForms) {
   }
 }
 
-TEST(FrameList, TooManyFramesAreRefused) {
+TEST(CliFrameList, TooManyFramesAreRefused) {
   EXPECT_THROW(ParseFrameList("0-999999999"), cli::CliError);
   EXPECT_EQ(ParseFrameList("1-1000000").size(), cli::kMaxFrameCount);
 }
 
-TEST(FramePlan, PairsInputAndOutputNames) {
+TEST(CliFramePlan, PairsInputAndOutputNames) {
   cli::CommandOptions options;
   options.input = "in.#.png";
   options.output = "out/%03d.tif";

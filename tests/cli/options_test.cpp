@@ -17,7 +17,7 @@ std::optional<cli::CommandOptions> Parse(std::vector<std::string> args, int* sta
   return options;
 }
 
-TEST(Options, DefaultsComeFromTheControlTable) {
+TEST(CliOptions, DefaultsComeFromTheControlTable) {
   int status = -1;
   const auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
@@ -39,7 +39,7 @@ TEST(Options, DefaultsComeFromTheControlTable) {
   EXPECT_EQ(options->output, "out.png");
 }
 
-TEST(Options, EveryOptionSetsItsValue) {
+TEST(CliOptions, EveryOptionSetsItsValue) {
   int status = -1;
   const auto options =
       Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
@@ -63,7 +63,7 @@ TEST(Options, EveryOptionSetsItsValue) {
   EXPECT_TRUE(options->quiet);
 }
 
-TEST(Options, RangeEndsAreAccepted) {
+TEST(CliOptions, RangeEndsAreAccepted) {
   for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
            {"--smoother-range", "0"},   {"--smoother-range", "100"}, {"--smoother-range", "1e2"},
            {"--line-weight", "0"},      {"--line-weight", "1"},      {"--row-padding", "0"},
@@ -78,9 +78,9 @@ TEST(Options, RangeEndsAreAccepted) {
   }
 }
 
-class OptionErrors : public ScratchTest {};
+class CliOptionErrors : public ScratchTest {};
 
-TEST_F(OptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
+TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
   cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
   struct Case {
     std::vector<std::string> args;
@@ -121,7 +121,7 @@ TEST_F(OptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
   }
 }
 
-TEST_F(OptionErrors, OutputFormatsTheCommandCannotWrite) {
+TEST_F(CliOptionErrors, OutputFormatsTheCommandCannotWrite) {
   cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
   std::ostringstream out, err;
   EXPECT_EQ(cli::RunCommand({"render", Path("in.png"), Path("out.jpg")}, out, err, false),
@@ -134,7 +134,7 @@ TEST_F(OptionErrors, OutputFormatsTheCommandCannotWrite) {
   EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
 }
 
-TEST(Help, ExplainsEveryOptionWithItsRangeAndDefault) {
+TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--help"}, {"render", "--help"}}) {
     SCOPED_TRACE(args.size());

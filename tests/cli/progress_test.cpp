@@ -9,7 +9,7 @@
 namespace corvalin::clitest {
 namespace {
 
-TEST(Progress, BarShowsFramesRateAndTimeLeft) {
+TEST(CliProgress, BarShowsFramesRateAndTimeLeft) {
   EXPECT_EQ(cli::Progress::Bar(0, 10, 0.0),
             "[..............................] 0/10 frames  0.0 fps  --:-- left");
   EXPECT_EQ(cli::Progress::Bar(5, 10, 2.0),
@@ -18,7 +18,7 @@ TEST(Progress, BarShowsFramesRateAndTimeLeft) {
   EXPECT_EQ(cli::Progress::Bar(7, 7, 3.5).substr(0, 32), "[" + std::string(30, '#') + "]");
 }
 
-TEST(Progress, PlainLinesAndQuiet) {
+TEST(CliProgress, PlainLinesAndQuiet) {
   std::ostringstream plain, quiet;
   {
     cli::Progress p(plain, 2, false, false);

@@ -45,7 +45,7 @@ void ExpectFlatFrame(const Image& out, int32_t w, int32_t h, int bits, const Rgb
   }
 }
 
-class RenderCommand : public ScratchTest {
+class CliRenderCommand : public ScratchTest {
  protected:
   CommandResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), "render");
@@ -53,7 +53,7 @@ class RenderCommand : public ScratchTest {
   }
 };
 
-TEST_F(RenderCommand, FlatFramesAtEveryDepthAndFormat) {
+TEST_F(CliRenderCommand, FlatFramesAtEveryDepthAndFormat) {
   // 8-bit RGBA; 16-bit RGB; 2-bit gray; 4-bit palette; then TIFF and TGA.
   cli::WriteImage(Path("rgba8.png"), FlatImage(7, 5, 8, 51, 128, 255, 255));
   cli::WriteImage(Path("rgb16.tif"), FlatImage(6, 4, 16, 4660, 32768, 65535, 65535));
@@ -100,17 +100,17 @@ TEST_F(RenderCommand, FlatFramesAtEveryDepthAndFormat) {
 
 // The command's render against the module driven directly over the mini
 // host with the same controls and the same converted input.
-class SameAsMiniHost : public RenderCommand {
+class CliSameAsMiniHost : public CliRenderCommand {
  protected:
   void SetUp() override {
-    RenderCommand::SetUp();
+    CliRenderCommand::SetUp();
     ASSERT_EQ(host_.GlobalSetup(), PF_Err_NONE);
     ASSERT_EQ(host_.ParamsSetup(), PF_Err_NONE);
   }
   minihost::MiniHost host_{minihost::LinkedEffectModule()};
 };
 
-TEST_F(SameAsMiniHost, WithEveryControlAndRowPadding) {
+TEST_F(CliSameAsMiniHost, WithEveryControlAndRowPadding) {
   for (int bits : {8, 16}) {
     SCOPED_TRACE(bits);
     const std::string in = Path("cel" + std::to_string(bits) + ".png");
@@ -134,7 +134,7 @@ TEST_F(SameAsMiniHost, WithEveryControlAndRowPadding) {
   }
 }
 
-TEST_F(SameAsMiniHost, ModuleLoadedFromItsFile) {
+TEST_F(CliSameAsMiniHost, ModuleLoadedFromItsFile) {
   cli::WriteImage(Path("cel.png"), CelImage(32, 24, 8));
   const CommandResult r = Run({Path("cel.png"), Path("out.png"), "--plugin", CORVALIN_MODULE_PATH});
   ASSERT_EQ(r.status, 0) << r.output;
@@ -147,7 +147,7 @@ TEST_F(SameAsMiniHost, ModuleLoadedFromItsFile) {
   EXPECT_FALSE(fs::exists(Path("out2.png")));
 }
 
-TEST_F(RenderCommand, RowPaddingMovesTheRightMarkersOutOfThePicture) {
+TEST_F(CliRenderCommand, RowPaddingMovesTheRightMarkersOutOfThePicture) {
   for (int bits : {8, 16}) {
     SCOPED_TRACE(bits);
     const uint16_t full = bits == 16 ? 65535 : 255;
@@ -160,7 +160,7 @@ TEST_F(RenderCommand, RowPaddingMovesTheRightMarkersOutOfThePicture) {
   }
 }
 
-TEST(FrameSize, LimitOfTheSignedPixelIndex) {
+TEST(CliFrameSize, LimitOfTheSignedPixelIndex) {
   EXPECT_NO_THROW(cli::CheckFrameSize(46340, 46340, 0, 8));
   EXPECT_NO_THROW(cli::CheckFrameSize(2147483647, 1, 0, 1));
   try {
@@ -172,7 +172,7 @@ TEST(FrameSize, LimitOfTheSignedPixelIndex) {
   EXPECT_THROW(cli::CheckFrameSize(300000000, 1, 0, 8), cli::CliError);  // rowbytes overflow
 }
 
-TEST_F(RenderCommand, SequenceOnTwoThreadsMatchesFramesRenderedOneByOne) {
+TEST_F(CliRenderCommand, SequenceOnTwoThreadsMatchesFramesRenderedOneByOne) {
   constexpr int kFrames = 6;
   for (int f = 1; f <= kFrames; ++f) {
     // Each frame different: the cel picture at a different size.
@@ -201,7 +201,7 @@ TEST_F(RenderCommand, SequenceOnTwoThreadsMatchesFramesRenderedOneByOne) {
   EXPECT_FALSE(fs::exists(Path("q.1003.tif")));
 }
 
-TEST_F(RenderCommand, AFailedFrameIsNamedAndTheOthersStillRender) {
+TEST_F(CliRenderCommand, AFailedFrameIsNamedAndTheOthersStillRender) {
   for (int f : {1, 2, 4}) cli::WriteImage(Path("in.000" + std::to_string(f) + ".png"), CelImage(20, 16, 8));
   const CommandResult r =
       Run({Path("in.#.png"), Path("out.#.png"), "--frames", "1-4", "--jobs", "2", "--quiet"});
@@ -214,7 +214,7 @@ TEST_F(RenderCommand, AFailedFrameIsNamedAndTheOthersStillRender) {
   EXPECT_FALSE(fs::exists(Path("out.0003.png")));
 }
 
-TEST_F(RenderCommand, BadInputsFailClearlyAndLeaveNoFiles) {
+TEST_F(CliRenderCommand, BadInputsFailClearlyAndLeaveNoFiles) {
   {
     std::ofstream junk(Path("junk.png"), std::ios::binary);
     junk << "this is not an image at all";
@@ -253,7 +253,7 @@ TEST_F(RenderCommand, BadInputsFailClearlyAndLeaveNoFiles) {
   }
 }
 
-TEST_F(RenderCommand, UnwritableOutputsFailAndKeepWhatWasThere) {
+TEST_F(CliRenderCommand, UnwritableOutputsFailAndKeepWhatWasThere) {
   cli::WriteImage(Path("in.png"), CelImage(20, 16, 8));
   fs::create_directory(Path("taken.png"));
   for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
