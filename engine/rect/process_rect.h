@@ -62,27 +62,35 @@ ContentBounds FindContentRows(Pixel* pixels, int32_t pixelsPerRow, int32_t rowBe
                               int32_t rowEnd, bool useKey, const PF_Pixel8& keyColour) {
   ContentBounds bounds;
   bounds.left = pixelsPerRow;
+  auto count = [&bounds](int32_t k, int32_t j) {
+    bounds.found = true;
+    if (k < bounds.left) bounds.left = k;
+    if (k > bounds.right) bounds.right = k;
+    if (j > bounds.bottom) bounds.bottom = j;
+  };
   for (int32_t j = rowBegin; j < rowEnd; ++j) {
     if (!bounds.found) bounds.top = j;
-    Pixel* p = pixels + static_cast<ptrdiff_t>(j) * pixelsPerRow;
-    for (int32_t k = 0; k < pixelsPerRow; ++k, ++p) {
-      bool counted;
-      if (useKey) {
-        if (detail::KeyMatches(*p, keyColour)) {
-          *p = Pixel{};
-          counted = false;
-        } else {
-          counted = p->alpha != 0;
-        }
-      } else {
-        counted = !detail::IsKeyColourRaw(*p, keyColour) && p->alpha != 0;
+    Pixel* row = pixels + static_cast<ptrdiff_t>(j) * pixelsPerRow;
+    if (useKey) {
+      for (int32_t k = 0; k < pixelsPerRow; ++k) {
+        if (detail::KeyMatches(row[k], keyColour))
+          row[k] = Pixel{};
+        else if (row[k].alpha != 0)
+          count(k, j);
       }
-      if (counted) {
-        bounds.found = true;
-        if (k < bounds.left) bounds.left = k;
-        if (k > bounds.right) bounds.right = k;
-        if (j > bounds.bottom) bounds.bottom = j;
-      }
+    } else {
+      // Nothing is written, so only the outermost counted pixels of the row
+      // matter: walk in from both ends.
+      auto counted = [&](int32_t k) {
+        return row[k].alpha != 0 && !detail::IsKeyColourRaw(row[k], keyColour);
+      };
+      int32_t first = 0;
+      while (first < pixelsPerRow && !counted(first)) ++first;
+      if (first == pixelsPerRow) continue;
+      int32_t last = pixelsPerRow - 1;
+      while (!counted(last)) --last;
+      count(first, j);
+      count(last, j);
     }
   }
   return bounds;

@@ -8,6 +8,8 @@
 // of different bands land on the same pixel.
 #pragma once
 
+#include <cstring>
+
 #include "engine/corner/two_sided_corner.h"
 #include "engine/junction/cross_junction.h"
 #include "engine/junction/t_junction.h"
@@ -16,6 +18,9 @@
 #include "engine/scan/edge_context.h"
 
 namespace corvalin {
+
+// Pixels compared at once when passing over flat stretches of a row.
+constexpr int32_t kFlatBlock = 16;
 
 enum NeighbourBit : uint32_t { rightDiffers = 1, upDiffers = 2, downDiffers = 4, leftDiffers = 8 };
 enum LookAheadBit : uint32_t { aheadUpDiffers = 1, aheadDownDiffers = 2, aheadRightDiffers = 4 };
@@ -50,6 +55,15 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
         PlaceContext(ctx, x, y, s, d);
         SmoothStraightRun(ctx);
       }
+      // Flat stretches: a block of pixels each identical to its right
+      // neighbour runs no step and sets nothing, so it is passed over whole.
+      while (x + kFlatBlock <= rect.right &&
+             std::memcmp(&in[s], &in[s + 1], kFlatBlock * sizeof(Pixel)) == 0) {
+        x += kFlatBlock;
+        s += kFlatBlock;
+        d += kFlatBlock;
+      }
+      if (x == rect.right) break;
       const Pixel& P = in[s];
       if (SamePixel(P, in[s + 1])) continue;
 
