@@ -9,9 +9,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "bench_frames.h"
 #include "cli/render_frame.h"
+#include "engine/parallel/parallel_scan.h"
 
 namespace corvalin::bench {
 namespace {
@@ -72,6 +75,53 @@ void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
   }
 }
 
+// One frame on several threads (the banded parallel scan), against the serial
+// render through the module in the same iteration:
+//   speedup    serial seconds / parallel seconds
+//   vs_copy    plain copy seconds / parallel seconds
+template <class Pixel>
+void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int32_t h,
+                       int threads) {
+  const cli::Image frame = MakeFrame(pattern, w, h);
+  minihost::HostWorld<Pixel> input(w, h), output(w, h);
+  cli::ImageToWorld(frame, input);
+  const minihost::EffectControls controls;
+  const RenderSettings settings{controls.useColorKey, controls.alphaKey, controls.smootherRange,
+                                controls.lineWeight};
+  const ParallelScanOptions options{threads, 0};
+  auto renderParallel = [&] {
+    ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
+                             output.pixels(), options);
+  };
+  renderParallel();
+  Host().Render(controls, input, output);
+
+  double parallelSeconds = 0, serialSeconds = 0, copySeconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    PlainCopy(input, output);
+    benchmark::ClobberMemory();
+    const auto t1 = Clock::now();
+    Host().Render(controls, input, output);
+    benchmark::ClobberMemory();
+    const auto t2 = Clock::now();
+    renderParallel();
+    benchmark::ClobberMemory();
+    const auto t3 = Clock::now();
+    const double parallel = std::chrono::duration<double>(t3 - t2).count();
+    copySeconds += std::chrono::duration<double>(t1 - t0).count();
+    serialSeconds += std::chrono::duration<double>(t2 - t1).count();
+    parallelSeconds += parallel;
+    state.SetIterationTime(parallel);
+  }
+  const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
+  if (parallelSeconds > 0) {
+    state.counters["MP/s"] = megapixels / parallelSeconds;
+    state.counters["speedup"] = serialSeconds / parallelSeconds;
+    state.counters["vs_copy"] = copySeconds / parallelSeconds;
+  }
+}
+
 void RegisterAll() {
   const struct {
     const char* name;
@@ -85,6 +135,24 @@ void RegisterAll() {
         benchmark::internal::Benchmark* b =
             bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel8>, p, size.w, size.h)
                       : benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel16>, p, size.w, size.h);
+        b->UseManualTime()->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
+  const int allCores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<int> threadCounts{1, 2};
+  if (allCores > 2) threadCounts.push_back(allCores);
+  for (const auto& size : sizes) {
+    for (int bits : {8, 16}) {
+      for (int threads : threadCounts) {
+        const std::string name = std::string("Parallel/") + size.name + "/" +
+                                 std::to_string(bits) + "bit/cel/threads:" +
+                                 std::to_string(threads);
+        benchmark::internal::Benchmark* b =
+            bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_ParallelRender<PF_Pixel8>,
+                                                     Pattern::cel, size.w, size.h, threads)
+                      : benchmark::RegisterBenchmark(name.c_str(), BM_ParallelRender<PF_Pixel16>,
+                                                     Pattern::cel, size.w, size.h, threads);
         b->UseManualTime()->Unit(benchmark::kMillisecond);
       }
     }

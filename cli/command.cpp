@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -149,6 +150,12 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string&
                          std::to_string(kMaxJobs) + ", default 1)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxJobs));
+  render->add_option("--threads", options.settings.threads,
+                     "threads for each frame, the frame cut into bands of rows; the output is "
+                     "the same for any count (1 to " + std::to_string(kMaxThreads) +
+                         ", default: all cores shared out among the --jobs; with --plugin 1)")
+      ->type_name("N")
+      ->check(IntegerIn(1, kMaxThreads));
   render->add_flag("-q,--quiet", options.quiet, "print only errors");
   return render;
 }
@@ -298,6 +305,20 @@ std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& a
     return std::nullopt;
   }
   options.settings.controls.alphaKey = ParseAlphaKey(alphaKey);
+  const bool threadsGiven = render->count("--threads") > 0;
+  if (!options.plugin.empty()) {
+    // A module file renders each frame through its own EffectMain, on one thread.
+    if (threadsGiven && options.settings.threads > 1) {
+      err << "corvalin: error: --threads " << options.settings.threads
+          << " needs the built-in engine; with --plugin each frame renders on 1 thread\n";
+      *status = kExitUsage;
+      return std::nullopt;
+    }
+    options.settings.threads = 1;
+  } else if (!threadsGiven) {
+    const int cores = std::max(1u, std::thread::hardware_concurrency());
+    options.settings.threads = std::max(1, cores / options.jobs);
+  }
   return options;
 }
 

@@ -40,7 +40,8 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options);
 // Parses a "RRGGBB" key colour (an optional leading '#' is allowed); key alpha is 255.
 PF_Pixel8 ParseAlphaKey(const std::string& text);
 
-// Renders every planned frame on `options.jobs` threads through one mini host.
+// Renders every planned frame on `options.jobs` threads through one mini host,
+// each frame on `options.settings.threads` threads.
 // Errors and progress go to `err`; `terminal` selects the redrawn bar.
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal);
 

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <system_error>
 
 #ifdef _WIN32
@@ -13,7 +16,6 @@
 #define CORVALIN_GETPID _getpid
 #else
 #include <csignal>
-#include <cstring>
 #include <unistd.h>
 #define CORVALIN_GETPID getpid
 #endif
@@ -24,10 +26,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// One line from OIIO's messages, which may hold several: "a\nb\n" -> "a; b".
+std::string OneLine(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  for (size_t at = message.find('\n'); at != std::string::npos; at = message.find('\n', at)) {
+    message.replace(at, 1, "; ");
+  }
+  return message;
+}
+
 // OIIO keeps errors per thread until asked; asking also clears them.
 std::string OiioError(const std::string& fallback) {
-  std::string message = OIIO::geterror();
-  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  const std::string message = OneLine(OIIO::geterror());
   return message.empty() ? fallback : message;
 }
 
@@ -49,6 +59,26 @@ void CheckSampleType(const std::string& path, OIIO::TypeDesc t) {
   throw CliError(path + ": " + SampleTypeName(t) +
                  " samples are not supported; use a file of 8 or 16 bits per channel "
                  "(unsigned integer)");
+}
+
+// libpng refuses a side above its default user limit, or of 0, with only
+// "Invalid IHDR data"; the header's own numbers make the message clear.
+constexpr uint32_t kPngMaxSide = 1000000;
+
+std::string PngSizeProblem(const std::string& path) {
+  unsigned char head[24] = {};
+  std::ifstream file(path, std::ios::binary);
+  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return {};
+  static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return {};
+  auto be32 = [&](int at) {
+    return uint32_t{head[at]} << 24 | uint32_t{head[at + 1]} << 16 | uint32_t{head[at + 2]} << 8 |
+           uint32_t{head[at + 3]};
+  };
+  const uint32_t width = be32(16), height = be32(20);
+  if (width >= 1 && width <= kPngMaxSide && height >= 1 && height <= kPngMaxSide) return {};
+  return "the PNG header gives " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels; each side must be 1 to " + std::to_string(kPngMaxSide);
 }
 
 // Temporary files being written, for removal when the process is stopped by
@@ -124,19 +154,27 @@ void RemoveTempFilesOnSignals() {
 #endif
 }
 
-Image ReadImage(const std::string& path) {
+Image ReadImage(const std::string& path, const HeaderCheck& check) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) throw CliError("cannot read " + path + ": no such file");
+  if (!fs::exists(status)) {
+    const bool link = fs::is_symlink(fs::symlink_status(path, ec));
+    throw CliError("cannot read " + path +
+                   (link ? ": no such file (a link to a missing file)" : ": no such file"));
+  }
   if (fs::is_directory(status)) throw CliError("cannot read " + path + ": it is a folder");
+  if (!fs::is_regular_file(status)) {
+    throw CliError("cannot read " + path + ": not a regular file (a FIFO, socket or device)");
+  }
 
   // Keep alpha unassociated: the effect works on the colour as stored.
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
   auto input = OIIO::ImageInput::open(path, &config);
   if (!input) {
-    throw CliError("cannot read " + path + ": " +
-                   OiioError("not an image in a format this build can read"));
+    const std::string reason = OiioError("not an image in a format this build can read");
+    const std::string size = PngSizeProblem(path);
+    throw CliError("cannot read " + path + ": " + (size.empty() ? reason : size));
   }
   const OIIO::ImageSpec& spec = input->spec();
   CheckSampleType(path, spec.format);
@@ -158,21 +196,26 @@ Image ReadImage(const std::string& path) {
   image.width = spec.width;
   image.height = spec.height;
   image.bits = spec.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
+  if (check) check(image);
   const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
   // Read in the file's own sample type: OIIO's conversions go through float.
+  // The buffer is left uninitialised so that only the pages the decoder
+  // fills become resident: a short file claiming a huge size fails having
+  // touched no more memory than its data covered. It is read only after a
+  // successful decode, which has written every sample.
   const size_t sampleCount = pixelCount * static_cast<size_t>(channels);
   if (image.bits == 16) {
-    std::vector<uint16_t> raw(sampleCount);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.data())) {
-      throw CliError("cannot read " + path + ": " + input->geterror());
+    const auto raw = std::make_unique_for_overwrite<uint16_t[]>(sampleCount);
+    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.get())) {
+      throw CliError("cannot read " + path + ": " + OneLine(input->geterror()));
     }
-    ExpandToRgba(raw.data(), channels, pixelCount, 65535, image.samples);
+    ExpandToRgba(raw.get(), channels, pixelCount, 65535, image.samples);
   } else {
-    std::vector<uint8_t> raw(sampleCount);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.data())) {
-      throw CliError("cannot read " + path + ": " + input->geterror());
+    const auto raw = std::make_unique_for_overwrite<uint8_t[]>(sampleCount);
+    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.get())) {
+      throw CliError("cannot read " + path + ": " + OneLine(input->geterror()));
     }
-    ExpandToRgba(raw.data(), channels, pixelCount, 255, image.samples);
+    ExpandToRgba(raw.get(), channels, pixelCount, 255, image.samples);
   }
   input->close();
   return image;
@@ -229,7 +272,7 @@ void WriteImage(const std::string& path, const Image& image) {
   {
     auto output = OIIO::ImageOutput::create(temp.string());
     if (!output) fail(OiioError("no writer for this format"));
-    if (!output->open(temp.string(), spec)) fail(output->geterror());
+    if (!output->open(temp.string(), spec)) fail(OneLine(output->geterror()));
     bool ok;
     if (image.bits == 16) {
       ok = output->write_image(OIIO::TypeDesc::UINT16, image.samples.data());
@@ -239,8 +282,8 @@ void WriteImage(const std::string& path, const Image& image) {
                      [](uint16_t v) { return static_cast<uint8_t>(v); });
       ok = output->write_image(OIIO::TypeDesc::UINT8, bytes.data());
     }
-    if (!ok) fail(output->geterror());
-    if (!output->close()) fail(output->geterror());
+    if (!ok) fail(OneLine(output->geterror()));
+    if (!output->close()) fail(OneLine(output->geterror()));
   }
 
   fs::rename(temp, target, ec);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,9 +31,15 @@ struct Image {
 // signed 32-bit integer.
 inline constexpr int64_t kMaxFramePixels = 2147483647;
 
+// Called with the header of a file being read (width, height and bits set, no
+// samples) before any pixel memory is allocated; throws to refuse the file.
+using HeaderCheck = std::function<void(const Image& header)>;
+
 // Reads the first image of a file: gray gives red = green = blue, a missing
-// alpha is the largest sample value. Float and other sample types are refused.
-Image ReadImage(const std::string& path);
+// alpha is the largest sample value. Float and other sample types, and
+// anything but a regular file (a FIFO or a device would block or never end),
+// are refused.
+Image ReadImage(const std::string& path, const HeaderCheck& check = {});
 
 // The output formats, chosen by extension.
 enum class FileFormat { png, tiff, tga };

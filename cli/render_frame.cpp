@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "engine/parallel/parallel_scan.h"
+
 namespace corvalin::cli {
 
 void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixelBytes) {
@@ -22,6 +24,14 @@ Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderS
   minihost::HostWorld<Pixel> input(image.width, image.height, settings.rowPadding);
   minihost::HostWorld<Pixel> output(image.width, image.height, settings.rowPadding);
   ImageToWorld(image, input);
+  if (settings.threads > 1) {
+    const minihost::EffectControls& c = settings.controls;
+    ScanFrameParallel<Pixel>(corvalin::RenderSettings{c.useColorKey, c.alphaKey,
+                                                      c.smootherRange, c.lineWeight},
+                             &input.world(), &output.world(), input.pixels(), output.pixels(),
+                             ParallelScanOptions{settings.threads, 0});
+    return WorldToImage(output);
+  }
   const PF_Err err = host.Render(settings.controls, input, output);
   if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
   return WorldToImage(output);
@@ -40,9 +50,19 @@ Image RenderImage(const minihost::MiniHost& host, const Image& image,
 
 void RenderFile(const minihost::MiniHost& host, const std::string& input,
                 const std::string& output, const RenderSettings& settings) {
-  const Image source = ReadImage(input);
-  // Refuse an output that cannot hold the depth before spending the render.
-  OutputFormat(output, RenderDepth(source, settings));
+  // Refuse a frame too large for the worlds, or an output that cannot hold
+  // the depth, from the header: before the pixels are allocated and read.
+  const Image source = ReadImage(input, [&](const Image& header) {
+    const int depth = RenderDepth(header, settings);
+    try {
+      CheckFrameSize(header.width, header.height, settings.rowPadding,
+                     depth == 16 ? static_cast<int>(sizeof(PF_Pixel16))
+                                 : static_cast<int>(sizeof(PF_Pixel8)));
+    } catch (const CliError& e) {
+      throw CliError(input + ": " + e.what());
+    }
+    OutputFormat(output, depth);
+  });
   WriteImage(output, RenderImage(host, source, settings));
 }
 

@@ -13,10 +13,15 @@ namespace corvalin::cli {
 
 inline constexpr int32_t kMaxRowPadding = 4096;
 
+inline constexpr int kMaxThreads = 256;
+
 struct RenderSettings {
   minihost::EffectControls controls;
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
   int32_t rowPadding = 0;
+  // Threads for one frame. 1: the module's EffectMain renders it, as a host
+  // would. More: the engine's banded parallel scan, bit for bit the same.
+  int threads = 1;
 };
 
 // The depth a render of `image` runs at under `settings`.
