@@ -1,0 +1,128 @@
+// The built command against damaged and hostile inputs, made at run time
+// from a small good PNG: each fails with a message naming the file and the
+// problem, exit status 1, no temporary file left, and an existing output
+// untouched. Headers claiming huge sizes are refused before the pixel memory
+// is touched.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "cli/command.h"
+#include "cli_test_support.h"
+
+namespace corvalin::clitest {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void Save(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+uint32_t Crc32(const unsigned char* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutBe32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+}
+
+// The PNG with its IHDR claiming `width` x `height`; the chunk's CRC is
+// recomputed unless `keepCrc`, so the decoder gets as far as the size.
+Bytes WithSize(Bytes png, uint32_t width, uint32_t height, bool keepCrc = false) {
+  PutBe32(png, 16, width);
+  PutBe32(png, 20, height);
+  if (!keepCrc) PutBe32(png, 29, Crc32(&png[12], 17));  // "IHDR" and its 13 data bytes
+  return png;
+}
+
+class CliBadFiles : public ScratchTest {};
+
+TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
+  cli::WriteImage(Path("good.png"), CelImage(8, 6, 8));
+  const Bytes good = Load(Path("good.png"));
+  ASSERT_GT(good.size(), 33u);
+  ASSERT_EQ(std::string(good.begin() + 12, good.begin() + 16), "IHDR");
+
+  Bytes magic = good;
+  magic[1] = 'Q';
+  Save(Path("magic.png"), magic);
+  Save(Path("header_only.png"), Bytes(good.begin(), good.begin() + 33));
+  Save(Path("bad_crc.png"), WithSize(good, 9, 6, true));
+  Save(Path("huge.png"), WithSize(good, 100000, 100000));
+  Save(Path("widest.png"), WithSize(good, 2147483647, 1));
+  Save(Path("zero_wide.png"), WithSize(good, 0, 6));
+  Save(Path("zero_high.png"), WithSize(good, 8, 0));
+  Save(Path("padded.png"), WithSize(good, 46340, 46341));  // fits, but not with padding 4
+  Save(Path("short.png"), WithSize(good, 24000, 24000));   // fits, 2.3 GB; the data is 8 x 6
+  ASSERT_EQ(::mkfifo(Path("fifo.png").c_str(), 0600), 0);
+  fs::create_symlink(Path("nowhere.png"), Path("dangling.png"));
+  fs::create_symlink("/dev/null", Path("device.png"));
+  Save(Path("out.png"), {'p', 'r', 'e', 'v'});
+  const std::vector<std::string> before = Files();
+
+  struct Case {
+    std::string input, message;
+    std::vector<std::string> extra = {};
+  };
+  const std::string pixelLimit = "2147483647 pixels";
+  const std::string sideLimit = " pixels; each side must be 1 to 1000000";
+  auto unread = [&](const std::string& file, const std::string& why) {
+    return "cannot read " + Path(file) + ": " + why;
+  };
+  const std::vector<Case> cases = {
+      {"magic.png", unread("magic.png", "Not a PNG file")},
+      {"header_only.png", unread("header_only.png", "Read error: hit end of file")},
+      {"bad_crc.png", unread("bad_crc.png", "PNG read error: IHDR: CRC error")},
+      {"huge.png",
+       Path("huge.png") + ": 100000 x 100000 pixels is more than the limit of " + pixelLimit},
+      {"widest.png", unread("widest.png", "the PNG header gives 2147483647 x 1" + sideLimit)},
+      {"zero_wide.png", unread("zero_wide.png", "the PNG header gives 0 x 6" + sideLimit)},
+      {"zero_high.png", unread("zero_high.png", "the PNG header gives 8 x 0" + sideLimit)},
+      {"padded.png",
+       Path("padded.png") + ": a frame of 46340 x 46341 pixels with row padding 4 is too large: "
+                            "(width + padding) x height must be at most " + pixelLimit,
+       {"--row-padding", "4"}},
+      {"short.png", unread("short.png", "PNG read error")},
+      {"fifo.png", unread("fifo.png", "not a regular file (a FIFO, socket or device)")},
+      {"device.png", unread("device.png", "not a regular file (a FIFO, socket or device)")},
+      {"dangling.png", unread("dangling.png", "no such file (a link to a missing file)")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    std::vector<std::string> args = {"render", Path(c.input), Path("out.png")};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const CommandResult r = RunCorvalin(args);
+    EXPECT_EQ(r.status, cli::kExitFailed) << r.output;
+    EXPECT_NE(r.output.find("corvalin: error: " + c.message), std::string::npos) << r.output;
+    // One line per message (libpng prints its own lines too).
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_TRUE(line.starts_with("corvalin: ") || line.starts_with("libpng ")) << line;
+    }
+    EXPECT_EQ(Files(), before);
+    EXPECT_EQ(Load(Path("out.png")), (Bytes{'p', 'r', 'e', 'v'}));
+  }
+
+  // Every child so far, the huge headers included, stayed far below the
+  // gigabytes those headers claim (ru_maxrss is in KiB).
+  rusage usage{};
+  ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 1L << 20) << "peak KiB of a corvalin run";
+}
+
+}  // namespace
+}  // namespace corvalin::clitest
