@@ -14,15 +14,13 @@ PF_Pixel16 P16(int a, int r, int g, int b) {
   return PF_Pixel16{uint16_t(a), uint16_t(r), uint16_t(g), uint16_t(b)};
 }
 
-TEST(ColourDistance, CountsEveryChannelIncludingAlpha) {
+TEST(ColourDistance, CountsEveryChannelIncludingAlphaAgainstTheThreshold) {
   EXPECT_EQ(ColourDistance(P8(255, 0, 0, 0), P8(255, 255, 255, 255)), 765);
   EXPECT_EQ(ColourDistance(P8(0, 0, 0, 0), P8(255, 0, 0, 0)), 255);
   EXPECT_EQ(ColourDistance(P8(0, 0, 0, 0), P8(255, 255, 255, 255)), 1020);
   EXPECT_EQ(ColourDistance(P16(0, 0, 0, 0), P16(32768, 32768, 32768, 32768)), 131072);
   EXPECT_EQ(ColourDistance(P16(10, 20, 30, 40), P16(40, 30, 20, 10)), 80);
-}
 
-TEST(ColourDistance, ThresholdSeparatesDifferFromAlike) {
   const PF_Pixel8 black = P8(255, 0, 0, 0), white = P8(255, 255, 255, 255);
   EXPECT_TRUE(PixelsDiffer(black, white, 764));
   EXPECT_FALSE(PixelsAlike(black, white, 764));
@@ -41,17 +39,38 @@ TEST(SamePixel, ComparesWholePixels) {
   EXPECT_FALSE(SamePixel(P16(2, 2, 3, 4), P16(1, 2, 3, 4)));
 }
 
-struct BlendCase {
-  float weight;
-  int red;
-};
-
-TEST(BlendPixels, OpaqueRedTableAt8Bits) {
-  const BlendCase cases[] = {{1.0f, 200}, {0.75f, 149}, {0.5f, 99}, {0.3f, 59}, {0.0f, 0}};
-  for (const BlendCase& c : cases) {
+TEST(BlendPixels, EightBitCases) {
+  struct Case {
+    const char* name;
+    PF_Pixel8 a, b;
+    float weight;
     PF_Pixel8 out;
-    BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, c.weight);
-    EXPECT_EQ(out, P8(255, c.red, 0, 0)) << "weight " << c.weight;
+  };
+  const PF_Pixel8 red = P8(255, 200, 0, 0), black = P8(255, 0, 0, 0);
+  const Case cases[] = {
+      {"opaque 1", red, black, 1.0f, P8(255, 200, 0, 0)},
+      {"opaque 0.75", red, black, 0.75f, P8(255, 149, 0, 0)},
+      {"opaque 0.5", red, black, 0.5f, P8(255, 99, 0, 0)},
+      {"opaque 0.3", red, black, 0.3f, P8(255, 59, 0, 0)},
+      {"opaque 0", red, black, 0.0f, P8(255, 0, 0, 0)},
+      {"weight 7 clamped", red, black, 7.0f, P8(255, 200, 0, 0)},
+      {"weight -1 clamped", red, black, -1.0f, P8(255, 0, 0, 0)},
+      // A transparent side lends no colour.
+      {"a transparent", P8(0, 10, 20, 30), P8(255, 200, 100, 50), 0.5f, P8(128, 200, 100, 50)},
+      {"b transparent", P8(255, 200, 100, 50), P8(0, 10, 20, 30), 0.5f, P8(127, 200, 100, 50)},
+      {"both transparent", P8(0, 1, 2, 3), P8(0, 4, 5, 6), 0.5f, P8(0, 4, 5, 6)},
+      // Weight 1 copies a unless a is transparent; weight 0 copies b unless only b is.
+      {"a transparent, 1", P8(0, 1, 2, 3), P8(200, 4, 5, 6), 1.0f, P8(0, 4, 5, 6)},
+      {"b transparent, 0", P8(200, 1, 2, 3), P8(0, 4, 5, 6), 0.0f, P8(0, 1, 2, 3)},
+      {"partly transparent, 1", P8(200, 1, 2, 3), P8(100, 4, 5, 6), 1.0f, P8(200, 1, 2, 3)},
+      // (100*127 + 200*128)/255 = 150, (200*127)/255 = 99, (200*128)/255 = 100.
+      {"partly transparent mixes all", P8(100, 200, 0, 50), P8(200, 0, 200, 50), 0.5f,
+       P8(150, 99, 100, 50)},
+  };
+  for (const Case& c : cases) {
+    PF_Pixel8 out;
+    BlendPixels(c.a, c.b, out, c.weight);
+    EXPECT_EQ(out, c.out) << c.name;
   }
 }
 
@@ -62,41 +81,8 @@ TEST(BlendPixels, SixteenBitWeightsTruncate) {
   // 0.3: wA = 9830, wB = 22938.
   BlendPixels(P16(32768, 32768, 0, 0), P16(32768, 0, 32768, 0), out, 0.3f);
   EXPECT_EQ(out, P16(32768, 9830, 22938, 0));
-}
-
-TEST(BlendPixels, TransparentSideLendsNoColour) {
-  PF_Pixel8 out;
-  BlendPixels(P8(0, 10, 20, 30), P8(255, 200, 100, 50), out, 0.5f);
-  EXPECT_EQ(out, P8(128, 200, 100, 50));
-  BlendPixels(P8(255, 200, 100, 50), P8(0, 10, 20, 30), out, 0.5f);
-  EXPECT_EQ(out, P8(127, 200, 100, 50));
-  BlendPixels(P8(0, 1, 2, 3), P8(0, 4, 5, 6), out, 0.5f);
-  EXPECT_EQ(out, P8(0, 4, 5, 6));
-  // Weight 1 copies a unless a is transparent; weight 0 copies b unless only b is.
-  BlendPixels(P8(0, 1, 2, 3), P8(200, 4, 5, 6), out, 1.0f);
-  EXPECT_EQ(out, P8(0, 4, 5, 6));
-  BlendPixels(P8(200, 1, 2, 3), P8(0, 4, 5, 6), out, 0.0f);
-  EXPECT_EQ(out, P8(0, 1, 2, 3));
-  BlendPixels(P8(200, 1, 2, 3), P8(100, 4, 5, 6), out, 1.0f);
-  EXPECT_EQ(out, P8(200, 1, 2, 3));
-}
-
-TEST(BlendPixels, PartlyTransparentMixesAllChannels) {
-  PF_Pixel8 out;
-  BlendPixels(P8(100, 200, 0, 50), P8(200, 0, 200, 50), out, 0.5f);
-  // (100*127 + 200*128)/255 = 150, (200*127)/255 = 99, (200*128)/255 = 100.
-  EXPECT_EQ(out, P8(150, 99, 100, 50));
-  PF_Pixel16 out16;
-  BlendPixels(P16(16384, 32768, 0, 0), P16(32768, 0, 0, 0), out16, 0.5f);
-  EXPECT_EQ(out16, P16(24576, 16384, 0, 0));
-}
-
-TEST(BlendPixels, WeightsOutsideTheRangeAreClamped) {
-  PF_Pixel8 out;
-  BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, 7.0f);
-  EXPECT_EQ(out, P8(255, 200, 0, 0));
-  BlendPixels(P8(255, 200, 0, 0), P8(255, 0, 0, 0), out, -1.0f);
-  EXPECT_EQ(out, P8(255, 0, 0, 0));
+  BlendPixels(P16(16384, 32768, 0, 0), P16(32768, 0, 0, 0), out, 0.5f);
+  EXPECT_EQ(out, P16(24576, 16384, 0, 0));
 }
 
 TEST(BlendAt, ReadsTwoInputsAndWritesThirdIndex) {

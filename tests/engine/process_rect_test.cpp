@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "test_frame.h"
 
 namespace corvalin {
@@ -19,26 +22,18 @@ ProcessRect Find(TestFrame<Pixel>& f, bool useKey, PF_Pixel8 key = kWhiteKey) {
 }
 
 void ExpectRect(const ProcessRect& r, int left, int top, int right, int bottom) {
-  EXPECT_EQ(r.left, left);
-  EXPECT_EQ(r.top, top);
-  EXPECT_EQ(r.right, right);
-  EXPECT_EQ(r.bottom, bottom);
+  EXPECT_EQ(std::tuple(r.left, r.top, r.right, r.bottom), std::tuple(left, top, right, bottom));
 }
 
-TEST(ColourKey, KeyOnClearsWhiteAndShrinksRectangle8) {
-  TestFrame<PF_Pixel8> f(8, 6, PF_Pixel8{255, 255, 255, 255});
-  f.Fill(2, 1, 5, 4, PF_Pixel8{255, 10, 20, 30});
-  ExpectRect(Find(f, true), 2, 1, 5, 4);
-  EXPECT_EQ(f.in(0, 0), (PF_Pixel8{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(7, 5), (PF_Pixel8{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(3, 2), (PF_Pixel8{255, 10, 20, 30}));
-}
-
-TEST(ColourKey, KeyOffExcludesButKeepsKeyColour) {
+TEST(ColourKey, KeyOffExcludesButKeepsKeyColourKeyOnClearsIt) {
   TestFrame<PF_Pixel8> f(8, 6, PF_Pixel8{255, 255, 255, 255});
   f.Fill(2, 1, 5, 4, PF_Pixel8{255, 10, 20, 30});
   ExpectRect(Find(f, false), 2, 1, 5, 4);
   EXPECT_EQ(f.in(0, 0), (PF_Pixel8{255, 255, 255, 255}));
+  ExpectRect(Find(f, true), 2, 1, 5, 4);
+  EXPECT_EQ(f.in(0, 0), (PF_Pixel8{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(7, 5), (PF_Pixel8{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(3, 2), (PF_Pixel8{255, 10, 20, 30}));
 
   // At 16 bits white is 32768 per channel, which is not the raw key colour.
   TestFrame<PF_Pixel16> g(8, 6, PF_Pixel16{32768, 32768, 32768, 32768});
@@ -51,19 +46,18 @@ TEST(ColourKey, KeyOffExcludesButKeepsKeyColour) {
 }
 
 TEST(ColourKey, SixteenBitKeyConvertsOnlyAboveEightBitRange) {
-  TestFrame<PF_Pixel16> f(6, 1, PF_Pixel16{32768, 0, 0, 0});
-  f.in(0, 0) = PF_Pixel16{32768, 32768, 32768, 32768};  // 255 after conversion
-  f.in(1, 0) = PF_Pixel16{32768, 32704, 32704, 32704};  // smallest value that gives 255
-  f.in(2, 0) = PF_Pixel16{32768, 32703, 32768, 32768};  // 254: no match
-  f.in(3, 0) = PF_Pixel16{32768, 255, 255, 255};        // raw comparison
-  f.in(4, 0) = PF_Pixel16{32768, 65535, 65535, 65535};  // clamped to 255
+  const std::pair<PF_Pixel16, bool> cases[] = {
+      {{32768, 32768, 32768, 32768}, true},   // 255 after conversion
+      {{32768, 32704, 32704, 32704}, true},   // smallest value that gives 255
+      {{32768, 32703, 32768, 32768}, false},  // 254: no match
+      {{32768, 255, 255, 255}, true},         // raw comparison
+      {{32768, 65535, 65535, 65535}, true},   // clamped to 255
+      {{32768, 0, 0, 0}, false}};
+  TestFrame<PF_Pixel16> f(6, 1, PF_Pixel16{});
+  for (int32_t x = 0; x < 6; ++x) f.in(x, 0) = cases[x].first;
   Find(f, true);
-  EXPECT_EQ(f.in(0, 0), (PF_Pixel16{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(1, 0), (PF_Pixel16{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(2, 0), (PF_Pixel16{32768, 32703, 32768, 32768}));
-  EXPECT_EQ(f.in(3, 0), (PF_Pixel16{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(4, 0), (PF_Pixel16{0, 0, 0, 0}));
-  EXPECT_EQ(f.in(5, 0), (PF_Pixel16{32768, 0, 0, 0}));
+  for (int32_t x = 0; x < 6; ++x)
+    EXPECT_EQ(f.in(x, 0), cases[x].second ? PF_Pixel16{} : cases[x].first) << x;
 }
 
 TEST(ColourKey, IgnoresAlphaOnBothSides) {

@@ -1,14 +1,35 @@
-// A frame pair for engine tests: input and output worlds with optional row
-// padding, a host copy that copies width x height pixels, and helpers that
-// render through ScanFrame or place an EdgeContext on one pixel.
+// Frames for engine tests: input and output worlds with optional row padding,
+// a host copy of width x height pixels, renders through ScanFrame, an
+// EdgeContext placed on one pixel, test colours and a whole-frame check.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "engine/scan/scan_frame.h"
 
+// Comparison and printers (global, where lookup finds them for the host
+// records) so that a failed pixel comparison shows the channels.
+inline bool operator==(const PF_Pixel8& a, const PF_Pixel8& b) {
+  return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+inline bool operator==(const PF_Pixel16& a, const PF_Pixel16& b) {
+  return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+inline std::ostream& operator<<(std::ostream& os, const PF_Pixel8& p) {
+  return os << "(" << int(p.alpha) << "," << int(p.red) << "," << int(p.green) << ","
+            << int(p.blue) << ")";
+}
+inline std::ostream& operator<<(std::ostream& os, const PF_Pixel16& p) {
+  return os << "(" << p.alpha << "," << p.red << "," << p.green << "," << p.blue << ")";
+}
+
 namespace corvalin::testing {
+
+using Depths = ::testing::Types<PF_Pixel8, PF_Pixel16>;
 
 struct Controls {
   bool useKey = false;
@@ -27,6 +48,26 @@ PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*,
   return PF_Err_NONE;
 }
 
+using CopyFn = PF_Err (*)(PF_ProgPtr, PF_EffectWorld*, PF_EffectWorld*, PF_Rect*, PF_Rect*);
+
+// ScanFrame on the given worlds with the controls as the host passes them.
+template <class Pixel>
+PF_Err RenderWorlds(const Controls& c, PF_EffectWorld* in, PF_EffectWorld* out,
+                    Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>) {
+  PF_UtilCallbacks utils{};
+  utils.copy = copy;
+  PF_InData inData{};
+  inData.utils = &utils;
+  PF_OutData outData{};
+  PF_ParamDef layer{}, key{}, colour{}, range{}, weight{};
+  key.u.bd.value = c.useKey ? 1 : 0;
+  colour.u.cd.value = c.key;
+  range.u.fs_d.value = c.smootherRange;
+  weight.u.fs_d.value = c.lineWeight;
+  PF_ParamDef* params[] = {&layer, &key, &colour, &range, &weight};
+  return ScanFrame(&inData, &outData, params, in, out, inPixels, outPixels);
+}
+
 template <class Pixel>
 struct TestFrame {
   int32_t width, height, stride;
@@ -37,10 +78,8 @@ struct TestFrame {
       : width(w), height(h), stride(w + padding),
         input(static_cast<size_t>(stride) * h, Pixel{}),
         output(static_cast<size_t>(stride) * h, Pixel{}) {
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) in(x, y) = fill;
-    SetUpWorld(inWorld, input);
-    SetUpWorld(outWorld, output);
+    Fill(0, 0, w, h, fill);
+    SetUpWorlds();
   }
 
   Pixel& in(int32_t x, int32_t y) { return input[static_cast<size_t>(y) * stride + x]; }
@@ -53,20 +92,8 @@ struct TestFrame {
       for (int32_t x = x0; x < x1; ++x) in(x, y) = p;
   }
 
-  PF_Err Render(const Controls& c = {}) {
-    PF_UtilCallbacks utils{};
-    utils.copy = &CopyWorld<Pixel>;
-    PF_InData inData{};
-    inData.utils = &utils;
-    PF_OutData outData{};
-    PF_ParamDef layer{}, key{}, colour{}, range{}, weight{};
-    key.u.bd.value = c.useKey ? 1 : 0;
-    colour.u.cd.value = c.key;
-    range.u.fs_d.value = c.smootherRange;
-    weight.u.fs_d.value = c.lineWeight;
-    PF_ParamDef* params[] = {&layer, &key, &colour, &range, &weight};
-    return ScanFrame(&inData, &outData, params, &inWorld, &outWorld, input.data(),
-                     output.data());
+  PF_Err Render(const Controls& c = {}, CopyFn copy = &CopyWorld<Pixel>) {
+    return RenderWorlds(c, &inWorld, &outWorld, input.data(), output.data(), copy);
   }
 
   // An EdgeContext on pixel (x, y), as the driver sets it before a step, with
@@ -74,14 +101,13 @@ struct TestFrame {
   EdgeContext<Pixel> ContextAt(int32_t x, int32_t y, double smootherRange = 1.0,
                                double lineWeight = 0.0) {
     output = input;
-    SetUpWorld(outWorld, output);
+    SetUpWorlds();
     RenderSettings settings{false, PF_Pixel8{}, smootherRange, lineWeight};
     EdgeContext<Pixel> ctx =
         MakeEdgeContext<Pixel>(&inWorld, &outWorld, input.data(), output.data(), settings);
     ctx.x = x;
     ctx.y = y;
-    ctx.sourceIndex = y * stride + x;
-    ctx.destinationIndex = y * stride + x;
+    ctx.sourceIndex = ctx.destinationIndex = y * stride + x;
     ctx.nested = 0;
     return ctx;
   }
@@ -102,20 +128,91 @@ struct TestFrame {
   }
 };
 
-}  // namespace corvalin::testing
+template <class Pixel>
+Pixel Colour(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue) {
+  using Channel = typename PixelTraits<Pixel>::Channel;
+  return Pixel{static_cast<Channel>(alpha), static_cast<Channel>(red),
+               static_cast<Channel>(green), static_cast<Channel>(blue)};
+}
 
-// Comparison and printers (global, where lookup finds them for the host records) so that a failed pixel comparison shows the channels.
-#include <ostream>
-inline bool operator==(const PF_Pixel8& a, const PF_Pixel8& b) {
-  return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
+// Opaque full red (ink) and opaque full blue (paper): a blend of the two
+// reads back the integer weight in red and its complement in blue.
+template <class Pixel>
+Pixel Ink() {
+  return Colour<Pixel>(ChannelMax<Pixel>(), ChannelMax<Pixel>(), 0, 0);
 }
-inline bool operator==(const PF_Pixel16& a, const PF_Pixel16& b) {
-  return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
+template <class Pixel>
+Pixel Paper() {
+  return Colour<Pixel>(ChannelMax<Pixel>(), 0, 0, ChannelMax<Pixel>());
 }
-inline std::ostream& operator<<(std::ostream& os, const PF_Pixel8& p) {
-  return os << "(" << int(p.alpha) << "," << int(p.red) << "," << int(p.green) << ","
-            << int(p.blue) << ")";
+
+// Ink mixed with paper at weight w on the ink, or paper with ink at w on paper.
+template <class Pixel>
+Pixel InkOverPaper(float w, bool paperFirst = false) {
+  constexpr uint32_t M = ChannelMax<Pixel>();
+  const uint32_t wA = static_cast<uint32_t>(static_cast<float>(M) * w);
+  return paperFirst ? Colour<Pixel>(M, M - wA, 0, wA) : Colour<Pixel>(M, wA, 0, M - wA);
 }
-inline std::ostream& operator<<(std::ostream& os, const PF_Pixel16& p) {
-  return os << "(" << p.alpha << "," << p.red << "," << p.green << "," << p.blue << ")";
+
+// Ink on paper, row y holding inkPerRow[y] pixels from the left edge.
+template <class Pixel>
+void InkFromLeft(TestFrame<Pixel>& f, const std::vector<int32_t>& inkPerRow) {
+  for (int32_t y = 0; y < static_cast<int32_t>(inkPerRow.size()); ++y)
+    f.Fill(0, y, inkPerRow[static_cast<size_t>(y)], y + 1, Ink<Pixel>());
 }
+
+// Opaque 16-bit colours whose red or blue channel shows a blend weight.
+constexpr uint16_t M16 = 32768;
+inline const PF_Pixel16 black16{M16, 0, 0, 0};
+inline const PF_Pixel16 red16{M16, M16, 0, 0};
+inline const PF_Pixel16 blue16{M16, 0, 0, M16};
+inline const PF_Pixel8 black8{255, 0, 0, 0};
+inline const PF_Pixel8 red8{255, 255, 0, 0};
+inline PF_Pixel16 Mix16(uint16_t red, uint16_t blue = 0) { return PF_Pixel16{M16, red, 0, blue}; }
+inline PF_Pixel8 Red8(uint8_t red) { return PF_Pixel8{255, red, 0, 0}; }
+
+// The scan's NeighbourMask of pixel s (bit 0 right, 1 up, 2 down, 3 left
+// differ), and whether the pixel after it opens a mirrored T-junction.
+template <class Pixel>
+uint32_t NeighbourMask(const Pixel* in, int32_t s, int32_t W, uint32_t t) {
+  return (PixelsDiffer(in[s], in[s + 1], t) ? 1u : 0u) |
+         (PixelsDiffer(in[s], in[s - W], t) ? 2u : 0u) |
+         (PixelsDiffer(in[s], in[s + W], t) ? 4u : 0u) |
+         (PixelsDiffer(in[s], in[s - 1], t) ? 8u : 0u);
+}
+template <class Pixel>
+bool LookAheadJunction(const Pixel* in, int32_t s, int32_t W, uint32_t t) {
+  const int32_t n = s + 1;
+  return PixelsDiffer(in[n], in[n - W], t) && PixelsDiffer(in[n], in[n + W], t) &&
+         !PixelsDiffer(in[n], in[n + 1], t);
+}
+
+// Expects the input everywhere in the output except at the pixels set.
+template <class Pixel>
+class Expected {
+ public:
+  explicit Expected(const TestFrame<Pixel>& f) : frame_(f), pixels_(f.input) {}
+
+  Expected& Set(int32_t x, int32_t y, Pixel p) {
+    pixels_[static_cast<size_t>(y) * frame_.stride + x] = p;
+    return *this;
+  }
+
+  // Reports the first few differing pixels of the output.
+  void Check() const {
+    int mismatches = 0;
+    for (int32_t y = 0; y < frame_.height; ++y)
+      for (int32_t x = 0; x < frame_.width; ++x) {
+        const size_t i = static_cast<size_t>(y) * frame_.stride + x;
+        if (!(frame_.output[i] == pixels_[i]) && ++mismatches <= 8)
+          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame_.output[i]
+                        << " expected " << pixels_[i];
+      }
+  }
+
+ private:
+  const TestFrame<Pixel>& frame_;
+  std::vector<Pixel> pixels_;
+};
+
+}  // namespace corvalin::testing
