@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev
+  libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libpng-dev
+  frei0r-plugins-dev ffmpeg
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
 )

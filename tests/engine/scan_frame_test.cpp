@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/junction/cross_junction.h"
+#include "engine/junction/t_junction.h"
 #include "test_frame.h"
 
 namespace corvalin::testing {
@@ -150,6 +152,55 @@ TYPED_TEST(ScanFrameTest, TinyImagesKeepMarkersInsideTheBuffer) {
     }
   }
 }
+
+// The four ends of one-pixel lines, far enough apart that their ramps do not
+// meet: the scan must hand each end to its own junction step (the left end of
+// a horizontal line through the look-ahead), a lone pixel to the crossing
+// step, and nothing else may write there.
+template <class Pixel>
+class LineEndDispatchTest : public ::testing::Test {};
+TYPED_TEST_SUITE(LineEndDispatchTest, Depths);
+
+TYPED_TEST(LineEndDispatchTest, EachLineEndGoesToItsJunctionStep) {
+  using Pixel = TypeParam;
+  const uint32_t M = ChannelMax<Pixel>();
+  // Not white, which the default key colour would leave out of the rectangle.
+  const Pixel background = Opaque<Pixel>(M, M, M / 4 * 3), ink = Opaque<Pixel>(0, 0, M / 2);
+  TestFrame<Pixel> rendered(40, 40, background, 2);
+  rendered.Fill(6, 4, 7, 20, ink);    // vertical line: top end (6,4), bottom end (6,19)
+  rendered.Fill(12, 30, 34, 31, ink);  // horizontal line: left end (12,30), right end (33,30)
+  rendered.in(25, 10) = ink;           // a lone pixel: a crossing, never a line end
+  TestFrame<Pixel> expected(40, 40, background, 2);
+  expected.input = rendered.input;
+
+  // Steps on the expected frame, in scan order, each placed on its line end.
+  EdgeContext<Pixel> ctx = expected.ContextAt(6, 4);
+  auto place = [&](int32_t x, int32_t y) {
+    ctx.x = x;
+    ctx.y = y;
+    ctx.sourceIndex = ctx.destinationIndex = y * expected.stride + x;
+  };
+  SmoothTJunctionUp(ctx);
+  place(25, 10);
+  SmoothCrossJunction(ctx);
+  place(6, 19);
+  SmoothTJunctionDown(ctx);
+  place(12, 30);
+  SmoothTJunctionLeft(ctx);
+  place(33, 30);
+  SmoothTJunctionRight(ctx);
+
+  rendered.Render();
+  // The markers sit on the rectangle's corners; compare everything else.
+  for (int32_t y = 0; y < 40; ++y)
+    for (int32_t x = 0; x < 40; ++x) {
+      if (x == 1 && (y == 1 || y == 39)) continue;
+      ASSERT_EQ(rendered.out(x, y), expected.out(x, y)) << "at " << x << "," << y;
+    }
+  EXPECT_NE(expected.out(6, 4), ink);  // the steps did write the ends
+  EXPECT_NE(expected.out(33, 30), ink);
+}
+
 
 }  // namespace
 }  // namespace corvalin::testing
