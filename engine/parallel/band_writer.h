@@ -20,34 +20,41 @@ template <class Pixel>
 struct BandRecord {
   int32_t ownBegin = 0;  // destination indices of the band's own rows
   int32_t ownEnd = 0;
-  std::vector<uint8_t> written;           // one bit per own pixel
+  // One bit per own pixel, in 64-bit words: stores of a word type cannot
+  // alias the pixels and the context, so the steps' code stays as fast as
+  // with a plain output pointer.
+  std::vector<uint64_t> written;
   std::deque<LoggedWrite<Pixel>> logged;  // stable references while appending
 
   bool WroteItself(int32_t index) const {
-    const int32_t bit = index - ownBegin;
-    return (written[static_cast<size_t>(bit >> 3)] >> (bit & 7)) & 1;
+    const uint32_t bit = static_cast<uint32_t>(index - ownBegin);
+    return (written[bit >> 6] >> (bit & 63)) & 1;
   }
 };
 
 template <class Pixel>
 class BandWriter {
  public:
-  BandWriter(Pixel* output, BandRecord<Pixel>* record) : output_(output), record_(record) {}
+  BandWriter(Pixel* output, BandRecord<Pixel>* record)
+      : output_(output), ownBegin_(record->ownBegin), ownEnd_(record->ownEnd),
+        written_(record->written.data()), logged_(&record->logged) {}
 
   // The steps only ever write through the reference they get here.
   Pixel& operator[](int32_t index) const {
-    if (index >= record_->ownBegin && index < record_->ownEnd) {
-      const int32_t bit = index - record_->ownBegin;
-      record_->written[static_cast<size_t>(bit >> 3)] |= static_cast<uint8_t>(1u << (bit & 7));
+    if (index >= ownBegin_ && index < ownEnd_) {
+      const uint32_t bit = static_cast<uint32_t>(index - ownBegin_);
+      written_[bit >> 6] |= uint64_t{1} << (bit & 63);
       return output_[index];
     }
-    record_->logged.push_back(LoggedWrite<Pixel>{index, Pixel{}});
-    return record_->logged.back().value;
+    logged_->push_back(LoggedWrite<Pixel>{index, Pixel{}});
+    return logged_->back().value;
   }
 
  private:
   Pixel* output_;
-  BandRecord<Pixel>* record_;
+  int32_t ownBegin_, ownEnd_;
+  uint64_t* written_;
+  std::deque<LoggedWrite<Pixel>>* logged_;
 };
 
 }  // namespace corvalin

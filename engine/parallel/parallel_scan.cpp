@@ -1,13 +1,13 @@
 #include "engine/parallel/parallel_scan.h"
 
-#include <tbb/blocked_range.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
-#include <tbb/parallel_reduce.h>
 #include <tbb/task_arena.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "engine/parallel/band_writer.h"
@@ -18,33 +18,61 @@ namespace corvalin {
 
 namespace {
 
-struct Band {
-  int32_t rowBegin;
-  int32_t rowEnd;
+// Runs body(b) for every band b on up to `threads` threads. oneTBB does the
+// work; the ThreadSanitizer build uses plain threads instead, because the
+// system's oneTBB library is not instrumented and its own synchronisation
+// would be reported as races in the tasks it runs.
+template <class Body>
+void ForEachBand(int threads, int32_t count, const Body& body) {
+#ifdef CORVALIN_PLAIN_THREADS
+  std::atomic<int32_t> next{0};
+  auto worker = [&] {
+    for (int32_t b = next++; b < count; b = next++) body(b);
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < std::min<int>(threads, count); ++t) pool.emplace_back(worker);
+  worker();
+  for (std::thread& t : pool) t.join();
+#else
+  (void)threads;
+  tbb::parallel_for(int32_t{0}, count, body);
+#endif
+}
+
+// Bands of equal height (the last may be shorter), so that the band of a row
+// is one division.
+struct Bands {
+  int32_t rowsPerBand;
+  int32_t count;
+
+  int32_t RowBegin(int32_t b) const { return b * rowsPerBand; }
+  int32_t RowEnd(int32_t b, int32_t height) const {
+    return std::min(height, (b + 1) * rowsPerBand);
+  }
 };
 
-std::vector<Band> CutIntoBands(int32_t height, int threads, int32_t rowsPerBand) {
+// A band's input and output rows together fit a core's cache, so its scan
+// finds the rows its copy has just touched; many bands also balance the load
+// when edges crowd in some of them.
+Bands CutIntoBands(int32_t height, int32_t rowbytes, int32_t rowsPerBand) {
   if (rowsPerBand <= 0) {
-    // A few bands per thread, so that a band with many edges does not leave
-    // the other threads idle at the end.
-    const int32_t bands = std::max(1, threads * 4);
-    rowsPerBand = std::max<int32_t>(16, (height + bands - 1) / bands);
+    constexpr int64_t kBandBytes = 512 * 1024;
+    rowsPerBand = static_cast<int32_t>(
+        std::clamp<int64_t>(kBandBytes / std::max<int64_t>(1, 2 * int64_t{rowbytes}), 8, 256));
   }
-  std::vector<Band> bands;
-  for (int32_t row = 0; row < height; row += rowsPerBand)
-    bands.push_back(Band{row, std::min(height, row + rowsPerBand)});
-  if (bands.empty()) bands.push_back(Band{0, 0});
-  return bands;
+  const int32_t count = std::max<int32_t>(1, (height + rowsPerBand - 1) / rowsPerBand);
+  return Bands{rowsPerBand, count};
 }
 
 template <class Pixel>
-ProcessRect FindProcessRectInBands(Pixel* pixels, int32_t rowbytes,
-                                   const std::vector<Band>& bands, const RenderSettings& s) {
+ProcessRect FindProcessRectInBands(Pixel* pixels, int32_t rowbytes, int32_t height,
+                                   const Bands& bands, const RenderSettings& s, int threads) {
   const int32_t pixelsPerRow = rowbytes / static_cast<int32_t>(sizeof(Pixel));
-  std::vector<ContentBounds> found(bands.size());
-  tbb::parallel_for(size_t{0}, bands.size(), [&](size_t b) {
-    found[b] = FindContentRows(pixels, pixelsPerRow, bands[b].rowBegin, bands[b].rowEnd,
-                               s.useKey, s.keyColour);
+  std::vector<ContentBounds> found(static_cast<size_t>(bands.count));
+  ForEachBand(threads, bands.count, [&](int32_t b) {
+    found[static_cast<size_t>(b)] =
+        FindContentRows(pixels, pixelsPerRow, bands.RowBegin(b), bands.RowEnd(b, height),
+                        s.useKey, s.keyColour);
   });
   ContentBounds joined;
   for (const ContentBounds& part : found) joined = JoinContentBounds(joined, part);
@@ -52,62 +80,73 @@ ProcessRect FindProcessRectInBands(Pixel* pixels, int32_t rowbytes,
 }
 
 template <class Pixel>
-void CopyInBands(const PF_EffectWorld& input, PF_EffectWorld& output,
-                 const std::vector<Band>& bands) {
-  tbb::parallel_for(size_t{0}, bands.size(), [&](size_t b) {
-    for (int32_t y = bands[b].rowBegin; y < bands[b].rowEnd; ++y)
-      std::memcpy(static_cast<char*>(output.data) + static_cast<ptrdiff_t>(y) * output.rowbytes,
-                  static_cast<const char*>(input.data) + static_cast<ptrdiff_t>(y) * input.rowbytes,
-                  static_cast<size_t>(input.width) * sizeof(Pixel));
-  });
+void CopyRows(const PF_EffectWorld& input, PF_EffectWorld& output, int32_t rowBegin,
+              int32_t rowEnd) {
+  for (int32_t y = rowBegin; y < rowEnd; ++y)
+    std::memcpy(static_cast<char*>(output.data) + static_cast<ptrdiff_t>(y) * output.rowbytes,
+                static_cast<const char*>(input.data) + static_cast<ptrdiff_t>(y) * input.rowbytes,
+                static_cast<size_t>(input.width) * sizeof(Pixel));
 }
 
-// Replays the writes that other bands made into band `target`'s rows. Bands
-// above wrote before the target's own scan, so they fill only pixels the
-// target did not write itself; bands below wrote after it and always win.
-// Within each group, later bands and later writes come last.
+// Replays the writes that bands made into other bands' rows. For each target
+// band, bands above it wrote before the target's own scan, so they fill only
+// pixels the target did not write itself; bands below wrote after it and
+// always win. Sources are taken in band order, and each source's writes in the
+// order it made them, so the last write of the serial scan is the one kept.
 template <class Pixel>
-void ReplayIntoBand(size_t target, const std::vector<BandRecord<Pixel>>& records,
-                    Pixel* outputPixels) {
-  const BandRecord<Pixel>& own = records[target];
-  for (size_t source = 0; source < records.size(); ++source) {
-    if (source == target) continue;
-    const bool fromAbove = source < target;
-    for (const LoggedWrite<Pixel>& w : records[source].logged) {
-      if (w.index < own.ownBegin || w.index >= own.ownEnd) continue;
-      if (fromAbove && own.WroteItself(w.index)) continue;
-      outputPixels[w.index] = w.value;
+void ReplayCrossBandWrites(const std::vector<BandRecord<Pixel>>& records, const Bands& bands,
+                           int32_t destinationStride, Pixel* outputPixels, int threads) {
+  struct Pending {
+    int32_t source;
+    const LoggedWrite<Pixel>* write;
+  };
+  std::vector<std::vector<Pending>> byTarget(static_cast<size_t>(bands.count));
+  for (int32_t source = 0; source < bands.count; ++source)
+    for (const LoggedWrite<Pixel>& w : records[static_cast<size_t>(source)].logged) {
+      const int32_t target = w.index / destinationStride / bands.rowsPerBand;
+      byTarget[static_cast<size_t>(target)].push_back(Pending{source, &w});
     }
-  }
+  ForEachBand(threads, bands.count, [&](int32_t target) {
+    const BandRecord<Pixel>& own = records[static_cast<size_t>(target)];
+    for (const Pending& p : byTarget[static_cast<size_t>(target)]) {
+      if (p.source < target && own.WroteItself(p.write->index)) continue;
+      outputPixels[p.write->index] = p.write->value;
+    }
+  });
 }
 
 template <class Pixel>
 void RunBands(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
-              Pixel* inputPixels, Pixel* outputPixels, const std::vector<Band>& bands) {
-  ProcessRect rect = FindProcessRectInBands(inputPixels, input->rowbytes, bands, settings);
-  CopyInBands<Pixel>(*input, *output, bands);
+              Pixel* inputPixels, Pixel* outputPixels, const Bands& bands, int threads) {
+  const int32_t height = input->height;
+  ProcessRect rect =
+      FindProcessRectInBands(inputPixels, input->rowbytes, height, bands, settings, threads);
 
   const EdgeContext<Pixel> serial =
       MakeEdgeContext<Pixel>(input, output, inputPixels, outputPixels, settings);
   const int32_t D = DestinationStride(serial);
-  AdjustProcessRect(rect, SourceStride(serial), input->height);
+  AdjustProcessRect(rect, SourceStride(serial), height);
 
-  std::vector<BandRecord<Pixel>> records(bands.size());
-  tbb::parallel_for(size_t{0}, bands.size(), [&](size_t b) {
-    BandRecord<Pixel>& record = records[b];
-    record.ownBegin = bands[b].rowBegin * D;
-    record.ownEnd = bands[b].rowEnd * D;
-    record.written.assign(static_cast<size_t>(record.ownEnd - record.ownBegin) / 8 + 1, 0);
+  // Each band copies its rows and then scans them. Its own writes land after
+  // its copy; other bands never write its rows directly, so no copy can
+  // overwrite a step's result.
+  std::vector<BandRecord<Pixel>> records(static_cast<size_t>(bands.count));
+  ForEachBand(threads, bands.count, [&](int32_t b) {
+    const int32_t rowBegin = bands.RowBegin(b), rowEnd = bands.RowEnd(b, height);
+    CopyRows<Pixel>(*input, *output, rowBegin, rowEnd);
+    BandRecord<Pixel>& record = records[static_cast<size_t>(b)];
+    record.ownBegin = rowBegin * D;
+    record.ownEnd = rowEnd * D;
+    record.written.assign(static_cast<size_t>(record.ownEnd - record.ownBegin) / 64 + 1, 0);
     EdgeContext<Pixel, BandWriter<Pixel>> ctx{
         serial.sourceWorld,  serial.destinationWorld, serial.sourcePixels,
         BandWriter<Pixel>(outputPixels, &record), 0, 0, 0, 0, {}, 0, serial.threshold,
         serial.weightFactor};
-    const int32_t rowBegin = std::max(rect.top, bands[b].rowBegin);
-    const int32_t rowEnd = std::min(rect.bottom, bands[b].rowEnd);
-    if (rowBegin < rowEnd) ScanRows(ctx, rect, rowBegin, rowEnd);
+    const int32_t scanBegin = std::max(rect.top, rowBegin);
+    const int32_t scanEnd = std::min(rect.bottom, rowEnd);
+    if (scanBegin < scanEnd) ScanRows(ctx, rect, scanBegin, scanEnd);
   });
-  tbb::parallel_for(size_t{0}, bands.size(),
-                    [&](size_t b) { ReplayIntoBand(b, records, outputPixels); });
+  ReplayCrossBandWrites(records, bands, D, outputPixels, threads);
 
   WriteCornerMarkers(outputPixels, D, output->height, rect);
 }
@@ -118,10 +157,16 @@ template <class Pixel>
 void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
                        PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
                        const ParallelScanOptions& options) {
-  const int threads = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
-  const std::vector<Band> bands = CutIntoBands(input->height, threads, options.rowsPerBand);
+  // More threads than cores would only queue: the library caps its workers.
+  const int cores = tbb::info::default_concurrency();
+  int threads = options.threads > 0 ? options.threads : cores;
+#ifndef CORVALIN_PLAIN_THREADS
+  threads = std::min(threads, cores);
+#endif
+  const Bands bands = CutIntoBands(input->height, input->rowbytes, options.rowsPerBand);
   tbb::task_arena arena(threads);
-  arena.execute([&] { RunBands(settings, input, output, inputPixels, outputPixels, bands); });
+  arena.execute(
+      [&] { RunBands(settings, input, output, inputPixels, outputPixels, bands, threads); });
 }
 
 template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,

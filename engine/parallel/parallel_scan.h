@@ -1,8 +1,8 @@
 // One frame on several cores, bit for bit equal to the serial ScanFrame.
 //
 // The frame is cut into bands of whole rows. The colour key and rectangle
-// pass runs per band and is joined; the copy runs per band; then every band
-// is scanned at the same time with the same steps as the serial scan. Every
+// pass runs per band and is joined; then every band copies its rows and scans
+// them, all bands at the same time, with the same steps as the serial scan. Every
 // step reads only the input and writes only the output, and only the arms and
 // continueRight carry from pixel to pixel, so bands are independent except
 // where one band writes into another's rows (vertical ramps, spur corners).
@@ -24,7 +24,7 @@ namespace corvalin {
 
 struct ParallelScanOptions {
   int threads = 0;          // 0: all cores
-  int32_t rowsPerBand = 0;  // 0: chosen from the height and the thread count
+  int32_t rowsPerBand = 0;  // 0: chosen so that a band fits a core's cache
 };
 
 template <class Pixel>
