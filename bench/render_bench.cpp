@@ -122,6 +122,8 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
   }
 }
 
+// The frame the thread scaling is measured on: a typical cel frame.
+constexpr Pattern kParallelPattern = Pattern::cel;
 void RegisterAll() {
   const struct {
     const char* name;
@@ -150,9 +152,9 @@ void RegisterAll() {
                                  std::to_string(threads);
         benchmark::internal::Benchmark* b =
             bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_ParallelRender<PF_Pixel8>,
-                                                     Pattern::cel, size.w, size.h, threads)
+                                                     kParallelPattern, size.w, size.h, threads)
                       : benchmark::RegisterBenchmark(name.c_str(), BM_ParallelRender<PF_Pixel16>,
-                                                     Pattern::cel, size.w, size.h, threads);
+                                                     kParallelPattern, size.w, size.h, threads);
         b->UseManualTime()->Unit(benchmark::kMillisecond);
       }
     }
