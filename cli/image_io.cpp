@@ -176,26 +176,26 @@ Image ReadImage(const std::string& path, const HeaderCheck& check) {
     const std::string size = PngSizeProblem(path);
     throw CliError("cannot read " + path + ": " + (size.empty() ? reason : size));
   }
-  const OIIO::ImageSpec& spec = input->spec();
-  CheckSampleType(path, spec.format);
-  for (const OIIO::TypeDesc& t : spec.channelformats) CheckSampleType(path, t);
+  const OIIO::ImageSpec& header = input->spec();
+  CheckSampleType(path, header.format);
+  for (const OIIO::TypeDesc& t : header.channelformats) CheckSampleType(path, t);
 
-  const int channels = spec.nchannels;
+  const int channels = header.nchannels;
   if (channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
-  if (spec.width < 1 || spec.height < 1) {
-    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(spec.width) +
-                   " x " + std::to_string(spec.height) + ")");
+  if (header.width < 1 || header.height < 1) {
+    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(header.width) +
+                   " x " + std::to_string(header.height) + ")");
   }
-  if (static_cast<int64_t>(spec.width) * spec.height > kMaxFramePixels) {
-    throw CliError(path + ": " + std::to_string(spec.width) + " x " +
-                   std::to_string(spec.height) + " pixels is more than the limit of " +
+  if (static_cast<int64_t>(header.width) * header.height > kMaxFramePixels) {
+    throw CliError(path + ": " + std::to_string(header.width) + " x " +
+                   std::to_string(header.height) + " pixels is more than the limit of " +
                    std::to_string(kMaxFramePixels) + " pixels per frame");
   }
 
   Image image;
-  image.width = spec.width;
-  image.height = spec.height;
-  image.bits = spec.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
+  image.width = header.width;
+  image.height = header.height;
+  image.bits = header.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
   if (check) check(image);
   const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
   // Read in the file's own sample type: OIIO's conversions go through float.
@@ -264,15 +264,15 @@ void WriteImage(const std::string& path, const Image& image) {
     throw CliError("cannot write " + path + ": " + reason);
   };
 
-  OIIO::ImageSpec spec(image.width, image.height, 4,
+  OIIO::ImageSpec header(image.width, image.height, 4,
                        image.bits == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8);
-  spec.alpha_channel = 3;
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  header.alpha_channel = 3;
+  header.attribute("oiio:UnassociatedAlpha", 1);
 
   {
     auto output = OIIO::ImageOutput::create(temp.string());
     if (!output) fail(OiioError("no writer for this format"));
-    if (!output->open(temp.string(), spec)) fail(OneLine(output->geterror()));
+    if (!output->open(temp.string(), header)) fail(OneLine(output->geterror()));
     bool ok;
     if (image.bits == 16) {
       ok = output->write_image(OIIO::TypeDesc::UINT16, image.samples.data());

@@ -9,9 +9,9 @@ namespace corvalin {
 
 namespace {
 
-void FillCheckbox(PF_ParamDef& def, const ControlSpec& spec) {
-  def.u.bd.value = static_cast<PF_ParamValue>(spec.defaultValue);
-  def.u.bd.dephault = static_cast<PF_Boolean>(spec.defaultValue);
+void FillCheckbox(PF_ParamDef& def, const ControlSpec& control) {
+  def.u.bd.value = static_cast<PF_ParamValue>(control.defaultValue);
+  def.u.bd.dephault = static_cast<PF_Boolean>(control.defaultValue);
   def.u.bd.u.nameptr = kColorKeyCheckboxLabel;
   def.flags = PF_ParamFlag_START_COLLAPSED;
 }
@@ -22,15 +22,15 @@ void FillColour(PF_ParamDef& def) {
   def.u.cd.dephault = key;
 }
 
-void FillFloatSlider(PF_ParamDef& def, const ControlSpec& spec) {
+void FillFloatSlider(PF_ParamDef& def, const ControlSpec& control) {
   PF_FloatSliderDef& fs = def.u.fs_d;
-  fs.valid_min = static_cast<float>(spec.validMin);
-  fs.slider_min = static_cast<float>(spec.validMin);
-  fs.valid_max = static_cast<float>(spec.validMax);
-  fs.slider_max = static_cast<float>(spec.validMax);
-  fs.value = spec.defaultValue;
-  fs.dephault = static_cast<float>(spec.defaultValue);
-  fs.precision = spec.precision;
+  fs.valid_min = static_cast<float>(control.validMin);
+  fs.slider_min = static_cast<float>(control.validMin);
+  fs.valid_max = static_cast<float>(control.validMax);
+  fs.slider_max = static_cast<float>(control.validMax);
+  fs.value = control.defaultValue;
+  fs.dephault = static_cast<float>(control.defaultValue);
+  fs.precision = control.precision;
   fs.display_flags = PF_ValueDisplayFlag_NONE;
   fs.fs_flags = PF_FSliderFlag_NONE;
   fs.curve_tolerance = kSliderCurveTolerance;
@@ -53,17 +53,17 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
       in_data->utils->ansi.strcpy == nullptr || in_data->inter.add_param == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  for (const ControlSpec& spec : kControls) {
+  for (const ControlSpec& control : kControls) {
     PF_ParamDef def;
     std::memset(&def, 0, sizeof def);
-    def.param_type = ParamTypeOf(spec.type);
-    in_data->utils->ansi.strcpy(def.name, GetString(spec.name));
-    switch (spec.type) {
-      case ControlType::checkbox: FillCheckbox(def, spec); break;
+    def.param_type = ParamTypeOf(control.type);
+    in_data->utils->ansi.strcpy(def.name, GetString(control.name));
+    switch (control.type) {
+      case ControlType::checkbox: FillCheckbox(def, control); break;
       case ControlType::colour: FillColour(def); break;
-      case ControlType::floatSlider: FillFloatSlider(def, spec); break;
+      case ControlType::floatSlider: FillFloatSlider(def, control); break;
     }
-    def.uu.id = spec.id;
+    def.uu.id = control.id;
     if (PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def)) return err;
   }
   out_data->num_params = kEffectParamCount;

@@ -63,24 +63,24 @@ struct PngSpec {
   std::optional<png_color_16> transparent;   // tRNS for gray and RGB images
 };
 
-inline void WritePng(const std::string& path, const PngSpec& spec,
+inline void WritePng(const std::string& path, const PngSpec& layout,
                      const std::vector<std::vector<uint8_t>>& rows) {
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr) << path;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_init_io(png, f);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
+  png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) {
-    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+  if (!layout.palette.empty()) {
+    png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
   }
-  if (!spec.paletteAlpha.empty()) {
-    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+  if (!layout.paletteAlpha.empty()) {
+    png_set_tRNS(png, info, layout.paletteAlpha.data(), static_cast<int>(layout.paletteAlpha.size()),
                  nullptr);
   }
-  if (spec.transparent) {
-    png_color_16 colour = *spec.transparent;
+  if (layout.transparent) {
+    png_color_16 colour = *layout.transparent;
     png_set_tRNS(png, info, nullptr, 0, &colour);
   }
   png_write_info(png, info);

@@ -64,7 +64,7 @@ const std::map<uint16_t, uint16_t> kRender16From16 = {
 
 struct ColourTypeCase {
   const char* name;
-  PngSpec spec;
+  PngSpec layout;
   std::vector<std::vector<uint8_t>> rows;
   int fileBits;
   std::vector<std::array<uint16_t, 4>> rgba;  // expected file samples, one row
@@ -76,11 +76,11 @@ std::vector<ColourTypeCase> ColourTypeCases() {
   auto add = [&](const char* name, int type, int depth, int width,
                  std::vector<std::vector<uint8_t>> rows, int fileBits,
                  std::vector<std::array<uint16_t, 4>> rgba) {
-    PngSpec spec;
-    spec.width = width;
-    spec.colourType = type;
-    spec.bitDepth = depth;
-    cases.push_back({name, spec, std::move(rows), fileBits, std::move(rgba)});
+    PngSpec layout;
+    layout.width = width;
+    layout.colourType = type;
+    layout.bitDepth = depth;
+    cases.push_back({name, layout, std::move(rows), fileBits, std::move(rgba)});
     return &cases.back();
   };
   add("gray1", PNG_COLOR_TYPE_GRAY, 1, 4, {{0b01010000}}, 8,
@@ -108,25 +108,25 @@ std::vector<ColourTypeCase> ColourTypeCases() {
       {{4660, 0, 65535, 32768}});
   auto* p = add("palette1", PNG_COLOR_TYPE_PALETTE, 1, 2, {{0b10000000}}, 8,
                 {{0, 255, 51, 255}, {51, 128, 255, 255}});
-  p->spec.palette.assign(pal, pal + 2);
+  p->layout.palette.assign(pal, pal + 2);
   p = add("palette2Transparent", PNG_COLOR_TYPE_PALETTE, 2, 4, {{0b00011011}}, 8,
           {{51, 128, 255, 0}, {0, 255, 51, 128}, {255, 0, 128, 255}, {170, 85, 17, 255}});
-  p->spec.palette.assign(pal, pal + 4);
-  p->spec.paletteAlpha = {0, 128};
+  p->layout.palette.assign(pal, pal + 4);
+  p->layout.paletteAlpha = {0, 128};
   p = add("palette4", PNG_COLOR_TYPE_PALETTE, 4, 2, {{0x30}}, 8,
           {{170, 85, 17, 255}, {51, 128, 255, 255}});
-  p->spec.palette.assign(pal, pal + 4);
+  p->layout.palette.assign(pal, pal + 4);
   p = add("palette8Transparent", PNG_COLOR_TYPE_PALETTE, 8, 2, {{2, 1}}, 8,
           {{255, 0, 128, 51}, {0, 255, 51, 255}});
-  p->spec.palette.assign(pal, pal + 4);
-  p->spec.paletteAlpha = {255, 255, 51};
+  p->layout.palette.assign(pal, pal + 4);
+  p->layout.paletteAlpha = {255, 255, 51};
   p = add("gray8TransparentValue", PNG_COLOR_TYPE_GRAY, 8, 2, {{128, 255}}, 8,
           {{128, 128, 128, 0}, {255, 255, 255, 255}});
-  p->spec.transparent = png_color_16{0, 0, 0, 0, 128};
+  p->layout.transparent = png_color_16{0, 0, 0, 0, 128};
   p = add("rgb16TransparentColour", PNG_COLOR_TYPE_RGB, 16, 2,
           {Be16({4660, 4660, 4660, 65535, 0, 32768})}, 16,
           {{4660, 4660, 4660, 0}, {65535, 0, 32768, 65535}});
-  p->spec.transparent = png_color_16{0, 4660, 4660, 4660, 0};
+  p->layout.transparent = png_color_16{0, 4660, 4660, 4660, 0};
   return cases;
 }
 
@@ -149,9 +149,9 @@ TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
   for (const ColourTypeCase& c : ColourTypeCases()) {
     SCOPED_TRACE(c.name);
     const std::string path = Path(std::string(c.name) + ".png");
-    WritePng(path, c.spec, c.rows);
+    WritePng(path, c.layout, c.rows);
     const Image image = cli::ReadImage(path);
-    ASSERT_EQ(image.width, c.spec.width);
+    ASSERT_EQ(image.width, c.layout.width);
     ASSERT_EQ(image.height, 1);
     ASSERT_EQ(image.bits, c.fileBits);
     for (int x = 0; x < image.width; ++x) {

@@ -228,9 +228,9 @@ TEST_F(CliRenderCommand, BadInputsFailClearlyAndLeaveNoFiles) {
     fs::remove(Path("whole.png"));
   }
   {
-    OIIO::ImageSpec spec(4, 4, 4, OIIO::TypeDesc::FLOAT);
+    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::FLOAT);
     auto out = OIIO::ImageOutput::create(Path("float.tif"));
-    ASSERT_TRUE(out && out->open(Path("float.tif"), spec));
+    ASSERT_TRUE(out && out->open(Path("float.tif"), layout));
     std::vector<float> pixels(64, 0.5f);
     ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
     out->close();
