@@ -1,10 +1,13 @@
-// The built command against damaged and hostile inputs, made at run time
-// from a small good PNG: each fails with a message naming the file and the
-// problem, exit status 1, no temporary file left, and an existing output
-// untouched. Headers claiming huge sizes are refused before the pixel memory
-// is touched.
+// The built command against damaged and hostile inputs, most made at run
+// time from a small good PNG, and against outputs it cannot write: each fails
+// with a message naming the file and the problem, exit status 1, no
+// temporary file left, and an existing output untouched. Headers claiming
+// huge sizes are refused before the pixel memory is touched.
+#include <OpenImageIO/imageio.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <zlib.h>
 
 #include <fstream>
 #include <iterator>
@@ -27,15 +30,6 @@ void Save(const std::string& path, const Bytes& bytes) {
                                               static_cast<std::streamsize>(bytes.size()));
 }
 
-uint32_t Crc32(const unsigned char* data, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 void PutBe32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
@@ -45,14 +39,14 @@ void PutBe32(Bytes& b, size_t at, uint32_t v) {
 Bytes WithSize(Bytes png, uint32_t width, uint32_t height, bool keepCrc = false) {
   PutBe32(png, 16, width);
   PutBe32(png, 20, height);
-  if (!keepCrc) PutBe32(png, 29, Crc32(&png[12], 17));  // "IHDR" and its 13 data bytes
+  if (!keepCrc) PutBe32(png, 29, static_cast<uint32_t>(::crc32(0, &png[12], 17)));  // "IHDR" and its 13 data bytes
   return png;
 }
 
 class CliBadFiles : public ScratchTest {};
 
 TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
-  cli::WriteImage(Path("good.png"), CelImage(8, 6, 8));
+  cli::WriteImage(Path("good.png"), CelImage(40, 30, 8));
   const Bytes good = Load(Path("good.png"));
   ASSERT_GT(good.size(), 33u);
   ASSERT_EQ(std::string(good.begin() + 12, good.begin() + 16), "IHDR");
@@ -61,22 +55,34 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   magic[1] = 'Q';
   Save(Path("magic.png"), magic);
   Save(Path("header_only.png"), Bytes(good.begin(), good.begin() + 33));
-  Save(Path("bad_crc.png"), WithSize(good, 9, 6, true));
+  Save(Path("bad_crc.png"), WithSize(good, 41, 30, true));
   Save(Path("huge.png"), WithSize(good, 100000, 100000));
   Save(Path("widest.png"), WithSize(good, 2147483647, 1));
-  Save(Path("zero_wide.png"), WithSize(good, 0, 6));
-  Save(Path("zero_high.png"), WithSize(good, 8, 0));
+  Save(Path("zero_wide.png"), WithSize(good, 0, 30));
+  Save(Path("zero_high.png"), WithSize(good, 40, 0));
   Save(Path("padded.png"), WithSize(good, 46340, 46341));  // fits, but not with padding 4
-  Save(Path("short.png"), WithSize(good, 24000, 24000));   // fits, 2.3 GB; the data is 8 x 6
+  Save(Path("short.png"), WithSize(good, 24000, 24000));   // fits, 2.3 GB; the data is 40 x 30
   ASSERT_EQ(::mkfifo(Path("fifo.png").c_str(), 0600), 0);
   fs::create_symlink(Path("nowhere.png"), Path("dangling.png"));
   fs::create_symlink("/dev/null", Path("device.png"));
+  Save(Path("junk.png"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + good.size() / 2));  // inside the pixels
+  {
+    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::FLOAT);
+    auto out = OIIO::ImageOutput::create(Path("float.tif"));
+    ASSERT_TRUE(out && out->open(Path("float.tif"), layout));
+    std::vector<float> pixels(64, 0.5f);
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
+    out->close();
+  }
+  fs::create_directory(Path("folder.png"));
   Save(Path("out.png"), {'p', 'r', 'e', 'v'});
   const std::vector<std::string> before = Files();
 
   struct Case {
     std::string input, message;
     std::vector<std::string> extra = {};
+    std::string output = "out.png";
   };
   const std::string pixelLimit = "2147483647 pixels";
   const std::string sideLimit = " pixels; each side must be 1 to 1000000";
@@ -90,8 +96,8 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"huge.png",
        Path("huge.png") + ": 100000 x 100000 pixels is more than the limit of " + pixelLimit},
       {"widest.png", unread("widest.png", "the PNG header gives 2147483647 x 1" + sideLimit)},
-      {"zero_wide.png", unread("zero_wide.png", "the PNG header gives 0 x 6" + sideLimit)},
-      {"zero_high.png", unread("zero_high.png", "the PNG header gives 8 x 0" + sideLimit)},
+      {"zero_wide.png", unread("zero_wide.png", "the PNG header gives 0 x 30" + sideLimit)},
+      {"zero_high.png", unread("zero_high.png", "the PNG header gives 40 x 0" + sideLimit)},
       {"padded.png",
        Path("padded.png") + ": a frame of 46340 x 46341 pixels with row padding 4 is too large: "
                             "(width + padding) x height must be at most " + pixelLimit,
@@ -100,12 +106,21 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"fifo.png", unread("fifo.png", "not a regular file (a FIFO, socket or device)")},
       {"device.png", unread("device.png", "not a regular file (a FIFO, socket or device)")},
       {"dangling.png", unread("dangling.png", "no such file (a link to a missing file)")},
+      {"missing.png", unread("missing.png", "no such file")},
+      {"folder.png", unread("folder.png", "it is a folder")},
+      {"junk.png", unread("junk.png", "")},
+      {"cut.png", unread("cut.png", "")},
+      {"float.tif", Path("float.tif") + ": 32-bit float samples are not supported"},
+      {"good.png", "cannot load effect module '" + Path("none.so") + "'", {"--plugin", Path("none.so")}},
+      {"good.png", "cannot write " + Path("no/such/out.png") + ": the folder " + Path("no/such") +
+                       " does not exist", {}, "no/such/out.png"},
+      {"good.png", "cannot write " + Path("folder.png") + ": ", {}, "folder.png"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.input);
-    std::vector<std::string> args = {"render", Path(c.input), Path("out.png")};
+    SCOPED_TRACE(c.input + " -> " + c.output + (c.extra.empty() ? "" : " " + c.extra[0]));
+    std::vector<std::string> args = {Path(c.input), Path(c.output)};
     args.insert(args.end(), c.extra.begin(), c.extra.end());
-    const CommandResult r = RunCorvalin(args);
+    const CommandResult r = RunRender(args);
     EXPECT_EQ(r.status, cli::kExitFailed) << r.output;
     EXPECT_NE(r.output.find("corvalin: error: " + c.message), std::string::npos) << r.output;
     // One line per message (libpng prints its own lines too).
@@ -116,6 +131,11 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
     EXPECT_EQ(Files(), before);
     EXPECT_EQ(Load(Path("out.png")), (Bytes{'p', 'r', 'e', 'v'}));
   }
+
+  EXPECT_TRUE(fs::is_empty(Path("folder.png")));
+  // A good render replaces the output.
+  ASSERT_EQ(RunRender({Path("good.png"), Path("out.png")}).status, 0);
+  EXPECT_EQ(cli::ReadImage(Path("out.png")).width, 40);
 
   // Every child so far, the huge headers included, stayed far below the
   // gigabytes those headers claim (ru_maxrss is in KiB).

@@ -54,7 +54,7 @@ class ScratchTest : public ::testing::Test {
 
 // A PNG with one row of packed samples per image row, exactly as the colour
 // type and bit depth lay them out. Palette entries and tRNS are optional.
-struct PngSpec {
+struct PngLayout {
   int width = 1, height = 1;
   int colourType = PNG_COLOR_TYPE_RGB;
   int bitDepth = 8;
@@ -63,7 +63,7 @@ struct PngSpec {
   std::optional<png_color_16> transparent;   // tRNS for gray and RGB images
 };
 
-inline void WritePng(const std::string& path, const PngSpec& layout,
+inline void WritePng(const std::string& path, const PngLayout& layout,
                      const std::vector<std::vector<uint8_t>>& rows) {
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr) << path;
@@ -156,6 +156,11 @@ inline CommandResult RunCorvalin(const std::vector<std::string>& args) {
   const int raw = ::pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
+}
+
+inline CommandResult RunRender(std::vector<std::string> args) {
+  args.insert(args.begin(), "render");
+  return RunCorvalin(args);
 }
 
 }  // namespace corvalin::clitest

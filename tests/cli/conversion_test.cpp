@@ -13,38 +13,25 @@ namespace {
 using cli::Image;
 using minihost::HostWorld;
 
-TEST(CliChannelConversion, EightBitFileIntoSixteenBitRender) {
-  // (v * 32768 + 127) / 255
-  EXPECT_EQ(cli::FileToChannel16(0, 8), 0);
-  EXPECT_EQ(cli::FileToChannel16(1, 8), 129);  // 32895 / 255 is exactly 129
-  EXPECT_EQ(cli::FileToChannel16(128, 8), 16448);
-  EXPECT_EQ(cli::FileToChannel16(255, 8), 32768);
+TEST(CliChannelConversion, HandComputedValuesAtEveryStep) {
+  // 8-bit file, 16-bit render: (v * 32768 + 127) / 255.
+  for (auto [v, want] : {std::pair{0u, 0}, {1u, 129}, {128u, 16448}, {255u, 32768}}) {
+    EXPECT_EQ(cli::FileToChannel16(v, 8), want) << v;
+  }
   EXPECT_EQ(cli::FileToChannel8(200, 8), 200);
-}
-
-TEST(CliChannelConversion, SixteenBitFileIntoBothRenders) {
-  // 8-bit render: (v * 255 + 32767) / 65535; the step to 1 comes at 129.
-  EXPECT_EQ(cli::FileToChannel8(128, 16), 0);
-  EXPECT_EQ(cli::FileToChannel8(129, 16), 1);
-  EXPECT_EQ(cli::FileToChannel8(32768, 16), 128);
-  EXPECT_EQ(cli::FileToChannel8(65535, 16), 255);
-  // 16-bit render: (v * 32768 + 32767) / 65535.
-  EXPECT_EQ(cli::FileToChannel16(1, 16), 1);
-  EXPECT_EQ(cli::FileToChannel16(2, 16), 1);
-  EXPECT_EQ(cli::FileToChannel16(32767, 16), 16384);
-  EXPECT_EQ(cli::FileToChannel16(32768, 16), 16384);
-  EXPECT_EQ(cli::FileToChannel16(65535, 16), 32768);
-}
-
-TEST(CliChannelConversion, SixteenBitRenderIntoFile) {
-  // (v * 65535 + 16384) / 32768
-  EXPECT_EQ(cli::Channel16ToFile(0), 0);
-  EXPECT_EQ(cli::Channel16ToFile(1), 2);
-  EXPECT_EQ(cli::Channel16ToFile(129), 258);
-  EXPECT_EQ(cli::Channel16ToFile(16384), 32768);
-  EXPECT_EQ(cli::Channel16ToFile(16448), 32895);
-  EXPECT_EQ(cli::Channel16ToFile(32768), 65535);
-  EXPECT_EQ(cli::Channel16ToFile(40000), 65535);  // out of range stays in the file's range
+  // 16-bit file, 8-bit render: (v * 255 + 32767) / 65535; the step to 1 comes at 129.
+  for (auto [v, want] : {std::pair{128u, 0}, {129u, 1}, {32768u, 128}, {65535u, 255}}) {
+    EXPECT_EQ(cli::FileToChannel8(v, 16), want) << v;
+  }
+  // 16-bit file, 16-bit render: (v * 32768 + 32767) / 65535.
+  for (auto [v, want] : {std::pair{1u, 1}, {2u, 1}, {32767u, 16384}, {32768u, 16384}, {65535u, 32768}}) {
+    EXPECT_EQ(cli::FileToChannel16(v, 16), want) << v;
+  }
+  // 16-bit render into the file: (v * 65535 + 16384) / 32768; out of range stays in the file's.
+  for (auto [v, want] : {std::pair{0u, 0}, {1u, 2}, {129u, 258}, {16384u, 32768}, {16448u, 32895},
+                         {32768u, 65535}, {40000u, 65535}}) {
+    EXPECT_EQ(cli::Channel16ToFile(v), want) << v;
+  }
 }
 
 TEST(CliChannelConversion, SixteenBitRoundTripKeepsEveryFileValueWithinOne) {
@@ -62,84 +49,63 @@ const std::map<uint16_t, uint16_t> kRender8From16 = {{0, 0}, {4660, 18}, {32768,
 const std::map<uint16_t, uint16_t> kRender16From16 = {
     {0, 0}, {4660, 2330}, {32768, 16384}, {65535, 32768}};
 
+using Rgba = std::array<uint16_t, 4>;
+
 struct ColourTypeCase {
   const char* name;
-  PngSpec layout;
+  PngLayout layout;
   std::vector<std::vector<uint8_t>> rows;
-  int fileBits;
-  std::vector<std::array<uint16_t, 4>> rgba;  // expected file samples, one row
+  std::vector<Rgba> rgba;  // expected file samples, one row
 };
 
+// One row each; the PNG's samples and the RGBA file samples they must give.
 std::vector<ColourTypeCase> ColourTypeCases() {
-  const png_color pal[4] = {{51, 128, 255}, {0, 255, 51}, {255, 0, 128}, {170, 85, 17}};
-  std::vector<ColourTypeCase> cases;
-  auto add = [&](const char* name, int type, int depth, int width,
-                 std::vector<std::vector<uint8_t>> rows, int fileBits,
-                 std::vector<std::array<uint16_t, 4>> rgba) {
-    PngSpec layout;
-    layout.width = width;
-    layout.colourType = type;
-    layout.bitDepth = depth;
-    cases.push_back({name, layout, std::move(rows), fileBits, std::move(rgba)});
-    return &cases.back();
+  const std::vector<png_color> pal = {{51, 128, 255}, {0, 255, 51}, {255, 0, 128}, {170, 85, 17}};
+  constexpr int gray = PNG_COLOR_TYPE_GRAY, grayAlpha = PNG_COLOR_TYPE_GRAY_ALPHA,
+                rgb = PNG_COLOR_TYPE_RGB, rgba = PNG_COLOR_TYPE_RGB_ALPHA,
+                palette = PNG_COLOR_TYPE_PALETTE;
+  constexpr uint16_t o = 255, O = 65535;  // opaque
+  return {
+      {"gray1", {4, 1, gray, 1}, {{0b01010000}}, {{0, 0, 0, o}, {o, o, o, o}, {0, 0, 0, o}, {o, o, o, o}}},
+      {"gray2", {4, 1, gray, 2}, {{0b00011011}},
+       {{0, 0, 0, o}, {85, 85, 85, o}, {170, 170, 170, o}, {o, o, o, o}}},
+      {"gray4", {4, 1, gray, 4}, {{0x0F, 0x81}},
+       {{0, 0, 0, o}, {o, o, o, o}, {136, 136, 136, o}, {17, 17, 17, o}}},
+      {"gray8", {3, 1, gray, 8}, {{0, 128, 255}}, {{0, 0, 0, o}, {128, 128, 128, o}, {o, o, o, o}}},
+      {"gray16", {3, 1, gray, 16}, {Be16({0, 4660, 65535})},
+       {{0, 0, 0, O}, {4660, 4660, 4660, O}, {O, O, O, O}}},
+      {"grayAlpha8", {2, 1, grayAlpha, 8}, {{128, 0, 255, 51}}, {{128, 128, 128, 0}, {o, o, o, 51}}},
+      {"grayAlpha16", {2, 1, grayAlpha, 16}, {Be16({4660, 32768, 65535, 0})},
+       {{4660, 4660, 4660, 32768}, {O, O, O, 0}}},
+      {"rgb8", {2, 1, rgb, 8}, {{255, 128, 0, 0, 51, 255}}, {{255, 128, 0, o}, {0, 51, 255, o}}},
+      {"rgb16", {1, 1, rgb, 16}, {Be16({65535, 32768, 4660})}, {{O, 32768, 4660, O}}},
+      // Colour under zero alpha stays as stored: no premultiplication.
+      {"rgba8", {2, 1, rgba, 8}, {{17, 51, 85, 0, 255, 128, 51, 128}}, {{17, 51, 85, 0}, {255, 128, 51, 128}}},
+      {"rgba16", {1, 1, rgba, 16}, {Be16({4660, 0, 65535, 32768})}, {{4660, 0, O, 32768}}},
+      {"palette1", {2, 1, palette, 1, {pal[0], pal[1]}}, {{0b10000000}},
+       {{0, 255, 51, o}, {51, 128, 255, o}}},
+      {"palette2Transparent", {4, 1, palette, 2, pal, {0, 128}}, {{0b00011011}},
+       {{51, 128, 255, 0}, {0, 255, 51, 128}, {255, 0, 128, o}, {170, 85, 17, o}}},
+      {"palette4", {2, 1, palette, 4, pal}, {{0x30}}, {{170, 85, 17, o}, {51, 128, 255, o}}},
+      {"palette8Transparent", {2, 1, palette, 8, pal, {255, 255, 51}}, {{2, 1}},
+       {{255, 0, 128, 51}, {0, 255, 51, o}}},
+      {"gray8TransparentValue", {2, 1, gray, 8, {}, {}, png_color_16{0, 0, 0, 0, 128}},
+       {{128, 255}}, {{128, 128, 128, 0}, {o, o, o, o}}},
+      {"rgb16TransparentColour", {2, 1, rgb, 16, {}, {}, png_color_16{0, 4660, 4660, 4660, 0}},
+       {Be16({4660, 4660, 4660, 65535, 0, 32768})}, {{4660, 4660, 4660, 0}, {O, 0, 32768, O}}},
   };
-  add("gray1", PNG_COLOR_TYPE_GRAY, 1, 4, {{0b01010000}}, 8,
-      {{0, 0, 0, 255}, {255, 255, 255, 255}, {0, 0, 0, 255}, {255, 255, 255, 255}});
-  add("gray2", PNG_COLOR_TYPE_GRAY, 2, 4, {{0b00011011}}, 8,
-      {{0, 0, 0, 255}, {85, 85, 85, 255}, {170, 170, 170, 255}, {255, 255, 255, 255}});
-  add("gray4", PNG_COLOR_TYPE_GRAY, 4, 4, {{0x0F, 0x81}}, 8,
-      {{0, 0, 0, 255}, {255, 255, 255, 255}, {136, 136, 136, 255}, {17, 17, 17, 255}});
-  add("gray8", PNG_COLOR_TYPE_GRAY, 8, 3, {{0, 128, 255}}, 8,
-      {{0, 0, 0, 255}, {128, 128, 128, 255}, {255, 255, 255, 255}});
-  add("gray16", PNG_COLOR_TYPE_GRAY, 16, 3, {Be16({0, 4660, 65535})}, 16,
-      {{0, 0, 0, 65535}, {4660, 4660, 4660, 65535}, {65535, 65535, 65535, 65535}});
-  add("grayAlpha8", PNG_COLOR_TYPE_GRAY_ALPHA, 8, 2, {{128, 0, 255, 51}}, 8,
-      {{128, 128, 128, 0}, {255, 255, 255, 51}});
-  add("grayAlpha16", PNG_COLOR_TYPE_GRAY_ALPHA, 16, 2, {Be16({4660, 32768, 65535, 0})}, 16,
-      {{4660, 4660, 4660, 32768}, {65535, 65535, 65535, 0}});
-  add("rgb8", PNG_COLOR_TYPE_RGB, 8, 2, {{255, 128, 0, 0, 51, 255}}, 8,
-      {{255, 128, 0, 255}, {0, 51, 255, 255}});
-  add("rgb16", PNG_COLOR_TYPE_RGB, 16, 1, {Be16({65535, 32768, 4660})}, 16,
-      {{65535, 32768, 4660, 65535}});
-  // Colour under zero alpha stays as stored: no premultiplication.
-  add("rgba8", PNG_COLOR_TYPE_RGB_ALPHA, 8, 2, {{17, 51, 85, 0, 255, 128, 51, 128}}, 8,
-      {{17, 51, 85, 0}, {255, 128, 51, 128}});
-  add("rgba16", PNG_COLOR_TYPE_RGB_ALPHA, 16, 1, {Be16({4660, 0, 65535, 32768})}, 16,
-      {{4660, 0, 65535, 32768}});
-  auto* p = add("palette1", PNG_COLOR_TYPE_PALETTE, 1, 2, {{0b10000000}}, 8,
-                {{0, 255, 51, 255}, {51, 128, 255, 255}});
-  p->layout.palette.assign(pal, pal + 2);
-  p = add("palette2Transparent", PNG_COLOR_TYPE_PALETTE, 2, 4, {{0b00011011}}, 8,
-          {{51, 128, 255, 0}, {0, 255, 51, 128}, {255, 0, 128, 255}, {170, 85, 17, 255}});
-  p->layout.palette.assign(pal, pal + 4);
-  p->layout.paletteAlpha = {0, 128};
-  p = add("palette4", PNG_COLOR_TYPE_PALETTE, 4, 2, {{0x30}}, 8,
-          {{170, 85, 17, 255}, {51, 128, 255, 255}});
-  p->layout.palette.assign(pal, pal + 4);
-  p = add("palette8Transparent", PNG_COLOR_TYPE_PALETTE, 8, 2, {{2, 1}}, 8,
-          {{255, 0, 128, 51}, {0, 255, 51, 255}});
-  p->layout.palette.assign(pal, pal + 4);
-  p->layout.paletteAlpha = {255, 255, 51};
-  p = add("gray8TransparentValue", PNG_COLOR_TYPE_GRAY, 8, 2, {{128, 255}}, 8,
-          {{128, 128, 128, 0}, {255, 255, 255, 255}});
-  p->layout.transparent = png_color_16{0, 0, 0, 0, 128};
-  p = add("rgb16TransparentColour", PNG_COLOR_TYPE_RGB, 16, 2,
-          {Be16({4660, 4660, 4660, 65535, 0, 32768})}, 16,
-          {{4660, 4660, 4660, 0}, {65535, 0, 32768, 65535}});
-  p->layout.transparent = png_color_16{0, 4660, 4660, 4660, 0};
-  return cases;
 }
 
 template <class Pixel>
-std::array<uint16_t, 4> RenderChannels(const Image& image, int x) {
+Rgba RenderChannels(const Image& image, int x) {
   HostWorld<Pixel> world(image.width, image.height, 3);
   cli::ImageToWorld(image, world);
   const Pixel& p = world.at(x, 0);
   return {p.red, p.green, p.blue, p.alpha};
 }
 
-std::array<uint16_t, 4> Lookup(const std::map<uint16_t, uint16_t>& table,
-                               const std::array<uint16_t, 4>& v) {
+Rgba Lookup(const std::map<uint16_t, uint16_t>& table,
+                               const Rgba& v) {
   return {table.at(v[0]), table.at(v[1]), table.at(v[2]), table.at(v[3])};
 }
 
@@ -153,16 +119,17 @@ TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
     const Image image = cli::ReadImage(path);
     ASSERT_EQ(image.width, c.layout.width);
     ASSERT_EQ(image.height, 1);
-    ASSERT_EQ(image.bits, c.fileBits);
+    const int fileBits = c.layout.bitDepth == 16 ? 16 : 8;
+    ASSERT_EQ(image.bits, fileBits);
     for (int x = 0; x < image.width; ++x) {
       SCOPED_TRACE(x);
-      const std::array<uint16_t, 4>& file = c.rgba[static_cast<size_t>(x)];
-      const std::array<uint16_t, 4> read = {image.samples[image.index(x, 0)],
+      const Rgba& file = c.rgba[static_cast<size_t>(x)];
+      const Rgba read = {image.samples[image.index(x, 0)],
                                             image.samples[image.index(x, 0) + 1],
                                             image.samples[image.index(x, 0) + 2],
                                             image.samples[image.index(x, 0) + 3]};
       EXPECT_EQ(read, file);
-      if (c.fileBits == 8) {
+      if (fileBits == 8) {
         EXPECT_EQ(RenderChannels<PF_Pixel8>(image, x), file);
         EXPECT_EQ(RenderChannels<PF_Pixel16>(image, x), Lookup(kRender16From8, file));
       } else {
@@ -173,15 +140,12 @@ TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
   }
 }
 
-TEST_F(CliPngColourTypes, PaddingPixelsStayZero) {
-  const Image image = FlatImage(3, 2, 8, 255, 255, 255, 255);
+TEST(CliImageToWorld, PaddingPixelsStayZero) {
   HostWorld<PF_Pixel8> world(3, 2, 2);
-  cli::ImageToWorld(image, world);
-  for (int32_t y = 0; y < 2; ++y) {
-    for (int32_t x = 3; x < 5; ++x) {
-      const PF_Pixel8& p = world.pixels()[y * world.stride() + x];
-      EXPECT_EQ(p.alpha | p.red | p.green | p.blue, 0) << x << "," << y;
-    }
+  cli::ImageToWorld(FlatImage(3, 2, 8, 255, 255, 255, 255), world);
+  for (int32_t i : {3, 4, 8, 9}) {
+    const PF_Pixel8& p = world.pixels()[i];
+    EXPECT_EQ(p.alpha | p.red | p.green | p.blue, 0) << i;
   }
 }
 
@@ -198,16 +162,6 @@ TEST_F(CliPngColourTypes, EveryOutputFormatKeepsColourUnderTransparentAlpha) {
     EXPECT_EQ(back.bits, bits);
     EXPECT_EQ(back.samples, image.samples);
   }
-}
-
-TEST(CliWorldToImage, SixteenBitOutputUsesTheFileScale) {
-  HostWorld<PF_Pixel16> world(2, 1, 1);
-  world.at(0, 0) = PF_Pixel16{32768, 16384, 129, 0};
-  world.at(1, 0) = PF_Pixel16{16448, 1, 32768, 6554};
-  const Image image = cli::WorldToImage(world);
-  EXPECT_EQ(image.bits, 16);
-  const std::vector<uint16_t> expected = {32768, 258, 0, 65535, 2, 65535, 13108, 32895};
-  EXPECT_EQ(image.samples, expected);
 }
 
 }  // namespace

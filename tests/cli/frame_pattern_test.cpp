@@ -1,6 +1,9 @@
 // Frame fields in file names and frame lists, and the plan that pairs them.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
+
 #include "cli/command.h"
 #include "cli/frame_pattern.h"
 
@@ -10,29 +13,25 @@ namespace {
 using cli::FindFramePattern;
 using cli::ParseFrameList;
 
-std::string Expand(const std::string& pattern, int64_t frame) {
-  auto p = FindFramePattern(pattern);
-  return p ? p->Expand(frame) : "<no field>";
-}
-
-TEST(CliFramePattern, FieldSpellings) {
-  EXPECT_EQ(Expand("shot/plate.#.png", 7), "shot/plate.0007.png");
-  EXPECT_EQ(Expand("plate.@.png", 7), "plate.7.png");
-  EXPECT_EQ(Expand("plate.@@@.png", 7), "plate.007.png");
-  EXPECT_EQ(Expand("plate.##.png", 7), "plate.00000007.png");
-  EXPECT_EQ(Expand("plate.%04d.png", 1001), "plate.1001.png");
-  EXPECT_EQ(Expand("plate.%06d.tif", 42), "plate.000042.tif");
-  EXPECT_EQ(Expand("plate_%d.tga", 42), "plate_42.tga");
-  // Numbers wider than the field keep every digit.
-  EXPECT_EQ(Expand("plate.#.png", 123456), "plate.123456.png");
-}
-
-TEST(CliFramePattern, NamesWithoutAFieldAndLiteralPercents) {
-  EXPECT_FALSE(FindFramePattern("plate.png"));
-  EXPECT_FALSE(FindFramePattern("100%.png"));
-  EXPECT_FALSE(FindFramePattern("a%sb.png"));
-  EXPECT_FALSE(FindFramePattern("a%0xd.png"));
-  EXPECT_EQ(Expand("50%_#.png", 3), "50%_0003.png");
+TEST(CliFramePattern, FieldSpellingsAndNamesWithoutAField) {
+  for (auto [pattern, frame, name] : {
+           std::tuple{"shot/plate.#.png", 7, "shot/plate.0007.png"},
+           {"plate.@.png", 7, "plate.7.png"},
+           {"plate.@@@.png", 7, "plate.007.png"},
+           {"plate.##.png", 7, "plate.00000007.png"},
+           {"plate.%04d.png", 1001, "plate.1001.png"},
+           {"plate.%06d.tif", 42, "plate.000042.tif"},
+           {"plate_%d.tga", 42, "plate_42.tga"},
+           {"plate.#.png", 123456, "plate.123456.png"},  // wider numbers keep every digit
+           {"50%_#.png", 3, "50%_0003.png"},
+       }) {
+    const auto p = FindFramePattern(pattern);
+    ASSERT_TRUE(p) << pattern;
+    EXPECT_EQ(p->Expand(frame), name);
+  }
+  for (const char* still : {"plate.png", "100%.png", "a%sb.png", "a%0xd.png"}) {
+    EXPECT_FALSE(FindFramePattern(still)) << still;
+  }
 }
 
 TEST(CliFramePattern, TwoFieldsAreRefused) {
@@ -72,32 +71,24 @@ TEST(CliFrameList, TooManyFramesAreRefused) {
 }
 
 TEST(CliFramePlan, PairsInputAndOutputNames) {
-  cli::CommandOptions options;
-  options.input = "in.#.png";
-  options.output = "out/%03d.tif";
-  options.frames = "8-12x2";
-  const auto jobs = cli::PlanFrames(options);
-  ASSERT_EQ(jobs.size(), 3u);
-  EXPECT_EQ(jobs[1].frame, 10);
-  EXPECT_EQ(jobs[1].input, "in.0010.png");
-  EXPECT_EQ(jobs[1].output, "out/010.tif");
-
-  // A still input is held for every frame.
-  options.input = "still.png";
-  EXPECT_EQ(cli::PlanFrames(options)[2].input, "still.png");
-
-  // Without --frames the names are taken as they are.
-  options.frames.reset();
-  options.input = "a#b.png";
-  const auto single = cli::PlanFrames(options);
-  ASSERT_EQ(single.size(), 1u);
-  EXPECT_EQ(single[0].input, "a#b.png");
-  EXPECT_EQ(single[0].output, "out/%03d.tif");
-
+  using Jobs = std::vector<std::tuple<int64_t, std::string, std::string>>;
+  const auto plan = [](std::string in, std::string out, std::optional<std::string> frames) {
+    cli::CommandOptions options;
+    options.input = std::move(in);
+    options.output = std::move(out);
+    options.frames = std::move(frames);
+    Jobs jobs;
+    for (const auto& j : cli::PlanFrames(options)) jobs.emplace_back(j.frame, j.input, j.output);
+    return jobs;
+  };
+  EXPECT_EQ(plan("in.#.png", "out/%03d.tif", "8-12x2"),
+            (Jobs{{8, "in.0008.png", "out/008.tif"}, {10, "in.0010.png", "out/010.tif"},
+                  {12, "in.0012.png", "out/012.tif"}}));
+  // A still input is held for every frame; without --frames names are taken as they are.
+  EXPECT_EQ(plan("still.png", "o.@.png", "1-2"), (Jobs{{1, "still.png", "o.1.png"}, {2, "still.png", "o.2.png"}}));
+  EXPECT_EQ(plan("a#b.png", "out/%03d.tif", std::nullopt), (Jobs{{-1, "a#b.png", "out/%03d.tif"}}));
   // Frames into one output name would overwrite each other.
-  options.frames = "1-2";
-  options.output = "out.png";
-  EXPECT_THROW(cli::PlanFrames(options), cli::CliError);
+  EXPECT_THROW(plan("in.#.png", "out.png", "1-2"), cli::CliError);
 }
 
 }  // namespace

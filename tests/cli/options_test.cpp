@@ -1,6 +1,7 @@
 // Every option: the value it sets, its accepted ends and its error, and the
 // help that explains it. A refused command line writes nothing.
 #include <sstream>
+#include <tuple>
 
 #include "cli/command.h"
 #include "cli_test_support.h"
@@ -17,50 +18,32 @@ std::optional<cli::CommandOptions> Parse(std::vector<std::string> args, int* sta
   return options;
 }
 
-TEST(CliOptions, DefaultsComeFromTheControlTable) {
-  int status = -1;
-  const auto options = Parse({"render", "in.png", "out.png"}, &status);
-  ASSERT_TRUE(options);
-  const auto& c = options->settings.controls;
-  EXPECT_EQ(c.useColorKey, kUseColorKey.defaultValue != 0);
-  EXPECT_EQ(c.smootherRange, kSmootherRange.defaultValue);
-  EXPECT_EQ(c.lineWeight, kLineWeight.defaultValue);
-  EXPECT_EQ(c.alphaKey.alpha, kDefaultKeyAlpha);
-  EXPECT_EQ(c.alphaKey.red, kDefaultKeyRed);
-  EXPECT_EQ(c.alphaKey.green, kDefaultKeyGreen);
-  EXPECT_EQ(c.alphaKey.blue, kDefaultKeyBlue);
-  EXPECT_EQ(options->settings.depth, 0);
-  EXPECT_EQ(options->settings.rowPadding, 0);
-  EXPECT_EQ(options->jobs, 1);
-  EXPECT_FALSE(options->quiet);
-  EXPECT_FALSE(options->frames);
-  EXPECT_TRUE(options->plugin.empty());
-  EXPECT_EQ(options->input, "in.png");
-  EXPECT_EQ(options->output, "out.png");
+// The values as one tuple, so that a slip shows every field.
+auto Values(const cli::CommandOptions& o) {
+  const auto& c = o.settings.controls;
+  return std::tuple(c.useColorKey, c.smootherRange, c.lineWeight, c.alphaKey.alpha, c.alphaKey.red,
+                    c.alphaKey.green, c.alphaKey.blue, o.settings.depth, o.settings.rowPadding,
+                    o.jobs, o.quiet, o.frames.value_or("none"), o.plugin, o.input, o.output);
 }
 
-TEST(CliOptions, EveryOptionSetsItsValue) {
+TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   int status = -1;
-  const auto options =
-      Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
-             "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
-             "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so", "-q"},
-            &status);
+  auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
-  const auto& c = options->settings.controls;
-  EXPECT_TRUE(c.useColorKey);
-  EXPECT_EQ(c.smootherRange, 12.5);
-  EXPECT_EQ(c.lineWeight, 0.75);
-  EXPECT_EQ(c.alphaKey.alpha, 255);
-  EXPECT_EQ(c.alphaKey.red, 0x12);
-  EXPECT_EQ(c.alphaKey.green, 0xAB);
-  EXPECT_EQ(c.alphaKey.blue, 0x9F);
-  EXPECT_EQ(options->settings.depth, 16);
-  EXPECT_EQ(options->settings.rowPadding, 7);
-  EXPECT_EQ(options->jobs, 3);
-  EXPECT_EQ(options->frames, "1-3");
-  EXPECT_EQ(options->plugin, "m.so");
-  EXPECT_TRUE(options->quiet);
+  EXPECT_EQ(Values(*options),
+            std::tuple(kUseColorKey.defaultValue != 0, kSmootherRange.defaultValue,
+                       kLineWeight.defaultValue, kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen,
+                       kDefaultKeyBlue, 0, 0, 1, false, std::string("none"), std::string(),
+                       std::string("in.png"), std::string("out.png")));
+  options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
+                   "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
+                   "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so", "-q"},
+                  &status);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(Values(*options),
+            std::tuple(true, 12.5, 0.75, A_u_char{255}, A_u_char{0x12}, A_u_char{0xAB},
+                       A_u_char{0x9F}, 16, 7, 3, true, std::string("1-3"), std::string("m.so"),
+                       std::string("in.#.png"), std::string("out.#.tif")));
 }
 
 TEST(CliOptions, RangeEndsAreAccepted) {
@@ -82,56 +65,41 @@ class CliOptionErrors : public ScratchTest {};
 
 TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
   cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
-  struct Case {
-    std::vector<std::string> args;
-    std::vector<std::string> expected;
+  // Each bad value of an option, and the text its message must hold.
+  const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> cases = {
+      {"--smoother-range", {"-0.1", "100.01", "abc", "nan", "inf"}, "0 to 100"},
+      {"--line-weight", {"1.5", "-1"}, "0 to 1"},
+      {"--alpha-key", {"FFFFF", "FFFFFFF", "GG0000"}, "RRGGBB"},
+      {"--depth", {"12", "8.0"}, "8 or 16"},
+      {"--row-padding", {"-1", "4097", "1.5"}, "0 to 4096"},
+      {"--jobs", {"0", "257"}, "1 to 256"},
+      {"--frames", {"3-1", ""}, "1001-1100"},
   };
-  const std::vector<Case> cases = {
-      {{"--smoother-range", "-0.1"}, {"--smoother-range", "0 to 100"}},
-      {{"--smoother-range", "100.01"}, {"--smoother-range", "0 to 100"}},
-      {{"--smoother-range", "abc"}, {"--smoother-range", "0 to 100"}},
-      {{"--smoother-range", "nan"}, {"--smoother-range", "0 to 100"}},
-      {{"--smoother-range", "inf"}, {"--smoother-range", "0 to 100"}},
-      {{"--line-weight", "1.5"}, {"--line-weight", "0 to 1"}},
-      {{"--line-weight", "-1"}, {"--line-weight", "0 to 1"}},
-      {{"--alpha-key", "FFFFF"}, {"--alpha-key", "RRGGBB"}},
-      {{"--alpha-key", "FFFFFFF"}, {"--alpha-key", "RRGGBB"}},
-      {{"--alpha-key", "GG0000"}, {"--alpha-key", "RRGGBB"}},
-      {{"--depth", "12"}, {"--depth", "8 or 16"}},
-      {{"--depth", "8.0"}, {"--depth", "8 or 16"}},
-      {{"--row-padding", "-1"}, {"--row-padding", "0 to 4096"}},
-      {{"--row-padding", "4097"}, {"--row-padding", "0 to 4096"}},
-      {{"--row-padding", "1.5"}, {"--row-padding", "0 to 4096"}},
-      {{"--jobs", "0"}, {"--jobs", "1 to 256"}},
-      {{"--jobs", "257"}, {"--jobs", "1 to 256"}},
-      {{"--depth"}, {"--depth"}},
-      {{"--bogus"}, {"--bogus"}},
-      {{"--frames", "3-1"}, {"--frames", "1001-1100"}},
-      {{"--frames", ""}, {"--frames", "1001-1100"}},
-      {{"--frames", "1-3"}, {"--frames", "OUTPUT"}},  // OUTPUT has no frame field
+  std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
+      {{"--depth"}, "--depth"},
+      {{"--bogus"}, "--bogus"},
+      {{"--frames", "1-3"}, "OUTPUT"},  // out.png has no frame field
+      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff or .tga"},
+      {{"OUT", "out.tga", "--depth", "16"}, "TGA holds 8 bits"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [option, values, range] : cases) {
+    for (const std::string& v : values) lines.push_back({{option, v}, range});
+  }
+  for (const auto& [extra, expected] : lines) {
+    SCOPED_TRACE(extra[0] + (extra.size() > 1 ? " " + extra[1] : ""));
     std::vector<std::string> args = {"render", Path("in.png"), Path("out.png")};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    if (extra[0] == "OUT") {
+      args[2] = Path(extra[1]);
+      args.insert(args.end(), extra.begin() + 2, extra.end());
+    } else {
+      args.insert(args.end(), extra.begin(), extra.end());
+    }
     std::ostringstream out, err;
     EXPECT_EQ(cli::RunCommand(args, out, err, false), cli::kExitUsage);
-    for (const std::string& e : c.expected) EXPECT_NE(err.str().find(e), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(extra[0] == "OUT" ? expected : extra[0]), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(expected), std::string::npos) << err.str();
     EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
   }
-}
-
-TEST_F(CliOptionErrors, OutputFormatsTheCommandCannotWrite) {
-  cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
-  std::ostringstream out, err;
-  EXPECT_EQ(cli::RunCommand({"render", Path("in.png"), Path("out.jpg")}, out, err, false),
-            cli::kExitUsage);
-  EXPECT_NE(err.str().find("use .png, .tif, .tiff or .tga"), std::string::npos) << err.str();
-  EXPECT_EQ(cli::RunCommand({"render", Path("in.png"), Path("out.tga"), "--depth", "16"}, out,
-                            err, false),
-            cli::kExitUsage);
-  EXPECT_NE(err.str().find("TGA holds 8 bits"), std::string::npos) << err.str();
-  EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
 }
 
 TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {

@@ -8,24 +8,18 @@
 namespace corvalin::clitest {
 namespace {
 
-class CliThreads : public ScratchTest {
- protected:
-  CommandResult Render(std::vector<std::string> args) {
-    args.insert(args.begin(), "render");
-    return RunCorvalin(args);
-  }
-};
+using CliThreads = ScratchTest;
 
 TEST_F(CliThreads, EveryThreadCountWritesTheSerialRender) {
   for (int bits : {8, 16}) {
     cli::WriteImage(Path("cel.png"), CelImage(61, 97, bits));
-    ASSERT_EQ(Render({Path("cel.png"), Path("serial.png"), "--threads", "1", "--line-weight",
+    ASSERT_EQ(RunRender({Path("cel.png"), Path("serial.png"), "--threads", "1", "--line-weight",
                       "0.5", "--row-padding", "3"})
                   .status,
               0);
     const cli::Image serial = cli::ReadImage(Path("serial.png"));
     for (const char* threads : {"2", "3", "8"}) {
-      const CommandResult r = Render({Path("cel.png"), Path("banded.png"), "--threads", threads,
+      const CommandResult r = RunRender({Path("cel.png"), Path("banded.png"), "--threads", threads,
                                       "--line-weight", "0.5", "--row-padding", "3"});
       ASSERT_EQ(r.status, 0) << r.output;
       EXPECT_EQ(cli::ReadImage(Path("banded.png")).samples, serial.samples)
@@ -37,11 +31,11 @@ TEST_F(CliThreads, EveryThreadCountWritesTheSerialRender) {
 TEST_F(CliThreads, OutOfRangeOrWithAModuleFileIsRefused) {
   cli::WriteImage(Path("cel.png"), CelImage(16, 16, 8));
   for (const char* threads : {"0", "257", "-1", "two"}) {
-    const CommandResult r = Render({Path("cel.png"), Path("out.png"), "--threads", threads});
+    const CommandResult r = RunRender({Path("cel.png"), Path("out.png"), "--threads", threads});
     EXPECT_EQ(r.status, cli::kExitUsage) << threads;
     EXPECT_NE(r.output.find("256"), std::string::npos) << r.output;
   }
-  const CommandResult plugin = Render(
+  const CommandResult plugin = RunRender(
       {Path("cel.png"), Path("out.png"), "--threads", "4", "--plugin", CORVALIN_MODULE_PATH});
   EXPECT_EQ(plugin.status, cli::kExitUsage);
   EXPECT_NE(plugin.output.find("--plugin"), std::string::npos) << plugin.output;
