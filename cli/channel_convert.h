@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin::cli {
 

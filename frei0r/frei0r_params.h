@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "host/controls.h"
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin::frei0r {
 

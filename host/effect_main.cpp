@@ -7,7 +7,7 @@
 #include "engine/scan/scan_frame.h"
 #include "host/effect_properties.h"
 #include "host/params_setup.h"
-#include "host/sdk/sdk_layout.h"  // the layout checks, compiled into the module
+#include "sdk/sdk_layout.h"  // the layout checks, compiled into the module
 #include "host/string_table.h"
 #include "host/suite_handler.h"
 

@@ -1,7 +1,7 @@
 // The module's two exports and the command handlers behind EffectMain.
 #pragma once
 
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 #if defined(_WIN32)
 #define CORVALIN_EXPORT __declspec(dllexport)

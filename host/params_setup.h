@@ -1,7 +1,7 @@
 // PF_Cmd_PARAMS_SETUP: registers the four controls of host/controls.h.
 #pragma once
 
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

@@ -4,8 +4,8 @@
 // PF_Err_BAD_CALLBACK_PARAM, which EffectMain hands back to the host.
 #pragma once
 
-#include "host/sdk/AE_Effect.h"
-#include "host/sdk/SPBasic.h"
+#include "sdk/AE_Effect.h"
+#include "sdk/SPBasic.h"
 
 namespace corvalin {
 

@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "engine/scan/scan_settings.h"
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

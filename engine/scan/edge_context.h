@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

@@ -10,7 +10,7 @@
 #include "engine/rect/process_rect.h"
 #include "engine/scan/edge_context.h"
 #include "engine/scan/scan_settings.h"
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

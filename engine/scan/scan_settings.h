@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "engine/pixel/pixel_model.h"
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 
 namespace corvalin {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/AE_Effect.h"
-#include "host/sdk/SPBasic.h"
+#include "sdk/AE_Effect.h"
+#include "sdk/SPBasic.h"
 
 namespace corvalin::minihost {
 

@@ -2,7 +2,7 @@
 // the field (the table also fails the build through its static_assert).
 #include <gtest/gtest.h>
 
-#include "host/sdk/sdk_layout.h"
+#include "sdk/sdk_layout.h"
 
 namespace corvalin::sdklayout {
 namespace {

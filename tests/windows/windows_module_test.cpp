@@ -16,7 +16,7 @@
 #include "host/effect_properties.h"
 #include "host/minihost/mini_host.h"
 #include "host/string_table.h"
-#include "host/sdk/sdk_layout.h"
+#include "sdk/sdk_layout.h"
 #include "tests/windows/render_digest.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include <cstddef>
 
-#include "host/sdk/AE_Effect.h"
-#include "host/sdk/SPBasic.h"
+#include "sdk/AE_Effect.h"
+#include "sdk/SPBasic.h"
 
 // FIELD(record, member path, offset, size); RECORD(type, size)
 #define CORVALIN_SDK_FIELDS(FIELD)                                 \
