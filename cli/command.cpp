@@ -14,7 +14,9 @@
 
 #include "cli/frame_pattern.h"
 #include "cli/progress.h"
-#include "host/controls.h"
+#include "effect/controls.h"
+#include "effect/identity.h"
+#include "effect/string_table.h"
 
 namespace corvalin::cli {
 
@@ -58,11 +60,54 @@ CLI::Validator IntegerIn(int64_t lo, int64_t hi) {
       "", "");
 }
 
-std::string SliderHelp(const ControlSpec& c) {
-  char shown[32];
-  std::snprintf(shown, sizeof shown, "%.*f", c.precision, c.defaultValue);
-  return std::string("\"") + GetString(c.name) + "\": " + c.help + " (" + Number(c.validMin) +
-         " to " + Number(c.validMax) + ", default " + shown + ")";
+std::string HexColour(const PF_Pixel8& c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X%02X%02X", c.red, c.green, c.blue);
+  return text;
+}
+
+// One option per control, bound to the control's field of `settings`, with
+// its range and default in the help.
+void AddControlOption(CLI::App& render, const ControlSpec& control, RenderSettings& settings) {
+  const std::string name = std::string("\"") + control.displayName + "\": " + control.help;
+  switch (control.type) {
+    case ControlType::checkbox:
+      render.add_flag(control.option, settings.*control.flagField,
+                      name + (control.defaultValue != 0 ? " (default on)" : " (default off)"));
+      break;
+    case ControlType::colour:
+      render
+          .add_option_function<std::string>(
+              control.option,
+              [&settings, &control](const std::string& text) {
+                settings.*control.colourField = ParseAlphaKey(text);
+              },
+              name + ", as hex RRGGBB (000000 to FFFFFF, default " +
+                  HexColour(control.defaultColour) + ")")
+          ->type_name(control.valueName)
+          ->check(CLI::Validator(
+              [](std::string& text) -> std::string {
+                try {
+                  ParseAlphaKey(text);
+                } catch (const CliError& e) {
+                  return e.what();
+                }
+                return {};
+              },
+              "", ""));
+      break;
+    case ControlType::floatSlider: {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.*f", control.precision, control.defaultValue);
+      render
+          .add_option(control.option, settings.*control.numberField,
+                      name + " (" + Number(control.validMin) + " to " +
+                          Number(control.validMax) + ", default " + shown + ")")
+          ->type_name(control.valueName)
+          ->check(RealIn(control.validMin, control.validMax));
+      break;
+    }
+  }
 }
 
 // Subcommand usage lines read "corvalin render ...", as typed.
@@ -75,13 +120,13 @@ class Formatter : public CLI::Formatter {
 };
 
 // The command line, bound to `options`. The render subcommand is returned.
-CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string& alphaKey) {
-  app.description(
-      "corvalin: smooths the jagged edges of flat-colour images (cel animation, line art, "
-      "keyed graphics) by running the Corvalin effect module over image files.");
+CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
+  app.description(std::string("corvalin: smooths the jagged edges of flat-colour images (cel "
+                              "animation, line art, keyed graphics) by running the ") +
+                  kEffectName + " effect module over image files.");
   app.formatter(std::make_shared<Formatter>());
   app.require_subcommand(1);
-  app.set_version_flag("--version", "corvalin 1.0");
+  app.set_version_flag("--version", std::string("corvalin ") + kVersionText);
   app.footer(
       "Exit status: 0 when every frame was written, 1 when a frame or the module failed, 2 "
       "for a wrong command line.");
@@ -97,32 +142,8 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string&
                      "(.png, .tif, .tiff, .tga); with --frames, a frame pattern")
       ->required();
 
-  render->add_option(kSmootherRange.option, options.settings.controls.smootherRange,
-                     SliderHelp(kSmootherRange))
-      ->type_name("R")
-      ->check(RealIn(kSmootherRange.validMin, kSmootherRange.validMax));
-  render->add_option(kLineWeight.option, options.settings.controls.lineWeight,
-                     SliderHelp(kLineWeight))
-      ->type_name("W")
-      ->check(RealIn(kLineWeight.validMin, kLineWeight.validMax));
-  render->add_flag(kUseColorKey.option, options.settings.controls.useColorKey,
-                   std::string("\"") + GetString(kUseColorKey.name) + "\": " + kUseColorKey.help +
-                       " (default off)");
-  render->add_option(kAlphaKey.option, alphaKey,
-                     std::string("\"") + GetString(kAlphaKey.name) + "\": " + kAlphaKey.help +
-                         "; used with " + kUseColorKey.option + " (default FFFFFF)")
-      ->type_name("RRGGBB")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            try {
-              ParseAlphaKey(text);
-            } catch (const CliError& e) {
-              return e.what();
-            }
-            return {};
-          },
-          "", ""));
-  render->add_option("--depth", options.settings.depth,
+  for (const ControlSpec& control : kControls) AddControlOption(*render, control, options.settings);
+  render->add_option("--depth", options.frame.depth,
                      "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
                      "bits per channel, else 8)")
       ->type_name("8|16")
@@ -132,7 +153,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string&
             return "'" + text + "' is not a render depth; use 8 or 16";
           },
           "", ""));
-  render->add_option("--row-padding", options.settings.rowPadding,
+  render->add_option("--row-padding", options.frame.rowPadding,
                      "extra all-zero pixels at the end of every row of both worlds, as hosts "
                      "pad rows (0 to " + std::to_string(kMaxRowPadding) + ", default 0)")
       ->type_name("N")
@@ -150,7 +171,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options, std::string&
                          std::to_string(kMaxJobs) + ", default 1)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxJobs));
-  render->add_option("--threads", options.settings.threads,
+  render->add_option("--threads", options.frame.threads,
                      "threads for each frame, the frame cut into bands of rows; the output is "
                      "the same for any count (1 to " + std::to_string(kMaxThreads) +
                          ", default: all cores shared out among the --jobs; with --plugin 1)")
@@ -218,7 +239,7 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
   try {
     jobs = PlanFrames(options);
     // Refuse an unwritable format before anything renders.
-    OutputFormat(jobs.front().output, options.settings.depth == 16 ? 16 : 8);
+    OutputFormat(jobs.front().output, options.frame.depth == 16 ? 16 : 8);
   } catch (const CliError& e) {
     err << "corvalin: error: " << e.what() << "\n";
     return kExitUsage;
@@ -252,7 +273,7 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
     for (size_t i = next++; i < jobs.size(); i = next++) {
       const FrameJob& job = jobs[i];
       try {
-        RenderFile(*host, job.input, job.output, options.settings);
+        RenderFile(*host, job.input, job.output, options.settings, options.frame);
         progress.Done(job.output);
       } catch (const CliError& e) {
         anyFailed = true;
@@ -283,8 +304,7 @@ std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& a
                                                int* status) {
   CLI::App app;
   CommandOptions options;
-  std::string alphaKey = "FFFFFF";
-  CLI::App* render = DefineCommandLine(app, options, alphaKey);
+  CLI::App* render = DefineCommandLine(app, options);
 
   std::vector<const char*> argv{"corvalin"};
   for (const std::string& a : args) argv.push_back(a.c_str());
@@ -304,20 +324,19 @@ std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& a
     *status = kExitUsage;
     return std::nullopt;
   }
-  options.settings.controls.alphaKey = ParseAlphaKey(alphaKey);
   const bool threadsGiven = render->count("--threads") > 0;
   if (!options.plugin.empty()) {
     // A module file renders each frame through its own EffectMain, on one thread.
-    if (threadsGiven && options.settings.threads > 1) {
-      err << "corvalin: error: --threads " << options.settings.threads
+    if (threadsGiven && options.frame.threads > 1) {
+      err << "corvalin: error: --threads " << options.frame.threads
           << " needs the built-in engine; with --plugin each frame renders on 1 thread\n";
       *status = kExitUsage;
       return std::nullopt;
     }
-    options.settings.threads = 1;
+    options.frame.threads = 1;
   } else if (!threadsGiven) {
-    const int cores = std::max(1u, std::thread::hardware_concurrency());
-    options.settings.threads = std::max(1, cores / options.jobs);
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    options.frame.threads = std::max(1, cores / options.jobs);
   }
   return options;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/render_frame.h"
+#include "effect/controls.h"
 
 namespace corvalin::cli {
 
@@ -21,7 +22,8 @@ inline constexpr int kExitUsage = 2;   // the command line is wrong; nothing was
 
 struct CommandOptions {
   std::string input, output;
-  RenderSettings settings;
+  RenderSettings settings = DefaultRenderSettings();  // the effect's controls
+  FrameOptions frame;
   std::string plugin;  // module file to load instead of the linked one
   std::optional<std::string> frames;  // none: INPUT and OUTPUT are plain file names
   int jobs = 1;
@@ -41,7 +43,7 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options);
 PF_Pixel8 ParseAlphaKey(const std::string& text);
 
 // Renders every planned frame on `options.jobs` threads through one mini host,
-// each frame on `options.settings.threads` threads.
+// each frame on `options.frame.threads` threads.
 // Errors and progress go to `err`; `terminal` selects the redrawn bar.
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal);
 

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
     sheet.width += gap;
     // A mid-grey frame around and between the pictures.
-    sheet.samples.assign(static_cast<size_t>(sheet.width) * sheet.height * 4, 128);
+    sheet.samples.assign(static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height) * 4, 128);
     int32_t left = gap;
     for (const Image& im : images) {
       const bool deep = im.bits == 16;  // 16-bit outputs shown at 8 bits

@@ -17,10 +17,10 @@ struct Rgb {
 struct Canvas {
   int w, h;
   std::vector<Rgb> px;
-  Canvas(int width, int height, Rgb fill) : w(width), h(height), px(static_cast<size_t>(w) * h, fill) {}
+  Canvas(int width, int height, Rgb fill) : w(width), h(height), px(static_cast<size_t>(w) * static_cast<size_t>(h), fill) {}
 
   void Set(int x, int y, Rgb c) {
-    if (x >= 0 && y >= 0 && x < w && y < h) px[static_cast<size_t>(y) * w + x] = c;
+    if (x >= 0 && y >= 0 && x < w && y < h) px[static_cast<size_t>(y * w + x)] = c;
   }
   // Every pixel whose centre passes `inside` gets `c`: no coverage, hard steps.
   template <class F>

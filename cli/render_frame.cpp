@@ -19,20 +19,18 @@ void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixel
 namespace {
 
 template <class Pixel>
-Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderSettings& settings) {
-  CheckFrameSize(image.width, image.height, settings.rowPadding, static_cast<int>(sizeof(Pixel)));
-  minihost::HostWorld<Pixel> input(image.width, image.height, settings.rowPadding);
-  minihost::HostWorld<Pixel> output(image.width, image.height, settings.rowPadding);
+Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderSettings& settings,
+               const FrameOptions& frame) {
+  CheckFrameSize(image.width, image.height, frame.rowPadding, static_cast<int>(sizeof(Pixel)));
+  minihost::HostWorld<Pixel> input(image.width, image.height, frame.rowPadding);
+  minihost::HostWorld<Pixel> output(image.width, image.height, frame.rowPadding);
   ImageToWorld(image, input);
-  if (settings.threads > 1) {
-    const minihost::EffectControls& c = settings.controls;
-    ScanFrameParallel<Pixel>(corvalin::RenderSettings{c.useColorKey, c.alphaKey,
-                                                      c.smootherRange, c.lineWeight},
-                             &input.world(), &output.world(), input.pixels(), output.pixels(),
-                             ParallelScanOptions{settings.threads, 0});
+  if (frame.threads > 1) {
+    ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
+                             output.pixels(), ParallelScanOptions{frame.threads, 0});
     return WorldToImage(output);
   }
-  const PF_Err err = host.Render(settings.controls, input, output);
+  const PF_Err err = host.Render(settings, input, output);
   if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
   return WorldToImage(output);
 }
@@ -40,22 +38,23 @@ Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderS
 }  // namespace
 
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
-                  const RenderSettings& settings) {
-  if (settings.rowPadding < 0 || settings.rowPadding > kMaxRowPadding) {
+                  const RenderSettings& settings, const FrameOptions& frame) {
+  if (frame.rowPadding < 0 || frame.rowPadding > kMaxRowPadding) {
     throw CliError("--row-padding must be 0 to " + std::to_string(kMaxRowPadding));
   }
-  if (RenderDepth(image, settings) == 16) return RenderAt<PF_Pixel16>(host, image, settings);
-  return RenderAt<PF_Pixel8>(host, image, settings);
+  if (RenderDepth(image, frame) == 16) return RenderAt<PF_Pixel16>(host, image, settings, frame);
+  return RenderAt<PF_Pixel8>(host, image, settings, frame);
 }
 
 void RenderFile(const minihost::MiniHost& host, const std::string& input,
-                const std::string& output, const RenderSettings& settings) {
+                const std::string& output, const RenderSettings& settings,
+                const FrameOptions& frame) {
   // Refuse a frame too large for the worlds, or an output that cannot hold
   // the depth, from the header: before the pixels are allocated and read.
   const Image source = ReadImage(input, [&](const Image& header) {
-    const int depth = RenderDepth(header, settings);
+    const int depth = RenderDepth(header, frame);
     try {
-      CheckFrameSize(header.width, header.height, settings.rowPadding,
+      CheckFrameSize(header.width, header.height, frame.rowPadding,
                      depth == 16 ? static_cast<int>(sizeof(PF_Pixel16))
                                  : static_cast<int>(sizeof(PF_Pixel8)));
     } catch (const CliError& e) {
@@ -63,7 +62,7 @@ void RenderFile(const minihost::MiniHost& host, const std::string& input,
     }
     OutputFormat(output, depth);
   });
-  WriteImage(output, RenderImage(host, source, settings));
+  WriteImage(output, RenderImage(host, source, settings, frame));
 }
 
 }  // namespace corvalin::cli

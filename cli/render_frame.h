@@ -15,8 +15,8 @@ inline constexpr int32_t kMaxRowPadding = 4096;
 
 inline constexpr int kMaxThreads = 256;
 
-struct RenderSettings {
-  minihost::EffectControls controls;
+// How a frame is rendered, beside the effect's own settings.
+struct FrameOptions {
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
   int32_t rowPadding = 0;
   // Threads for one frame. 1: the module's EffectMain renders it, as a host
@@ -24,9 +24,9 @@ struct RenderSettings {
   int threads = 1;
 };
 
-// The depth a render of `image` runs at under `settings`.
-inline int RenderDepth(const Image& image, const RenderSettings& settings) {
-  return settings.depth != 0 ? settings.depth : (image.bits == 16 ? 16 : 8);
+// The depth a render of `image` runs at under `frame`.
+inline int RenderDepth(const Image& image, const FrameOptions& frame) {
+  return frame.depth != 0 ? frame.depth : (image.bits == 16 ? 16 : 8);
 }
 
 // A CliError naming the limit if a frame of this size and padding cannot be
@@ -70,10 +70,11 @@ Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
 
 // Renders `image` through the module: output RGBA at the render depth.
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
-                  const RenderSettings& settings);
+                  const RenderSettings& settings, const FrameOptions& frame);
 
 // Reads `input`, renders it and writes `output` (through a temporary file).
 void RenderFile(const minihost::MiniHost& host, const std::string& input,
-                const std::string& output, const RenderSettings& settings);
+                const std::string& output, const RenderSettings& settings,
+                const FrameOptions& frame);
 
 }  // namespace corvalin::cli

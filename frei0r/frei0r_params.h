@@ -14,14 +14,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/controls.h"
+#include "effect/controls.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::frei0r {
 
-inline constexpr int kParamCount = 4;  // the effect's controls, parameter indices 0..3
+// One frei0r parameter per control, in the table's order.
+inline constexpr int kParamCount = kControlCount;
 
-// The effect control behind frei0r parameter `index` (0..3).
+// The effect control behind frei0r parameter `index` (0 to kParamCount - 1).
 inline constexpr const ControlSpec& ControlAt(int index) { return kControls[index]; }
 
 inline double ClampUnit(double v) {

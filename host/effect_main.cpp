@@ -4,18 +4,18 @@
 #include <initializer_list>
 #include <limits>
 
+#include "effect/controls.h"
+#include "effect/identity.h"  // the identity checks, compiled into the module
+#include "effect/string_table.h"
 #include "engine/scan/scan_frame.h"
-#include "host/effect_properties.h"
 #include "host/params_setup.h"
-#include "sdk/sdk_layout.h"  // the layout checks, compiled into the module
-#include "host/string_table.h"
+#include "host/render_params.h"
 #include "host/suite_handler.h"
+#include "sdk/sdk_layout.h"  // the layout checks, compiled into the module
 
 namespace corvalin {
 
 namespace {
-
-constexpr int kRenderParamCount = 5;
 
 // Whether the engine can address both worlds with a signed 32-bit pixel
 // index without leaving either buffer.
@@ -33,11 +33,12 @@ bool WorldsAddressable(const PF_EffectWorld& input, const PF_EffectWorld& output
 }
 
 template <class Pixel>
-PF_Err RenderDepth(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+PF_Err RenderDepth(PF_InData* in_data, PF_ParamDef* params[],
                    PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
                    Pixel* outputPixels) {
   if (!WorldsAddressable<Pixel>(*input, *output)) return PF_Err_BAD_CALLBACK_PARAM;
-  return ScanFrame<Pixel>(in_data, out_data, params, input, output, inputPixels, outputPixels);
+  return ScanFrame<Pixel>(in_data, ReadRenderSettings(params), input, output, inputPixels,
+                          outputPixels);
 }
 
 }  // namespace
@@ -62,12 +63,12 @@ PF_Err GlobalSetup(PF_InData* /*in_data*/, PF_OutData* out_data, PF_ParamDef* /*
   return PF_Err_NONE;
 }
 
-PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+PF_Err Render(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDef* params[],
               PF_LayerDef* output) {
   if (in_data == nullptr || params == nullptr || output == nullptr) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  for (int i = 0; i < kRenderParamCount; ++i) {
+  for (int i = 0; i < kEffectParamCount; ++i) {
     if (params[i] == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   }
   const PF_UtilCallbacks* utils = in_data->utils;
@@ -83,7 +84,7 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
   utils->get_pixel_data16(output, nullptr, &output16);
   utils->get_pixel_data16(input, nullptr, &input16);
   if (output16 != nullptr && input16 != nullptr) {
-    return RenderDepth<PF_Pixel16>(in_data, out_data, params, input, output, input16, output16);
+    return RenderDepth<PF_Pixel16>(in_data, params, input, output, input16, output16);
   }
 
   PF_Pixel8* output8 = nullptr;
@@ -91,7 +92,7 @@ PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
   utils->get_pixel_data8(output, nullptr, &output8);
   utils->get_pixel_data8(input, nullptr, &input8);
   if (output8 == nullptr || input8 == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  return RenderDepth<PF_Pixel8>(in_data, out_data, params, input, output, input8, output8);
+  return RenderDepth<PF_Pixel8>(in_data, params, input, output, input8, output8);
 }
 
 }  // namespace corvalin

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "host/controls.h"
-#include "host/string_table.h"
+#include "effect/controls.h"
+#include "effect/string_table.h"
 
 namespace corvalin {
 
@@ -12,22 +12,20 @@ namespace {
 void FillCheckbox(PF_ParamDef& def, const ControlSpec& control) {
   def.u.bd.value = static_cast<PF_ParamValue>(control.defaultValue);
   def.u.bd.dephault = static_cast<PF_Boolean>(control.defaultValue);
-  def.u.bd.u.nameptr = kColorKeyCheckboxLabel;
-  def.flags = PF_ParamFlag_START_COLLAPSED;
+  def.u.bd.u.nameptr = control.checkboxLabel;
 }
 
-void FillColour(PF_ParamDef& def) {
-  const PF_Pixel key{kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen, kDefaultKeyBlue};
-  def.u.cd.value = key;
-  def.u.cd.dephault = key;
+void FillColour(PF_ParamDef& def, const ControlSpec& control) {
+  def.u.cd.value = control.defaultColour;
+  def.u.cd.dephault = control.defaultColour;
 }
 
 void FillFloatSlider(PF_ParamDef& def, const ControlSpec& control) {
   PF_FloatSliderDef& fs = def.u.fs_d;
   fs.valid_min = static_cast<float>(control.validMin);
-  fs.slider_min = static_cast<float>(control.validMin);
+  fs.slider_min = static_cast<float>(control.sliderMin);
   fs.valid_max = static_cast<float>(control.validMax);
-  fs.slider_max = static_cast<float>(control.validMax);
+  fs.slider_max = static_cast<float>(control.sliderMax);
   fs.value = control.defaultValue;
   fs.dephault = static_cast<float>(control.defaultValue);
   fs.precision = control.precision;
@@ -57,12 +55,13 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
     PF_ParamDef def;
     std::memset(&def, 0, sizeof def);
     def.param_type = ParamTypeOf(control.type);
-    in_data->utils->ansi.strcpy(def.name, GetString(control.name));
+    in_data->utils->ansi.strcpy(def.name, GetString(ControlNameId(control)));
     switch (control.type) {
       case ControlType::checkbox: FillCheckbox(def, control); break;
-      case ControlType::colour: FillColour(def); break;
+      case ControlType::colour: FillColour(def, control); break;
       case ControlType::floatSlider: FillFloatSlider(def, control); break;
     }
+    if (control.startCollapsed) def.flags = PF_ParamFlag_START_COLLAPSED;
     def.uu.id = control.id;
     if (PF_Err err = in_data->inter.add_param(in_data->effect_ref, -1, &def)) return err;
   }

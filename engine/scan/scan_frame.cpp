@@ -41,10 +41,9 @@ void WriteCornerMarkers(Pixel* outputPixels, int32_t destinationStride, int32_t 
 }
 
 template <class Pixel>
-PF_Err ScanFrame(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDef* params[],
+PF_Err ScanFrame(PF_InData* in_data, const RenderSettings& settings,
                  PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
                  Pixel* outputPixels) {
-  const RenderSettings settings = ReadRenderSettings(params);
   ProcessRect rect;
   // The key rewrites input pixels, so it runs before the copy.
   FindProcessRect(inputPixels, input->rowbytes, input->height, rect, settings.useKey,
@@ -60,7 +59,7 @@ PF_Err ScanFrame(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDef* para
 }
 
 #define CORVALIN_INSTANTIATE(Pixel)                                                           \
-  template PF_Err ScanFrame<Pixel>(PF_InData*, PF_OutData*, PF_ParamDef*[], PF_EffectWorld*, \
+  template PF_Err ScanFrame<Pixel>(PF_InData*, const RenderSettings&, PF_EffectWorld*,        \
                                    PF_EffectWorld*, Pixel*, Pixel*);                          \
   template EdgeContext<Pixel> MakeEdgeContext<Pixel>(PF_EffectWorld*, PF_EffectWorld*,       \
                                                      const Pixel*, Pixel*,                   \

@@ -15,14 +15,13 @@
 namespace corvalin {
 
 template <class Pixel>
-PF_Err ScanFrame(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                 PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
+PF_Err ScanFrame(PF_InData* in_data, const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
                  Pixel* outputPixels);
 
-extern template PF_Err ScanFrame<PF_Pixel8>(PF_InData*, PF_OutData*, PF_ParamDef*[],
+extern template PF_Err ScanFrame<PF_Pixel8>(PF_InData*, const RenderSettings&,
                                             PF_EffectWorld*, PF_EffectWorld*, PF_Pixel8*,
                                             PF_Pixel8*);
-extern template PF_Err ScanFrame<PF_Pixel16>(PF_InData*, PF_OutData*, PF_ParamDef*[],
+extern template PF_Err ScanFrame<PF_Pixel16>(PF_InData*, const RenderSettings&,
                                              PF_EffectWorld*, PF_EffectWorld*, PF_Pixel16*,
                                              PF_Pixel16*);
 

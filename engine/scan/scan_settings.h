@@ -1,5 +1,4 @@
-// What a render reads from the parameter array, and the engine settings
-// derived from it.
+// The render's settings, and the engine values derived from them.
 #pragma once
 
 #include <cstdint>
@@ -9,30 +8,14 @@
 
 namespace corvalin {
 
-// Indices of the effect's controls in the parameter array (0 is the layer).
-enum ParamIndex : int32_t {
-  inputLayerParam = 0,
-  useColorKeyParam = 1,
-  alphaKeyParam = 2,
-  smootherRangeParam = 3,
-  lineWeightParam = 4,
-};
-
+// The effect's controls as the engine receives them. Adapters fill it
+// through the control table, which names the field of every control.
 struct RenderSettings {
-  bool useKey;
-  PF_Pixel8 keyColour;
-  double smootherRange;  // percent of the largest colour distance, 0..100
-  double lineWeight;     // 0..1
+  bool useKey = false;           // pixels of keyColour become transparent first
+  PF_Pixel8 keyColour{};         // 8-bit also in 16-bit renders; alpha is not compared
+  double smootherRange = 0.0;    // percent of the largest colour distance, 0..100
+  double lineWeight = 0.0;       // 0..1
 };
-
-inline RenderSettings ReadRenderSettings(PF_ParamDef* const params[]) {
-  RenderSettings settings;
-  settings.useKey = params[useColorKeyParam]->u.bd.value != 0;
-  settings.keyColour = params[alphaKeyParam]->u.cd.value;
-  settings.smootherRange = params[smootherRangeParam]->u.fs_d.value;
-  settings.lineWeight = params[lineWeightParam]->u.fs_d.value;
-  return settings;
-}
 
 // trunc(range * 4 * ChannelMax) as a signed 64-bit integer, low 32 bits,
 // divided by 100. Values a double cannot convert to int64 saturate (NaN

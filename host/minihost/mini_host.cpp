@@ -136,21 +136,28 @@ template class HostWorld<PF_Pixel16>;
 
 // ---- Parameters ------------------------------------------------------------
 
-RenderParams::RenderParams(const EffectControls& controls, const PF_EffectWorld& input) {
-  layer.param_type = PF_Param_LAYER;
-  layer.u.ld = input;
-  useColorKey.param_type = PF_Param_CHECKBOX;
-  useColorKey.uu.id = 1;
-  useColorKey.u.bd.value = controls.useColorKey ? 1 : 0;
-  alphaKey.param_type = PF_Param_COLOR;
-  alphaKey.uu.id = 2;
-  alphaKey.u.cd.value = controls.alphaKey;
-  smootherRange.param_type = PF_Param_FLOAT_SLIDER;
-  smootherRange.uu.id = 3;
-  smootherRange.u.fs_d.value = controls.smootherRange;
-  lineWeight.param_type = PF_Param_FLOAT_SLIDER;
-  lineWeight.uu.id = 4;
-  lineWeight.u.fs_d.value = controls.lineWeight;
+RenderParams::RenderParams(const RenderSettings& settings, const PF_EffectWorld& input) {
+  defs[0].param_type = PF_Param_LAYER;
+  defs[0].u.ld = input;
+  for (const ControlSpec& control : kControls) {
+    PF_ParamDef& def = defs[control.paramIndex];
+    def.uu.id = control.id;
+    switch (control.type) {
+      case ControlType::checkbox:
+        def.param_type = PF_Param_CHECKBOX;
+        def.u.bd.value = settings.*control.flagField ? 1 : 0;
+        break;
+      case ControlType::colour:
+        def.param_type = PF_Param_COLOR;
+        def.u.cd.value = settings.*control.colourField;
+        break;
+      case ControlType::floatSlider:
+        def.param_type = PF_Param_FLOAT_SLIDER;
+        def.u.fs_d.value = settings.*control.numberField;
+        break;
+    }
+  }
+  for (int32_t i = 0; i < kEffectParamCount; ++i) array[i] = &defs[i];
 }
 
 // ---- The services ----------------------------------------------------------
@@ -372,19 +379,19 @@ PF_Err MiniHost::About(std::string* text) {
 }
 
 template <class Pixel>
-PF_Err MiniHost::Render(const EffectControls& controls, HostWorld<Pixel>& input,
+PF_Err MiniHost::Render(const RenderSettings& settings, HostWorld<Pixel>& input,
                         HostWorld<Pixel>& output) const {
-  RenderParams params(controls, input.world());
+  RenderParams params(settings, input.world());
   PF_OutData outData{};
   Call call(this);
-  call.input = &params.layer.u.ld;
+  call.input = &params.defs[0].u.ld;
   call.output = &output.world();
   return Run(call, PF_Cmd_RENDER, &outData, params.array, &output.world());
 }
 
-template PF_Err MiniHost::Render<PF_Pixel8>(const EffectControls&, HostWorld<PF_Pixel8>&,
+template PF_Err MiniHost::Render<PF_Pixel8>(const RenderSettings&, HostWorld<PF_Pixel8>&,
                                             HostWorld<PF_Pixel8>&) const;
-template PF_Err MiniHost::Render<PF_Pixel16>(const EffectControls&, HostWorld<PF_Pixel16>&,
+template PF_Err MiniHost::Render<PF_Pixel16>(const RenderSettings&, HostWorld<PF_Pixel16>&,
                                              HostWorld<PF_Pixel16>&) const;
 
 A_Err MiniHost::Register(Registration* registration) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "effect/controls.h"
 #include "sdk/AE_Effect.h"
 #include "sdk/SPBasic.h"
 
@@ -36,13 +37,6 @@ class ModuleFile {
   std::string path_;
   void* handle_ = nullptr;
   EffectModule entryPoints_;
-};
-
-struct EffectControls {
-  bool useColorKey = false;
-  PF_Pixel8 alphaKey{255, 255, 255, 255};
-  double smootherRange = 1.0;
-  double lineWeight = 0.0;
 };
 
 // Host-owned pixels; each row is followed by rowPadding all-zero pixels.
@@ -117,11 +111,12 @@ struct Registration {
   int32_t calls = 0;  // how often the callback ran
 };
 
-// The render's parameter array for `controls`, with index 0 the input layer.
+// The render's parameter array for `settings`, as a host fills it from the
+// controls' values: index 0 the input layer, then one definition per control.
 struct RenderParams {
-  PF_ParamDef layer{}, useColorKey{}, alphaKey{}, smootherRange{}, lineWeight{};
-  PF_ParamDef* array[5] = {&layer, &useColorKey, &alphaKey, &smootherRange, &lineWeight};
-  RenderParams(const EffectControls& controls, const PF_EffectWorld& input);
+  PF_ParamDef defs[kEffectParamCount]{};
+  PF_ParamDef* array[kEffectParamCount]{};
+  RenderParams(const RenderSettings& settings, const PF_EffectWorld& input);
   RenderParams(const RenderParams&) = delete;
   RenderParams& operator=(const RenderParams&) = delete;
 };
@@ -133,11 +128,11 @@ class MiniHost {
   PF_Err GlobalSetup();              // PF_Cmd_GLOBAL_SETUP into outData()
   PF_Err ParamsSetup();              // PF_Cmd_PARAMS_SETUP; collects paramDefs()
   PF_Err About(std::string* text);   // PF_Cmd_ABOUT; text is return_msg
-  // PF_Cmd_RENDER with the parameter array filled from `controls`; the host
+  // PF_Cmd_RENDER with the parameter array filled from `settings`; the host
   // copy copies width x height pixels. Several threads may render different
   // frames at once through one MiniHost.
   template <class Pixel>
-  PF_Err Render(const EffectControls& controls, HostWorld<Pixel>& input,
+  PF_Err Render(const RenderSettings& settings, HostWorld<Pixel>& input,
                 HostWorld<Pixel>& output) const;
 
   // Any command with the caller's records (a fresh PF_InData from this host).
@@ -171,9 +166,9 @@ class MiniHost {
 
 extern template class HostWorld<PF_Pixel8>;
 extern template class HostWorld<PF_Pixel16>;
-extern template PF_Err MiniHost::Render<PF_Pixel8>(const EffectControls&, HostWorld<PF_Pixel8>&,
+extern template PF_Err MiniHost::Render<PF_Pixel8>(const RenderSettings&, HostWorld<PF_Pixel8>&,
                                                    HostWorld<PF_Pixel8>&) const;
-extern template PF_Err MiniHost::Render<PF_Pixel16>(const EffectControls&,
+extern template PF_Err MiniHost::Render<PF_Pixel16>(const RenderSettings&,
                                                     HostWorld<PF_Pixel16>&,
                                                     HostWorld<PF_Pixel16>&) const;
 
