@@ -9,12 +9,13 @@ cd "$(dirname "$0")/.."
 build="${CORVALIN_BUILD_DIR:-build}"
 jobs="${CORVALIN_JOBS:-$(nproc)}"
 
-bash scripts/install_deps.sh cmake make g++ pkg-config libopenimageio-dev libcli11-dev \
-  libtbb-dev libgtest-dev libbenchmark-dev libpng-dev
+# The command alone: no test or benchmark libraries.
+bash scripts/install_deps.sh cmake make g++ pkg-config libopenimageio-dev libcli11-dev libtbb-dev
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   echo "Configuring $build/"
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_BUILD_TESTS=OFF \
+    -DCORVALIN_BUILD_BENCHMARKS=OFF >/dev/null
 fi
 echo "Building corvalin"
 cmake --build "$build" --target corvalin corvalin_compare -j"$jobs" >/dev/null

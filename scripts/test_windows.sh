@@ -39,7 +39,7 @@ fi
 
 # ---- Windows build ---------------------------------------------------------
 cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DCORVALIN_MODULE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$WIN_BUILD" -j "$JOBS" --target corvalin_module corvalin_windows_test >/dev/null
 AEX="$WIN_BUILD/host/Corvalin.aex"
 TEST_EXE="$WIN_BUILD/tests/windows/corvalin_windows_test.exe"
