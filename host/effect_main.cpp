@@ -37,8 +37,11 @@ PF_Err RenderDepth(PF_InData* in_data, PF_ParamDef* params[],
                    PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
                    Pixel* outputPixels) {
   if (!WorldsAddressable<Pixel>(*input, *output)) return PF_Err_BAD_CALLBACK_PARAM;
-  return ScanFrame<Pixel>(in_data, ReadRenderSettings(params), input, output, inputPixels,
-                          outputPixels);
+  const auto hostCopy = [&] {
+    return in_data->utils->copy(in_data->effect_ref, input, output, nullptr, nullptr);
+  };
+  return ScanFrame<Pixel>(ReadRenderSettings(params), input, output, inputPixels, outputPixels,
+                          hostCopy);
 }
 
 }  // namespace

@@ -51,19 +51,20 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
   }
 }
 
-// The walk goes on while n < limit; a walk that reaches it takes the limit as
-// its length. These keep every arm inside columns 1..W-2 and rows 1..H-2.
+// The walk goes on while its length is below the limit; a walk that reaches
+// it takes the limit as its length. These keep every arm inside columns
+// 1..sourceStride-2 and rows 1..height-2.
 template <CornerFamily family, class Pixel, class Destination>
 int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, ArmIndex arm) {
-  const int32_t W = SourceStride(ctx);
-  const int32_t H = ctx.destinationWorld->height;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t height = ctx.destinationWorld->height;
   const bool upper = family == CornerFamily::upper;
   switch (arm) {
     case leftArm: return ctx.x - 1;
-    case rightArm: return W - 2 - ctx.x;
+    case rightArm: return sourceStride - 2 - ctx.x;
     case upArm: return upper ? ctx.y - 1 : ctx.y;
     case downArm:
-    default: return upper ? H - 1 - ctx.y : H - 2 - ctx.y;
+    default: return upper ? height - 1 - ctx.y : height - 2 - ctx.y;
   }
 }
 
@@ -72,11 +73,11 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
-  const int32_t W = SourceStride(ctx);
-  const int32_t H = ctx.destinationWorld->height;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t height = ctx.destinationWorld->height;
   const uint32_t threshold = ctx.threshold;
-  const int32_t step = walk.stepX + walk.stepY * W;
-  const int32_t side = walk.sideX + walk.sideY * W;
+  const int32_t step = walk.stepX + walk.stepY * sourceStride;
+  const int32_t side = walk.sideX + walk.sideY * sourceStride;
   const int32_t p = ctx.sourceIndex;
   Arm& result = ctx.arms[arm];
 
@@ -91,48 +92,48 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
 
   const int32_t limit = WalkLimit<family>(ctx, arm);
   const float start = static_cast<float>(horizontal ? ctx.x + 1 : ctx.y);
-  auto finish = [&](int32_t length, int32_t flags) {
-    result.length = length;
+  auto finish = [&](int32_t armLength, int32_t flags) {
+    result.length = armLength;
     result.start = start;
     result.end = start + static_cast<float>(horizontal ? walk.stepX : walk.stepY) *
-                             static_cast<float>(length);
+                             static_cast<float>(armLength);
     result.stopFlags |= flags;
   };
 
-  int32_t n = 1;
-  if (walk.preCheck && !(n < limit)) {
+  int32_t length = 1;
+  if (walk.preCheck && !(length < limit)) {
     finish(limit, 0);
     return;
   }
   for (;;) {
-    // The first pixel of the pair at n: the corner pixel itself at n = 1, or
-    // one pixel out for the arms with a pre-check.
-    const int32_t a = p + step * (walk.preCheck ? n : n - 1);
+    // The first pixel of the pair at this length: the corner pixel itself at
+    // length 1, or one pixel out for the arms with a pre-check.
+    const int32_t a = p + step * (walk.preCheck ? length : length - 1);
     if (PixelsDiffer(in[a], in[a + step], threshold)) {
-      finish(n, ownLineStop);
+      finish(length, ownLineStop);
       return;
     }
     if (PixelsDiffer(in[a + side], in[a + side + step], threshold)) {
-      finish(n, 0);
+      finish(length, 0);
       break;
     }
-    ++n;
-    if (!(n < limit)) {
+    ++length;
+    if (!(length < limit)) {
       finish(limit, 0);
       return;
     }
   }
 
-  // The staircase turns at n: look at the next corner of the same family.
-  if (!(ctx.x > 2 && ctx.x < W - 2 && ctx.y > 2 && ctx.y < H - 2)) return;
+  // The staircase turns here: look at the next corner of the same family.
+  if (!(ctx.x > 2 && ctx.x < sourceStride - 2 && ctx.y > 2 && ctx.y < height - 2)) return;
   if (ctx.nested & 1) return;
-  const int32_t qx = ctx.x + walk.stepX * n + walk.sideX;
-  const int32_t qy = ctx.y + walk.stepY * n + walk.sideY;
-  const int32_t q = qy * W + qx;
+  const int32_t qx = ctx.x + walk.stepX * length + walk.sideX;
+  const int32_t qy = ctx.y + walk.stepY * length + walk.sideY;
+  const int32_t q = qy * sourceStride + qx;
   // Q's other differing neighbour: the one on the family's side for the
   // horizontal arms, the right one for the vertical arms.
   const int32_t other =
-      horizontal ? q + (family == CornerFamily::upper ? -W : W) : q + 1;
+      horizontal ? q + (family == CornerFamily::upper ? -sourceStride : sourceStride) : q + 1;
   if (!PixelsDiffer(in[q], in[other], threshold)) return;
 
   EdgeContext<Pixel, Destination> next = ctx;
@@ -142,12 +143,13 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
   next.destinationIndex = q;
   next.nested = 1;
   TraceArm<family, arm>(next);
-  const int32_t N = next.arms[arm].length;
+  const int32_t nestedLength = next.arms[arm].length;
 
   if constexpr (walk.longerRule) {
-    if (N - n == 1) result.end = result.end + static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
+    if (nestedLength - length == 1)
+      result.end = result.end + static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
   } else {
-    if (n - N == 1 && (!walk.nonZeroNested || N != 0))
+    if (length - nestedLength == 1 && (!walk.nonZeroNested || nestedLength != 0))
       result.end = result.end - static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
   }
 }

@@ -50,30 +50,32 @@ void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
   const Arm& a = ctx.arms[arm];
   if (shape.lengthCheck && a.length < 1) return;
 
-  const float S = a.start;
-  const float E = a.end;
+  const float armStart = a.start;
+  const float armEnd = a.end;
   // The unshifted corner: a half-pixel start shift does not change the count.
   const int32_t cornerEdge = horizontal ? ctx.x + 1 : ctx.y;
   const float c = static_cast<float>(cornerEdge);
-  const int32_t count =
-      static_cast<int32_t>(std::ceil(static_cast<double>(descending ? E - c : c - E)));
+  const int32_t count = static_cast<int32_t>(
+      std::ceil(static_cast<double>(descending ? armEnd - c : c - armEnd)));
   if (count <= 0) return;
 
-  int32_t Ei;
+  // The whole grid line below the end (at it, for ascending arms), from which
+  // the covered pixels count.
+  int32_t endLine;
   if constexpr (!descending) {
-    Ei = static_cast<int32_t>(E);
+    endLine = static_cast<int32_t>(armEnd);
   } else if constexpr (arm == rightArm) {
-    Ei = static_cast<int32_t>(static_cast<double>(E) - 0.000001);
+    endLine = static_cast<int32_t>(static_cast<double>(armEnd) - 0.000001);
   } else {
-    Ei = static_cast<int32_t>(static_cast<double>(E) - 0.00001);
+    endLine = static_cast<int32_t>(static_cast<double>(armEnd) - 0.00001);
   }
-  const float span = descending ? E - S : S - E;
+  const float span = descending ? armEnd - armStart : armStart - armEnd;
 
-  const int32_t W = SourceStride(ctx);
-  const int32_t D = DestinationStride(ctx);
-  const int32_t along = horizontal ? 1 : W;
-  const int32_t alongOut = horizontal ? 1 : D;
-  const int32_t partner = shape.partnerX + shape.partnerY * W;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t destinationStride = DestinationStride(ctx);
+  const int32_t along = horizontal ? 1 : sourceStride;
+  const int32_t alongDst = horizontal ? 1 : destinationStride;
+  const int32_t partner = shape.partnerX + shape.partnerY * sourceStride;
   const int32_t corner = horizontal ? ctx.x : ctx.y;
   // Axis position of pixel 0 and the direction of the walk towards the corner.
   const int32_t first = descending ? cornerEdge + count - 1 + shape.offset
@@ -82,14 +84,14 @@ void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
 
   float prev = 0.0f;
   for (int32_t i = 0; i < count; ++i) {
-    const float t = descending ? E - static_cast<float>(Ei - i)
-                               : static_cast<float>(Ei + i + 1) - E;
+    const float t = descending ? armEnd - static_cast<float>(endLine - i)
+                               : static_cast<float>(endLine + i + 1) - armEnd;
     const float m = ((t * t) * 0.5f) * 0.5f / span;
     const float weight = 1.0f - (m - prev);
     const int32_t delta = first + direction * i - corner;
     const int32_t pixel = ctx.sourceIndex + delta * along;
-    BlendAt(ctx.sourcePixels, ctx.destinationPixels, pixel, pixel + partner,
-            ctx.destinationIndex + delta * alongOut, weight);
+    BlendAt(ctx.sourcePixels, ctx.destination, pixel, pixel + partner,
+            ctx.destinationIndex + delta * alongDst, weight);
     prev = m;
   }
 }

@@ -38,13 +38,13 @@ inline void AdjustArms(Arm (&arms)[4], float weightFactor) {
 template <CornerFamily family, class Pixel, class Destination>
 void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
-  const int32_t W = SourceStride(ctx);
+  const int32_t sourceStride = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;
-  const int32_t s = ctx.sourceIndex;
+  const int32_t p = ctx.sourceIndex;
   // The vertical neighbour that differs (U or D) and the pixel beside it over R.
-  const int32_t vertical = upper ? s - W : s + W;
+  const int32_t vertical = upper ? p - sourceStride : p + sourceStride;
   const Pixel& V = in[vertical];
-  const Pixel& R = in[s + 1];
+  const Pixel& R = in[p + 1];
   const Pixel& VR = in[vertical + 1];
   if (PixelsAlike(V, R, ctx.threshold) && PixelsDiffer(VR, V, ctx.threshold) &&
       PixelsDiffer(VR, R, ctx.threshold))

@@ -92,7 +92,7 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
   const int32_t count = detail::RampCount(span, runLength);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
-    BlendAt(ctx.sourcePixels, ctx.destinationPixels, source, source + partnerOffset,
+    BlendAt(ctx.sourcePixels, ctx.destination, source, source + partnerOffset,
             startDst + k * stepDst, detail::KeepWeight(0.5, span, k));
   }
 }
@@ -117,8 +117,8 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
   const Pixel* in = ctx.sourcePixels;
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
-    BlendPixels(in[source], in[source + partnerOffset], buffer.slots[slot][k],
-                detail::KeepWeight(1.0, span, k));
+    buffer.slots[slot][k] =
+        BlendPixels(in[source], in[source + partnerOffset], detail::KeepWeight(1.0, span, k));
   }
   buffer.buffered[slot] = true;
 }

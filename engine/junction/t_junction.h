@@ -2,12 +2,12 @@
 //
 // P is the end of a run one pixel wide: three of its neighbours differ from
 // it and the fourth continues the run. One routine serves all four
-// orientations, driven by the index step along the run (s, from P into it),
-// the step across it (n, towards its positive side) and the bounds of both
-// axes. B = P - s is P's neighbour beyond the open end of the run.
+// orientations, each given by its step along the run (from P into it) and its
+// step across it (towards the run's positive side). B, P's neighbour beyond
+// the open end of the run, lies one step back from P along the run.
 //
-// All reads come from the source and all writes go to the destination, so
-// the steps see the image as it was before the scan; a later write to a
+// All reads come from the source, and the destination can only be written,
+// so the steps see the image as it was before the scan; a later write to a
 // pixel replaces an earlier one.
 #pragma once
 
@@ -28,107 +28,127 @@ enum class TJunctionKind : int32_t {
   TJunctionDown = 4,   // run above P; positive side right
 };
 
+// How the run of one orientation lies. Offsets are in (column, row).
+struct TJunctionWalk {
+  int32_t alongX = 0, alongY = 0;    // from P into the run
+  int32_t acrossX = 0, acrossY = 0;  // across the run, towards its positive side
+  TJunctionKind kind;
+};
+
 // Run lengths are held to this, which bounds the staged ramps to 64 pixels.
 constexpr int32_t maxJunctionRun = 128;
 
 template <class Pixel, class Destination>
-void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, int32_t normalStep, int32_t normalStepDst,
-                     int32_t runStep, int32_t runStepDst, int32_t runLow, int32_t runHigh,
-                     int32_t runCoord, int32_t normalLow, int32_t normalHigh,
-                     int32_t normalCoord, TJunctionKind junctionKind) {
+void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, const TJunctionWalk& walk) {
   using Channel = typename PixelTraits<Pixel>::Channel;
+  const bool horizontalRun = walk.alongX != 0;
   const Pixel* in = ctx.sourcePixels;
-  const auto& out = ctx.destinationPixels;
   const uint32_t threshold = ctx.threshold;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t destinationStride = DestinationStride(ctx);
+  const int32_t height = ctx.sourceWorld->height;
   const int32_t p = ctx.sourceIndex;
   const int32_t pd = ctx.destinationIndex;
-  const int32_t n = normalStep;
-  const int32_t s = runStep;
-  const int32_t b = p - s;
+  const int32_t along = walk.alongX + walk.alongY * sourceStride;
+  const int32_t alongDst = walk.alongX + walk.alongY * destinationStride;
+  const int32_t across = walk.acrossX + walk.acrossY * sourceStride;
+  const int32_t acrossDst = walk.acrossX + walk.acrossY * destinationStride;
+  // Bounds of the walks (columns count up to the source stride, rows up to
+  // the height): along the run's axis strictly between 0 and the last
+  // position, across it between 1 and the last but one.
+  const int32_t runHigh = horizontalRun ? sourceStride - 1 : height - 1;
+  const int32_t runCoord = horizontalRun ? ctx.x : ctx.y;
+  const int32_t normalHigh = horizontalRun ? height - 2 : sourceStride - 2;
+  const int32_t normalCoord = horizontalRun ? ctx.y : ctx.x;
+  const int32_t b = p - along;
   auto alike = [&](int32_t i, int32_t j) { return PixelsAlike(in[i], in[j], threshold); };
   auto differ = [&](int32_t i, int32_t j) { return PixelsDiffer(in[i], in[j], threshold); };
 
   // Lengths along the run, each ended by the run or one side line changing.
-  const int32_t lengthNeg =
-      std::min(MeasureRun(ctx, p, p - n, s, runLow, runHigh, runCoord).length, maxJunctionRun);
-  const int32_t lengthPos =
-      std::min(MeasureRun(ctx, p, p + n, s, runLow, runHigh, runCoord).length, maxJunctionRun);
+  const int32_t lengthNeg = std::min(
+      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length, maxJunctionRun);
+  const int32_t lengthPos = std::min(
+      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length, maxJunctionRun);
   const int32_t longer = std::max(lengthNeg, lengthPos);
 
-  // P +- 2n lie in the image only when P is strictly inside the normal bounds.
-  const bool inside = normalLow < normalCoord && normalCoord < normalHigh;
-  const bool thinSides = inside && differ(p - n, p - 2 * n) && differ(p + n, p + 2 * n);
+  // P +- 2 * across lie in the image only when P is strictly inside the
+  // bounds across the run.
+  const bool inside = 1 < normalCoord && normalCoord < normalHigh;
+  const bool thinSides =
+      inside && differ(p - across, p - 2 * across) && differ(p + across, p + 2 * across);
 
   RampBuffer<Pixel> buffer;
 
   // Where the run goes on diagonally past its end, the side line beside it
   // takes the run's colour; otherwise the run is staged towards that side.
-  if (alike(p, b - n) && !thinSides) {
-    if (!inside || alike(p - n, p - 2 * n))
-      WriteRamp(ctx, lengthNeg, p - n, pd - normalStepDst, n, s, runStepDst, true);
+  if (alike(p, b - across) && !thinSides) {
+    if (!inside || alike(p - across, p - 2 * across))
+      WriteRamp(ctx, lengthNeg, p - across, pd - acrossDst, across, along, alongDst, true);
   } else {
-    BufferRamp(buffer, 0, ctx, lengthNeg, p, -n, s);
+    BufferRamp(buffer, 0, ctx, lengthNeg, p, -across, along);
   }
-  if (alike(p, b + n) && !thinSides) {
-    if (!inside || alike(p + n, p + 2 * n))
-      WriteRamp(ctx, lengthPos, p + n, pd + normalStepDst, -n, s, runStepDst, true);
+  if (alike(p, b + across) && !thinSides) {
+    if (!inside || alike(p + across, p + 2 * across))
+      WriteRamp(ctx, lengthPos, p + across, pd + acrossDst, -across, along, alongDst, true);
   } else {
-    BufferRamp(buffer, 1, ctx, lengthPos, p, n, s);
+    BufferRamp(buffer, 1, ctx, lengthPos, p, across, along);
   }
 
-  if (differ(p - n, p + n) && buffer.buffered[0] && buffer.buffered[1]) {
+  if (differ(p - across, p + across) && buffer.buffered[0] && buffer.buffered[1]) {
     // The run separates two colours: taper it towards the one beyond its end.
     bool allowed = false;
-    switch (junctionKind) {
+    switch (walk.kind) {
       case TJunctionKind::TJunctionRight: allowed = true; break;
       case TJunctionKind::TJunctionUp:
-      case TJunctionKind::TJunctionDown: allowed = alike(b, b + n); break;
-      case TJunctionKind::TJunctionLeft: allowed = alike(b, b + n) && alike(b, b - n); break;
+      case TJunctionKind::TJunctionDown: allowed = alike(b, b + across); break;
+      case TJunctionKind::TJunctionLeft:
+        allowed = alike(b, b + across) && alike(b, b - across);
+        break;
     }
     if (allowed) {
       const int32_t shorter = std::min(lengthNeg, lengthPos);
-      if (alike(b, p + n))
-        WriteRamp(ctx, shorter, p, pd, n, s, runStepDst, true);
-      else if (alike(b, p - n))
-        WriteRamp(ctx, shorter, p, pd, -n, s, runStepDst, true);
+      if (alike(b, p + across))
+        WriteRamp(ctx, shorter, p, pd, across, along, alongDst, true);
+      else if (alike(b, p - across))
+        WriteRamp(ctx, shorter, p, pd, -across, along, alongDst, true);
     }
   } else {
     const int32_t countNeg = (lengthNeg + 1) / 2;
     const int32_t countPos = (lengthPos + 1) / 2;
     const int32_t count = (longer + 1) / 2;
     for (int32_t k = 0; k < count; ++k) {
-      const Pixel& own = in[p + k * s];
-      // The destination is fetched only where it is written: the banded
-      // parallel scan counts every fetch as a write.
-      const int32_t target = pd + k * runStepDst;
+      const Pixel& own = in[p + k * along];
+      const int32_t target = pd + k * alongDst;
       const bool neg = buffer.buffered[0] && k < countNeg;
       const bool pos = buffer.buffered[1] && k < countPos;
       if (neg && pos) {
         const Pixel& a = buffer.slots[0][k];
         const Pixel& c = buffer.slots[1][k];
         auto mean = [](uint32_t u, uint32_t v) { return static_cast<Channel>((u + v) / 2u); };
-        out[target] = Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red), mean(a.green, c.green),
-                            mean(a.blue, c.blue)};
+        ctx.destination.Write(target, Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red),
+                                            mean(a.green, c.green), mean(a.blue, c.blue)});
       } else if (neg) {
-        BlendPixels(own, buffer.slots[0][k], out[target], 0.5f);
+        ctx.destination.Write(target, BlendPixels(own, buffer.slots[0][k], 0.5f));
       } else if (pos) {
-        BlendPixels(own, buffer.slots[1][k], out[target], 0.5f);
+        ctx.destination.Write(target, BlendPixels(own, buffer.slots[1][k], 0.5f));
       }
     }
   }
 
   // P sticks out of something wider: fill the inner corners beside it, along
   // the edge of that shape, each pixel from its diagonal one step further out.
-  if (alike(p, p + s - n) && alike(p, p + s + n)) {
-    if (junctionKind == TJunctionKind::TJunctionRight) {
-      const RunLength below =
-          MeasureRun(ctx, p - n, p - n + s, -n, normalLow, normalHigh, normalCoord);
-      WriteRamp(ctx, below.length, p - n, pd - normalStepDst, s - n, -n, -normalStepDst, true);
+  if (alike(p, p + along - across) && alike(p, p + along + across)) {
+    if (walk.kind == TJunctionKind::TJunctionRight) {
+      const RunLength below = MeasureRun(ctx, p - across, p - across + along, -across, 1,
+                                         normalHigh, normalCoord);
+      WriteRamp(ctx, below.length, p - across, pd - acrossDst, along - across, -across,
+                -acrossDst, true);
     }
-    if (junctionKind != TJunctionKind::TJunctionLeft) {
-      const RunLength above =
-          MeasureRun(ctx, p + n, p + n + s, n, normalLow, normalHigh, normalCoord);
-      WriteRamp(ctx, above.length, p + n, pd + normalStepDst, s + n, n, normalStepDst, true);
+    if (walk.kind != TJunctionKind::TJunctionLeft) {
+      const RunLength above = MeasureRun(ctx, p + across, p + across + along, across, 1,
+                                         normalHigh, normalCoord);
+      WriteRamp(ctx, above.length, p + across, pd + acrossDst, along + across, across,
+                acrossDst, true);
     }
   }
 }
@@ -136,37 +156,25 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, int32_t normalS
 // Mask 7: right, up and down differ, left continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionRight(const EdgeContext<Pixel, Destination>& ctx) {
-  const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
-  const int32_t H = ctx.sourceWorld->height;
-  SmoothTJunction(ctx, -S, -D, -1, -1, 0, S - 1, ctx.x, 1, H - 2, ctx.y,
-                  TJunctionKind::TJunctionRight);
+  SmoothTJunction(ctx, {.alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight});
 }
 
 // Mask 11: right, up and left differ, down continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionUp(const EdgeContext<Pixel, Destination>& ctx) {
-  const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
-  const int32_t H = ctx.sourceWorld->height;
-  SmoothTJunction(ctx, 1, 1, S, D, 0, H - 1, ctx.y, 1, S - 2, ctx.x,
-                  TJunctionKind::TJunctionUp);
+  SmoothTJunction(ctx, {.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp});
 }
 
 // Look-ahead: up and down differ, right continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination>& ctx) {
-  const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
-  const int32_t H = ctx.sourceWorld->height;
-  SmoothTJunction(ctx, -S, -D, 1, 1, 0, S - 1, ctx.x, 1, H - 2, ctx.y,
-                  TJunctionKind::TJunctionLeft);
+  SmoothTJunction(ctx, {.alongX = 1, .acrossY = -1, .kind = TJunctionKind::TJunctionLeft});
 }
 
 // Mask 13: right, down and left differ, up continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionDown(const EdgeContext<Pixel, Destination>& ctx) {
-  const int32_t S = SourceStride(ctx), D = DestinationStride(ctx);
-  const int32_t H = ctx.sourceWorld->height;
-  SmoothTJunction(ctx, 1, 1, -S, -D, 0, H - 1, ctx.y, 1, S - 2, ctx.x,
-                  TJunctionKind::TJunctionDown);
+  SmoothTJunction(ctx, {.alongY = -1, .acrossX = 1, .kind = TJunctionKind::TJunctionDown});
 }
 
 }  // namespace corvalin

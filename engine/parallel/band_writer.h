@@ -24,7 +24,7 @@ struct BandRecord {
   // alias the pixels and the context, so the steps' code stays as fast as
   // with a plain output pointer.
   std::vector<uint64_t> written;
-  std::deque<LoggedWrite<Pixel>> logged;  // stable references while appending
+  std::deque<LoggedWrite<Pixel>> logged;
 
   bool WroteItself(int32_t index) const {
     const uint32_t bit = static_cast<uint32_t>(index - ownBegin);
@@ -39,15 +39,14 @@ class BandWriter {
       : output_(output), ownBegin_(record->ownBegin), ownEnd_(record->ownEnd),
         written_(record->written.data()), logged_(&record->logged) {}
 
-  // The steps only ever write through the reference they get here.
-  Pixel& operator[](int32_t index) const {
+  void Write(int32_t index, const Pixel& value) const {
     if (index >= ownBegin_ && index < ownEnd_) {
       const uint32_t bit = static_cast<uint32_t>(index - ownBegin_);
       written_[bit >> 6] |= uint64_t{1} << (bit & 63);
-      return output_[index];
+      output_[index] = value;
+      return;
     }
-    logged_->push_back(LoggedWrite<Pixel>{index, Pixel{}});
-    return logged_->back().value;
+    logged_->push_back(LoggedWrite<Pixel>{index, value});
   }
 
  private:

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "engine/parallel/band_writer.h"
-#include "engine/scan/scan_frame.h"
-#include "engine/scan/scan_rows.h"
+#include "engine/scan/frame_stages.h"
 
 namespace corvalin {
 
@@ -66,13 +65,14 @@ Bands CutIntoBands(int32_t height, int32_t rowbytes, int32_t rowsPerBand) {
 
 template <class Pixel>
 ProcessRect FindProcessRectInBands(Pixel* pixels, int32_t rowbytes, int32_t height,
-                                   const Bands& bands, const RenderSettings& s, int threads) {
+                                   const Bands& bands, const RenderSettings& settings,
+                                   int threads) {
   const int32_t pixelsPerRow = rowbytes / static_cast<int32_t>(sizeof(Pixel));
   std::vector<ContentBounds> found(static_cast<size_t>(bands.count));
   ForEachBand(threads, bands.count, [&](int32_t b) {
     found[static_cast<size_t>(b)] =
         FindContentRows(pixels, pixelsPerRow, bands.RowBegin(b), bands.RowEnd(b, height),
-                        s.useKey, s.keyColour);
+                        settings.useKey, settings.keyColour);
   });
   ContentBounds joined;
   for (const ContentBounds& part : found) joined = JoinContentBounds(joined, part);
@@ -80,8 +80,8 @@ ProcessRect FindProcessRectInBands(Pixel* pixels, int32_t rowbytes, int32_t heig
 }
 
 template <class Pixel>
-void CopyRows(const PF_EffectWorld& input, PF_EffectWorld& output, int32_t rowBegin,
-              int32_t rowEnd) {
+void CopyWorldRows(const PF_EffectWorld& input, PF_EffectWorld& output, int32_t rowBegin,
+                   int32_t rowEnd) {
   for (int32_t y = rowBegin; y < rowEnd; ++y)
     std::memcpy(static_cast<char*>(output.data) + static_cast<ptrdiff_t>(y) * output.rowbytes,
                 static_cast<const char*>(input.data) + static_cast<ptrdiff_t>(y) * input.rowbytes,
@@ -115,41 +115,70 @@ void ReplayCrossBandWrites(const std::vector<BandRecord<Pixel>>& records, const 
   });
 }
 
+// The banded schedule: every band is a part that copies its own rows and
+// scans them with a BandWriter, all bands at once.
 template <class Pixel>
-void RunBands(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
-              Pixel* inputPixels, Pixel* outputPixels, const Bands& bands, int threads) {
-  const int32_t height = input->height;
-  ProcessRect rect =
-      FindProcessRectInBands(inputPixels, input->rowbytes, height, bands, settings, threads);
+class BandSchedule {
+ public:
+  BandSchedule(const FrameWorlds<Pixel>& frame, const Bands& bands, int threads)
+      : frame_(frame), bands_(bands), threads_(threads),
+        destinationStride_(frame.output->rowbytes / static_cast<int32_t>(sizeof(Pixel))),
+        records_(static_cast<size_t>(bands.count)) {}
 
-  const EdgeContext<Pixel> serial =
-      MakeEdgeContext<Pixel>(input, output, inputPixels, outputPixels, settings);
-  const int32_t D = DestinationStride(serial);
-  AdjustProcessRect(rect, SourceStride(serial), height);
+  ProcessRect FindRect(const RenderSettings& settings) const {
+    return FindProcessRectInBands(frame_.inputPixels, frame_.input->rowbytes,
+                                  frame_.input->height, bands_, settings, threads_);
+  }
 
-  // Each band copies its rows and then scans them. Its own writes land after
-  // its copy; other bands never write its rows directly, so no copy can
-  // overwrite a step's result.
-  std::vector<BandRecord<Pixel>> records(static_cast<size_t>(bands.count));
-  ForEachBand(threads, bands.count, [&](int32_t b) {
-    const int32_t rowBegin = bands.RowBegin(b), rowEnd = bands.RowEnd(b, height);
-    CopyRows<Pixel>(*input, *output, rowBegin, rowEnd);
-    BandRecord<Pixel>& record = records[static_cast<size_t>(b)];
-    record.ownBegin = rowBegin * D;
-    record.ownEnd = rowEnd * D;
+  struct Part {
+    int32_t rowBegin;
+    int32_t rowEnd;
+    const FrameWorlds<Pixel>* frame;
+    BandRecord<Pixel>* record;
+
+    PF_Err CopyRows() const {
+      CopyWorldRows<Pixel>(*frame->input, *frame->output, rowBegin, rowEnd);
+      return PF_Err_NONE;
+    }
+    BandWriter<Pixel> Destination() const {
+      return BandWriter<Pixel>(frame->outputPixels, record);
+    }
+  };
+
+  template <class Body>
+  PF_Err ForEachPart(const Body& body) {
+    std::vector<PF_Err> results(static_cast<size_t>(bands_.count), PF_Err_NONE);
+    ForEachBand(threads_, bands_.count, [&](int32_t b) {
+      Part part = StartBand(b);
+      results[static_cast<size_t>(b)] = body(part);
+    });
+    for (const PF_Err result : results)
+      if (result != PF_Err_NONE) return result;
+    return PF_Err_NONE;
+  }
+
+  void SettleCrossPartWrites() const {
+    ReplayCrossBandWrites(records_, bands_, destinationStride_, frame_.outputPixels, threads_);
+  }
+
+ private:
+  // Band b's rows, with a record that owns their destination indices and has
+  // written none of them yet.
+  Part StartBand(int32_t b) {
+    const int32_t rowBegin = bands_.RowBegin(b), rowEnd = bands_.RowEnd(b, frame_.input->height);
+    BandRecord<Pixel>& record = records_[static_cast<size_t>(b)];
+    record.ownBegin = rowBegin * destinationStride_;
+    record.ownEnd = rowEnd * destinationStride_;
     record.written.assign(static_cast<size_t>(record.ownEnd - record.ownBegin) / 64 + 1, 0);
-    EdgeContext<Pixel, BandWriter<Pixel>> ctx{
-        serial.sourceWorld,  serial.destinationWorld, serial.sourcePixels,
-        BandWriter<Pixel>(outputPixels, &record), 0, 0, 0, 0, {}, 0, serial.threshold,
-        serial.weightFactor};
-    const int32_t scanBegin = std::max(rect.top, rowBegin);
-    const int32_t scanEnd = std::min(rect.bottom, rowEnd);
-    if (scanBegin < scanEnd) ScanRows(ctx, rect, scanBegin, scanEnd);
-  });
-  ReplayCrossBandWrites(records, bands, D, outputPixels, threads);
+    return Part{rowBegin, rowEnd, &frame_, &record};
+  }
 
-  WriteCornerMarkers(outputPixels, D, output->height, rect);
-}
+  FrameWorlds<Pixel> frame_;
+  Bands bands_;
+  int threads_;
+  int32_t destinationStride_;
+  std::vector<BandRecord<Pixel>> records_;
+};
 
 }  // namespace
 
@@ -164,9 +193,10 @@ void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
   threads = std::min(threads, cores);
 #endif
   const Bands bands = CutIntoBands(input->height, input->rowbytes, options.rowsPerBand);
+  const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
+  BandSchedule<Pixel> schedule(frame, bands, threads);
   tbb::task_arena arena(threads);
-  arena.execute(
-      [&] { RunBands(settings, input, output, inputPixels, outputPixels, bands, threads); });
+  arena.execute([&] { RunFrameStages(settings, frame, schedule); });
 }
 
 template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,

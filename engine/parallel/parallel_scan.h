@@ -1,9 +1,10 @@
 // One frame on several cores, bit for bit equal to the serial ScanFrame.
 //
-// The frame is cut into bands of whole rows. The colour key and rectangle
-// pass runs per band and is joined; then every band copies its rows and scans
-// them, all bands at the same time, with the same steps as the serial scan. Every
-// step reads only the input and writes only the output, and only the arms and
+// The frame is cut into bands of whole rows and runs through the same stages
+// as the serial scan. The colour key and rectangle pass runs per band and is
+// joined; then every band copies its rows and scans them, all bands at the
+// same time, with the same steps as the serial scan. Every step reads only the
+// input and can only write its destination, and only the arms and
 // continueRight carry from pixel to pixel, so bands are independent except
 // where one band writes into another's rows (vertical ramps, spur corners).
 // Those writes are logged and replayed afterwards so that the serial order of

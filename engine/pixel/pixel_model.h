@@ -5,7 +5,7 @@
 // - ColourDistance is the exact sum of the four absolute channel differences,
 //   alpha included, in 0..4*ChannelMax.
 // - PixelsDiffer(a, b, t) is t < distance; PixelsAlike is its complement.
-// - BlendPixels(a, b, out, w): wA = trunc(float(M) * w) (one float32 product),
+// - BlendPixels(a, b, w): wA = trunc(float(M) * w) (one float32 product),
 //   wB = M - wA, each channel (ca*wA + cb*wB) / M in 32-bit unsigned integers
 //   with the remainder dropped, under the alpha rule: both opaque -> opaque mix
 //   of colours; a transparent -> b's colour; b transparent -> a's colour;
@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/pixel/pixel_destination.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin {
@@ -72,7 +73,7 @@ inline bool SamePixel(const Pixel& a, const Pixel& b) {
 }
 
 template <class Pixel>
-inline void BlendPixels(const Pixel& a, const Pixel& b, Pixel& out, float weight) {
+inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   constexpr uint32_t M = ChannelMax<Pixel>();
   float product = static_cast<float>(M) * weight;
@@ -103,15 +104,14 @@ inline void BlendPixels(const Pixel& a, const Pixel& b, Pixel& out, float weight
     result.green = mix(a.green, b.green);
     result.blue = mix(a.blue, b.blue);
   }
-  out = result;
+  return result;
 }
 
-// `output` is the output pixel base, or any destination whose operator[]
-// yields the pixel to write (the banded parallel scan routes writes that way).
-template <class Pixel, class Output>
-inline void BlendAt(const Pixel* input, Output&& output, int32_t indexA, int32_t indexB,
-                    int32_t outputIndex, float weight) {
-  BlendPixels(input[indexA], input[indexB], output[outputIndex], weight);
+// Blends two input pixels into one destination pixel.
+template <class Pixel, PixelDestination<Pixel> Destination>
+inline void BlendAt(const Pixel* input, const Destination& destination, int32_t indexA,
+                    int32_t indexB, int32_t destinationIndex, float weight) {
+  destination.Write(destinationIndex, BlendPixels(input[indexA], input[indexB], weight));
 }
 
 }  // namespace corvalin

@@ -29,7 +29,7 @@ inline void BlendCorner(const EdgeContext<Pixel, Destination>& ctx, int32_t firs
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;
   const Pixel outside = OuterAverage(in[i + first], in[i + second], in[i + third]);
-  BlendPixels(in[i], outside, ctx.destinationPixels[ctx.destinationIndex], 0.5f);
+  ctx.destination.Write(ctx.destinationIndex, BlendPixels(in[i], outside, 0.5f));
 }
 
 // A run or arm of two or three pixels makes a small corner.

@@ -14,11 +14,11 @@ namespace corvalin {
 template <CornerFamily family, class Pixel, class Destination>
 void SmoothSingleStepCorner(const EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
-  const int32_t W = SourceStride(ctx);
+  const int32_t sourceStride = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;
   // The row away from the corner, and the row across its horizontal edge.
-  const int32_t behind = upper ? W : -W;
+  const int32_t behind = upper ? sourceStride : -sourceStride;
   const int32_t across = -behind;
   if (PixelsDiffer(in[i], in[i + behind - 1], ctx.threshold)) return;
   if (!SmallCornerFits(ctx.arms[leftArm].length) ||

@@ -30,9 +30,9 @@ int32_t HorizontalRun(const EdgeContext<Pixel, Destination>& ctx, int32_t across
 template <class Pixel, class Destination>
 int32_t VerticalRun(const EdgeContext<Pixel, Destination>& ctx, bool upwards) {
   const Pixel* in = ctx.sourcePixels;
-  const int32_t W = SourceStride(ctx);
+  const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
-  const int32_t step = upwards ? -W : W;
+  const int32_t step = upwards ? -sourceStride : sourceStride;
   int32_t v = 1;
   for (int32_t r = ctx.y, m = ctx.sourceIndex; upwards ? r > 1 : r < height - 1;
        r += upwards ? -1 : 1, m += step, ++v) {
@@ -50,23 +50,25 @@ template <class Pixel, class Destination>
 void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
-  const int32_t W = SourceStride(ctx);
+  const int32_t sourceStride = SourceStride(ctx);
   const int32_t i = ctx.sourceIndex;
   const Pixel& P = in[i];
 
-  if (PixelsAlike(P, in[i - W + 1], ctx.threshold) &&
-      PixelsDiffer(P, in[i + W], ctx.threshold)) {
-    if (!SmallCornerFits(HorizontalRun(ctx, W)) || !SmallCornerFits(VerticalRun(ctx, true)))
+  if (PixelsAlike(P, in[i - sourceStride + 1], ctx.threshold) &&
+      PixelsDiffer(P, in[i + sourceStride], ctx.threshold)) {
+    if (!SmallCornerFits(HorizontalRun(ctx, sourceStride)) ||
+        !SmallCornerFits(VerticalRun(ctx, true)))
       return;
-    BlendCorner(ctx, -1, W, W - 1);
+    BlendCorner(ctx, -1, sourceStride, sourceStride - 1);
     return;
   }
 
-  if (!PixelsAlike(P, in[i + W + 1], ctx.threshold)) return;
-  if (!PixelsDiffer(P, in[i - W], ctx.threshold)) return;
-  if (!SmallCornerFits(HorizontalRun(ctx, -W)) || !SmallCornerFits(VerticalRun(ctx, false)))
+  if (!PixelsAlike(P, in[i + sourceStride + 1], ctx.threshold)) return;
+  if (!PixelsDiffer(P, in[i - sourceStride], ctx.threshold)) return;
+  if (!SmallCornerFits(HorizontalRun(ctx, -sourceStride)) ||
+      !SmallCornerFits(VerticalRun(ctx, false)))
     return;
-  BlendCorner(ctx, -1, -W, -W - 1);
+  BlendCorner(ctx, -1, -sourceStride, -sourceStride - 1);
 }
 
 }  // namespace corvalin

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "engine/pixel/pixel_destination.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin {
@@ -24,33 +25,38 @@ constexpr int32_t ownLineStop = 1;
 
 enum ArmIndex : int32_t { leftArm = 0, rightArm = 1, upArm = 2, downArm = 3 };
 
-// Destination is the output pixel base for the serial scan; the banded
-// parallel scan substitutes a writer that routes writes outside the band.
-template <class PixelType, class Destination = PixelType*>
+// The steps read sourcePixels and write through `destination`: the output
+// itself in the serial scan, a writer that routes writes outside the band in
+// the banded parallel scan.
+template <class PixelType, PixelDestination<PixelType> Destination = OutputWriter<PixelType>>
 struct EdgeContext {
   using Pixel = PixelType;
   PF_EffectWorld* sourceWorld;
   PF_EffectWorld* destinationWorld;
   const Pixel* sourcePixels;
-  Destination destinationPixels;
-  int32_t x;
-  int32_t y;
-  int32_t sourceIndex;
-  int32_t destinationIndex;
-  Arm arms[4];
-  int32_t nested;  // bit 0: a copy made for a nested trace; starts no further one
+  Destination destination;
+  // Pixels per row, padding included: rowbytes / pixel size of each world.
+  int32_t sourceStride;
+  int32_t destinationStride;
+  // Placed by the scan at every pixel it classifies.
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t sourceIndex = 0;
+  int32_t destinationIndex = 0;
+  Arm arms[4] = {};
+  int32_t nested = 0;  // bit 0: a copy made for a nested trace; starts no further one
   uint32_t threshold;
   float weightFactor;
 };
 
 template <class Pixel, class Destination>
 inline int32_t SourceStride(const EdgeContext<Pixel, Destination>& ctx) {
-  return ctx.sourceWorld->rowbytes / static_cast<int32_t>(sizeof(Pixel));
+  return ctx.sourceStride;
 }
 
 template <class Pixel, class Destination>
 inline int32_t DestinationStride(const EdgeContext<Pixel, Destination>& ctx) {
-  return ctx.destinationWorld->rowbytes / static_cast<int32_t>(sizeof(Pixel));
+  return ctx.destinationStride;
 }
 
 // The two corner families: the corner at the pixel's top-right (NeighbourMask

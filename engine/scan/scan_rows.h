@@ -26,11 +26,12 @@ enum NeighbourBit : uint32_t { rightDiffers = 1, upDiffers = 2, downDiffers = 4,
 enum LookAheadBit : uint32_t { aheadUpDiffers = 1, aheadDownDiffers = 2, aheadRightDiffers = 4 };
 
 template <class Pixel, class Destination>
-inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t s, int32_t d) {
+inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y,
+                         int32_t sourceIndex, int32_t destinationIndex) {
   ctx.x = x;
   ctx.y = y;
-  ctx.sourceIndex = s;
-  ctx.destinationIndex = d;
+  ctx.sourceIndex = sourceIndex;
+  ctx.destinationIndex = destinationIndex;
   ctx.nested = 0;
 }
 
@@ -41,61 +42,61 @@ template <class Pixel, class Destination>
 void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
               int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
-  const int32_t W = SourceStride(ctx);
-  const int32_t D = DestinationStride(ctx);
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t destinationStride = DestinationStride(ctx);
   const int32_t width = ctx.sourceWorld->width;
   const uint32_t threshold = ctx.threshold;
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     bool continueRight = false;
-    int32_t s = y * W + rect.left;
-    int32_t d = y * D + rect.left;
-    for (int32_t x = rect.left; x < rect.right; ++x, ++s, ++d) {
+    int32_t p = y * sourceStride + rect.left;
+    int32_t pd = y * destinationStride + rect.left;
+    for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
       if (continueRight) {
         continueRight = false;
-        PlaceContext(ctx, x, y, s, d);
+        PlaceContext(ctx, x, y, p, pd);
         SmoothStraightRun(ctx);
       }
       // Flat stretches: a block of pixels each identical to its right
       // neighbour runs no step and sets nothing, so it is passed over whole.
       while (x + kFlatBlock <= rect.right &&
-             std::memcmp(&in[s], &in[s + 1], kFlatBlock * sizeof(Pixel)) == 0) {
+             std::memcmp(&in[p], &in[p + 1], kFlatBlock * sizeof(Pixel)) == 0) {
         x += kFlatBlock;
-        s += kFlatBlock;
-        d += kFlatBlock;
+        p += kFlatBlock;
+        pd += kFlatBlock;
       }
       if (x == rect.right) break;
-      const Pixel& P = in[s];
-      if (SamePixel(P, in[s + 1])) continue;
+      const Pixel& P = in[p];
+      if (SamePixel(P, in[p + 1])) continue;
 
-      PlaceContext(ctx, x, y, s, d);
+      PlaceContext(ctx, x, y, p, pd);
       for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
 
       uint32_t mask = 0;
-      if (PixelsDiffer(P, in[s + 1], threshold)) mask |= rightDiffers;
-      if (PixelsDiffer(P, in[s - W], threshold)) mask |= upDiffers;
-      if (PixelsDiffer(P, in[s + W], threshold)) mask |= downDiffers;
-      if (PixelsDiffer(P, in[s - 1], threshold)) mask |= leftDiffers;
+      if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
+      if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
+      if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
+      if (PixelsDiffer(P, in[p - 1], threshold)) mask |= leftDiffers;
       if (mask == 0) continue;
 
       if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
 
       switch (mask) {
-        case 3: UpperCorner(ctx); break;
-        case 5: LowerCorner(ctx); break;
-        case 7: SmoothTJunctionRight(ctx); break;
-        case 11: SmoothTJunctionUp(ctx); break;
-        case 13: SmoothTJunctionDown(ctx); break;
-        case 15: SmoothCrossJunction(ctx); break;
+        case rightDiffers | upDiffers: UpperCorner(ctx); break;
+        case rightDiffers | downDiffers: LowerCorner(ctx); break;
+        case rightDiffers | upDiffers | downDiffers: SmoothTJunctionRight(ctx); break;
+        case rightDiffers | upDiffers | leftDiffers: SmoothTJunctionUp(ctx); break;
+        case rightDiffers | downDiffers | leftDiffers: SmoothTJunctionDown(ctx); break;
+        case rightDiffers | upDiffers | downDiffers | leftDiffers: SmoothCrossJunction(ctx); break;
         default: break;
       }
 
       if (x < width - 2) {
-        PlaceContext(ctx, x + 1, y, s + 1, d + 1);
-        const Pixel& N = in[s + 1];
+        PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
+        const Pixel& next = in[p + 1];
         uint32_t ahead = 0;
-        if (PixelsDiffer(N, in[s + 1 - W], threshold)) ahead |= aheadUpDiffers;
-        if (PixelsDiffer(N, in[s + 1 + W], threshold)) ahead |= aheadDownDiffers;
-        if (PixelsDiffer(N, in[s + 2], threshold)) ahead |= aheadRightDiffers;
+        if (PixelsDiffer(next, in[p + 1 - sourceStride], threshold)) ahead |= aheadUpDiffers;
+        if (PixelsDiffer(next, in[p + 1 + sourceStride], threshold)) ahead |= aheadDownDiffers;
+        if (PixelsDiffer(next, in[p + 2], threshold)) ahead |= aheadRightDiffers;
         if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
       }
     }

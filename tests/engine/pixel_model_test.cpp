@@ -68,27 +68,24 @@ TEST(BlendPixels, EightBitCases) {
        P8(150, 99, 100, 50)},
   };
   for (const Case& c : cases) {
-    PF_Pixel8 out;
-    BlendPixels(c.a, c.b, out, c.weight);
-    EXPECT_EQ(out, c.out) << c.name;
+    EXPECT_EQ(BlendPixels(c.a, c.b, c.weight), c.out) << c.name;
   }
 }
 
 TEST(BlendPixels, SixteenBitWeightsTruncate) {
-  PF_Pixel16 out;
-  BlendPixels(P16(32768, 32768, 0, 1000), P16(32768, 0, 32768, 0), out, 0.5f);
-  EXPECT_EQ(out, P16(32768, 16384, 16384, 500));
+  EXPECT_EQ(BlendPixels(P16(32768, 32768, 0, 1000), P16(32768, 0, 32768, 0), 0.5f),
+            P16(32768, 16384, 16384, 500));
   // 0.3: wA = 9830, wB = 22938.
-  BlendPixels(P16(32768, 32768, 0, 0), P16(32768, 0, 32768, 0), out, 0.3f);
-  EXPECT_EQ(out, P16(32768, 9830, 22938, 0));
-  BlendPixels(P16(16384, 32768, 0, 0), P16(32768, 0, 0, 0), out, 0.5f);
-  EXPECT_EQ(out, P16(24576, 16384, 0, 0));
+  EXPECT_EQ(BlendPixels(P16(32768, 32768, 0, 0), P16(32768, 0, 32768, 0), 0.3f),
+            P16(32768, 9830, 22938, 0));
+  EXPECT_EQ(BlendPixels(P16(16384, 32768, 0, 0), P16(32768, 0, 0, 0), 0.5f),
+            P16(24576, 16384, 0, 0));
 }
 
 TEST(BlendAt, ReadsTwoInputsAndWritesThirdIndex) {
   const PF_Pixel8 input[3] = {P8(255, 200, 0, 0), P8(255, 0, 0, 0), P8(255, 9, 9, 9)};
   PF_Pixel8 output[3] = {P8(1, 1, 1, 1), P8(1, 1, 1, 1), P8(1, 1, 1, 1)};
-  BlendAt(input, output, 0, 1, 2, 0.75f);
+  BlendAt(input, OutputWriter<PF_Pixel8>(output), 0, 1, 2, 0.75f);
   EXPECT_EQ(output[2], P8(255, 149, 0, 0));
   EXPECT_EQ(output[0], P8(1, 1, 1, 1));
   EXPECT_EQ(output[1], P8(1, 1, 1, 1));

@@ -119,13 +119,18 @@ TYPED_TEST(ScanFrameTest, KeyedPixelsReachTheOutputTransparent) {
   EXPECT_EQ(f.out(4, 4), Opaque<Pixel>(0, 0, M));
 }
 
-TYPED_TEST(ScanFrameTest, ReturnsTheCopyErrorAndStillMarks) {
+TYPED_TEST(ScanFrameTest, RunsTheCopyStepOnceAndReturnsItsErrorAndStillMarks) {
   using Pixel = TypeParam;
   TestFrame<Pixel> f(5, 5, Opaque<Pixel>(1, 2, 3));
-  auto failing = [](PF_ProgPtr, PF_EffectWorld*, PF_EffectWorld*, PF_Rect*, PF_Rect*) -> PF_Err {
-    return PF_Err_OUT_OF_MEMORY;
-  };
-  EXPECT_EQ(f.Render({}, failing), PF_Err_OUT_OF_MEMORY);
+  int copies = 0;
+  const PF_Err result =
+      ScanFrame(Settings(Controls{}), &f.inWorld, &f.outWorld, f.input.data(), f.output.data(),
+                [&] {
+                  ++copies;
+                  return PF_Err_OUT_OF_MEMORY;
+                });
+  EXPECT_EQ(result, PF_Err_OUT_OF_MEMORY);
+  EXPECT_EQ(copies, 1);
   EXPECT_EQ(f.out(1, 1), Ink<Pixel>());
   EXPECT_EQ(f.out(0, 0), Pixel{});  // nothing was copied
 }

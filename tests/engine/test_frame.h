@@ -50,22 +50,17 @@ PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*,
 
 using CopyFn = PF_Err (*)(PF_ProgPtr, PF_EffectWorld*, PF_EffectWorld*, PF_Rect*, PF_Rect*);
 
-// ScanFrame on the given worlds with the controls as the host passes them.
+inline RenderSettings Settings(const Controls& c) {
+  return RenderSettings{c.useKey, c.key, c.smootherRange, c.lineWeight};
+}
+
+// ScanFrame on the given worlds, copying with `copy` as the module copies
+// with the host's callback.
 template <class Pixel>
 PF_Err RenderWorlds(const Controls& c, PF_EffectWorld* in, PF_EffectWorld* out,
                     Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>) {
-  PF_UtilCallbacks utils{};
-  utils.copy = copy;
-  PF_InData inData{};
-  inData.utils = &utils;
-  PF_OutData outData{};
-  PF_ParamDef layer{}, key{}, colour{}, range{}, weight{};
-  key.u.bd.value = c.useKey ? 1 : 0;
-  colour.u.cd.value = c.key;
-  range.u.fs_d.value = c.smootherRange;
-  weight.u.fs_d.value = c.lineWeight;
-  PF_ParamDef* params[] = {&layer, &key, &colour, &range, &weight};
-  return ScanFrame(&inData, &outData, params, in, out, inPixels, outPixels);
+  return ScanFrame(Settings(c), in, out, inPixels, outPixels,
+                   [&] { return copy(nullptr, in, out, nullptr, nullptr); });
 }
 
 template <class Pixel>
@@ -103,8 +98,8 @@ struct TestFrame {
     output = input;
     SetUpWorlds();
     RenderSettings settings{false, PF_Pixel8{}, smootherRange, lineWeight};
-    EdgeContext<Pixel> ctx =
-        MakeEdgeContext<Pixel>(&inWorld, &outWorld, input.data(), output.data(), settings);
+    EdgeContext<Pixel> ctx = MakeEdgeContext<Pixel>(&inWorld, &outWorld, input.data(),
+                                                    OutputWriter<Pixel>(output.data()), settings);
     ctx.x = x;
     ctx.y = y;
     ctx.sourceIndex = ctx.destinationIndex = y * stride + x;
@@ -174,17 +169,17 @@ inline PF_Pixel8 Red8(uint8_t red) { return PF_Pixel8{255, red, 0, 0}; }
 // The scan's NeighbourMask of pixel s (bit 0 right, 1 up, 2 down, 3 left
 // differ), and whether the pixel after it opens a mirrored T-junction.
 template <class Pixel>
-uint32_t NeighbourMask(const Pixel* in, int32_t s, int32_t W, uint32_t t) {
+uint32_t NeighbourMask(const Pixel* in, int32_t s, int32_t stride, uint32_t t) {
   return (PixelsDiffer(in[s], in[s + 1], t) ? 1u : 0u) |
-         (PixelsDiffer(in[s], in[s - W], t) ? 2u : 0u) |
-         (PixelsDiffer(in[s], in[s + W], t) ? 4u : 0u) |
+         (PixelsDiffer(in[s], in[s - stride], t) ? 2u : 0u) |
+         (PixelsDiffer(in[s], in[s + stride], t) ? 4u : 0u) |
          (PixelsDiffer(in[s], in[s - 1], t) ? 8u : 0u);
 }
 template <class Pixel>
-bool LookAheadJunction(const Pixel* in, int32_t s, int32_t W, uint32_t t) {
-  const int32_t n = s + 1;
-  return PixelsDiffer(in[n], in[n - W], t) && PixelsDiffer(in[n], in[n + W], t) &&
-         !PixelsDiffer(in[n], in[n + 1], t);
+bool LookAheadJunction(const Pixel* in, int32_t s, int32_t stride, uint32_t t) {
+  const int32_t next = s + 1;
+  return PixelsDiffer(in[next], in[next - stride], t) &&
+         PixelsDiffer(in[next], in[next + stride], t) && !PixelsDiffer(in[next], in[next + 1], t);
 }
 
 // Expects the input everywhere in the output except at the pixels set.

@@ -4,8 +4,10 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "engine/parallel/band_writer.h"
 #include "../engine/test_frame.h"
 
 namespace corvalin {
@@ -117,6 +119,37 @@ TYPED_TEST(ParallelScanTest, LongVerticalRampsCrossBandEdges) {
       for (size_t i = 0; i < serial.output.size(); ++i)
         ASSERT_EQ(serial.output[i], parallel.output[i]) << "index " << i << " rows " << rows;
     }
+  }
+}
+
+// A band's own rows, begin inclusive and end exclusive, are written at once
+// and remembered; every other write waits in the log, in the order made.
+TEST(BandWriter, WritesOwnRowsAndLogsTheRest) {
+  std::vector<PF_Pixel8> output(30, PF_Pixel8{});
+  BandRecord<PF_Pixel8> record;
+  record.ownBegin = 10;
+  record.ownEnd = 20;
+  record.written.assign(1, 0);
+  const BandWriter<PF_Pixel8> writer(output.data(), &record);
+  const PF_Pixel8 a{255, 1, 2, 3}, b{255, 4, 5, 6}, c{255, 7, 8, 9};
+  writer.Write(10, a);
+  writer.Write(20, b);
+  writer.Write(19, b);
+  writer.Write(9, c);
+  writer.Write(20, c);
+
+  EXPECT_EQ(output[10], a);
+  EXPECT_EQ(output[19], b);
+  EXPECT_EQ(output[9], PF_Pixel8{});
+  EXPECT_EQ(output[20], PF_Pixel8{});
+  EXPECT_TRUE(record.WroteItself(10));
+  EXPECT_TRUE(record.WroteItself(19));
+  EXPECT_FALSE(record.WroteItself(11));
+  const std::vector<std::pair<int32_t, PF_Pixel8>> logged = {{20, b}, {9, c}, {20, c}};
+  ASSERT_EQ(record.logged.size(), logged.size());
+  for (size_t i = 0; i < logged.size(); ++i) {
+    EXPECT_EQ(record.logged[i].index, logged[i].first) << i;
+    EXPECT_EQ(record.logged[i].value, logged[i].second) << i;
   }
 }
 
