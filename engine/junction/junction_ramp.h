@@ -27,16 +27,19 @@ struct RunLength {
 // either line changes colour (its own line tested first). The length counts
 // the examined positions, including the one where the change was found.
 // `coord` is the junction pixel's coordinate on the walk's axis, so the bounds
-// keep both compared pixels inside the image.
+// keep both compared pixels inside the image. A walk that reaches `cap`
+// positions stops there with length `cap`, for callers that hold the length
+// to cap anyway and do not look at where it stopped.
 template <class Pixel, class Destination>
 RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t besideStart,
-                     int32_t step, int32_t low, int32_t high, int32_t coord) {
+                     int32_t step, int32_t low, int32_t high, int32_t coord,
+                     int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;
   const int32_t direction = step > 0 ? 1 : -1;
   RunLength run{0, false};
   int32_t k = 0;
-  while (low < coord + direction * k && coord + direction * k < high) {
+  while (k < cap && low < coord + direction * k && coord + direction * k < high) {
     const int32_t own = startIndex + k * step;
     const int32_t beside = besideStart + k * step;
     if (PixelsDiffer(in[own], in[own + step], threshold)) {

@@ -65,10 +65,15 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, const TJunction
   auto differ = [&](int32_t i, int32_t j) { return PixelsDiffer(in[i], in[j], threshold); };
 
   // Lengths along the run, each ended by the run or one side line changing.
+  // Only their value held to maxJunctionRun is used, so the fast engine stops
+  // the walks there.
+  const int32_t walkCap = kFastEngine ? maxJunctionRun : INT32_MAX;
   const int32_t lengthNeg = std::min(
-      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length, maxJunctionRun);
+      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord, walkCap).length,
+      maxJunctionRun);
   const int32_t lengthPos = std::min(
-      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length, maxJunctionRun);
+      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord, walkCap).length,
+      maxJunctionRun);
   const int32_t longer = std::max(lengthNeg, lengthPos);
 
   // P +- 2 * across lie in the image only when P is strictly inside the

@@ -8,6 +8,7 @@
 // of different bands land on the same pixel.
 #pragma once
 
+#include <bit>
 #include <cstring>
 
 #include "engine/corner/two_sided_corner.h"
@@ -35,6 +36,38 @@ inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_
   ctx.nested = 0;
 }
 
+#ifdef CORVALIN_SSE2
+// The first of `count` pixels from `row` that is not identical to its right
+// neighbour, as an offset from `row`, or `count` when there is none; reads
+// row[0] to row[count]. The plain scan passes over the same pixels one by one
+// (or in blocks), since an identical right neighbour runs no step and sets
+// nothing; this lands on the next pixel that does in one search.
+template <class Pixel>
+inline int32_t FirstChange(const Pixel* row, int32_t count) {
+  constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
+  auto unequalBytes = [row](int32_t k) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k + 1));
+    return _mm_cmpeq_epi8(a, b);
+  };
+  int32_t k = 0;
+  for (; k + 4 * perVector <= count; k += 4 * perVector) {
+    const __m128i equal = _mm_and_si128(
+        _mm_and_si128(unequalBytes(k), unequalBytes(k + perVector)),
+        _mm_and_si128(unequalBytes(k + 2 * perVector), unequalBytes(k + 3 * perVector)));
+    if (_mm_movemask_epi8(equal) != 0xFFFF) break;
+  }
+  for (; k + perVector <= count; k += perVector) {
+    const uint32_t unequal = ~static_cast<uint32_t>(_mm_movemask_epi8(unequalBytes(k))) & 0xFFFFu;
+    if (unequal != 0)
+      return k + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
+  }
+  for (; k < count; ++k)
+    if (!SamePixel(row[k], row[k + 1])) return k;
+  return count;
+}
+#endif
+
 // Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
 // adjusted rectangle (every visited pixel has all four neighbours in the
 // buffer).
@@ -48,14 +81,36 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
   const uint32_t threshold = ctx.threshold;
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     bool continueRight = false;
+    // Fast engine: what the loop already knows of the pixel it comes to next.
+    // Colour distance is symmetric, so a pixel's left bit is the right bit of
+    // the pixel before it (0 when that one was passed over as identical), and
+    // the look-ahead at the pixel before it measured its up, down and right
+    // bits.
+    uint32_t previousRight = 0;
+    bool aheadKnown = false;
+    uint32_t ahead = 0;
     int32_t p = y * sourceStride + rect.left;
     int32_t pd = y * destinationStride + rect.left;
     for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
       if (continueRight) {
         continueRight = false;
         PlaceContext(ctx, x, y, p, pd);
-        SmoothStraightRun(ctx);
+        if constexpr (kFastEngine)
+          SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
+        else
+          SmoothStraightRun(ctx);
       }
+#ifdef CORVALIN_SSE2
+      if (const int32_t passed = FirstChange(&in[p], rect.right - x); passed != 0) {
+        x += passed;
+        p += passed;
+        pd += passed;
+        previousRight = 0;
+        aheadKnown = false;
+      }
+      if (x == rect.right) break;
+      const Pixel& P = in[p];
+#else
       // Flat stretches: a block of pixels each identical to its right
       // neighbour runs no step and sets nothing, so it is passed over whole.
       while (x + kFlatBlock <= rect.right &&
@@ -67,15 +122,29 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       if (x == rect.right) break;
       const Pixel& P = in[p];
       if (SamePixel(P, in[p + 1])) continue;
+#endif
 
       PlaceContext(ctx, x, y, p, pd);
       for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
 
       uint32_t mask = 0;
-      if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
-      if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
-      if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
-      if (PixelsDiffer(P, in[p - 1], threshold)) mask |= leftDiffers;
+      if (kFastEngine && aheadKnown) {
+        if (ahead & aheadRightDiffers) mask |= rightDiffers;
+        if (ahead & aheadUpDiffers) mask |= upDiffers;
+        if (ahead & aheadDownDiffers) mask |= downDiffers;
+        if (previousRight) mask |= leftDiffers;
+      } else {
+        if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
+        if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
+        if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
+        if (kFastEngine && x != rect.left) {
+          if (previousRight) mask |= leftDiffers;
+        } else if (PixelsDiffer(P, in[p - 1], threshold)) {
+          mask |= leftDiffers;
+        }
+      }
+      previousRight = mask & rightDiffers;
+      aheadKnown = false;
       if (mask == 0) continue;
 
       if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
@@ -93,10 +162,11 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       if (x < width - 2) {
         PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
         const Pixel& next = in[p + 1];
-        uint32_t ahead = 0;
+        ahead = 0;
         if (PixelsDiffer(next, in[p + 1 - sourceStride], threshold)) ahead |= aheadUpDiffers;
         if (PixelsDiffer(next, in[p + 1 + sourceStride], threshold)) ahead |= aheadDownDiffers;
         if (PixelsDiffer(next, in[p + 2], threshold)) ahead |= aheadRightDiffers;
+        aheadKnown = true;
         if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
       }
     }
