@@ -3,12 +3,14 @@
 // random noise, the worst case, where every pixel is an edge.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cli/image_io.h"
+#include "host/sdk/AE_Effect.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin::bench {
 
@@ -25,77 +27,54 @@ inline const char* PatternName(Pattern p) {
 }
 
 inline cli::Image MakeFrame(Pattern pattern, int32_t w, int32_t h) {
+  using test_images::Colour8;
+  using test_images::Rect;
+  auto opaque = [](uint8_t r, uint8_t g, uint8_t b) {
+    return test_images::ToPixel<PF_Pixel8>(Colour8{255, r, g, b});
+  };
+  test_images::PaddedImage<PF_Pixel8> picture(w, h);
+  test_images::Canvas<PF_Pixel8> canvas = picture.canvas();
+  const Rect all = canvas.Bounds();
+  switch (pattern) {
+    case Pattern::flat: canvas.Fill(opaque(120, 170, 210)); break;
+    case Pattern::cel: {
+      // Sky, two ground bands at slopes, a grid of discs, then a dark
+      // outline wherever a pixel differs from its right or lower neighbour.
+      canvas.Fill(opaque(150, 205, 235));
+      canvas.HalfPlane(all, 1, 9, int64_t{6} * h + 2, opaque(95, 175, 90));
+      canvas.HalfPlane(all, -1, 20, int64_t{16} * h, opaque(65, 130, 70));
+      const PF_Pixel8 discs[3] = {opaque(250, 205, 60), opaque(200, 70, 60), opaque(240, 228, 196)};
+      const int32_t cell = std::max(h / 4, 1), radius = h / 11;
+      for (int32_t j = 0; j * cell < h; ++j)
+        for (int32_t i = 0; i * cell < w; ++i)
+          canvas.Disc(i * cell + cell / 2, j * cell + cell / 2, radius, discs[(i + j) % 3]);
+      canvas.Outline(opaque(24, 20, 36));
+      break;
+    }
+    case Pattern::lineArt: {
+      // One-pixel ink lines at several slopes on paper, with crossings,
+      // spurs and line ends everywhere.
+      const PF_Pixel8 ink = opaque(20, 20, 28);
+      canvas.Fill(opaque(250, 248, 240));
+      canvas.Hatch(all, 1, 2, 9, 0, ink);
+      canvas.Hatch(all, 3, 5, 23, 0, ink);
+      canvas.Hatch(all, 1, 0, 17, 0, ink);
+      for (int32_t top = 0; top < h; top += 40)
+        for (int32_t left = (top / 40 % 2) * 40; left < w; left += 80)
+          canvas.Hatch(Rect{left, top, left + 40, top + 40}, 1, -1, 7, -4 * int64_t{h}, ink);
+      break;
+    }
+    case Pattern::noise: {
+      test_images::Random random(12345);
+      canvas.ColourNoise(random);
+      break;
+    }
+  }
   cli::Image im;
   im.width = w;
   im.height = h;
   im.bits = 8;
-  im.samples.assign(static_cast<size_t>(w) * h * 4, 255);
-  auto set = [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
-    uint16_t* p = &im.samples[im.index(x, y)];
-    p[0] = r, p[1] = g, p[2] = b;
-  };
-  switch (pattern) {
-    case Pattern::flat:
-      for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) set(x, y, 120, 170, 210);
-      break;
-    case Pattern::cel: {
-      // Regions: sky, two ground bands at slopes, and a grid of discs; then a
-      // dark outline wherever a pixel's region differs from its right or
-      // lower neighbour's.
-      static const uint8_t colours[6][3] = {{150, 205, 235}, {95, 175, 90},  {65, 130, 70},
-                                            {250, 205, 60},  {200, 70, 60},  {240, 228, 196}};
-      std::vector<uint8_t> region(static_cast<size_t>(w) * h);
-      const int32_t cell = h / 4, radius = h / 11;
-      for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-          int id = 0;
-          if (3 * y > 2 * h - x / 3) id = 1;
-          if (5 * y > 4 * h + x / 4) id = 2;
-          const int32_t cx = x % cell - cell / 2, cy = y % cell - cell / 2;
-          if (cx * cx + cy * cy <= radius * radius) id = 3 + (x / cell + y / cell) % 3;
-          region[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(id);
-        }
-      }
-      for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-          const uint8_t id = region[static_cast<size_t>(y) * w + x];
-          const bool edge = (x + 1 < w && region[static_cast<size_t>(y) * w + x + 1] != id) ||
-                            (y + 1 < h && region[static_cast<size_t>(y + 1) * w + x] != id);
-          if (edge) {
-            set(x, y, 24, 20, 36);
-          } else {
-            set(x, y, colours[id][0], colours[id][1], colours[id][2]);
-          }
-        }
-      }
-      break;
-    }
-    case Pattern::lineArt:
-      // One-pixel ink lines at several slopes on paper, with crossings,
-      // spurs and line ends everywhere.
-      for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-          const bool ink = (x + 2 * y) % 9 == 0 || (3 * x + 5 * y) % 23 == 0 || x % 17 == 0 ||
-                           ((x / 40 + y / 40) % 2 == 0 && (x - y + 4 * h) % 7 == 0);
-          if (ink) {
-            set(x, y, 20, 20, 28);
-          } else {
-            set(x, y, 250, 248, 240);
-          }
-        }
-      }
-      break;
-    case Pattern::noise: {
-      std::mt19937 random(12345);
-      for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-          const uint32_t v = random();
-          set(x, y, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16));
-        }
-      break;
-    }
-  }
+  for (const PF_Pixel8& p : picture.pixels) im.samples.insert(im.samples.end(), {p.red, p.green, p.blue, p.alpha});
   return im;
 }
 

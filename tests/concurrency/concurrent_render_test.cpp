@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <thread>
 #include <vector>
 
-#include "engine/pixel/pixel_model.h"
 #include "host/minihost/mini_host.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin {
 namespace {
@@ -21,20 +20,10 @@ using minihost::ModuleFile;
 
 template <class Pixel>
 HostWorld<Pixel> PaintFrame(uint32_t seed, int32_t width, int32_t height, int32_t padding) {
-  using C = typename PixelTraits<Pixel>::Channel;
-  constexpr uint32_t M = ChannelMax<Pixel>();
-  const Pixel palette[4] = {Pixel{C(M), C(M), C(M), C(M)}, Pixel{C(M), 0, 0, 0},
-                            Pixel{C(M), C(M / 3), C(M), 0}, Pixel{0, 0, 0, 0}};
   HostWorld<Pixel> world(width, height, padding);
-  std::mt19937 rng(seed);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) world.at(x, y) = palette[0];
-  for (int blob = 0; blob < 30; ++blob) {
-    const int32_t x0 = rng() % width, y0 = rng() % height, w = 1 + rng() % 9, h = 1 + rng() % 9;
-    const Pixel colour = palette[rng() % 4];
-    for (int32_t y = y0; y < std::min(height, y0 + h); ++y)
-      for (int32_t x = x0; x < std::min(width, x0 + w); ++x) world.at(x, y) = colour;
-  }
+  test_images::Scene scene;
+  scene.shapes = 30;
+  test_images::DrawScene(test_images::CanvasOver(world), seed, scene);
   return world;
 }
 

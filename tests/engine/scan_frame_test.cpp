@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -94,8 +93,8 @@ TYPED_TEST(ScanFrameTest, TransparentImagePutsAllMarkersOnPixelOneOne) {
 TYPED_TEST(ScanFrameTest, FullRangeMakesEveryNeighbourAlike) {
   using Pixel = TypeParam;
   TestFrame<Pixel> f(12, 10, Opaque<Pixel>(0, 0, 0));
-  std::mt19937 rng(7);
-  for (auto& p : f.input) p = Opaque<Pixel>(rng() % 256, rng() % 256, rng() % 256);
+  test_images::Random random(7);
+  f.canvas().ColourNoise(random);
   Controls c;
   c.smootherRange = 100.0;
   f.Render(c);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/scan/scan_frame.h"
+#include "tests/support/test_images.h"
 
 // Comparison and printers (global, where lookup finds them for the host
 // records) so that a failed pixel comparison shows the channels.
@@ -83,8 +84,11 @@ struct TestFrame {
   }
 
   void Fill(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Pixel p) {  // inclusive-exclusive
-    for (int32_t y = y0; y < y1; ++y)
-      for (int32_t x = x0; x < x1; ++x) in(x, y) = p;
+    canvas().FillRect(test_images::Rect{x0, y0, x1, y1}, p);
+  }
+  // Draws on the input.
+  test_images::Canvas<Pixel> canvas() {
+    return test_images::Canvas<Pixel>(input.data(), width, height, stride);
   }
 
   PF_Err Render(const Controls& c = {}, CopyFn copy = &CopyWorld<Pixel>) {

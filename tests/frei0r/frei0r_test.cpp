@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "engine/scan/scan_settings.h"
 #include "frei0r/frei0r_params.h"
 #include "tests/engine/test_frame.h"
+#include "tests/support/test_images.h"
 
 extern "C" {
 #include <frei0r.h>
@@ -65,25 +67,26 @@ struct RgbaImage {
   uint8_t* at(int32_t x, int32_t y) { return &bytes[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
-// Flat-colour pictures with staircase edges, thin lines, three- and four-way
-// junctions and a half-transparent patch. Variant 1 lies on the key colour
-// (pure green), variant 2 has key-coloured (white) dots.
+// Seeded flat-colour scenes with staircase edges, thin lines, junctions and
+// transparent and half-transparent areas. Variant 1 lies on the key colour
+// (pure green), variant 2 is sprinkled with key-coloured (white) dots.
 RgbaImage MakePicture(int32_t w, int32_t h, int variant) {
-  RgbaImage img(w, h);
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      uint32_t c = variant == 1 ? 0x00ff00ffu : 0xf0e8d0ffu;
-      const int64_t dx = 3 * x - w, dy = 4 * y - 2 * h;  // an ellipse left of centre
-      if (dx * dx + dy * dy < int64_t{w} * w) c = 0x2050c0ffu;
-      if (x > w / 2 && y > h / 3) c = (x > 3 * w / 4) ? 0xc03020ffu : 0xe0c040ffu;
-      if (y > 2 * h / 3 && x > 5 * w / 8) c = 0x208040ffu;  // meets the two above
-      if (std::abs(x - 2 * y - variant) <= 1) c = 0x101010ffu;  // steep thin line
-      if (std::abs(3 * x + y - 2 * w) == 0) c = 0x101010ffu;    // one-pixel line
-      if (x < w / 6 && y > 3 * h / 4) c = 0x80406080u;          // half transparent
-      if (variant == 2 && (x + y) % 7 == 0 && x < w / 3) c = 0xffffffffu;
-      for (int i = 0; i < 4; ++i) img.at(x, y)[i] = static_cast<uint8_t>(c >> (24 - 8 * i));
-    }
+  using test_images::Colour8;
+  test_images::Scene scene;
+  if (variant == 1) scene.palette[0] = test_images::colours::green;
+  test_images::PaddedImage<Colour8> picture(w, h);
+  test_images::DrawScene(picture.canvas(), 11 + variant, scene);
+  if (variant == 2) {
+    test_images::Random random(variant);
+    picture.canvas().Noise(random, picture.canvas().Bounds(), {test_images::colours::white}, 8);
   }
+  RgbaImage img(w, h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const Colour8 c = picture.at(x, y);
+      const uint8_t rgba[4] = {c.red, c.green, c.blue, c.alpha};
+      std::copy(rgba, rgba + 4, img.at(x, y));
+    }
   return img;
 }
 

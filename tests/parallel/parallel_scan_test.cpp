@@ -29,30 +29,14 @@ Pixel Colour(uint32_t index) {
   }
 }
 
-// Random blobs, lines and single pixels from a few colours, so that every
-// neighbour pattern occurs; plus long vertical edges that cross many bands.
+// Shapes, lines and single pixels of the whole palette, so that every
+// neighbour pattern occurs; many of them taller than a band.
 template <class Pixel>
 void PaintTestImage(TestFrame<Pixel>& f, uint32_t seed) {
-  std::mt19937 rng(seed);
-  auto pick = [&](int32_t n) { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
-  f.Fill(0, 0, f.width, f.height, Colour<Pixel>(0));
-  for (int shape = 0; shape < 6; ++shape) {
-    const int32_t x0 = pick(f.width), y0 = pick(f.height);
-    f.Fill(x0, y0, std::min(f.width, x0 + 1 + pick(12)), std::min(f.height, y0 + 1 + pick(40)),
-           Colour<Pixel>(1 + rng() % 3));
-  }
-  for (int line = 0; line < 4; ++line) {  // aliased diagonals, one pixel wide
-    int32_t x = pick(f.width), y = pick(f.height);
-    const Pixel ink = Colour<Pixel>(1 + rng() % 2);
-    const int32_t run = 1 + pick(4);
-    for (int i = 0; i < 40 && x < f.width && y < f.height; ++i) {
-      f.in(x, y) = ink;
-      if (i % run == run - 1) ++y;
-      ++x;
-    }
-  }
-  for (int dot = 0; dot < f.width * f.height / 40; ++dot)
-    f.in(pick(f.width), pick(f.height)) = Colour<Pixel>(rng() % 4);
+  test_images::Scene scene;
+  scene.shapes = 16;
+  scene.dotsPer1000 = 25;
+  test_images::DrawScene(f.canvas(), seed, scene);
 }
 
 template <class Pixel>
