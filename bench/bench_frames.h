@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/image_io.h"
-#include "host/sdk/AE_Effect.h"
+#include "sdk/AE_Effect.h"
 #include "tests/support/test_images.h"
 
 namespace corvalin::bench {
@@ -74,7 +74,8 @@ inline cli::Image MakeFrame(Pattern pattern, int32_t w, int32_t h) {
   im.width = w;
   im.height = h;
   im.bits = 8;
-  for (const PF_Pixel8& p : picture.pixels) im.samples.insert(im.samples.end(), {p.red, p.green, p.blue, p.alpha});
+  for (const PF_Pixel8& p : picture.pixels)
+    im.samples.insert(im.samples.end(), {p.red, p.green, p.blue, p.alpha});
   return im;
 }
 

@@ -14,6 +14,7 @@
 
 #include "bench_frames.h"
 #include "cli/render_frame.h"
+#include "effect/controls.h"
 #include "engine/parallel/parallel_scan.h"
 
 namespace corvalin::bench {
@@ -43,11 +44,11 @@ void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
   const cli::Image frame = MakeFrame(pattern, w, h);
   minihost::HostWorld<Pixel> input(w, h), output(w, h);
   cli::ImageToWorld(frame, input);
-  const minihost::EffectControls controls;  // the effect's defaults
+  const RenderSettings settings = DefaultRenderSettings();
 
   // One untimed round first, so page faults of fresh buffers count nowhere.
   PlainCopy(input, output);
-  Host().Render(controls, input, output);
+  Host().Render(settings, input, output);
 
   double renderSeconds = 0, copySeconds = 0;
   for (auto _ : state) {
@@ -55,7 +56,7 @@ void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
     PlainCopy(input, output);
     benchmark::ClobberMemory();
     const auto t1 = Clock::now();
-    const PF_Err err = Host().Render(controls, input, output);
+    const PF_Err err = Host().Render(settings, input, output);
     benchmark::ClobberMemory();
     const auto t2 = Clock::now();
     if (err != PF_Err_NONE) {
@@ -85,16 +86,14 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
   const cli::Image frame = MakeFrame(pattern, w, h);
   minihost::HostWorld<Pixel> input(w, h), output(w, h);
   cli::ImageToWorld(frame, input);
-  const minihost::EffectControls controls;
-  const RenderSettings settings{controls.useColorKey, controls.alphaKey, controls.smootherRange,
-                                controls.lineWeight};
+  const RenderSettings settings = DefaultRenderSettings();
   const ParallelScanOptions options{threads, 0};
   auto renderParallel = [&] {
     ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
                              output.pixels(), options);
   };
   renderParallel();
-  Host().Render(controls, input, output);
+  Host().Render(settings, input, output);
 
   double parallelSeconds = 0, serialSeconds = 0, copySeconds = 0;
   for (auto _ : state) {
@@ -102,7 +101,7 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
     PlainCopy(input, output);
     benchmark::ClobberMemory();
     const auto t1 = Clock::now();
-    Host().Render(controls, input, output);
+    Host().Render(settings, input, output);
     benchmark::ClobberMemory();
     const auto t2 = Clock::now();
     renderParallel();

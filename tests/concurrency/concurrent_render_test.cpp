@@ -13,7 +13,6 @@
 namespace corvalin {
 namespace {
 
-using minihost::EffectControls;
 using minihost::HostWorld;
 using minihost::MiniHost;
 using minihost::ModuleFile;
@@ -30,17 +29,17 @@ HostWorld<Pixel> PaintFrame(uint32_t seed, int32_t width, int32_t height, int32_
 struct Job {
   uint32_t seed;
   bool deep;
-  EffectControls controls;
+  RenderSettings settings;
 };
 
 template <class Pixel>
 std::vector<Pixel> RenderAlone(const MiniHost& host, const Job& job) {
-  HostWorld<Pixel> input = PaintFrame<Pixel>(job.seed, 40 + job.seed % 17, 30 + job.seed % 11,
-                                             job.seed % 3);
+  const int32_t seed = static_cast<int32_t>(job.seed);
+  HostWorld<Pixel> input = PaintFrame<Pixel>(job.seed, 40 + seed % 17, 30 + seed % 11, seed % 3);
   HostWorld<Pixel> output(input.width(), input.height(), input.stride() - input.width());
-  EXPECT_EQ(host.Render(job.controls, input, output), PF_Err_NONE);
-  return std::vector<Pixel>(output.pixels(),
-                            output.pixels() + size_t(output.stride()) * output.height());
+  EXPECT_EQ(host.Render(job.settings, input, output), PF_Err_NONE);
+  return std::vector<Pixel>(output.pixels(), output.pixels() + size_t(output.stride()) *
+                                                                 size_t(output.height()));
 }
 
 template <class Pixel>
@@ -56,10 +55,10 @@ TEST(ConcurrentRender, EightThreadsThroughOneLoadedModuleMatchRendersAlone) {
 
   std::vector<Job> jobs;
   for (uint32_t i = 0; i < 8; ++i) {
-    Job job{i + 1, i % 2 == 1, {}};
-    job.controls.useColorKey = i % 3 == 0;
-    job.controls.lineWeight = (i % 4) / 3.0;
-    job.controls.smootherRange = 0.5 + i;
+    Job job{i + 1, i % 2 == 1, DefaultRenderSettings()};
+    job.settings.useKey = i % 3 == 0;
+    job.settings.lineWeight = (i % 4) / 3.0;
+    job.settings.smootherRange = 0.5 + i;
     jobs.push_back(job);
   }
   std::vector<std::vector<PF_Pixel8>> alone8(jobs.size()), together8(jobs.size());

@@ -20,16 +20,16 @@ struct PatternCounts {
 // patterns the renders reached.
 template <class Pixel>
 void CountPatterns(std::vector<Pixel> pixels, int32_t width, int32_t height, int32_t stride,
-                   const Controls& c, PatternCounts& counts) {
+                   const RenderSettings& c, PatternCounts& counts) {
   ProcessRect rect;
   FindProcessRect(pixels.data(), stride * static_cast<int32_t>(sizeof(Pixel)), height, rect,
-                  c.useKey, c.key);
+                  c.useKey, c.keyColour);
   AdjustProcessRect(rect, stride, height);
   const uint32_t t = EdgeThreshold<Pixel>(c.smootherRange);
   for (int32_t y = rect.top; y < rect.bottom; ++y)
     for (int32_t x = rect.left; x < rect.right; ++x) {
       const int32_t s = y * stride + x;
-      if (SamePixel(pixels[s], pixels[s + 1])) continue;
+      if (SamePixel(pixels[static_cast<size_t>(s)], pixels[static_cast<size_t>(s) + 1])) continue;
       const uint32_t mask = NeighbourMask(pixels.data(), s, stride, t);
       ++counts.masks[mask];
       if (mask != 0 && x < width - 2 && LookAheadJunction(pixels.data(), s, stride, t))
@@ -54,23 +54,24 @@ void RenderRandomFrames(uint32_t seed, int frames) {
     SCOPED_TRACE(::testing::Message() << "frame " << frame << ": " << width << "x" << height
                                       << " stride " << stride);
     std::vector<Pixel> palette(static_cast<size_t>(random.Between(2, 4)));
-    for (Pixel& p : palette) p = test_images::ToPixel<Pixel>(candidates[random.Below(7)]);
+    for (Pixel& p : palette) p = test_images::ToPixel<Pixel>(candidates[test_images::Pick(random, 7)]);
 
     // Runs along rows and columns as well as noise, padding included.
-    std::vector<Pixel> input(static_cast<size_t>(stride) * height);
+    std::vector<Pixel> input(static_cast<size_t>(stride) * static_cast<size_t>(height));
     test_images::Canvas<Pixel>(input.data(), stride, height, stride).RunNoise(random, palette);
 
-    Controls controls;
+    RenderSettings controls = DefaultRenderSettings();
     controls.useKey = random.OneIn(4);
-    const Pixel keyed = palette[random.Below(int32_t(palette.size()))];
-    controls.key = PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
+    const Pixel keyed = palette[test_images::Pick(random, palette.size())];
+    controls.keyColour = PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
     controls.smootherRange = ranges[random.Below(6)];
     controls.lineWeight = random.Below(11) / 10.0;
     CountPatterns(input, width, height, stride, controls, counts);
 
     // Output with guard zones of two rows on either side.
     const size_t guardSize = static_cast<size_t>(2 * stride + 4);
-    std::vector<Pixel> output(guardSize * 2 + static_cast<size_t>(stride) * height, guard);
+    std::vector<Pixel> output(
+        guardSize * 2 + static_cast<size_t>(stride) * static_cast<size_t>(height), guard);
     Pixel* outPixels = output.data() + guardSize;
     PF_EffectWorld inWorld{}, outWorld{};
     inWorld.data = input.data();

@@ -30,11 +30,6 @@ namespace {
 using minihost::HostWorld;
 using test_images::Colour8;
 
-// The one place that knows the host's control record.
-minihost::EffectControls HostControls(const RenderSettings& s) {
-  return minihost::EffectControls{s.useKey, s.keyColour, s.smootherRange, s.lineWeight};
-}
-
 bool Printing() {
   const char* v = std::getenv("CORVALIN_PRINT_GOLDEN");
   return v != nullptr && *v != '\0' && std::strcmp(v, "0") != 0;
@@ -204,8 +199,9 @@ Rendered Render(const GoldenCase& c) {
     ADD_FAILURE() << c.name << ": the example is " << Example().width << "x" << Example().height;
   }
   const HostWorld<Pixel> before = input;
-  EXPECT_EQ(Host().Render(HostControls(c.settings), input, output), PF_Err_NONE) << c.name;
-  const size_t bytes = sizeof(Pixel) * static_cast<size_t>(input.stride()) * c.height;
+  EXPECT_EQ(Host().Render(c.settings, input, output), PF_Err_NONE) << c.name;
+  const size_t bytes =
+      sizeof(Pixel) * static_cast<size_t>(input.stride()) * static_cast<size_t>(c.height);
   return Rendered{FrameDigest(output), std::memcmp(before.pixels(), input.pixels(), bytes) != 0};
 }
 
@@ -300,8 +296,7 @@ const GreyLevels kInkOnPaper16 = {
 template <class Pixel>
 void ExpectPinnedFrame(const GreyLevels& grey) {
   HostWorld<Pixel> input = InkOnPaper<Pixel>(), output(kPinnedWidth, kPinnedHeight);
-  ASSERT_EQ(Host().Render(HostControls(RenderSettings{false, kWhite, 1.0, 0.0}), input, output),
-            PF_Err_NONE);
+  ASSERT_EQ(Host().Render(RenderSettings{false, kWhite, 1.0, 0.0}, input, output), PF_Err_NONE);
   constexpr uint32_t M = test_images::ChannelMaximum<Pixel>();
   auto isMark = [](const Pixel& p) {
     return p.alpha == M && p.red == M && p.green == 0 && p.blue == 0;

@@ -13,7 +13,6 @@
 
 namespace corvalin::testing {
 
-using minihost::EffectControls;
 using minihost::HostBehaviour;
 using minihost::HostWorld;
 using minihost::MiniHost;
@@ -64,7 +63,8 @@ template <class Pixel>
 bool SamePixels(const HostWorld<Pixel>& a, const HostWorld<Pixel>& b) {
   if (a.width() != b.width() || a.height() != b.height() || a.stride() != b.stride()) return false;
   return std::memcmp(a.pixels(), b.pixels(),
-                     sizeof(Pixel) * static_cast<size_t>(a.stride()) * a.height()) == 0;
+                     sizeof(Pixel) * static_cast<size_t>(a.stride()) *
+                         static_cast<size_t>(a.height())) == 0;
 }
 
 }  // namespace corvalin::testing

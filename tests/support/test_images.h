@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <type_traits>
@@ -84,6 +85,18 @@ class Random {
   std::mt19937 engine_;
 };
 
+// An index into a container of `size` elements (at least one): one draw of
+// random.Below(size).
+inline size_t Pick(Random& random, size_t size) {
+  return static_cast<size_t>(random.Below(static_cast<int32_t>(size)));
+}
+
+// The place of pixel (x, y) in rows that start `stride` pixels apart; x, y
+// and stride are not negative.
+inline size_t Index(int32_t x, int32_t y, int32_t stride) {
+  return static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x);
+}
+
 struct Point {
   int32_t x, y;
 };
@@ -106,7 +119,7 @@ class Canvas {
   int32_t height() const { return height_; }
   Rect Bounds() const { return Rect{0, 0, width_, height_}; }
   bool Contains(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
-  Pixel& at(int32_t x, int32_t y) { return pixels_[static_cast<size_t>(y) * stride_ + x]; }
+  Pixel& at(int32_t x, int32_t y) { return pixels_[Index(x, y, stride_)]; }
   void Set(int32_t x, int32_t y, const Pixel& p) {
     if (Contains(x, y)) at(x, y) = p;
   }
@@ -168,22 +181,22 @@ class Canvas {
   // Hard outlines: `ink` on every pixel whose colour differs from its right
   // or lower neighbour's, all judged on the picture before any is inked.
   void Outline(const Pixel& ink) {
-    std::vector<uint8_t> edge(static_cast<size_t>(width_) * height_);
+    std::vector<uint8_t> edge(static_cast<size_t>(width_) * static_cast<size_t>(height_));
     for (int32_t y = 0; y < height_; ++y)
       for (int32_t x = 0; x < width_; ++x)
-        edge[static_cast<size_t>(y) * width_ + x] =
+        edge[Index(x, y, width_)] =
             (x + 1 < width_ && !SameColour(at(x, y), at(x + 1, y))) ||
             (y + 1 < height_ && !SameColour(at(x, y), at(x, y + 1)));
     for (int32_t y = 0; y < height_; ++y)
       for (int32_t x = 0; x < width_; ++x)
-        if (edge[static_cast<size_t>(y) * width_ + x]) at(x, y) = ink;
+        if (edge[Index(x, y, width_)]) at(x, y) = ink;
   }
 
   // Each pixel of `area`, with a chance of percent in 100, becomes a palette
   // colour.
   void Noise(Random& random, Rect area, const std::vector<Pixel>& palette, int32_t percent = 100) {
     ForEach(area, [&](int32_t x, int32_t y) {
-      if (random.Below(100) < percent) at(x, y) = palette[random.Below(int32_t(palette.size()))];
+      if (random.Below(100) < percent) at(x, y) = palette[Pick(random, palette.size())];
     });
   }
   // Noise that clumps: row by row, each pixel repeats its left neighbour
@@ -196,7 +209,7 @@ class Canvas {
       else if (pick < 6 && y > 0)
         at(x, y) = at(x, y - 1);
       else
-        at(x, y) = palette[random.Below(int32_t(palette.size()))];
+        at(x, y) = palette[Pick(random, palette.size())];
     });
   }
   // Every pixel an opaque colour from one raw 32-bit number: its low byte
@@ -255,7 +268,7 @@ void DrawScene(Canvas<Pixel> canvas, uint32_t seed, const Scene& scene = {}) {
   // Every draw from `random` is its own statement or in a braced list: the
   // order of function arguments is unspecified, that of a braced list is not.
   Random random(seed);
-  auto colour = [&] { return palette[random.Below(int32_t(palette.size()))]; };
+  auto colour = [&] { return palette[Pick(random, palette.size())]; };
   auto point = [&] { return Point{random.Below(w), random.Below(h)}; };
   // Lines and slopes also run in from outside, so they cross the borders.
   auto pointAround = [&] {
@@ -329,9 +342,12 @@ struct PaddedImage {
   std::vector<Pixel> pixels;
 
   PaddedImage(int32_t w, int32_t h, int32_t padding = 0)
-      : width(w), height(h), stride(w + padding), pixels(static_cast<size_t>(stride) * h, Pixel{}) {}
+      : width(w),
+        height(h),
+        stride(w + padding),
+        pixels(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}) {}
   Canvas<Pixel> canvas() { return Canvas<Pixel>(pixels.data(), width, height, stride); }
-  const Pixel& at(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * stride + x]; }
+  const Pixel& at(int32_t x, int32_t y) const { return pixels[Index(x, y, stride)]; }
 };
 
 }  // namespace corvalin::test_images
