@@ -15,7 +15,6 @@
 
 namespace {
 
-using corvalin::minihost::EffectControls;
 using corvalin::minihost::LinkedEffectModule;
 using corvalin::minihost::MiniHost;
 using corvalin::minihost::RenderParams;
@@ -62,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t height = in.ConsumeIntegralInRange<int32_t>(1, 64);
   const int32_t padding = in.ConsumeIntegralInRange<int32_t>(0, 4);
   const bool deep = in.ConsumeBool();
-  EffectControls controls;
-  controls.useColorKey = in.ConsumeBool();
-  controls.alphaKey = PF_Pixel8{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
-                                in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>()};
-  controls.smootherRange = in.ConsumeFloatingPointInRange<double>(0.0, 100.0);
-  controls.lineWeight = in.ConsumeFloatingPointInRange<double>(0.0, 1.0);
+  corvalin::RenderSettings settings = corvalin::DefaultRenderSettings();
+  settings.useKey = in.ConsumeBool();
+  settings.keyColour = PF_Pixel8{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
+                                 in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>()};
+  settings.smootherRange = in.ConsumeFloatingPointInRange<double>(0.0, 100.0);
+  settings.lineWeight = in.ConsumeFloatingPointInRange<double>(0.0, 1.0);
 
   const size_t pixelSize = deep ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
   GuardedWorld input(width, height, padding, pixelSize, deep);
@@ -80,14 +79,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint8_t& b : colours) b = in.ConsumeIntegral<uint8_t>();
   uint8_t* pixels = input.Pixels();
   for (size_t p = 0; p < input.PixelBytes() / pixelSize; ++p) {
-    if (palette)
-      std::memcpy(pixels + p * pixelSize, &colours[(in.ConsumeIntegral<uint8_t>() % 4) * pixelSize],
-                  pixelSize);
-    else
-      for (size_t b = 0; b < pixelSize; ++b) pixels[p * pixelSize + b] = in.ConsumeIntegral<uint8_t>();
+    if (palette) {
+      const size_t colour = in.ConsumeIntegral<uint8_t>() % 4u;
+      std::memcpy(pixels + p * pixelSize, &colours[colour * pixelSize], pixelSize);
+    } else {
+      for (size_t b = 0; b < pixelSize; ++b)
+        pixels[p * pixelSize + b] = in.ConsumeIntegral<uint8_t>();
+    }
   }
 
-  RenderParams params(controls, input.world);
+  RenderParams params(settings, input.world);
   PF_OutData outData{};
   Host().Command(PF_Cmd_RENDER, &outData, params.array, &output.world);
 

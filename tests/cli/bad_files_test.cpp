@@ -9,6 +9,7 @@
 
 #include <zlib.h>
 
+#include <cstddef>
 #include <fstream>
 #include <iterator>
 
@@ -31,7 +32,7 @@ void Save(const std::string& path, const Bytes& bytes) {
 }
 
 void PutBe32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
 
 // The PNG with its IHDR claiming `width` x `height`; the chunk's CRC is
@@ -39,7 +40,8 @@ void PutBe32(Bytes& b, size_t at, uint32_t v) {
 Bytes WithSize(Bytes png, uint32_t width, uint32_t height, bool keepCrc = false) {
   PutBe32(png, 16, width);
   PutBe32(png, 20, height);
-  if (!keepCrc) PutBe32(png, 29, static_cast<uint32_t>(::crc32(0, &png[12], 17)));  // "IHDR" and its 13 data bytes
+  // The CRC covers "IHDR" and its 13 data bytes.
+  if (!keepCrc) PutBe32(png, 29, static_cast<uint32_t>(::crc32(0, &png[12], 17)));
   return png;
 }
 
@@ -66,7 +68,9 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   fs::create_symlink(Path("nowhere.png"), Path("dangling.png"));
   fs::create_symlink("/dev/null", Path("device.png"));
   Save(Path("junk.png"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
-  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + good.size() / 2));  // inside the pixels
+  // Cut inside the pixels.
+  const auto half = static_cast<std::ptrdiff_t>(good.size() / 2);
+  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + half));
   {
     OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::FLOAT);
     auto out = OIIO::ImageOutput::create(Path("float.tif"));

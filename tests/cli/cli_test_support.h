@@ -17,9 +17,11 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/image_io.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin::clitest {
 
@@ -55,6 +57,18 @@ class ScratchTest : public ::testing::Test {
 // A PNG with one row of packed samples per image row, exactly as the colour
 // type and bit depth lay them out. Palette entries and tRNS are optional.
 struct PngLayout {
+  PngLayout() = default;
+  PngLayout(int w, int h, int type, int depth, std::vector<png_color> entries = {},
+            std::vector<png_byte> entryAlpha = {},
+            std::optional<png_color_16> transparentColour = std::nullopt)
+      : width(w),
+        height(h),
+        colourType(type),
+        bitDepth(depth),
+        palette(std::move(entries)),
+        paletteAlpha(std::move(entryAlpha)),
+        transparent(transparentColour) {}
+
   int width = 1, height = 1;
   int colourType = PNG_COLOR_TYPE_RGB;
   int bitDepth = 8;
@@ -70,7 +84,8 @@ inline void WritePng(const std::string& path, const PngLayout& layout,
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_init_io(png, f);
-  png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
+               static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colourType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!layout.palette.empty()) {
     png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
@@ -111,23 +126,24 @@ inline cli::Image FlatImage(int32_t w, int32_t h, int bits, uint16_t r, uint16_t
   return im;
 }
 
-// A cel-like picture in file units: flat regions meeting along hard
-// staircase edges, a thin diagonal line and a disc, so the smoothing steps
-// all have work.
+// A cel-like picture in file units: opaque flat regions, slopes, discs and
+// one-pixel lines with dark outlines, so the smoothing steps all have work.
+// The seed gives large areas of sun (FAC828), the command tests' key colour.
 inline cli::Image CelImage(int32_t w, int32_t h, int bits) {
-  const uint16_t full = bits == 16 ? 65535 : 255;
-  auto scale = [&](int v) { return static_cast<uint16_t>(v * full / 255); };
-  cli::Image im = FlatImage(w, h, bits, scale(230), scale(220), scale(200), full);
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      uint16_t* p = &im.samples[im.index(x, y)];
-      auto set = [&](int r, int g, int b) { p[0] = scale(r), p[1] = scale(g), p[2] = scale(b); };
-      const int dx = x - w / 2, dy = y - h / 2;
-      if (dx * dx + dy * dy < (h / 3) * (h / 3)) set(250, 200, 40);
-      if (3 * x < 2 * y + 5) set(60, 140, 70);
-      if (x == (y * 2) / 3 + w / 4) set(20, 20, 30);
-    }
-  }
+  using namespace test_images::colours;
+  test_images::Scene scene;
+  scene.palette = {paper, ink, sky, grass, sun, brick};
+  scene.outlines = true;
+  test_images::PaddedImage<test_images::Colour8> picture(w, h);
+  test_images::DrawScene(picture.canvas(), 2, scene);
+  const uint32_t full = bits == 16 ? 65535 : 255;
+  auto scale = [full](uint8_t v) { return static_cast<uint16_t>(v * full / 255); };
+  cli::Image im;
+  im.width = w;
+  im.height = h;
+  im.bits = bits;
+  for (const test_images::Colour8& c : picture.pixels)
+    im.samples.insert(im.samples.end(), {scale(c.red), scale(c.green), scale(c.blue), scale(c.alpha)});
   return im;
 }
 

@@ -5,7 +5,7 @@
 
 #include "cli/command.h"
 #include "cli_test_support.h"
-#include "host/controls.h"
+#include "effect/controls.h"
 
 namespace corvalin::clitest {
 namespace {
@@ -20,9 +20,9 @@ std::optional<cli::CommandOptions> Parse(std::vector<std::string> args, int* sta
 
 // The values as one tuple, so that a slip shows every field.
 auto Values(const cli::CommandOptions& o) {
-  const auto& c = o.settings.controls;
-  return std::tuple(c.useColorKey, c.smootherRange, c.lineWeight, c.alphaKey.alpha, c.alphaKey.red,
-                    c.alphaKey.green, c.alphaKey.blue, o.settings.depth, o.settings.rowPadding,
+  const RenderSettings& s = o.settings;
+  return std::tuple(s.useKey, s.smootherRange, s.lineWeight, s.keyColour.alpha, s.keyColour.red,
+                    s.keyColour.green, s.keyColour.blue, o.frame.depth, o.frame.rowPadding,
                     o.jobs, o.quiet, o.frames.value_or("none"), o.plugin, o.input, o.output);
 }
 
@@ -30,11 +30,13 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   int status = -1;
   auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
+  constexpr PF_Pixel8 key = Control("alphaKey").defaultColour;
   EXPECT_EQ(Values(*options),
-            std::tuple(kUseColorKey.defaultValue != 0, kSmootherRange.defaultValue,
-                       kLineWeight.defaultValue, kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen,
-                       kDefaultKeyBlue, 0, 0, 1, false, std::string("none"), std::string(),
-                       std::string("in.png"), std::string("out.png")));
+            std::tuple(Control("useColorKey").defaultValue != 0,
+                       Control("smootherRange").defaultValue, Control("lineWeight").defaultValue,
+                       key.alpha, key.red, key.green, key.blue, 0, 0, 1, false,
+                       std::string("none"), std::string(), std::string("in.png"),
+                       std::string("out.png")));
   options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
                    "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
                    "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so", "-q"},
@@ -117,6 +119,11 @@ TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {
           "Use Color Key", "Alpha Key"}) {
       EXPECT_NE(help.find(text), std::string::npos) << text;
     }
+    // Each control's help comes from the control table.
+    EXPECT_NE(help.find("\"Alpha Key\": the colour that the colour key makes fully transparent "
+                        "(key alpha is 255), as hex RRGGBB (000000 to FFFFFF, default FFFFFF)"),
+              std::string::npos)
+        << help;
   }
 }
 

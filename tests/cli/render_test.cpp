@@ -110,10 +110,10 @@ TEST_F(CliSameAsMiniHost, WithEveryControlAndRowPadding) {
       const CommandResult r = RunRender(args);
       ASSERT_EQ(r.status, 0) << r.output;
 
-      cli::RenderSettings settings;
-      settings.controls = {true, PF_Pixel8{255, 0xFA, 0xC8, 0x28}, 5, 0.5};
-      settings.rowPadding = 5;
-      const Image expected = cli::RenderImage(host_, cli::ReadImage(in), settings);
+      const RenderSettings settings{true, PF_Pixel8{255, 0xFA, 0xC8, 0x28}, 5, 0.5};
+      cli::FrameOptions frame;
+      frame.rowPadding = 5;
+      const Image expected = cli::RenderImage(host_, cli::ReadImage(in), settings, frame);
       const Image written = cli::ReadImage(out);
       EXPECT_EQ(written.bits, bits);
       EXPECT_EQ(written.samples, expected.samples);

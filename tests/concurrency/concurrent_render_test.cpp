@@ -4,54 +4,42 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <thread>
 #include <vector>
 
-#include "engine/pixel/pixel_model.h"
 #include "host/minihost/mini_host.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin {
 namespace {
 
-using minihost::EffectControls;
 using minihost::HostWorld;
 using minihost::MiniHost;
 using minihost::ModuleFile;
 
 template <class Pixel>
 HostWorld<Pixel> PaintFrame(uint32_t seed, int32_t width, int32_t height, int32_t padding) {
-  using C = typename PixelTraits<Pixel>::Channel;
-  constexpr uint32_t M = ChannelMax<Pixel>();
-  const Pixel palette[4] = {Pixel{C(M), C(M), C(M), C(M)}, Pixel{C(M), 0, 0, 0},
-                            Pixel{C(M), C(M / 3), C(M), 0}, Pixel{0, 0, 0, 0}};
   HostWorld<Pixel> world(width, height, padding);
-  std::mt19937 rng(seed);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) world.at(x, y) = palette[0];
-  for (int blob = 0; blob < 30; ++blob) {
-    const int32_t x0 = rng() % width, y0 = rng() % height, w = 1 + rng() % 9, h = 1 + rng() % 9;
-    const Pixel colour = palette[rng() % 4];
-    for (int32_t y = y0; y < std::min(height, y0 + h); ++y)
-      for (int32_t x = x0; x < std::min(width, x0 + w); ++x) world.at(x, y) = colour;
-  }
+  test_images::Scene scene;
+  scene.shapes = 30;
+  test_images::DrawScene(test_images::CanvasOver(world), seed, scene);
   return world;
 }
 
 struct Job {
   uint32_t seed;
   bool deep;
-  EffectControls controls;
+  RenderSettings settings;
 };
 
 template <class Pixel>
 std::vector<Pixel> RenderAlone(const MiniHost& host, const Job& job) {
-  HostWorld<Pixel> input = PaintFrame<Pixel>(job.seed, 40 + job.seed % 17, 30 + job.seed % 11,
-                                             job.seed % 3);
+  const int32_t seed = static_cast<int32_t>(job.seed);
+  HostWorld<Pixel> input = PaintFrame<Pixel>(job.seed, 40 + seed % 17, 30 + seed % 11, seed % 3);
   HostWorld<Pixel> output(input.width(), input.height(), input.stride() - input.width());
-  EXPECT_EQ(host.Render(job.controls, input, output), PF_Err_NONE);
-  return std::vector<Pixel>(output.pixels(),
-                            output.pixels() + size_t(output.stride()) * output.height());
+  EXPECT_EQ(host.Render(job.settings, input, output), PF_Err_NONE);
+  return std::vector<Pixel>(output.pixels(), output.pixels() + size_t(output.stride()) *
+                                                                 size_t(output.height()));
 }
 
 template <class Pixel>
@@ -67,10 +55,10 @@ TEST(ConcurrentRender, EightThreadsThroughOneLoadedModuleMatchRendersAlone) {
 
   std::vector<Job> jobs;
   for (uint32_t i = 0; i < 8; ++i) {
-    Job job{i + 1, i % 2 == 1, {}};
-    job.controls.useColorKey = i % 3 == 0;
-    job.controls.lineWeight = (i % 4) / 3.0;
-    job.controls.smootherRange = 0.5 + i;
+    Job job{i + 1, i % 2 == 1, DefaultRenderSettings()};
+    job.settings.useKey = i % 3 == 0;
+    job.settings.lineWeight = (i % 4) / 3.0;
+    job.settings.smootherRange = 0.5 + i;
     jobs.push_back(job);
   }
   std::vector<std::vector<PF_Pixel8>> alone8(jobs.size()), together8(jobs.size());

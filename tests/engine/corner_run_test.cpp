@@ -135,7 +135,7 @@ void RenderVariants(int32_t width, int32_t height, int32_t padding, Draw draw, C
       SCOPED_TRACE(::testing::Message() << "padding " << pad << ", weight " << lineWeight);
       TestFrame<Pixel> f(width, height, Paper<Pixel>(), pad);
       draw(f);
-      Controls controls;
+      RenderSettings controls = DefaultRenderSettings();
       controls.lineWeight = lineWeight;
       EXPECT_EQ(f.Render(controls), PF_Err_NONE);
       check(f, lineWeight == 1.0 ? 0.75f : 0.875f);
@@ -171,8 +171,10 @@ TYPED_TEST(CornerFrame, FortyFiveDegreeStaircaseRampsEveryCorner) {
 // Shapes symmetric about column width / 2, halfWidths[y] ink pixels each side.
 template <class Pixel>
 void InkCentred(TestFrame<Pixel>& f, const std::vector<int32_t>& halfWidths) {
-  for (int32_t y = 0; y < static_cast<int32_t>(halfWidths.size()); ++y)
-    f.Fill(f.width / 2 - halfWidths[y], y, f.width / 2 + halfWidths[y], y + 1, Ink<Pixel>());
+  for (int32_t y = 0; y < static_cast<int32_t>(halfWidths.size()); ++y) {
+    const int32_t half = halfWidths[static_cast<size_t>(y)];
+    f.Fill(f.width / 2 - half, y, f.width / 2 + half, y + 1, Ink<Pixel>());
+  }
 }
 
 TYPED_TEST(CornerFrame, SteppedPyramidBlendsItsSmallCornersHalfway) {

@@ -153,7 +153,8 @@ TEST(JunctionT, LineEndsStepsSpursAndTapers) {
   auto barPixel = [](uint16_t red, uint16_t green) { return P16{M16, red, green, 0}; };
   Writes long128;
   // A 200-pixel line: staged shares (127 - 2k) / 128 over 64 pixels.
-  for (int32_t k = 0; k < 64; ++k) long128.push_back({200 - k, 2, Mix16(256 * (1 + 2 * k))});
+  for (int32_t k = 0; k < 64; ++k)
+    long128.push_back({200 - k, 2, Mix16(static_cast<uint16_t>(256 * (1 + 2 * k)))});
   RunSteps<P16>({
       {"free end of a thin line", 10, 5, 1, black16, [](auto& f) { f.Fill(2, 2, 6, 3, red16); },
        TRight, 5, 2, {{5, 2, Mix16(8192)}, {4, 2, Mix16(24576)}}},

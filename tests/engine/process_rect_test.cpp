@@ -77,11 +77,11 @@ TEST(ProcessRectangle, TransparentPixelsNeverCount) {
 TEST(ProcessRectangle, RowPaddingIsVisited) {
   TestFrame<PF_Pixel8> f(4, 3, PF_Pixel8{0, 0, 0, 0}, 2);
   f.in(1, 1) = PF_Pixel8{255, 0, 0, 0};
-  f.input[1 * f.stride + 5] = PF_Pixel8{255, 9, 9, 9};  // in the padding
+  f.in(5, 1) = PF_Pixel8{255, 9, 9, 9};  // in the padding
   ExpectRect(Find(f, false), 1, 1, 6, 2);
-  f.input[2 * f.stride + 4] = PF_Pixel8{255, 255, 255, 255};
+  f.in(4, 2) = PF_Pixel8{255, 255, 255, 255};
   Find(f, true);
-  EXPECT_EQ(f.input[2 * f.stride + 4], (PF_Pixel8{0, 0, 0, 0}));
+  EXPECT_EQ(f.in(4, 2), (PF_Pixel8{0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -3,19 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <random>
 
 #include "test_frame.h"
 
 namespace corvalin::testing {
 namespace {
 
-template <class Pixel>
-Pixel FromEightBit(int a, int r, int g, int b) {
-  using Channel = typename PixelTraits<Pixel>::Channel;
-  auto scale = [](int c) { return static_cast<Channel>(uint32_t(c) * ChannelMax<Pixel>() / 255u); };
-  return Pixel{scale(a), scale(r), scale(g), scale(b)};
-}
+using test_images::Colour8;
 
 struct PatternCounts {
   std::array<int64_t, 16> masks{};
@@ -26,16 +20,16 @@ struct PatternCounts {
 // patterns the renders reached.
 template <class Pixel>
 void CountPatterns(std::vector<Pixel> pixels, int32_t width, int32_t height, int32_t stride,
-                   const Controls& c, PatternCounts& counts) {
+                   const RenderSettings& c, PatternCounts& counts) {
   ProcessRect rect;
   FindProcessRect(pixels.data(), stride * static_cast<int32_t>(sizeof(Pixel)), height, rect,
-                  c.useKey, c.key);
+                  c.useKey, c.keyColour);
   AdjustProcessRect(rect, stride, height);
   const uint32_t t = EdgeThreshold<Pixel>(c.smootherRange);
   for (int32_t y = rect.top; y < rect.bottom; ++y)
     for (int32_t x = rect.left; x < rect.right; ++x) {
       const int32_t s = y * stride + x;
-      if (SamePixel(pixels[s], pixels[s + 1])) continue;
+      if (SamePixel(pixels[static_cast<size_t>(s)], pixels[static_cast<size_t>(s) + 1])) continue;
       const uint32_t mask = NeighbourMask(pixels.data(), s, stride, t);
       ++counts.masks[mask];
       if (mask != 0 && x < width - 2 && LookAheadJunction(pixels.data(), s, stride, t))
@@ -45,50 +39,39 @@ void CountPatterns(std::vector<Pixel> pixels, int32_t width, int32_t height, int
 
 template <class Pixel>
 void RenderRandomFrames(uint32_t seed, int frames) {
-  std::mt19937 rng(seed);
-  auto uniform = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const std::array<Pixel, 7> candidates = {
-      FromEightBit<Pixel>(255, 0, 0, 0),   FromEightBit<Pixel>(255, 255, 255, 255),
-      FromEightBit<Pixel>(255, 255, 0, 0), FromEightBit<Pixel>(128, 0, 0, 255),
-      FromEightBit<Pixel>(0, 0, 0, 0),     FromEightBit<Pixel>(255, 2, 1, 0),
-      FromEightBit<Pixel>(0, 90, 10, 200)};
+  test_images::Random random(seed);
+  const std::array<Colour8, 7> candidates = {
+      Colour8{255, 0, 0, 0}, Colour8{255, 255, 255, 255}, Colour8{255, 255, 0, 0},
+      Colour8{128, 0, 0, 255}, Colour8{0, 0, 0, 0}, Colour8{255, 2, 1, 0},
+      Colour8{0, 90, 10, 200}};
   const double ranges[] = {0.0, 0.5, 1.0, 5.0, 30.0, 100.0};
   const Pixel guard{7, 77, 177, 7};
   PatternCounts counts;
 
   for (int frame = 0; frame < frames; ++frame) {
-    const int32_t width = uniform(1, 24), height = uniform(1, 24), stride = width + uniform(0, 3);
+    const int32_t width = random.Between(1, 24), height = random.Between(1, 24);
+    const int32_t stride = width + random.Below(4);
     SCOPED_TRACE(::testing::Message() << "frame " << frame << ": " << width << "x" << height
                                       << " stride " << stride);
-    std::array<Pixel, 4> palette;
-    const int colours = uniform(2, 4);
-    for (int i = 0; i < colours; ++i) palette[i] = candidates[uniform(0, 6)];
+    std::vector<Pixel> palette(static_cast<size_t>(random.Between(2, 4)));
+    for (Pixel& p : palette) p = test_images::ToPixel<Pixel>(candidates[test_images::Pick(random, 7)]);
 
     // Runs along rows and columns as well as noise, padding included.
-    std::vector<Pixel> input(static_cast<size_t>(stride) * height);
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < stride; ++x) {
-        const size_t i = static_cast<size_t>(y) * stride + x;
-        const int pick = uniform(0, 9);
-        if (pick < 4 && x > 0)
-          input[i] = input[i - 1];
-        else if (pick < 6 && y > 0)
-          input[i] = input[i - stride];
-        else
-          input[i] = palette[uniform(0, colours - 1)];
-      }
+    std::vector<Pixel> input(static_cast<size_t>(stride) * static_cast<size_t>(height));
+    test_images::Canvas<Pixel>(input.data(), stride, height, stride).RunNoise(random, palette);
 
-    Controls controls;
-    controls.useKey = uniform(0, 3) == 0;
-    const Pixel keyed = palette[uniform(0, colours - 1)];
-    controls.key = PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
-    controls.smootherRange = ranges[uniform(0, 5)];
-    controls.lineWeight = uniform(0, 10) / 10.0;
+    RenderSettings controls = DefaultRenderSettings();
+    controls.useKey = random.OneIn(4);
+    const Pixel keyed = palette[test_images::Pick(random, palette.size())];
+    controls.keyColour = PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
+    controls.smootherRange = ranges[random.Below(6)];
+    controls.lineWeight = random.Below(11) / 10.0;
     CountPatterns(input, width, height, stride, controls, counts);
 
     // Output with guard zones of two rows on either side.
     const size_t guardSize = static_cast<size_t>(2 * stride + 4);
-    std::vector<Pixel> output(guardSize * 2 + static_cast<size_t>(stride) * height, guard);
+    std::vector<Pixel> output(
+        guardSize * 2 + static_cast<size_t>(stride) * static_cast<size_t>(height), guard);
     Pixel* outPixels = output.data() + guardSize;
     PF_EffectWorld inWorld{}, outWorld{};
     inWorld.data = input.data();

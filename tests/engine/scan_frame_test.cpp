@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -66,8 +65,9 @@ void ExpectInputPlusMarkers(const TestFrame<Pixel>& f, std::vector<std::pair<int
     for (int32_t x = 0; x < f.stride; ++x) {
       bool isMarker = false;
       for (auto [mx, my] : markers) isMarker |= (mx == x && my == y);
-      const Pixel expected =
-          isMarker ? Ink<Pixel>() : x < f.width ? f.input[y * f.stride + x] : Pixel{};
+      const Pixel expected = isMarker      ? Ink<Pixel>()
+                             : x < f.width ? f.input[test_images::Index(x, y, f.stride)]
+                                           : Pixel{};
       ASSERT_EQ(f.out(x, y), expected) << "at " << x << "," << y;
     }
 }
@@ -94,9 +94,9 @@ TYPED_TEST(ScanFrameTest, TransparentImagePutsAllMarkersOnPixelOneOne) {
 TYPED_TEST(ScanFrameTest, FullRangeMakesEveryNeighbourAlike) {
   using Pixel = TypeParam;
   TestFrame<Pixel> f(12, 10, Opaque<Pixel>(0, 0, 0));
-  std::mt19937 rng(7);
-  for (auto& p : f.input) p = Opaque<Pixel>(rng() % 256, rng() % 256, rng() % 256);
-  Controls c;
+  test_images::Random random(7);
+  f.canvas().ColourNoise(random);
+  RenderSettings c = DefaultRenderSettings();
   c.smootherRange = 100.0;
   f.Render(c);
   ExpectInputPlusMarkers(f, {{1, 1}, {1, 9}, {11, 1}, {11, 9}});
@@ -108,7 +108,7 @@ TYPED_TEST(ScanFrameTest, KeyedPixelsReachTheOutputTransparent) {
   // 16-bit white converts to the 8-bit key; 8-bit white is the key as it is.
   TestFrame<Pixel> f(8, 8, Opaque<Pixel>(M, M, M));
   f.Fill(2, 2, 6, 6, Opaque<Pixel>(0, 0, M));
-  Controls c;
+  RenderSettings c = DefaultRenderSettings();
   c.useKey = true;
   f.Render(c);
   EXPECT_EQ(f.out(0, 0), Pixel{});
@@ -124,7 +124,7 @@ TYPED_TEST(ScanFrameTest, RunsTheCopyStepOnceAndReturnsItsErrorAndStillMarks) {
   TestFrame<Pixel> f(5, 5, Opaque<Pixel>(1, 2, 3));
   int copies = 0;
   const PF_Err result =
-      ScanFrame(Settings(Controls{}), &f.inWorld, &f.outWorld, f.input.data(), f.output.data(),
+      ScanFrame(DefaultRenderSettings(), &f.inWorld, &f.outWorld, f.input.data(), f.output.data(),
                 [&] {
                   ++copies;
                   return PF_Err_OUT_OF_MEMORY;

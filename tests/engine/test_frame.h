@@ -9,7 +9,9 @@
 #include <ostream>
 #include <vector>
 
+#include "effect/controls.h"
 #include "engine/scan/scan_frame.h"
+#include "tests/support/test_images.h"
 
 // Comparison and printers (global, where lookup finds them for the host
 // records) so that a failed pixel comparison shows the channels.
@@ -31,18 +33,13 @@ namespace corvalin::testing {
 
 using Depths = ::testing::Types<PF_Pixel8, PF_Pixel16>;
 
-struct Controls {
-  bool useKey = false;
-  PF_Pixel8 key{255, 255, 255, 255};
-  double smootherRange = 1.0;
-  double lineWeight = 0.0;
-};
-
 template <class Pixel>
 PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*, PF_Rect*) {
   for (int32_t y = 0; y < src->height; ++y) {
-    std::memcpy(static_cast<char*>(dst->data) + static_cast<size_t>(y) * dst->rowbytes,
-                static_cast<const char*>(src->data) + static_cast<size_t>(y) * src->rowbytes,
+    std::memcpy(static_cast<char*>(dst->data) +
+                    static_cast<size_t>(y) * static_cast<size_t>(dst->rowbytes),
+                static_cast<const char*>(src->data) +
+                    static_cast<size_t>(y) * static_cast<size_t>(src->rowbytes),
                 static_cast<size_t>(src->width) * sizeof(Pixel));
   }
   return PF_Err_NONE;
@@ -50,16 +47,12 @@ PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*,
 
 using CopyFn = PF_Err (*)(PF_ProgPtr, PF_EffectWorld*, PF_EffectWorld*, PF_Rect*, PF_Rect*);
 
-inline RenderSettings Settings(const Controls& c) {
-  return RenderSettings{c.useKey, c.key, c.smootherRange, c.lineWeight};
-}
-
 // ScanFrame on the given worlds, copying with `copy` as the module copies
 // with the host's callback.
 template <class Pixel>
-PF_Err RenderWorlds(const Controls& c, PF_EffectWorld* in, PF_EffectWorld* out,
+PF_Err RenderWorlds(const RenderSettings& settings, PF_EffectWorld* in, PF_EffectWorld* out,
                     Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>) {
-  return ScanFrame(Settings(c), in, out, inPixels, outPixels,
+  return ScanFrame(settings, in, out, inPixels, outPixels,
                    [&] { return copy(nullptr, in, out, nullptr, nullptr); });
 }
 
@@ -71,24 +64,27 @@ struct TestFrame {
 
   TestFrame(int32_t w, int32_t h, Pixel fill, int32_t padding = 0)
       : width(w), height(h), stride(w + padding),
-        input(static_cast<size_t>(stride) * h, Pixel{}),
-        output(static_cast<size_t>(stride) * h, Pixel{}) {
+        input(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}),
+        output(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}) {
     Fill(0, 0, w, h, fill);
     SetUpWorlds();
   }
 
-  Pixel& in(int32_t x, int32_t y) { return input[static_cast<size_t>(y) * stride + x]; }
-  const Pixel& out(int32_t x, int32_t y) const {
-    return output[static_cast<size_t>(y) * stride + x];
-  }
+  Pixel& in(int32_t x, int32_t y) { return input[test_images::Index(x, y, stride)]; }
+  const Pixel& out(int32_t x, int32_t y) const { return output[test_images::Index(x, y, stride)]; }
 
   void Fill(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Pixel p) {  // inclusive-exclusive
-    for (int32_t y = y0; y < y1; ++y)
-      for (int32_t x = x0; x < x1; ++x) in(x, y) = p;
+    canvas().FillRect(test_images::Rect{x0, y0, x1, y1}, p);
+  }
+  // Draws on the input.
+  test_images::Canvas<Pixel> canvas() {
+    return test_images::Canvas<Pixel>(input.data(), width, height, stride);
   }
 
-  PF_Err Render(const Controls& c = {}, CopyFn copy = &CopyWorld<Pixel>) {
-    return RenderWorlds(c, &inWorld, &outWorld, input.data(), output.data(), copy);
+  // By default with the effect's default settings.
+  PF_Err Render(const RenderSettings& settings = DefaultRenderSettings(),
+                CopyFn copy = &CopyWorld<Pixel>) {
+    return RenderWorlds(settings, &inWorld, &outWorld, input.data(), output.data(), copy);
   }
 
   // An EdgeContext on pixel (x, y), as the driver sets it before a step, with
@@ -189,7 +185,7 @@ class Expected {
   explicit Expected(const TestFrame<Pixel>& f) : frame_(f), pixels_(f.input) {}
 
   Expected& Set(int32_t x, int32_t y, Pixel p) {
-    pixels_[static_cast<size_t>(y) * frame_.stride + x] = p;
+    pixels_[test_images::Index(x, y, frame_.stride)] = p;
     return *this;
   }
 
@@ -198,7 +194,7 @@ class Expected {
     int mismatches = 0;
     for (int32_t y = 0; y < frame_.height; ++y)
       for (int32_t x = 0; x < frame_.width; ++x) {
-        const size_t i = static_cast<size_t>(y) * frame_.stride + x;
+        const size_t i = test_images::Index(x, y, frame_.stride);
         if (!(frame_.output[i] == pixels_[i]) && ++mismatches <= 8)
           ADD_FAILURE() << "at (" << x << "," << y << "): " << frame_.output[i]
                         << " expected " << pixels_[i];

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -19,9 +20,12 @@
 #include <tuple>
 #include <vector>
 
+#include "effect/controls.h"
+#include "effect/string_table.h"
 #include "engine/scan/scan_settings.h"
 #include "frei0r/frei0r_params.h"
 #include "tests/engine/test_frame.h"
+#include "tests/support/test_images.h"
 
 extern "C" {
 #include <frei0r.h>
@@ -61,40 +65,42 @@ struct RgbaImage {
   int32_t width = 0, height = 0;
   std::vector<uint8_t> bytes;
 
-  RgbaImage(int32_t w, int32_t h) : width(w), height(h), bytes(static_cast<size_t>(w) * h * 4) {}
-  uint8_t* at(int32_t x, int32_t y) { return &bytes[(static_cast<size_t>(y) * width + x) * 4]; }
+  RgbaImage(int32_t w, int32_t h)
+      : width(w), height(h), bytes(static_cast<size_t>(w) * static_cast<size_t>(h) * 4) {}
+  uint8_t* at(int32_t x, int32_t y) { return &bytes[test_images::Index(x, y, width) * 4]; }
 };
 
-// Flat-colour pictures with staircase edges, thin lines, three- and four-way
-// junctions and a half-transparent patch. Variant 1 lies on the key colour
-// (pure green), variant 2 has key-coloured (white) dots.
+// Seeded flat-colour scenes with staircase edges, thin lines, junctions and
+// transparent and half-transparent areas. Variant 1 lies on the key colour
+// (pure green), variant 2 is sprinkled with key-coloured (white) dots.
 RgbaImage MakePicture(int32_t w, int32_t h, int variant) {
-  RgbaImage img(w, h);
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      uint32_t c = variant == 1 ? 0x00ff00ffu : 0xf0e8d0ffu;
-      const int64_t dx = 3 * x - w, dy = 4 * y - 2 * h;  // an ellipse left of centre
-      if (dx * dx + dy * dy < int64_t{w} * w) c = 0x2050c0ffu;
-      if (x > w / 2 && y > h / 3) c = (x > 3 * w / 4) ? 0xc03020ffu : 0xe0c040ffu;
-      if (y > 2 * h / 3 && x > 5 * w / 8) c = 0x208040ffu;  // meets the two above
-      if (std::abs(x - 2 * y - variant) <= 1) c = 0x101010ffu;  // steep thin line
-      if (std::abs(3 * x + y - 2 * w) == 0) c = 0x101010ffu;    // one-pixel line
-      if (x < w / 6 && y > 3 * h / 4) c = 0x80406080u;          // half transparent
-      if (variant == 2 && (x + y) % 7 == 0 && x < w / 3) c = 0xffffffffu;
-      for (int i = 0; i < 4; ++i) img.at(x, y)[i] = static_cast<uint8_t>(c >> (24 - 8 * i));
-    }
+  using test_images::Colour8;
+  test_images::Scene scene;
+  if (variant == 1) scene.palette[0] = test_images::colours::green;
+  test_images::PaddedImage<Colour8> picture(w, h);
+  test_images::DrawScene(picture.canvas(), static_cast<uint32_t>(11 + variant), scene);
+  if (variant == 2) {
+    test_images::Random random(static_cast<uint32_t>(variant));
+    picture.canvas().Noise(random, picture.canvas().Bounds(), {test_images::colours::white}, 8);
   }
+  RgbaImage img(w, h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const Colour8 c = picture.at(x, y);
+      const uint8_t rgba[4] = {c.red, c.green, c.blue, c.alpha};
+      std::copy(rgba, rgba + 4, img.at(x, y));
+    }
   return img;
 }
 
 // ScanFrame on the picture, converted to alpha, red, green, blue and back.
-std::vector<uint8_t> ReferenceRender(const RgbaImage& src, const Controls& controls) {
+std::vector<uint8_t> ReferenceRender(const RgbaImage& src, const RenderSettings& settings) {
   TestFrame<PF_Pixel8> frame(src.width, src.height, PF_Pixel8{});
   for (size_t i = 0; i < frame.input.size(); ++i) {
     const uint8_t* p = &src.bytes[4 * i];
     frame.input[i] = PF_Pixel8{p[3], p[0], p[1], p[2]};
   }
-  frame.Render(controls);
+  frame.Render(settings);
   std::vector<uint8_t> out;
   for (const PF_Pixel8& q : frame.output) out.insert(out.end(), {q.red, q.green, q.blue, q.alpha});
   return out;
@@ -114,15 +120,15 @@ TEST(Frei0rParams, KeyComponentsRoundToTheNearestByte) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6f", b / 255.0);
     EXPECT_EQ(ByteFromComponent(ComponentFromByte(static_cast<uint8_t>(b))), b);
-    EXPECT_EQ(ByteFromComponent(static_cast<float>(b / 255.0f)), b);
+    EXPECT_EQ(ByteFromComponent(static_cast<float>(b) / 255.0f), b);
     EXPECT_EQ(ByteFromComponent(std::strtof(text, nullptr)), b) << text;
   }
 }
 
 TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
   for (auto [v, percent] : {std::pair{0.05, 5.0}, {1.0, 100.0}, {3.0, 100.0}, {-1.0, 0.0}})
-    EXPECT_EQ(SliderFromParam(kSmootherRange, v), percent);
-  EXPECT_EQ(SliderFromParam(kLineWeight, 1.25), 1.0);
+    EXPECT_EQ(SliderFromParam(Control("smootherRange"), v), percent);
+  EXPECT_EQ(SliderFromParam(Control("lineWeight"), 1.25), 1.0);
   EXPECT_FALSE(BoolFromParam(NAN));
   // v * 100 is not always the double nearest the decimal percentage (0.29
   // gives 28.999999999999996), but for every fraction with up to five
@@ -132,12 +138,12 @@ TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
     char fraction[16], percent[16];
     std::snprintf(fraction, sizeof fraction, "%d.%05d", k / 100000, k % 100000);
     std::snprintf(percent, sizeof percent, "%d.%03d", k / 1000, k % 1000);
-    const double v = SliderFromParam(kSmootherRange, std::strtod(fraction, nullptr));
+    const double v = SliderFromParam(Control("smootherRange"), std::strtod(fraction, nullptr));
     const double typed = std::strtod(percent, nullptr);
     differing += EdgeThreshold<PF_Pixel8>(v) != EdgeThreshold<PF_Pixel8>(typed);
   }
   EXPECT_EQ(differing, 0);
-  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(kSmootherRange, 0.29)), 295u);
+  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(Control("smootherRange"), 0.29)), 295u);
 }
 
 Frei0rModule& Module() {
@@ -147,24 +153,24 @@ Frei0rModule& Module() {
 }
 
 // One parameter set four ways: the frei0r values, ffmpeg's filter_params,
-// the corvalin command's options and the control values.
+// the corvalin command's options and the effect's settings.
 struct ParamSet {
   double useKey;
   f0r_param_color_t key;
   double range, weight;
   const char* filterParams;
   std::string cliOptions;
-  Controls controls;
+  RenderSettings settings;
 };
 
 const std::vector<ParamSet>& ParamSets() {
   static const std::vector<ParamSet> sets = [] {
-    const double oddRange = SliderFromParam(kSmootherRange, 0.029);
+    const double oddRange = SliderFromParam(Control("smootherRange"), 0.029);
     char shortest[32];
     *std::to_chars(shortest, shortest + sizeof shortest - 1, oddRange).ptr = '\0';
     const std::string key = "--use-color-key --alpha-key ";
     return std::vector<ParamSet>{
-        {0.0, {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0", "", Controls{}},
+        {0.0, {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0", "", DefaultRenderSettings()},
         {1.0, {0, 1, 0}, 0.05, 0.5, "y|0/1/0|0.05|0.5",
          key + "00FF00 --smoother-range 5 --line-weight 0.5", {true, {255, 0, 255, 0}, 5.0, 0.5}},
         {0.0, {1, 1, 1}, 0.25, 1.0, "n|0xFFFFFF|0.25|1", "--smoother-range 25 --line-weight 1",
@@ -184,7 +190,8 @@ const std::vector<ParamSet>& ParamSets() {
 struct Instance {
   Frei0rModule& m = Module();
   f0r_instance_t handle;
-  Instance(int32_t w, int32_t h) : handle(m.construct(w, h)) {}
+  Instance(int32_t w, int32_t h)
+      : handle(m.construct(static_cast<unsigned>(w), static_cast<unsigned>(h))) {}
   ~Instance() {
     if (handle) m.destruct(handle);
   }
@@ -213,14 +220,21 @@ TEST(Frei0rModule, DescribesAnRgbaFilterWithTheEffectsFourControls) {
   EXPECT_STREQ(info.name, "Corvalin");
   EXPECT_EQ(std::tuple(info.plugin_type, info.color_model, info.frei0r_version, info.num_params),
             std::tuple(F0R_PLUGIN_TYPE_FILTER, F0R_COLOR_MODEL_RGBA8888, 1, 4));
+  EXPECT_STREQ(info.explanation, kEffectDescription);
   const char* names[] = {"Use Color Key", "Alpha Key", "Smoother Range", "Line Weight"};
   const int types[] = {F0R_PARAM_BOOL, F0R_PARAM_COLOR, F0R_PARAM_DOUBLE, F0R_PARAM_DOUBLE};
+  // Each control's help, then how the frei0r value maps onto the control.
+  const char* mappings[] = {"; on from 0.5 up",
+                            "; each component v becomes the byte lround(v * 255)",
+                            "; the value v (0 to 1) stands for 0 + v x 100",
+                            "; the value v (0 to 1) stands for 0 + v x 1"};
   for (int i = 0; i < 4; ++i) {
     f0r_param_info_t p{};
     m.get_param_info(&p, i);
     EXPECT_STREQ(p.name, names[i]);
     EXPECT_EQ(p.type, types[i]);
-    EXPECT_NE(p.explanation, nullptr);
+    ASSERT_NE(p.explanation, nullptr);
+    EXPECT_EQ(std::string(p.explanation), std::string(ControlAt(i).help) + mappings[i]);
   }
   f0r_param_info_t untouched{"x", 99, nullptr};
   m.get_param_info(&untouched, 4);
@@ -270,23 +284,23 @@ TEST(Frei0rModule, RendersEachFrameAsScanFrameDoes) {
     SCOPED_TRACE(::testing::Message() << w << "x" << h << " picture " << variant);
     const RgbaImage src = MakePicture(w, h, variant);
     Instance inst(w, h);
-    EXPECT_EQ(inst.Render(src), ReferenceRender(src, Controls{})) << "defaults";
+    EXPECT_EQ(inst.Render(src), ReferenceRender(src, DefaultRenderSettings())) << "defaults";
     for (const ParamSet& p : ParamSets()) {
       inst.Set(p);
-      EXPECT_EQ(inst.Render(src), ReferenceRender(src, p.controls)) << "range " << p.range;
+      EXPECT_EQ(inst.Render(src), ReferenceRender(src, p.settings)) << "range " << p.range;
     }
   }
   // The pictures do exercise the smoothing and the key.
   const RgbaImage src = MakePicture(24, 16, 1);
-  EXPECT_NE(ReferenceRender(src, ParamSets()[2].controls), src.bytes);
-  EXPECT_NE(ReferenceRender(src, ParamSets()[1].controls),
-            ReferenceRender(src, ParamSets()[2].controls));
+  EXPECT_NE(ReferenceRender(src, ParamSets()[2].settings), src.bytes);
+  EXPECT_NE(ReferenceRender(src, ParamSets()[1].settings),
+            ReferenceRender(src, ParamSets()[2].settings));
 }
 
 TEST(Frei0rModule, LeavesTheInputAloneMayRenderInPlaceAndInstancesAreIndependent) {
   const RgbaImage a = MakePicture(24, 16, 1), b = MakePicture(24, 16, 2);
-  const std::vector<uint8_t> expectA = ReferenceRender(a, ParamSets()[1].controls);
-  const std::vector<uint8_t> expectB = ReferenceRender(b, ParamSets()[3].controls);
+  const std::vector<uint8_t> expectA = ReferenceRender(a, ParamSets()[1].settings);
+  const std::vector<uint8_t> expectB = ReferenceRender(b, ParamSets()[3].settings);
   Instance first(24, 16), second(24, 16);
   first.Set(ParamSets()[1]);
   second.Set(ParamSets()[3]);
@@ -299,7 +313,7 @@ TEST(Frei0rModule, LeavesTheInputAloneMayRenderInPlaceAndInstancesAreIndependent
   frame = a;
   first.m.update2(first.handle, 2.0, reinterpret_cast<const uint32_t*>(b.bytes.data()), nullptr,
                   nullptr, pixels);
-  EXPECT_EQ(frame.bytes, ReferenceRender(b, ParamSets()[1].controls));
+  EXPECT_EQ(frame.bytes, ReferenceRender(b, ParamSets()[1].settings));
   first.m.update(first.handle, 3.0, nullptr, pixels);  // no frame, no work
   first.m.update(nullptr, 3.0, pixels, pixels);
   // Two instances at once on two threads.
@@ -336,7 +350,8 @@ TEST(Frei0rModule, ExportsOnlyTheFrei0rFunctions) {
     if (std::memcmp(&actual[i], &expected[i], 4) != 0 && differing++ == 0) first = i / 4;
   if (differing == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << differing << " pixels differ, first at ("
-                                       << first % width << ", " << first / width << ")";
+                                       << first % static_cast<size_t>(width) << ", "
+                                       << first / static_cast<size_t>(width) << ")";
 }
 
 class FfmpegCompareTest : public ::testing::Test {
@@ -417,7 +432,7 @@ TEST_F(FfmpegCompareTest, PicturesMatchScanFrameAndTheCommand) {
       const std::string filtered =
           Filter(in, cases[i].filterParams, "f" + std::to_string(p) + std::to_string(i) + ".raw");
       const int32_t width = pictures[p].width;
-      EXPECT_TRUE(SameFrame(filtered, ReferenceRender(pictures[p], cases[i].controls), width));
+      EXPECT_TRUE(SameFrame(filtered, ReferenceRender(pictures[p], cases[i].settings), width));
       ExpectCommandRenders(in, cases[i], filtered, width);
       ++compared;
     }
@@ -438,8 +453,8 @@ TEST_F(FfmpegCompareTest, VideoFramesMatchFrameByFrame) {
   ASSERT_EQ(video.size(), 3 * frameBytes);
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE("frame " + std::to_string(i));
-    const std::string filtered = video.substr(i * frameBytes, frameBytes);
-    EXPECT_TRUE(SameFrame(filtered, ReferenceRender(MakePicture(48, 32, i), c.controls), 48));
+    const std::string filtered = video.substr(static_cast<size_t>(i) * frameBytes, frameBytes);
+    EXPECT_TRUE(SameFrame(filtered, ReferenceRender(MakePicture(48, 32, i), c.settings), 48));
     ExpectCommandRenders("frame" + std::to_string(i) + ".png", c, filtered, 48);
   }
 }

@@ -2,8 +2,8 @@
 // host observes them.
 #include <string>
 
-#include "host/effect_properties.h"
-#include "host/string_table.h"
+#include "effect/effect_properties.h"
+#include "effect/string_table.h"
 #include "tests/host/host_test_support.h"
 
 namespace corvalin::testing {

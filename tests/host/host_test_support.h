@@ -9,10 +9,10 @@
 #include <string>
 
 #include "host/minihost/mini_host.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin::testing {
 
-using minihost::EffectControls;
 using minihost::HostBehaviour;
 using minihost::HostWorld;
 using minihost::MiniHost;
@@ -51,25 +51,11 @@ inline bool SameBytes(const PF_OutData& a, const PF_OutData& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// A frame with a few coloured shapes, so a render has edges to work on.
+// A frame with coloured shapes, so a render has edges to work on.
 template <class Pixel>
 HostWorld<Pixel> PatternWorld(int32_t width, int32_t height, int32_t padding) {
   HostWorld<Pixel> world(width, height, padding);
-  const auto channel = [](int v) {
-    return static_cast<decltype(Pixel{}.red)>(sizeof(Pixel) == 8 ? v * 128 : v);
-  };
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      Pixel& p = world.at(x, y);
-      p.alpha = static_cast<decltype(Pixel{}.alpha)>(sizeof(Pixel) == 8 ? PF_MAX_CHAN16
-                                                                          : PF_MAX_CHAN8);
-      const bool inDisc = (x - width / 2) * (x - width / 2) + (y - height / 2) * (y - height / 2) <
-                          (width * height) / 6;
-      const bool inBand = (x + 2 * y) % 11 < 3;
-      p.red = channel(inDisc ? 200 : 20);
-      p.green = channel(inBand ? 180 : 40);
-      p.blue = channel(inDisc && inBand ? 250 : 60);
-    }
+  test_images::DrawScene(test_images::CanvasOver(world), 1);
   return world;
 }
 
@@ -77,7 +63,8 @@ template <class Pixel>
 bool SamePixels(const HostWorld<Pixel>& a, const HostWorld<Pixel>& b) {
   if (a.width() != b.width() || a.height() != b.height() || a.stride() != b.stride()) return false;
   return std::memcmp(a.pixels(), b.pixels(),
-                     sizeof(Pixel) * static_cast<size_t>(a.stride()) * a.height()) == 0;
+                     sizeof(Pixel) * static_cast<size_t>(a.stride()) *
+                         static_cast<size_t>(a.height())) == 0;
 }
 
 }  // namespace corvalin::testing

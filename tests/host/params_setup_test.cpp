@@ -62,7 +62,7 @@ TEST_P(ParamsSetupTest, AppendsEachDefinitionThroughTheHostServices) {
   const auto calls = host.lastCalls();
   ASSERT_EQ(calls.size(), 8u);
   const char* names[] = {"Use Color Key", "Alpha Key", "Smoother Range", "Line Weight"};
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(calls[2 * i].service, Service::strcpy);
     EXPECT_EQ(calls[2 * i].text, names[i]);
     EXPECT_EQ(calls[2 * i + 1].service, Service::addParam);

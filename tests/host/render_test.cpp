@@ -28,7 +28,7 @@ TEST_P(RenderTest, DepthIsChosenFromThePixelBasesTheHostOffers) {
   {
     MiniHost host = Host();
     HostWorld<PF_Pixel16> in = PatternWorld<PF_Pixel16>(12, 9, 2), out(12, 9, 2);
-    ASSERT_EQ(host.Render({}, in, out), PF_Err_NONE);
+    ASSERT_EQ(host.Render(DefaultRenderSettings(), in, out), PF_Err_NONE);
     ASSERT_EQ(ServicesOf(host), deep);
     const auto calls = host.lastCalls();
     EXPECT_EQ(calls[0].world, &out.world());
@@ -40,7 +40,7 @@ TEST_P(RenderTest, DepthIsChosenFromThePixelBasesTheHostOffers) {
   {
     MiniHost host = Host();
     HostWorld<PF_Pixel8> in = PatternWorld<PF_Pixel8>(12, 9, 0), out(12, 9, 0);
-    ASSERT_EQ(host.Render({}, in, out), PF_Err_NONE);
+    ASSERT_EQ(host.Render(DefaultRenderSettings(), in, out), PF_Err_NONE);
     ASSERT_EQ(ServicesOf(host), eight);
     EXPECT_EQ(host.lastCalls()[2].world, &out.world());
     EXPECT_NE(host.lastCalls()[3].world, &out.world());
@@ -52,14 +52,14 @@ TEST_P(RenderTest, DepthIsChosenFromThePixelBasesTheHostOffers) {
     MiniHost host = Host(b);
     HostWorld<PF_Pixel16> in = PatternWorld<PF_Pixel16>(6, 5, 1), out(6, 5, 1);
     const HostWorld<PF_Pixel16> before = out;
-    EXPECT_EQ(host.Render({}, in, out), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.Render(DefaultRenderSettings(), in, out), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(ServicesOf(host), refused);
     EXPECT_TRUE(SamePixels(out, before));
   }
   HostBehaviour cancel;
   cancel.copyError = PF_Interrupt_CANCEL;
   HostWorld<PF_Pixel8> in = PatternWorld<PF_Pixel8>(8, 8, 0), out(8, 8, 0);
-  EXPECT_EQ(Host(cancel).Render({}, in, out), PF_Interrupt_CANCEL);
+  EXPECT_EQ(Host(cancel).Render(DefaultRenderSettings(), in, out), PF_Interrupt_CANCEL);
 }
 
 // Renders through Command with hand-made worlds, expecting a refusal that
@@ -67,7 +67,7 @@ TEST_P(RenderTest, DepthIsChosenFromThePixelBasesTheHostOffers) {
 template <class Pixel>
 void ExpectRefused(const MiniHost& host, int32_t w, int32_t h, int32_t rowbytes, int32_t outW,
                    int32_t outH, int32_t outRowbytes, const char* what) {
-  const auto world = [](int32_t width, int32_t height, int32_t rb, void* data) {
+  const auto makeWorld = [](int32_t width, int32_t height, int32_t rb, void* data) {
     PF_EffectWorld world{};
     world.width = width;
     world.height = height;
@@ -79,9 +79,9 @@ void ExpectRefused(const MiniHost& host, int32_t w, int32_t h, int32_t rowbytes,
   std::vector<Pixel> inPixels(4096), outPixels(4096);
   for (size_t i = 0; i < inPixels.size(); ++i) inPixels[i].red = static_cast<uint8_t>(i);
   const std::vector<Pixel> inBefore = inPixels, outBefore = outPixels;
-  PF_EffectWorld outWorld = world(outW, outH, outRowbytes, outPixels.data());
-  minihost::RenderParams params(EffectControls{true, PF_Pixel8{0, 0, 0, 0}, 1.0, 0.0},
-                                world(w, h, rowbytes, inPixels.data()));
+  PF_EffectWorld outWorld = makeWorld(outW, outH, outRowbytes, outPixels.data());
+  minihost::RenderParams params(RenderSettings{true, PF_Pixel8{0, 0, 0, 0}, 1.0, 0.0},
+                                makeWorld(w, h, rowbytes, inPixels.data()));
   PF_OutData out = FilledOutData();
   const PF_OutData outBeforeData = out;
   EXPECT_EQ(host.Command(PF_Cmd_RENDER, &out, params.array, &outWorld), PF_Err_BAD_CALLBACK_PARAM)
@@ -113,11 +113,11 @@ TEST_P(RenderTest, UnsafeWorldsAndMissingRecordsAreRefusedUntouched) {
   ExpectUnsafeWorldsRefused<PF_Pixel16>(host);
 
   HostWorld<PF_Pixel8> in = PatternWorld<PF_Pixel8>(4, 4, 0), out(4, 4, 0);
-  minihost::RenderParams params(EffectControls{}, in.world());
+  minihost::RenderParams params(DefaultRenderSettings(), in.world());
   PF_OutData outData{};
   EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, nullptr, &out.world()), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, params.array, nullptr), PF_Err_BAD_CALLBACK_PARAM);
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < kEffectParamCount; ++i) {
     PF_ParamDef* saved = std::exchange(params.array[i], nullptr);
     EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, params.array, &out.world()),
               PF_Err_BAD_CALLBACK_PARAM)
@@ -133,7 +133,7 @@ TEST_P(RenderTest, EmptyFramesRenderSafely) {
   MiniHost host = Host();
   for (auto [w, h] : {std::pair{0, 0}, {0, 3}, {3, 0}, {1, 1}, {1, 5}, {5, 1}}) {
     HostWorld<PF_Pixel8> in(w, h, 1), out(w, h, 1);
-    EXPECT_EQ(host.Render({}, in, out), PF_Err_NONE) << w << "x" << h;
+    EXPECT_EQ(host.Render(DefaultRenderSettings(), in, out), PF_Err_NONE) << w << "x" << h;
   }
 }
 
@@ -144,8 +144,10 @@ INSTANTIATE_TEST_SUITE_P(Modules, RenderTest, ::testing::Values(Flavour::linked,
 template <class Pixel>
 void ExpectSameRenders() {
   MiniHost linked(minihost::LinkedEffectModule()), file(NativeModuleFile().entryPoints());
-  for (const EffectControls& c : {EffectControls{}, {true, PF_Pixel8{255, 200, 20, 60}, 10.0, 0.5},
-                                  {false, PF_Pixel8{}, 0.0, 1.0}}) {
+  // The key is a colour of the frame (brick), so the key also writes the input.
+  for (const RenderSettings& c : {DefaultRenderSettings(),
+                                  RenderSettings{true, PF_Pixel8{255, 200, 70, 60}, 10.0, 0.5},
+                                  RenderSettings{false, PF_Pixel8{}, 0.0, 1.0}}) {
     HostWorld<Pixel> in1 = PatternWorld<Pixel>(23, 17, 3), in2 = in1, out1(23, 17, 3), out2(23, 17, 3);
     ASSERT_EQ(linked.Render(c, in1, out1), PF_Err_NONE);
     ASSERT_EQ(file.Render(c, in2, out2), PF_Err_NONE);

@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "engine/parallel/band_writer.h"
-#include "../engine/test_frame.h"
+#include "tests/engine/test_frame.h"
 
 namespace corvalin {
 namespace {
 
-using testing::Controls;
 using testing::TestFrame;
 
 template <class Pixel>
@@ -29,49 +28,33 @@ Pixel Colour(uint32_t index) {
   }
 }
 
-// Random blobs, lines and single pixels from a few colours, so that every
-// neighbour pattern occurs; plus long vertical edges that cross many bands.
+// Shapes, lines and single pixels of the whole palette, so that every
+// neighbour pattern occurs; many of them taller than a band.
 template <class Pixel>
 void PaintTestImage(TestFrame<Pixel>& f, uint32_t seed) {
-  std::mt19937 rng(seed);
-  auto pick = [&](int32_t n) { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
-  f.Fill(0, 0, f.width, f.height, Colour<Pixel>(0));
-  for (int shape = 0; shape < 6; ++shape) {
-    const int32_t x0 = pick(f.width), y0 = pick(f.height);
-    f.Fill(x0, y0, std::min(f.width, x0 + 1 + pick(12)), std::min(f.height, y0 + 1 + pick(40)),
-           Colour<Pixel>(1 + rng() % 3));
-  }
-  for (int line = 0; line < 4; ++line) {  // aliased diagonals, one pixel wide
-    int32_t x = pick(f.width), y = pick(f.height);
-    const Pixel ink = Colour<Pixel>(1 + rng() % 2);
-    const int32_t run = 1 + pick(4);
-    for (int i = 0; i < 40 && x < f.width && y < f.height; ++i) {
-      f.in(x, y) = ink;
-      if (i % run == run - 1) ++y;
-      ++x;
-    }
-  }
-  for (int dot = 0; dot < f.width * f.height / 40; ++dot)
-    f.in(pick(f.width), pick(f.height)) = Colour<Pixel>(rng() % 4);
+  test_images::Scene scene;
+  scene.shapes = 16;
+  scene.dotsPer1000 = 25;
+  test_images::DrawScene(f.canvas(), seed, scene);
 }
 
 template <class Pixel>
 void ExpectParallelEqualsSerial(int32_t width, int32_t height, int32_t padding, uint32_t seed,
-                                const Controls& controls, const ParallelScanOptions& options) {
+                                const RenderSettings& settings,
+                                const ParallelScanOptions& options) {
   TestFrame<Pixel> serial(width, height, Pixel{}, padding);
   PaintTestImage(serial, seed);
   TestFrame<Pixel> parallel = serial;
   parallel.SetUpWorlds();
-  serial.Render(controls);
-  const RenderSettings settings{controls.useKey, controls.key, controls.smootherRange,
-                                controls.lineWeight};
+  serial.Render(settings);
   ScanFrameParallel(settings, &parallel.inWorld, &parallel.outWorld, parallel.input.data(),
                     parallel.output.data(), options);
   ASSERT_EQ(0, std::memcmp(serial.input.data(), parallel.input.data(),
                            serial.input.size() * sizeof(Pixel)));
+  const size_t stride = static_cast<size_t>(serial.stride);
   for (size_t i = 0; i < serial.output.size(); ++i)
     ASSERT_EQ(serial.output[i], parallel.output[i])
-        << "pixel " << i % serial.stride << "," << i / serial.stride << " seed " << seed
+        << "pixel " << i % stride << "," << i / stride << " seed " << seed
         << " threads " << options.threads << " rows per band " << options.rowsPerBand;
 }
 
@@ -82,12 +65,13 @@ TYPED_TEST_SUITE(ParallelScanTest, PixelTypes);
 
 TYPED_TEST(ParallelScanTest, EqualsSerialScanOnRandomImages) {
   for (uint32_t seed = 1; seed <= 12; ++seed) {
-    Controls c;
+    RenderSettings c = DefaultRenderSettings();
     c.lineWeight = (seed % 3) * 0.5;
     c.useKey = seed % 4 == 0;
     c.smootherRange = seed % 5 == 0 ? 0.0 : 1.0;
     for (int threads : {1, 2, 3, 8})
-      ExpectParallelEqualsSerial<TypeParam>(37 + seed, 61, seed % 3, seed, c,
+      ExpectParallelEqualsSerial<TypeParam>(static_cast<int32_t>(37 + seed), 61,
+                                            static_cast<int32_t>(seed % 3), seed, c,
                                             ParallelScanOptions{threads, 4 + int32_t(seed % 5)});
   }
 }
@@ -95,7 +79,7 @@ TYPED_TEST(ParallelScanTest, EqualsSerialScanOnRandomImages) {
 TYPED_TEST(ParallelScanTest, EqualsSerialScanWithOneRowPerBand) {
   for (uint32_t seed = 20; seed < 26; ++seed)
     for (int threads : {2, 5})
-      ExpectParallelEqualsSerial<TypeParam>(29, 47, 1, seed, Controls{},
+      ExpectParallelEqualsSerial<TypeParam>(29, 47, 1, seed, DefaultRenderSettings(),
                                             ParallelScanOptions{threads, 1});
 }
 
@@ -108,14 +92,13 @@ TYPED_TEST(ParallelScanTest, LongVerticalRampsCrossBandEdges) {
     serial.Fill(20, 5, 21, 85, Colour<Pixel>(2));  // a long thin vertical line
     TestFrame<Pixel> parallel = serial;
     parallel.SetUpWorlds();
-    Controls c;
+    RenderSettings c = DefaultRenderSettings();
     c.lineWeight = lineWeight;
     serial.Render(c);
     for (int32_t rows : {0, 1, 3, 7}) {
       std::fill(parallel.output.begin(), parallel.output.end(), Pixel{});
-      ScanFrameParallel(RenderSettings{false, c.key, 1.0, lineWeight}, &parallel.inWorld,
-                        &parallel.outWorld, parallel.input.data(), parallel.output.data(),
-                        ParallelScanOptions{4, rows});
+      ScanFrameParallel(c, &parallel.inWorld, &parallel.outWorld, parallel.input.data(),
+                        parallel.output.data(), ParallelScanOptions{4, rows});
       for (size_t i = 0; i < serial.output.size(); ++i)
         ASSERT_EQ(serial.output[i], parallel.output[i]) << "index " << i << " rows " << rows;
     }
@@ -156,8 +139,8 @@ TEST(BandWriter, WritesOwnRowsAndLogsTheRest) {
 TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
   for (int32_t w : {1, 2, 3})
     for (int32_t h : {1, 2, 3, 9})
-      ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h), Controls{},
-                                            ParallelScanOptions{3, 1});
+      ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h),
+                                            DefaultRenderSettings(), ParallelScanOptions{3, 1});
 }
 
 }  // namespace
