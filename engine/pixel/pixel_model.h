@@ -45,6 +45,17 @@ constexpr uint32_t ChannelMax() {
   return PixelTraits<Pixel>::channelMax;
 }
 
+// All four channels equal, as one machine-word comparison.
+template <class Pixel>
+inline bool SamePixel(const Pixel& a, const Pixel& b) {
+  using Word = typename PixelTraits<Pixel>::Word;
+  static_assert(sizeof(Word) == sizeof(Pixel));
+  Word wa, wb;
+  std::memcpy(&wa, &a, sizeof wa);
+  std::memcpy(&wb, &b, sizeof wb);
+  return wa == wb;
+}
+
 #ifdef CORVALIN_SSE2
 namespace simd {
 
@@ -78,6 +89,75 @@ inline int32_t SumOfAbsoluteDifferences(__m128i a, __m128i b) {
   }
 }
 
+// Four pixels side by side: all four in `low` at 8 bits; at 16 bits the
+// first two in `low` and the last two in `high`.
+struct FourPixels {
+  __m128i low, high;
+};
+
+template <class Pixel>
+inline FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3) {
+  if constexpr (sizeof(Pixel) == 4)
+    return {_mm_unpacklo_epi64(_mm_unpacklo_epi32(LoadPixel(q0), LoadPixel(q1)),
+                               _mm_unpacklo_epi32(LoadPixel(q2), LoadPixel(q3))),
+            _mm_setzero_si128()};
+  else
+    return {_mm_unpacklo_epi64(LoadPixel(q0), LoadPixel(q1)),
+            _mm_unpacklo_epi64(LoadPixel(q2), LoadPixel(q3))};
+}
+
+template <class Pixel>
+inline FourPixels FourTimes(const Pixel& p) {
+  if constexpr (sizeof(Pixel) == 4) {
+    return {_mm_shuffle_epi32(LoadPixel(p), 0), _mm_setzero_si128()};
+  } else {
+    const __m128i twice = _mm_unpacklo_epi64(LoadPixel(p), LoadPixel(p));
+    return {twice, twice};
+  }
+}
+
+// All ones in 32-bit lane i where the colour distance of a[i] and b[i]
+// exceeds the threshold. The distances are the exact sums of absolute
+// differences as above, side by side. A distance is at most 4 * 65535, so a
+// threshold held to INT32_MAX compares the same as a signed number.
+template <class Pixel>
+inline __m128i DifferLanes(const FourPixels& a, const FourPixels& b, uint32_t threshold) {
+  __m128i sums;
+  if constexpr (sizeof(Pixel) == 4) {
+    const __m128i difference =
+        _mm_or_si128(_mm_subs_epu8(a.low, b.low), _mm_subs_epu8(b.low, a.low));
+    // psadbw sums eight bytes, two pixels; the even pixels alone, then the
+    // odd ones shifted down, give the four sums.
+    const __m128i even =
+        _mm_sad_epu8(_mm_and_si128(difference, _mm_set_epi32(0, -1, 0, -1)), _mm_setzero_si128());
+    const __m128i odd = _mm_sad_epu8(_mm_srli_epi64(difference, 32), _mm_setzero_si128());
+    sums = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+  } else {
+    // Each pixel's four word differences summed pairwise into two 32-bit
+    // lanes, then the pairs added across.
+    auto pairSums = [](__m128i x, __m128i y) {
+      const __m128i difference = _mm_or_si128(_mm_subs_epu16(x, y), _mm_subs_epu16(y, x));
+      return _mm_castsi128_ps(_mm_add_epi32(_mm_and_si128(difference, _mm_set1_epi32(0xFFFF)),
+                                            _mm_srli_epi32(difference, 16)));
+    };
+    const __m128 first = pairSums(a.low, b.low), second = pairSums(a.high, b.high);
+    sums = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1))));
+  }
+  const int32_t limit = threshold > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(threshold);
+  return _mm_cmpgt_epi32(sums, _mm_set1_epi32(limit));
+}
+
+inline uint32_t LaneBits(__m128i lanes) {
+  return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(lanes)));
+}
+
+template <class Pixel>
+inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1,
+                                const Pixel& q2, const Pixel& q3, uint32_t threshold) {
+  return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), threshold));
+}
+
 }  // namespace simd
 #endif
 
@@ -92,25 +172,31 @@ inline int32_t ColourDistance(const Pixel& a, const Pixel& b) {
 #endif
 }
 
+// The fast engine answers identical pixels (distance 0, alike at any
+// threshold) with one word comparison: the walks along an edge compare
+// mostly identical pairs.
 template <class Pixel>
 inline bool PixelsDiffer(const Pixel& a, const Pixel& b, uint32_t threshold) {
+  if (kFastEngine && SamePixel(a, b)) return false;
   return threshold < static_cast<uint32_t>(ColourDistance(a, b));
 }
 
 template <class Pixel>
 inline bool PixelsAlike(const Pixel& a, const Pixel& b, uint32_t threshold) {
-  return static_cast<uint32_t>(ColourDistance(a, b)) <= threshold;
+  return !PixelsDiffer(a, b, threshold);
 }
 
-// All four channels equal, as one machine-word comparison.
+// Bit i set when PixelsDiffer(p, q[i], threshold): four comparisons with one
+// pixel, which the fast engine makes at once.
 template <class Pixel>
-inline bool SamePixel(const Pixel& a, const Pixel& b) {
-  using Word = typename PixelTraits<Pixel>::Word;
-  static_assert(sizeof(Word) == sizeof(Pixel));
-  Word wa, wb;
-  std::memcpy(&wa, &a, sizeof wa);
-  std::memcpy(&wb, &b, sizeof wb);
-  return wa == wb;
+inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1, const Pixel& q2,
+                                const Pixel& q3, uint32_t threshold) {
+#ifdef CORVALIN_SSE2
+  return simd::DifferingOfFour(p, q0, q1, q2, q3, threshold);
+#else
+  return (PixelsDiffer(p, q0, threshold) ? 1u : 0u) | (PixelsDiffer(p, q1, threshold) ? 2u : 0u) |
+         (PixelsDiffer(p, q2, threshold) ? 4u : 0u) | (PixelsDiffer(p, q3, threshold) ? 8u : 0u);
+#endif
 }
 
 template <class Pixel>

@@ -92,8 +92,9 @@ void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
 }
 
 // The same step where the scan already knows whether P differs from the
-// pixels above and below it: the tests are free of side effects, so taking
-// those two from the scan, and testing them first, decides exactly as above.
+// pixels above and below it: the tests have no side effects, so taking those
+// two from the scan, testing them first and making the two diagonal tests at
+// once decides exactly as above.
 template <class Pixel, class Destination>
 void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx, bool upDiffers,
                        bool downDiffers) {
@@ -102,12 +103,20 @@ void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx, bool upDiffer
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t i = ctx.sourceIndex;
   const Pixel& P = in[i];
-
-  if (downDiffers && PixelsAlike(P, in[i - sourceStride + 1], ctx.threshold)) {
-    LowerLeftCorner(ctx);
-    return;
+  if (!upDiffers && !downDiffers) return;
+  const Pixel& upperRight = in[i - sourceStride + 1];
+  const Pixel& lowerRight = in[i + sourceStride + 1];
+  if (upDiffers && downDiffers) {
+    const uint32_t differ = DifferingOfFour(P, upperRight, lowerRight, P, P, ctx.threshold);
+    if (!(differ & 1u))
+      LowerLeftCorner(ctx);
+    else if (!(differ & 2u))
+      UpperLeftCorner(ctx);
+  } else if (downDiffers) {
+    if (PixelsAlike(P, upperRight, ctx.threshold)) LowerLeftCorner(ctx);
+  } else if (PixelsAlike(P, lowerRight, ctx.threshold)) {
+    UpperLeftCorner(ctx);
   }
-  if (upDiffers && PixelsAlike(P, in[i + sourceStride + 1], ctx.threshold)) UpperLeftCorner(ctx);
 }
 
 }  // namespace corvalin

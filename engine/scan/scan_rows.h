@@ -68,12 +68,23 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
 }
 #endif
 
-// Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
-// adjusted rectangle (every visited pixel has all four neighbours in the
-// buffer).
+#ifdef CORVALIN_SSE2
+// ScanRows of the fast engine: the same pixels classified and the same steps
+// run in the same order. It differs in what it computes, never in what it
+// decides:
+// - pixels identical to their right neighbour are passed over by a search
+//   for the next one that is not (FirstChange);
+// - a pixel's four neighbour tests are made at once, and mostly not made at
+//   all: colour distance is symmetric, so a pixel's left bit is the right bit
+//   of the pixel before it (0 when that one was passed over as identical),
+//   and the look-ahead at the pixel before it has tested its up, down and
+//   right neighbours; the straight-run step takes its up and down tests from
+//   there too;
+// - the arms are cleared only for the corner steps, the only ones that read
+//   them.
 template <class Pixel, class Destination>
-void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
-              int32_t rowEnd) {
+void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
+                  int32_t rowBegin, int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
@@ -81,11 +92,6 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
   const uint32_t threshold = ctx.threshold;
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     bool continueRight = false;
-    // Fast engine: what the loop already knows of the pixel it comes to next.
-    // Colour distance is symmetric, so a pixel's left bit is the right bit of
-    // the pixel before it (0 when that one was passed over as identical), and
-    // the look-ahead at the pixel before it measured its up, down and right
-    // bits.
     uint32_t previousRight = 0;
     bool aheadKnown = false;
     uint32_t ahead = 0;
@@ -95,22 +101,90 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       if (continueRight) {
         continueRight = false;
         PlaceContext(ctx, x, y, p, pd);
-        if constexpr (kFastEngine)
-          SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
-        else
-          SmoothStraightRun(ctx);
+        SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
       }
-#ifdef CORVALIN_SSE2
-      if (const int32_t passed = FirstChange(&in[p], rect.right - x); passed != 0) {
+      if (SamePixel(in[p], in[p + 1])) {
+        const int32_t passed = FirstChange(&in[p], rect.right - x);
         x += passed;
         p += passed;
         pd += passed;
         previousRight = 0;
         aheadKnown = false;
+        if (x == rect.right) break;
       }
-      if (x == rect.right) break;
       const Pixel& P = in[p];
+      PlaceContext(ctx, x, y, p, pd);
+
+      uint32_t mask;
+      if (aheadKnown) {
+        mask = ((ahead & aheadRightDiffers) ? uint32_t{rightDiffers} : 0u) |
+               ((ahead & aheadUpDiffers) ? uint32_t{upDiffers} : 0u) |
+               ((ahead & aheadDownDiffers) ? uint32_t{downDiffers} : 0u) |
+               (previousRight ? uint32_t{leftDiffers} : 0u);
+      } else {
+        mask = DifferingOfFour(P, in[p + 1], in[p - sourceStride], in[p + sourceStride], in[p - 1],
+                               threshold);
+      }
+      previousRight = mask & rightDiffers;
+      aheadKnown = false;
+      if (mask == 0) continue;
+
+      if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
+
+      switch (mask) {
+        case rightDiffers | upDiffers:
+          for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
+          UpperCorner(ctx);
+          break;
+        case rightDiffers | downDiffers:
+          for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
+          LowerCorner(ctx);
+          break;
+        case rightDiffers | upDiffers | downDiffers: SmoothTJunctionRight(ctx); break;
+        case rightDiffers | upDiffers | leftDiffers: SmoothTJunctionUp(ctx); break;
+        case rightDiffers | downDiffers | leftDiffers: SmoothTJunctionDown(ctx); break;
+        case rightDiffers | upDiffers | downDiffers | leftDiffers: SmoothCrossJunction(ctx); break;
+        default: break;
+      }
+
+      if (x < width - 2) {
+        PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
+        const Pixel& next = in[p + 1];
+        // The fourth test, of the pixel with itself, never differs.
+        ahead = DifferingOfFour(next, in[p + 1 - sourceStride], in[p + 1 + sourceStride], in[p + 2],
+                                next, threshold);
+        aheadKnown = true;
+        if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
+      }
+    }
+  }
+}
+#endif
+
+// Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
+// adjusted rectangle (every visited pixel has all four neighbours in the
+// buffer).
+template <class Pixel, class Destination>
+void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
+              int32_t rowEnd) {
+#ifdef CORVALIN_SSE2
+  ScanRowsFast(ctx, rect, rowBegin, rowEnd);
 #else
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t destinationStride = DestinationStride(ctx);
+  const int32_t width = ctx.sourceWorld->width;
+  const uint32_t threshold = ctx.threshold;
+  for (int32_t y = rowBegin; y < rowEnd; ++y) {
+    bool continueRight = false;
+    int32_t p = y * sourceStride + rect.left;
+    int32_t pd = y * destinationStride + rect.left;
+    for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
+      if (continueRight) {
+        continueRight = false;
+        PlaceContext(ctx, x, y, p, pd);
+        SmoothStraightRun(ctx);
+      }
       // Flat stretches: a block of pixels each identical to its right
       // neighbour runs no step and sets nothing, so it is passed over whole.
       while (x + kFlatBlock <= rect.right &&
@@ -122,29 +196,15 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       if (x == rect.right) break;
       const Pixel& P = in[p];
       if (SamePixel(P, in[p + 1])) continue;
-#endif
 
       PlaceContext(ctx, x, y, p, pd);
       for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
 
       uint32_t mask = 0;
-      if (kFastEngine && aheadKnown) {
-        if (ahead & aheadRightDiffers) mask |= rightDiffers;
-        if (ahead & aheadUpDiffers) mask |= upDiffers;
-        if (ahead & aheadDownDiffers) mask |= downDiffers;
-        if (previousRight) mask |= leftDiffers;
-      } else {
-        if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
-        if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
-        if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
-        if (kFastEngine && x != rect.left) {
-          if (previousRight) mask |= leftDiffers;
-        } else if (PixelsDiffer(P, in[p - 1], threshold)) {
-          mask |= leftDiffers;
-        }
-      }
-      previousRight = mask & rightDiffers;
-      aheadKnown = false;
+      if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
+      if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
+      if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
+      if (PixelsDiffer(P, in[p - 1], threshold)) mask |= leftDiffers;
       if (mask == 0) continue;
 
       if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
@@ -162,15 +222,15 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       if (x < width - 2) {
         PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
         const Pixel& next = in[p + 1];
-        ahead = 0;
+        uint32_t ahead = 0;
         if (PixelsDiffer(next, in[p + 1 - sourceStride], threshold)) ahead |= aheadUpDiffers;
         if (PixelsDiffer(next, in[p + 1 + sourceStride], threshold)) ahead |= aheadDownDiffers;
         if (PixelsDiffer(next, in[p + 2], threshold)) ahead |= aheadRightDiffers;
-        aheadKnown = true;
         if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
       }
     }
   }
+#endif
 }
 
 }  // namespace corvalin
