@@ -70,6 +70,15 @@ inline double RampArea(double h, double x, double j) {
 // the walk behind it examined (a span above the run would read past them).
 inline int32_t RampCount(double x, int32_t runLength) {
   if (!(x > 0.0)) return 0;
+  if constexpr (kFastEngine) {
+    // The same count without a call of ceil: a span of runLength or more
+    // covers runLength pixels; a shorter one lies in 0 < x < runLength, so
+    // its truncation is in range, and one more where it dropped a fraction
+    // is its ceiling.
+    if (!(x < static_cast<double>(runLength))) return runLength;
+    const int32_t whole = static_cast<int32_t>(x);
+    return static_cast<double>(whole) < x ? whole + 1 : whole;
+  }
   const double count = std::ceil(x);
   return count < static_cast<double>(runLength) ? static_cast<int32_t>(count) : runLength;
 }
@@ -79,6 +88,26 @@ inline float KeepWeight(double h, double x, int32_t k) {
   const double share = RampArea(h, x, k) - RampArea(h, x, k + 1.0);
   return static_cast<float>(1.0 - share);
 }
+
+// KeepWeight(h, x, k) for k = count - 1 down to 0, in that order. The fast
+// engine keeps A(k + 1) from the step before instead of computing it again:
+// the same double from the same operands, so the same weights.
+class KeepWeights {
+ public:
+  KeepWeights(double h, double x, int32_t count)
+      : h_(h), x_(x), previous_(kFastEngine ? RampArea(h, x, static_cast<double>(count)) : 0.0) {}
+
+  float Next(int32_t k) {
+    if constexpr (!kFastEngine) return KeepWeight(h_, x_, k);
+    const double area = RampArea(h_, x_, k);
+    const double share = area - previous_;
+    previous_ = area;
+    return static_cast<float>(1.0 - share);
+  }
+
+ private:
+  double h_, x_, previous_;
+};
 
 }  // namespace detail
 
@@ -93,10 +122,11 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
                                  : static_cast<double>(runLength) *
                                        static_cast<double>(ctx.weightFactor);
   const int32_t count = detail::RampCount(span, runLength);
+  detail::KeepWeights weights(0.5, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
     BlendAt(ctx.sourcePixels, ctx.destination, source, source + partnerOffset,
-            startDst + k * stepDst, detail::KeepWeight(0.5, span, k));
+            startDst + k * stepDst, weights.Next(k));
   }
 }
 
@@ -118,10 +148,10 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
   int32_t count = detail::RampCount(span, runLength);
   if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   const Pixel* in = ctx.sourcePixels;
+  detail::KeepWeights weights(1.0, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
-    buffer.slots[slot][k] =
-        BlendPixels(in[source], in[source + partnerOffset], detail::KeepWeight(1.0, span, k));
+    buffer.slots[slot][k] = BlendPixels(in[source], in[source + partnerOffset], weights.Next(k));
   }
   buffer.buffered[slot] = true;
 }

@@ -158,6 +158,43 @@ inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1
   return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), threshold));
 }
 
+// Every channel of a and b mixed as (ca * wA + cb * wB) / M, truncated, for
+// weights with wA + wB = M. At 8 bits the products and their sum fit 16 bits,
+// pmaddwd forms the sums exactly and (x + 1 + (x >> 8)) >> 8 is x / 255 for
+// every x up to 255 * 255. At 16 bits each product is put together from its
+// low and high 16 bits and the sum, below 2^31, is divided by the shift.
+template <class Pixel>
+inline Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA, uint32_t wB) {
+  const __m128i zero = _mm_setzero_si128();
+  Pixel result;
+  if constexpr (sizeof(Pixel) == 4) {
+    static_assert(PixelTraits<Pixel>::channelMax == 255);
+    const __m128i pairs = _mm_unpacklo_epi8(_mm_unpacklo_epi8(LoadPixel(a), LoadPixel(b)), zero);
+    const __m128i sums =
+        _mm_madd_epi16(pairs, _mm_set1_epi32(static_cast<int32_t>(wA | (wB << 16))));
+    const __m128i quotients = _mm_srli_epi32(
+        _mm_add_epi32(_mm_add_epi32(sums, _mm_set1_epi32(1)), _mm_srli_epi32(sums, 8)), 8);
+    const __m128i words = _mm_packs_epi32(quotients, quotients);
+    const int32_t word = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+    std::memcpy(&result, &word, sizeof result);
+  } else {
+    static_assert(PixelTraits<Pixel>::channelMax == 32768);
+    auto products = [](__m128i channels, uint32_t w) {
+      const __m128i weight = _mm_set1_epi16(static_cast<int16_t>(w));
+      return _mm_unpacklo_epi16(_mm_mullo_epi16(channels, weight),
+                                _mm_mulhi_epu16(channels, weight));
+    };
+    const __m128i sums = _mm_add_epi32(products(LoadPixel(a), wA), products(LoadPixel(b), wB));
+    // At most 65535; biased by -32768 the quotients pack to signed words
+    // without saturating, and the bias comes off as the sign bit.
+    const __m128i biased = _mm_sub_epi32(_mm_srli_epi32(sums, 15), _mm_set1_epi32(32768));
+    const __m128i packed =
+        _mm_xor_si128(_mm_packs_epi32(biased, biased), _mm_set1_epi16(INT16_MIN));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&result), packed);
+  }
+  return result;
+}
+
 }  // namespace simd
 #endif
 
@@ -210,6 +247,11 @@ inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
   if (product > static_cast<float>(M)) product = static_cast<float>(M);
   const uint32_t wA = static_cast<uint32_t>(static_cast<int32_t>(product));
   const uint32_t wB = M - wA;
+#ifdef CORVALIN_SSE2
+  // Unless a pixel is fully transparent all four channels mix: two opaque
+  // pixels mix to alpha (M * wA + M * wB) / M = M, as the first case sets.
+  if (a.alpha != 0 && b.alpha != 0) return simd::MixAllChannels(a, b, wA, wB);
+#endif
   auto mix = [wA, wB](uint32_t ca, uint32_t cb) {
     return static_cast<Channel>((ca * wA + cb * wB) / M);
   };

@@ -98,10 +98,14 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
     int32_t p = y * sourceStride + rect.left;
     int32_t pd = y * destinationStride + rect.left;
     for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
+      // The straight-run step does nothing unless P differs from the pixel
+      // above or below it.
       if (continueRight) {
         continueRight = false;
-        PlaceContext(ctx, x, y, p, pd);
-        SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
+        if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
+          PlaceContext(ctx, x, y, p, pd);
+          SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
+        }
       }
       if (SamePixel(in[p], in[p + 1])) {
         const int32_t passed = FirstChange(&in[p], rect.right - x);
