@@ -109,6 +109,30 @@ class KeepWeights {
   double h_, x_, previous_;
 };
 
+// The integer weights wA of the ramps over half a run (span runLength / 2)
+// of up to kTabledRun pixels with height halves / 2:
+// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers, made
+// once, on first use, by the same arithmetic. The fast engine looks them up
+// instead of running a division and a chain of conversions per ramp pixel.
+constexpr int32_t kTabledRun = 128;
+
+template <class Pixel, int32_t halves>
+const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
+  struct Table {
+    uint16_t wA[kTabledRun + 1][(kTabledRun + 1) / 2] = {};
+    Table() {
+      for (int32_t length = 1; length <= kTabledRun; ++length) {
+        const double span = static_cast<double>(length) * 0.5;
+        for (int32_t k = 0; k < RampCount(span, length); ++k)
+          wA[length][k] =
+              static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
+      }
+    }
+  };
+  static const Table table;
+  return table.wA[runLength];
+}
+
 }  // namespace detail
 
 // Blends ramp pixel startIndex + k * step with its partner at
@@ -122,6 +146,16 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
                                  : static_cast<double>(runLength) *
                                        static_cast<double>(ctx.weightFactor);
   const int32_t count = detail::RampCount(span, runLength);
+  if (kFastEngine && halfLength && 0 <= runLength && runLength <= detail::kTabledRun) {
+    const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 1>(runLength);
+    const Pixel* in = ctx.sourcePixels;
+    for (int32_t k = count - 1; k >= 0; --k) {
+      const int32_t source = startIndex + k * step;
+      ctx.destination.Write(startDst + k * stepDst,
+                            BlendPixelsByWeight(in[source], in[source + partnerOffset], wA[k]));
+    }
+    return;
+  }
   detail::KeepWeights weights(0.5, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
@@ -148,6 +182,15 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
   int32_t count = detail::RampCount(span, runLength);
   if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   const Pixel* in = ctx.sourcePixels;
+  if (kFastEngine && 0 <= runLength && runLength <= detail::kTabledRun) {
+    const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 2>(runLength);
+    for (int32_t k = count - 1; k >= 0; --k) {
+      const int32_t source = startIndex + k * step;
+      buffer.slots[slot][k] = BlendPixelsByWeight(in[source], in[source + partnerOffset], wA[k]);
+    }
+    buffer.buffered[slot] = true;
+    return;
+  }
   detail::KeepWeights weights(1.0, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;

@@ -236,16 +236,23 @@ inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1
 #endif
 }
 
+// wA of BlendPixels: trunc(float(M) * weight), the weight held to 0..1.
 template <class Pixel>
-inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
-  using Channel = typename PixelTraits<Pixel>::Channel;
+inline uint32_t BlendWeight(float weight) {
   constexpr uint32_t M = ChannelMax<Pixel>();
   float product = static_cast<float>(M) * weight;
   // Clamp before converting: callers pass 0..1, and a float-to-int conversion
   // out of range (or of NaN) would be undefined.
   if (!(product > 0.0f)) product = 0.0f;
   if (product > static_cast<float>(M)) product = static_cast<float>(M);
-  const uint32_t wA = static_cast<uint32_t>(static_cast<int32_t>(product));
+  return static_cast<uint32_t>(static_cast<int32_t>(product));
+}
+
+// BlendPixels with its integer weight wA = BlendWeight(weight) given.
+template <class Pixel>
+inline Pixel BlendPixelsByWeight(const Pixel& a, const Pixel& b, uint32_t wA) {
+  using Channel = typename PixelTraits<Pixel>::Channel;
+  constexpr uint32_t M = ChannelMax<Pixel>();
   const uint32_t wB = M - wA;
 #ifdef CORVALIN_SSE2
   // Unless a pixel is fully transparent all four channels mix: two opaque
@@ -274,6 +281,11 @@ inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
     result.blue = mix(a.blue, b.blue);
   }
   return result;
+}
+
+template <class Pixel>
+inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
+  return BlendPixelsByWeight(a, b, BlendWeight<Pixel>(weight));
 }
 
 // Blends two input pixels into one destination pixel.
