@@ -146,7 +146,10 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
                                  : static_cast<double>(runLength) *
                                        static_cast<double>(ctx.weightFactor);
   const int32_t count = detail::RampCount(span, runLength);
-  if (kFastEngine && halfLength && 0 <= runLength && runLength <= detail::kTabledRun) {
+  // At the default Line Weight the weight factor is 0.5 and the span is
+  // half the run either way.
+  if (kFastEngine && (halfLength || ctx.weightFactor == 0.5f) && 0 <= runLength &&
+      runLength <= detail::kTabledRun) {
     const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 1>(runLength);
     const Pixel* in = ctx.sourcePixels;
     for (int32_t k = count - 1; k >= 0; --k) {
