@@ -45,7 +45,7 @@ inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_
 template <class Pixel>
 inline int32_t FirstChange(const Pixel* row, int32_t count) {
   constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  auto unequalBytes = [row](int32_t k) {
+  auto equalBytes = [row](int32_t k) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k + 1));
     return _mm_cmpeq_epi8(a, b);
@@ -53,12 +53,12 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
   int32_t k = 0;
   for (; k + 4 * perVector <= count; k += 4 * perVector) {
     const __m128i equal = _mm_and_si128(
-        _mm_and_si128(unequalBytes(k), unequalBytes(k + perVector)),
-        _mm_and_si128(unequalBytes(k + 2 * perVector), unequalBytes(k + 3 * perVector)));
+        _mm_and_si128(equalBytes(k), equalBytes(k + perVector)),
+        _mm_and_si128(equalBytes(k + 2 * perVector), equalBytes(k + 3 * perVector)));
     if (_mm_movemask_epi8(equal) != 0xFFFF) break;
   }
   for (; k + perVector <= count; k += perVector) {
-    const uint32_t unequal = ~static_cast<uint32_t>(_mm_movemask_epi8(unequalBytes(k))) & 0xFFFFu;
+    const uint32_t unequal = ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(k))) & 0xFFFFu;
     if (unequal != 0)
       return k + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   }
