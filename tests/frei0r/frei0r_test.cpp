@@ -25,6 +25,7 @@
 #include "engine/scan/scan_settings.h"
 #include "frei0r/frei0r_params.h"
 #include "tests/engine/test_frame.h"
+#include "tests/support/table_control.h"
 #include "tests/support/test_images.h"
 
 extern "C" {
@@ -126,9 +127,10 @@ TEST(Frei0rParams, KeyComponentsRoundToTheNearestByte) {
 }
 
 TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
+  const ControlSpec& range = TableControl("smootherRange");
   for (auto [v, percent] : {std::pair{0.05, 5.0}, {1.0, 100.0}, {3.0, 100.0}, {-1.0, 0.0}})
-    EXPECT_EQ(SliderFromParam(Control("smootherRange"), v), percent);
-  EXPECT_EQ(SliderFromParam(Control("lineWeight"), 1.25), 1.0);
+    EXPECT_EQ(SliderFromParam(range, v), percent);
+  EXPECT_EQ(SliderFromParam(TableControl("lineWeight"), 1.25), 1.0);
   EXPECT_FALSE(BoolFromParam(NAN));
   // v * 100 is not always the double nearest the decimal percentage (0.29
   // gives 28.999999999999996), but for every fraction with up to five
@@ -138,12 +140,12 @@ TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
     char fraction[16], percent[16];
     std::snprintf(fraction, sizeof fraction, "%d.%05d", k / 100000, k % 100000);
     std::snprintf(percent, sizeof percent, "%d.%03d", k / 1000, k % 1000);
-    const double v = SliderFromParam(Control("smootherRange"), std::strtod(fraction, nullptr));
+    const double v = SliderFromParam(range, std::strtod(fraction, nullptr));
     const double typed = std::strtod(percent, nullptr);
     differing += EdgeThreshold<PF_Pixel8>(v) != EdgeThreshold<PF_Pixel8>(typed);
   }
   EXPECT_EQ(differing, 0);
-  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(Control("smootherRange"), 0.29)), 295u);
+  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(range, 0.29)), 295u);
 }
 
 Frei0rModule& Module() {
@@ -165,7 +167,7 @@ struct ParamSet {
 
 const std::vector<ParamSet>& ParamSets() {
   static const std::vector<ParamSet> sets = [] {
-    const double oddRange = SliderFromParam(Control("smootherRange"), 0.029);
+    const double oddRange = SliderFromParam(TableControl("smootherRange"), 0.029);
     char shortest[32];
     *std::to_chars(shortest, shortest + sizeof shortest - 1, oddRange).ptr = '\0';
     const std::string key = "--use-color-key --alpha-key ";
