@@ -6,7 +6,6 @@
 #include "cli/command.h"
 #include "cli_test_support.h"
 #include "effect/controls.h"
-#include "tests/support/table_control.h"
 
 namespace corvalin::clitest {
 namespace {
@@ -31,12 +30,11 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   int status = -1;
   auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
-  using corvalin::testing::TableControl;
-  const PF_Pixel8 key = TableControl("alphaKey").defaultColour;
+  const PF_Pixel8 key = Control("alphaKey").defaultColour;
   EXPECT_EQ(Values(*options),
-            std::tuple(TableControl("useColorKey").defaultValue != 0,
-                       TableControl("smootherRange").defaultValue,
-                       TableControl("lineWeight").defaultValue, key.alpha, key.red, key.green,
+            std::tuple(Control("useColorKey").defaultValue != 0,
+                       Control("smootherRange").defaultValue,
+                       Control("lineWeight").defaultValue, key.alpha, key.red, key.green,
                        key.blue, 0, 0, 1, false, std::string("none"), std::string(),
                        std::string("in.png"), std::string("out.png")));
   options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",

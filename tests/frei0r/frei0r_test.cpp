@@ -25,7 +25,6 @@
 #include "engine/scan/scan_settings.h"
 #include "frei0r/frei0r_params.h"
 #include "tests/engine/test_frame.h"
-#include "tests/support/table_control.h"
 #include "tests/support/test_images.h"
 
 extern "C" {
@@ -127,10 +126,10 @@ TEST(Frei0rParams, KeyComponentsRoundToTheNearestByte) {
 }
 
 TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
-  const ControlSpec& range = TableControl("smootherRange");
+  const ControlSpec& range = Control("smootherRange");
   for (auto [v, percent] : {std::pair{0.05, 5.0}, {1.0, 100.0}, {3.0, 100.0}, {-1.0, 0.0}})
     EXPECT_EQ(SliderFromParam(range, v), percent);
-  EXPECT_EQ(SliderFromParam(TableControl("lineWeight"), 1.25), 1.0);
+  EXPECT_EQ(SliderFromParam(Control("lineWeight"), 1.25), 1.0);
   EXPECT_FALSE(BoolFromParam(NAN));
   // v * 100 is not always the double nearest the decimal percentage (0.29
   // gives 28.999999999999996), but for every fraction with up to five
@@ -167,7 +166,7 @@ struct ParamSet {
 
 const std::vector<ParamSet>& ParamSets() {
   static const std::vector<ParamSet> sets = [] {
-    const double oddRange = SliderFromParam(TableControl("smootherRange"), 0.029);
+    const double oddRange = SliderFromParam(Control("smootherRange"), 0.029);
     char shortest[32];
     *std::to_chars(shortest, shortest + sizeof shortest - 1, oddRange).ptr = '\0';
     const std::string key = "--use-color-key --alpha-key ";
