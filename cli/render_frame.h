@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/channel_convert.h"
 #include "cli/image_io.h"
+#include "effect/pixel_convert.h"
 #include "host/minihost/mini_host.h"
 
 namespace corvalin::cli {
@@ -40,10 +40,10 @@ void ImageToWorld(const Image& image, minihost::HostWorld<Pixel>& world) {
       const uint16_t* s = &image.samples[image.index(x, y)];
       Pixel& p = world.at(x, y);
       using T = decltype(p.red);
-      p.red = static_cast<T>(PixelTraits<Pixel>::FromFile(s[0], image.bits));
-      p.green = static_cast<T>(PixelTraits<Pixel>::FromFile(s[1], image.bits));
-      p.blue = static_cast<T>(PixelTraits<Pixel>::FromFile(s[2], image.bits));
-      p.alpha = static_cast<T>(PixelTraits<Pixel>::FromFile(s[3], image.bits));
+      p.red = static_cast<T>(SampleConvert<Pixel>::FromFile(s[0], image.bits));
+      p.green = static_cast<T>(SampleConvert<Pixel>::FromFile(s[1], image.bits));
+      p.blue = static_cast<T>(SampleConvert<Pixel>::FromFile(s[2], image.bits));
+      p.alpha = static_cast<T>(SampleConvert<Pixel>::FromFile(s[3], image.bits));
     }
   }
 }
@@ -53,16 +53,16 @@ Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
   Image image;
   image.width = world.width();
   image.height = world.height();
-  image.bits = PixelTraits<Pixel>::bits;
+  image.bits = SampleConvert<Pixel>::bits;
   image.samples.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
   for (int32_t y = 0; y < image.height; ++y) {
     for (int32_t x = 0; x < image.width; ++x) {
       const Pixel& p = world.at(x, y);
       uint16_t* d = &image.samples[image.index(x, y)];
-      d[0] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.red));
-      d[1] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.green));
-      d[2] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.blue));
-      d[3] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.alpha));
+      d[0] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.red));
+      d[1] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.green));
+      d[2] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.blue));
+      d[3] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.alpha));
     }
   }
   return image;
