@@ -255,8 +255,9 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
     return {FrameJob{-1, options.input, options.output}};
   }
   if (!out) {
-    throw CliError("a sequence needs a frame field in OUTPUT ('####', '@@@' or %04d); " +
-                   options.output + " has none");
+    throw CliError(std::string(options.frames ? "--frames" : "a sequence") +
+                   " needs a frame field in OUTPUT ('####', '@@@' or %04d); " + options.output +
+                   " has none");
   }
   std::vector<FrameJob> jobs;
   jobs.reserve(frames.size());

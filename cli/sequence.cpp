@@ -1,6 +1,7 @@
 #include "cli/sequence.h"
 
 #include <tbb/concurrent_queue.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_pipeline.h>
 #include <tbb/task_arena.h>
 
@@ -40,6 +41,8 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
     plan.layout.kind = options.floatOutput ? *options.floatOutput
                        : IsFloat(header.kind) ? header.kind
                                               : SampleKind::half;
+    // The TIFF writer has no half samples; float holds v / 32768 exactly.
+    if (format == FileFormat::tiff) plan.layout.kind = SampleKind::float32;
   } else {
     plan.layout.kind = plan.depth == 16 ? SampleKind::uint16 : SampleKind::uint8;
   }
@@ -50,8 +53,10 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
 namespace {
 
 // The worlds and scratch buffers of one frame in flight, kept for the next
-// frame: a sequence allocates (and the host's worlds zero) them once per
-// frame in flight, not once per frame.
+// frame: a sequence allocates them once per frame in flight, not once per
+// frame. They are allocated uninitialised, since the decoder writes every
+// pixel of the input and the render every pixel of the output; only the
+// row padding, which hosts hand over zeroed, is cleared here.
 struct FrameBuffers {
   std::optional<minihost::HostWorld<PF_Pixel8>> in8, out8;
   std::optional<minihost::HostWorld<PF_Pixel16>> in16, out16;
@@ -64,20 +69,24 @@ struct FrameBuffers {
     auto& out = Slot<Pixel>(false);
     if (!in || in->width() != w || in->height() != h || in->stride() != w + padding) {
       // Drop the old pair first: a frame in flight holds one pair at a time.
-      in.reset();
-      out.reset();
       in8.reset(), out8.reset(), in16.reset(), out16.reset();
-      in.emplace(w, h, padding);
-      out.emplace(w, h, padding);
-    } else if (padding > 0) {
-      // The render may leave markers in the output's padding; a host hands
-      // every render fresh worlds, whose padding is zero.
-      for (int32_t y = 0; y < h; ++y) {
-        Pixel* row = out->pixels() + static_cast<size_t>(y) * static_cast<size_t>(out->stride());
-        std::fill(row + w, row + w + padding, Pixel{});
-      }
+      in.emplace(w, h, padding, minihost::Uninitialised{});
+      out.emplace(w, h, padding, minihost::Uninitialised{});
+      ClearPadding(*in, padding);
     }
+    // The render may leave corner markers in the output's padding.
+    ClearPadding(*out, padding);
     return {&*in, &*out};
+  }
+
+ private:
+  template <class Pixel>
+  static void ClearPadding(minihost::HostWorld<Pixel>& world, int32_t padding) {
+    if (padding == 0) return;
+    for (int32_t y = 0; y < world.height(); ++y) {
+      Pixel* row = world.pixels() + static_cast<size_t>(y) * static_cast<size_t>(world.stride());
+      std::fill(row + world.width(), row + world.width() + padding, Pixel{});
+    }
   }
 
  private:
@@ -129,6 +138,9 @@ class Pipeline {
     // Enough frames in flight to keep every thread busy while one frame
     // waits for its turn to be reported, and no more: each holds two worlds.
     const size_t tokens = static_cast<size_t>(threads) + 2;
+    // More threads than cores is allowed (earlier scripts' --jobs x --threads).
+    tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
+                                static_cast<size_t>(threads));
     tbb::task_arena arena(threads);
     arena.execute([&] {
       tbb::parallel_pipeline(

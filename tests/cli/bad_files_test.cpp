@@ -31,7 +31,7 @@ void Save(const std::string& path, const Bytes& bytes) {
 }
 
 void PutBe32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
 
 // The PNG with its IHDR claiming `width` x `height`; the chunk's CRC is
@@ -66,13 +66,13 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   fs::create_symlink(Path("nowhere.png"), Path("dangling.png"));
   fs::create_symlink("/dev/null", Path("device.png"));
   Save(Path("junk.png"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
-  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + good.size() / 2));  // inside the pixels
+  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2)));  // inside the pixels
   {
-    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::FLOAT);
-    auto out = OIIO::ImageOutput::create(Path("float.tif"));
-    ASSERT_TRUE(out && out->open(Path("float.tif"), layout));
-    std::vector<float> pixels(64, 0.5f);
-    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
+    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::DOUBLE);
+    auto out = OIIO::ImageOutput::create(Path("double.tif"));
+    ASSERT_TRUE(out && out->open(Path("double.tif"), layout));
+    std::vector<double> pixels(64, 0.5);
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::DOUBLE, pixels.data()));
     out->close();
   }
   fs::create_directory(Path("folder.png"));
@@ -110,7 +110,7 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"folder.png", unread("folder.png", "it is a folder")},
       {"junk.png", unread("junk.png", "")},
       {"cut.png", unread("cut.png", "")},
-      {"float.tif", Path("float.tif") + ": 32-bit float samples are not supported"},
+      {"double.tif", Path("double.tif") + ": 64-bit float samples are not supported"},
       {"good.png", "cannot load effect module '" + Path("none.so") + "'", {"--plugin", Path("none.so")}},
       {"good.png", "cannot write " + Path("no/such/out.png") + ": the folder " + Path("no/such") +
                        " does not exist", {}, "no/such/out.png"},

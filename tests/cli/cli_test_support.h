@@ -55,6 +55,11 @@ class ScratchTest : public ::testing::Test {
 // A PNG with one row of packed samples per image row, exactly as the colour
 // type and bit depth lay them out. Palette entries and tRNS are optional.
 struct PngLayout {
+  PngLayout() = default;
+  PngLayout(int w, int h, int type, int depth, std::vector<png_color> pal = {},
+            std::vector<png_byte> palAlpha = {}, std::optional<png_color_16> trns = {})
+      : width(w), height(h), colourType(type), bitDepth(depth), palette(std::move(pal)),
+        paletteAlpha(std::move(palAlpha)), transparent(trns) {}
   int width = 1, height = 1;
   int colourType = PNG_COLOR_TYPE_RGB;
   int bitDepth = 8;
@@ -70,7 +75,8 @@ inline void WritePng(const std::string& path, const PngLayout& layout,
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_init_io(png, f);
-  png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
+               static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colourType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!layout.palette.empty()) {
     png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));

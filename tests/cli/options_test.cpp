@@ -5,7 +5,7 @@
 
 #include "cli/command.h"
 #include "cli_test_support.h"
-#include "host/controls.h"
+#include "effect/controls.h"
 
 namespace corvalin::clitest {
 namespace {
@@ -20,9 +20,9 @@ std::optional<cli::CommandOptions> Parse(std::vector<std::string> args, int* sta
 
 // The values as one tuple, so that a slip shows every field.
 auto Values(const cli::CommandOptions& o) {
-  const auto& c = o.settings.controls;
-  return std::tuple(c.useColorKey, c.smootherRange, c.lineWeight, c.alphaKey.alpha, c.alphaKey.red,
-                    c.alphaKey.green, c.alphaKey.blue, o.settings.depth, o.settings.rowPadding,
+  const RenderSettings& c = o.settings;
+  return std::tuple(c.useKey, c.smootherRange, c.lineWeight, c.keyColour.alpha, c.keyColour.red,
+                    c.keyColour.green, c.keyColour.blue, o.frame.depth, o.frame.rowPadding,
                     o.jobs, o.quiet, o.frames.value_or("none"), o.plugin, o.input, o.output);
 }
 
@@ -31,9 +31,11 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
   EXPECT_EQ(Values(*options),
-            std::tuple(kUseColorKey.defaultValue != 0, kSmootherRange.defaultValue,
-                       kLineWeight.defaultValue, kDefaultKeyAlpha, kDefaultKeyRed, kDefaultKeyGreen,
-                       kDefaultKeyBlue, 0, 0, 1, false, std::string("none"), std::string(),
+            std::tuple(Control("useColorKey").defaultValue != 0,
+                       Control("smootherRange").defaultValue, Control("lineWeight").defaultValue,
+                       Control("alphaKey").defaultColour.alpha, Control("alphaKey").defaultColour.red,
+                       Control("alphaKey").defaultColour.green,
+                       Control("alphaKey").defaultColour.blue, 0, 0, 1, false, std::string("none"), std::string(),
                        std::string("in.png"), std::string("out.png")));
   options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
                    "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
@@ -79,7 +81,7 @@ TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
       {{"--depth"}, "--depth"},
       {{"--bogus"}, "--bogus"},
       {{"--frames", "1-3"}, "OUTPUT"},  // out.png has no frame field
-      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff or .tga"},
+      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff, .tga or .exr"},
       {{"OUT", "out.tga", "--depth", "16"}, "TGA holds 8 bits"},
   };
   for (const auto& [option, values, range] : cases) {
