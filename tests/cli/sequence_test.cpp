@@ -230,11 +230,15 @@ TEST_F(CliSequence, SigintStopsPromptlyKeepsCompletedFramesAndLeavesNoTemporarie
   argv.push_back(nullptr);
   pid_t pid = 0;
   ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-  // Mid-sequence: once the second frame is complete.
+  // Mid-sequence: once two frames are complete (not always the first two:
+  // frames finish in any order).
+  auto completed = [&] {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(Path("out"))) n += !e.path().filename().string().starts_with(".");
+    return n;
+  };
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!fs::exists(Path("out/o.0002.png")) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(5ms);
-  }
+  while (completed() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
   ASSERT_EQ(::kill(pid, SIGINT), 0);
   const auto signalled = std::chrono::steady_clock::now();
   int status = 0;
