@@ -210,12 +210,12 @@ struct CompressionSet {
 };
 
 // The defaults come from measurements on cel frames (README, "Output
-// compression"): the fastest setting whose files are not much larger.
+// compression"): the fastest setting of each format that compresses.
 const CompressionSet kCompression[] = {
     {FileFormat::png, "2", {}, "0 to 9 (deflate level; 0 stores)"},
-    {FileFormat::tiff, "deflate", {"none", "lzw", "deflate"}, "none, lzw or deflate"},
+    {FileFormat::tiff, "lzw", {"none", "lzw", "deflate"}, "none, lzw or deflate"},
     {FileFormat::tga, "rle", {"none", "rle"}, "none or rle"},
-    {FileFormat::exr, "zips", {"none", "rle", "zip", "zips", "piz"}, "none, rle, zip, zips or piz"},
+    {FileFormat::exr, "rle", {"none", "rle", "zip", "zips", "piz"}, "none, rle, zip, zips or piz"},
 };
 
 const CompressionSet& SetOf(FileFormat format) {

@@ -1,5 +1,7 @@
 #include "cli/render_frame.h"
 
+#include <tbb/task_arena.h>
+
 #include <limits>
 
 #include "engine/parallel/parallel_scan.h"
@@ -21,8 +23,12 @@ void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings
                   minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
                   bool throughModule, int threads) {
   if (!throughModule) {
-    ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
-                             output.pixels(), ParallelScanOptions{threads, 0});
+    // Isolated: while its bands run, this thread takes no other frame's
+    // stage, which would hold this frame (and its buffers) up.
+    tbb::this_task_arena::isolate([&] {
+      ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
+                               output.pixels(), ParallelScanOptions{threads, 0});
+    });
     return;
   }
   const PF_Err err = host.Render(settings, input, output);
