@@ -19,8 +19,9 @@ inline constexpr int kMaxThreads = 256;
 struct FrameOptions {
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
   int32_t rowPadding = 0;
-  // Threads for one frame. 1: the module's EffectMain renders it, as a host
-  // would. More: the engine's banded parallel scan, bit for bit the same.
+  // Threads for the whole run. 1: every frame renders through the module's
+  // EffectMain, as a host would. More: the engine's banded parallel scan,
+  // bit for bit the same, with reading and writing of frames overlapped.
   int threads = 1;
 };
 
@@ -72,9 +73,13 @@ Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
                   const RenderSettings& settings, const FrameOptions& frame);
 
-// Reads `input`, renders it and writes `output` (through a temporary file).
-void RenderFile(const minihost::MiniHost& host, const std::string& input,
-                const std::string& output, const RenderSettings& settings,
-                const FrameOptions& frame);
+// The one place the command calls the engine: renders `input` into `output`
+// (worlds of one size and padding) through the module's EffectMain over
+// `host` when `throughModule`, else through the banded parallel scan on the
+// threads of the calling task arena. Both write the same bytes.
+template <class Pixel>
+void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
+                  minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
+                  bool throughModule, int threads);
 
 }  // namespace corvalin::cli

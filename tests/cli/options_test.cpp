@@ -81,7 +81,7 @@ TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
       {{"--depth"}, "--depth"},
       {{"--bogus"}, "--bogus"},
       {{"--frames", "1-3"}, "OUTPUT"},  // out.png has no frame field
-      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff or .tga"},
+      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff, .tga or .exr"},
       {{"OUT", "out.tga", "--depth", "16"}, "TGA holds 8 bits"},
   };
   for (const auto& [option, values, range] : cases) {

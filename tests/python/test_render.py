@@ -85,17 +85,26 @@ class AgreesWithTheCommand(unittest.TestCase):
         self.addCleanup(self.dir.cleanup)
 
     def command(self, frames, depth=None, **settings):
-        """The command's renders of `frames`, one sequence through EffectMain."""
-        path = os.path.join(self.dir.name, "%s.%%d.png")
-        for i, frame in enumerate(frames):
-            write_png(path % "in" % i, frame)
+        """The command's renders of `frames` through EffectMain: one sequence
+        for each size and sample type, since a sequence holds one of each."""
         args = ["--depth", str(depth)] if depth else []
         for name, value in settings.items():
             args += ["--" + name.replace("_", "-")] + (
                 [] if value is True else ["%02X%02X%02X" % value] if name == "alpha_key" else [repr(value)])
-        subprocess.run([CLI, "render", path % "in", path % "out", "--frames", "0-%d" % (len(frames) - 1),
-                        "--threads", "1", "--quiet"] + args, check=True)
-        return [read_png(path % "out" % i) for i in range(len(frames))]
+        groups = {}
+        for i, frame in enumerate(frames):
+            groups.setdefault((frame.shape, frame.dtype.str), []).append(i)
+        outputs = [None] * len(frames)
+        for g, members in enumerate(groups.values()):
+            path = os.path.join(self.dir.name, "%s" + str(g) + ".%%d.png")
+            for i in members:
+                write_png(path % "in" % i, frames[i])
+            subprocess.run([CLI, "render", path % "in", path % "out",
+                            "--frames", ",".join(str(i) for i in members),
+                            "--threads", "1", "--quiet"] + args, check=True)
+            for i in members:
+                outputs[i] = read_png(path % "out" % i)
+        return outputs
 
     def check(self, frames, depth, expected_from_file):
         for settings in SETTINGS:
