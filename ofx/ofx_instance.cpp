@@ -99,6 +99,14 @@ class ClipImage {
 
   const ImageView& view() const { return view_; }
 
+  // Whether the bounds and row bytes address the pixels: known only once
+  // the depth and components are.
+  Failure CheckLayout(const char* clipName) const {
+    if (const char* problem = LayoutProblem(view_))
+      return {kOfxStatFailed, std::string("the ") + clipName + " image: " + problem};
+    return Ok();
+  }
+
  private:
   Failure Describe(const char* clipName) {
     const Properties props(*suites_.property, handle_);
@@ -132,7 +140,6 @@ class ClipImage {
 
     view_.data = static_cast<unsigned char*>(data);
     view_.bounds = OfxRectI{bounds[0], bounds[1], bounds[2], bounds[3]};
-    if (const char* problem = LayoutProblem(view_)) return {kOfxStatFailed, what + ": " + problem};
     return Ok();
   }
 
@@ -254,6 +261,10 @@ Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
       source.view().components != output.view().components)
     return {kOfxStatErrUnsupported,
             "the Source and Output images differ in pixel depth or components"};
+  if (Failure f = source.CheckLayout(kOfxImageEffectSimpleSourceClipName); f.status != kOfxStatOK)
+    return f;
+  if (Failure f = output.CheckLayout(kOfxImageEffectOutputClipName); f.status != kOfxStatOK)
+    return f;
   if (Width(renderWindow) < 0 || Height(renderWindow) < 0)
     return {kOfxStatFailed, "the render window is inverted"};
   if (IsEmpty(renderWindow)) return Ok();
