@@ -121,31 +121,55 @@ TEST_F(OfxRender, ProxyScaleRendersThePixelsThatArrive) {
   EXPECT_EQ(proxy.bytes(), full.bytes());
 }
 
-// Floats outside 0..1 are held to it and NaN reads as 0: the render equals
-// that of the held picture.
-TEST_F(OfxRender, FloatsOutsideTheUnitRangeAreHeld) {
-  const Picture picture = GeneratedPicture(12, 31, 19, 8);
+// Floats round to the nearest of the 16-bit render's levels; values outside
+// 0..1 are held to it and NaN reads as 0. The render equals that of the
+// picture the levels make.
+TEST_F(OfxRender, FloatsRoundToLevelsAndAreHeld) {
+  const Picture picture = GeneratedPicture(12, 31, 19, 16);
   const RenderSettings settings = SettingsSet()[0];
   SetParams(host_, settings);
   HostImage source = SourceImage(picture, "OfxBitDepthFloat", "OfxImageComponentRGBA", {});
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  int changed = 0;
+  int held = 0, rounded = 0;
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x)
       for (int c = 0; c < 4; ++c) {
         const float v = source.Get<float>(x, y, c);
         const int pick = (x + y + c) % 3;
-        if (v == 0.0f) source.Set(x, y, c, pick == 0 ? -0.25f : pick == 1 ? nan : -inf);
-        if (v == 1.0f) source.Set(x, y, c, pick == 0 ? 1.5f : pick == 1 ? inf : 1.0000001f);
-        changed += v == 0.0f || v == 1.0f;
+        if (v == 0.0f) {
+          source.Set(x, y, c, pick == 0 ? -0.25f : pick == 1 ? nan : -inf);
+          ++held;
+        } else if (v == 1.0f) {
+          source.Set(x, y, c, pick == 0 ? 1.5f : pick == 1 ? inf : 1.0000001f);
+          ++held;
+        } else {
+          // Just short of half a level either way.
+          source.Set(x, y, c, v + (pick == 0 ? 0.45f : -0.45f) / 32768.0f);
+          ++rounded;
+        }
       }
-  ASSERT_GT(changed, 100);
+  ASSERT_GT(held, 100);
+  ASSERT_GT(rounded, 100);
   HostImage output("OfxBitDepthFloat", "OfxImageComponentRGBA", source.bounds);
   ASSERT_EQ(RenderThrough(host_, source, output, source.bounds), kOfxStatOK);
   const HostImage expected = ExpectedImage(ModuleRender16(picture, settings), "OfxBitDepthFloat",
                                            "OfxImageComponentRGBA", {}, source.bounds);
   EXPECT_EQ(FirstDifference(output, expected, source.bounds), "");
+}
+
+// Every 16-bit sample value once in each channel: shorts convert in and out
+// exactly as the command converts 16-bit files.
+TEST_F(OfxRender, EverySixteenBitSampleConverts) {
+  Picture picture{256, 256, 16, {}};
+  for (uint32_t i = 0; i < 65536; ++i)
+    for (uint32_t shift : {0u, 5u, 11u, 3u})  // each channel a different permutation
+      picture.samples.push_back(static_cast<uint16_t>((i * 2053u + shift * 4099u) & 0xFFFF));
+  for (const char* depth : {"OfxBitDepthShort", "OfxBitDepthFloat"}) {
+    const RenderCheck check = RenderAndCompare(host_, picture, SettingsSet()[4], depth,
+                                               "OfxImageComponentRGBA");
+    EXPECT_EQ(check.difference, "") << depth;
+  }
 }
 
 // Colour components become key bytes lround(v x 255), held to 0..1.
