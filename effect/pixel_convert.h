@@ -57,6 +57,18 @@ constexpr float Channel16ToFloat(uint32_t v) {
   return static_cast<float>(v) / static_cast<float>(PF_MAX_CHAN16);
 }
 
+// A colour control's component (nominally 0..1, as frei0r and OpenFX hosts
+// hand colours) as a key byte: held to 0..1 (NaN reads as 0), then
+// lround(v x 255). The inverse gives a byte's component, for defaults and
+// read-backs: ColourComponentToByte(ByteToColourComponent(b)) == b.
+inline uint8_t ColourComponentToByte(double v) {
+  if (!(v > 0.0)) return 0;
+  if (v > 1.0) return 255;
+  return static_cast<uint8_t>(std::lround(v * 255.0));
+}
+
+constexpr double ByteToColourComponent(uint8_t b) { return b / 255.0; }
+
 template <class Pixel>
 struct SampleConvert;
 

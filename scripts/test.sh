@@ -6,7 +6,8 @@
 #      ThreadSanitizer (build-tsan/);
 #   4. the render fuzzer for a bounded time on its seed corpus (build-fuzz/,
 #      clang); findings and the run's log stay in build-fuzz/;
-#   5. the Windows module and its test program under wine (build-win/).
+#   5. the Windows module and its test program under wine (build-win/);
+#   6. the Win64 OpenFX plug-in through the test host under wine (build-win/).
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,4 +55,7 @@ fi
 
 echo "== Windows module under wine"
 bash scripts/test_windows.sh build
+
+echo "== Windows OpenFX plug-in under wine"
+bash scripts/test_ofx_windows.sh build
 echo "All test stages passed."
