@@ -78,8 +78,8 @@ threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-1}}
 child=$!
 # Cancelling, a time limit or preemption signal every process of the job, the
 # command included, which then drops its frames in flight and removes their
-# temporaries. The shell only has to outlive it: Slurm kills what is left of
-# a task once its script has ended.
+# temporaries. The shell waits for it through any signal, so that the task
+# ends only when the command has cleaned up, with the command's status.
 trap 'echo "task $task: stop signal from the scheduler at $(date +%T)"' TERM INT HUP
 while kill -0 "$child" 2>/dev/null; do wait "$child"; done
 status=0
