@@ -17,7 +17,20 @@ corvalin=$(realpath -- "${1:-build/cli/corvalin}")
 [ -x "$corvalin" ] || { echo "no corvalin command at $corvalin: build it first" >&2; exit 1; }
 submit=$root/farm/slurm/corvalin-submit
 
+# Debian starts the services of a package it installs where it can; the test
+# runs daemons of its own only, so a policy forbids that for the install.
+policy=/usr/sbin/policy-rc.d made_policy=0
+if ! dpkg -s slurm-wlm munge >/dev/null 2>&1 && [ ! -e "$policy" ]; then
+  made_policy=1
+  trap 'rm -f "$policy"' EXIT
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+fi
 bash scripts/install_deps.sh slurm-wlm munge python3
+if [ "$made_policy" -eq 1 ]; then
+  rm -f "$policy"
+  trap - EXIT
+fi
 
 host=$(hostname -s)
 ctld_port=16817 slurmd_port=16818
@@ -39,8 +52,23 @@ show_logs() {
   done
 }
 
+# Processes of this test but the shell itself: the daemons run in $tmp/run,
+# and their job steps run there too or carry the test's marker.
+ours() {
+  local d pid cwd
+  for d in /proc/[0-9]*; do
+    pid=${d#/proc/}
+    [ "$pid" = "$$" ] || [ "$pid" = "$BASHPID" ] && continue
+    cwd=$(readlink "$d/cwd" 2>/dev/null) || continue
+    if [[ $cwd == "$tmp" || $cwd == "$tmp"/* ]] ||
+      grep -qzx "CORVALIN_SLURM_TEST=$tmp" "$d/environ" 2>/dev/null; then
+      echo "$pid"
+    fi
+  done
+}
+
 cleanup() {
-  local status=$? name pid
+  local status=$? name pid left
   set +e
   trap - INT TERM
   if [ "${#daemons[@]}" -gt 0 ]; then
@@ -57,14 +85,16 @@ cleanup() {
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
-  # Job steps outlive a stopped slurmd; nothing of this test may.
-  for d in /proc/[0-9]*; do
-    pid=${d#/proc/}
-    [ "$pid" = "$$" ] && continue
-    if grep -qzx "CORVALIN_SLURM_TEST=$tmp" "$d/environ" 2>/dev/null; then
-      echo "clean-up: killing leftover process $pid ($(tr '\0' ' ' <"$d/cmdline" 2>/dev/null))"
-      kill -KILL "$pid" 2>/dev/null
-    fi
+  # Job steps outlive a stopped slurmd: a moment to end, then they are ended.
+  cd /
+  for _ in $(seq 1 50); do
+    left=$(ours)
+    [ -z "$left" ] && break
+    sleep 0.1
+  done
+  for pid in $left; do
+    echo "clean-up: killing leftover process $pid ($(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null))"
+    kill -KILL "$pid" 2>/dev/null
   done
   rm -rf -- "$tmp"
   exit "$status"
@@ -124,10 +154,12 @@ ReturnToService=2
 MailProg=/bin/true
 KillWait=10
 MinJobAge=600
+CommunicationParameters=NoCtldInAddrAny,NoInAddrAny
 NodeName=$host NodeAddr=127.0.0.1 $node State=UNKNOWN
 PartitionName=farm Nodes=$host Default=YES MaxTime=INFINITE State=UP
 EOF
 
+cd "$tmp/run"
 munged -F --socket="$tmp/run/munge.socket" --key-file="$tmp/munge/munge.key" \
   --pid-file="$tmp/run/munged.pid" --seed-file="$tmp/munge/munged.seed" \
   --log-file="$tmp/log/munged.log" >"$tmp/log/munged.out" 2>&1 &
@@ -142,19 +174,31 @@ slurmctld -D -f "$SLURM_CONF" >"$tmp/log/slurmctld.out" 2>&1 &
 daemons+=("slurmctld $!")
 slurmd -D -f "$SLURM_CONF" -N "$host" >"$tmp/log/slurmd.out" 2>&1 &
 daemons+=("slurmd $!")
+cd "$root"
 
-up=0
+up=0 state=""
 for _ in $(seq 1 300); do
+  for d in "${daemons[@]}"; do
+    kill -0 "${d#* }" 2>/dev/null || { state="${d% *} exited"; break 2; }
+  done
   state=$(timeout 5 sinfo -h -n "$host" -o %t 2>/dev/null || true)
   if [ "$state" = idle ]; then up=1; break; fi
   sleep 0.2
 done
 if [ "$up" -ne 1 ]; then
-  echo "FAIL: the node did not come up idle within 60 s (state '${state:-none}')"
+  echo "FAIL: the node did not come up idle within 60 s (${state:-no state}); the daemons' logs:"
   show_logs
   exit 1
 fi
 echo "cluster up: node $host ($node), in $(since "$start")"
+# The daemons listen on 127.0.0.1 and nowhere else.
+ports=$(printf '%04X|%04X' "$ctld_port" "$slurmd_port")
+listening=$({ cat /proc/net/tcp /proc/net/tcp6 2>/dev/null || true; } |
+  awk -v p=":($ports)\$" '$4 == "0A" && $2 ~ p { print $2 }' | sort | tr '\n' ' ')
+if [ "$listening" != "$(printf '0100007F:%04X 0100007F:%04X ' "$ctld_port" "$slurmd_port")" ]; then
+  echo "FAIL: the daemons listen on '$listening', not on 127.0.0.1:$ctld_port and :$slurmd_port only"
+  exit 1
+fi
 
 # Waits (at most $2 seconds) until job $1 has left the queue.
 wait_job() {
