@@ -346,20 +346,24 @@ check "the 9 other frames are written and correct (differ: $bad)" \
   '[ "$(count badout)" = 9 ] && [ ! -e badout/sh010.0007.png ] && [ -z "$bad" ]'
 
 # ------------------------------------------------------------ overlapping tasks
+# Two jobs over the same large frames, held and released together so that
+# they start at once and render the same frames side by side.
 t=$(clock)
-job_a=$(submit_job in/sh010.####.png lap/sh010.####.png --frames 1-24 --chunk 24 --cpus-per-task 1 \
-  --job-name lapA)
-job_b=$(submit_job in/sh010.####.png lap/sh010.####.png --frames 1-24 --chunk 24 --cpus-per-task 1 \
-  --job-name lapB)
+job_a=$(submit_job big/big.####.png lap/big.####.png --frames 1-12 --chunk 12 --cpus-per-task 1 \
+  --job-name lapA --sbatch-arg=--hold "${big_options[@]}")
+job_b=$(submit_job big/big.####.png lap/big.####.png --frames 1-12 --chunk 12 --cpus-per-task 1 \
+  --job-name lapB --sbatch-arg=--hold "${big_options[@]}")
+scontrol release "$job_a,$job_b"
 wait_job "$job_a" 120
 wait_job "$job_b" 120
-echo "jobs $job_a and $job_b, the same 24 frames at once: $(since "$t")," \
-  "$(($(written_by "$job_a") + $(written_by "$job_b") - 24)) frame(s) rendered by both"
+both=$(($(written_by "$job_a") + $(written_by "$job_b") - 12))
+echo "jobs $job_a and $job_b, the same 12 large frames at once: $(since "$t"), $both rendered by both"
 check "both overlapping tasks exit 0" \
   '[ "$(task_states "$job_a")$(task_states "$job_b")" = "0 COMPLETED 0:0 0 COMPLETED 0:0 " ]'
-bad=$(differing lap ref)
+check "the overlapping tasks rendered frames side by side" '[ "$both" -gt 0 ]'
+bad=$(differing lap ref/big.png)
 check "overlapping tasks leave every frame complete (differ: $bad)" \
-  '[ "$(count lap)" = 24 ] && [ -z "$bad" ] && [ -z "$(hidden lap)" ]'
+  '[ "$(count lap)" = 12 ] && [ -z "$bad" ] && [ -z "$(hidden lap)" ]'
 
 # ------------------------------------------------------------ cancelled: SIGTERM
 # Waits (at most 60 s) until folder $1 holds $2 frames and, with a third

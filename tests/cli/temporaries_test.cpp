@@ -16,8 +16,8 @@ TEST_F(CliTemporaries, ANameInUseIsPassedOverAndKeepsWhatItHolds) {
   // The shell execs the command, so $$ is the command's process id: these
   // are the names its first eight temporaries would get.
   const std::string taken = "'" + Path(".out.png.tmp") + "'$$-$k.png";
-  const CommandResult r = RunRender({Path("in.png"), Path("out.png")},
-                                    "for k in 0 1 2 3 4 5 6 7; do echo foreign >" + taken + "; done; exec ");
+  const std::string prelude = "for k in 0 1 2 3 4 5 6 7; do echo foreign >" + taken + "; done; exec ";
+  const CommandResult r = RunRender({Path("in.png"), Path("out.png")}, prelude);
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(cli::ReadImage(Path("out.png")).samples, cli::ReadImage(Path("reference.png")).samples);
   size_t foreign = 0;
