@@ -73,14 +73,14 @@ done
 shopt -u nullglob
 [ "$removed" -eq 0 ] || echo "removed $removed stale temporary file(s) of frames $a-$b"
 
-threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-1}}
-"$corvalin" render "$input" "$output" --frames "$a-$b" --skip-existing --threads "$threads" "$@" &
-child=$!
 # Cancelling, a time limit or preemption signal every process of the job, the
 # command included, which then drops its frames in flight and removes their
 # temporaries. The shell waits for it through any signal, so that the task
 # ends only when the command has cleaned up, with the command's status.
 trap 'echo "task $task: stop signal from the scheduler at $(date +%T)"' TERM INT HUP
+threads=${SLURM_CPUS_PER_TASK:-${SLURM_CPUS_ON_NODE:-1}}
+"$corvalin" render "$input" "$output" --frames "$a-$b" --skip-existing --threads "$threads" "$@" &
+child=$!
 while kill -0 "$child" 2>/dev/null; do wait "$child"; done
 status=0
 wait "$child" || status=$?

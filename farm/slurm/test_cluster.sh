@@ -11,9 +11,9 @@
 # Every daemon it starts is stopped on exit, whatever happens.
 set -euo pipefail
 export LC_ALL=C
+corvalin=$(realpath -- "${1:-$(dirname "$0")/../../build/cli/corvalin}")
 cd "$(dirname "$0")/../.."
 root=$PWD
-corvalin=$(realpath -- "${1:-build/cli/corvalin}")
 [ -x "$corvalin" ] || { echo "no corvalin command at $corvalin: build it first" >&2; exit 1; }
 submit=$root/farm/slurm/corvalin-submit
 
