@@ -17,9 +17,11 @@
 #ifdef _WIN32
 #include <process.h>
 #define CORVALIN_GETPID _getpid
+#define CORVALIN_NEW_FILE "wb"
 #else
 #include <unistd.h>
 #define CORVALIN_GETPID getpid
+#define CORVALIN_NEW_FILE "wbx"  // fails with EEXIST where the name is taken
 #endif
 
 namespace corvalin::cli {
@@ -331,13 +333,22 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
     throw CliError("cannot write " + path + ": the folder " + folder.string() + " does not exist");
   }
   // A hidden name beside the target, unique across threads and processes,
-  // keeping the extension so that the writer picks the same format.
+  // keeping the extension so that the writer picks the same format. It is
+  // created only where nothing has the name: on a farm, a task on another
+  // node may have the same process id and write the same frame, and a killed
+  // task leaves its temporaries behind. Such a name is passed over.
   static std::atomic<uint64_t> counter{0};
-  s.temp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
-                     "-" + std::to_string(counter++) + target.extension().string());
-  s.registration = std::make_unique<TempFileRegistration>(s.temp.string());
-  s.file = std::fopen(s.temp.string().c_str(), "wb");
-  if (s.file == nullptr) Fail(std::strerror(errno));
+  for (int tries = 0;; ++tries) {
+    s.temp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
+                       "-" + std::to_string(counter++) + target.extension().string());
+    s.registration = std::make_unique<TempFileRegistration>(s.temp.string());
+    s.file = std::fopen(s.temp.string().c_str(), CORVALIN_NEW_FILE);
+    if (s.file != nullptr) break;
+    const int error = errno;
+    s.registration.reset();
+    s.temp.clear();  // not ours: never removed
+    if (error != EEXIST || tries == 100) Fail(std::strerror(error));
+  }
   s.proxy = std::make_unique<CheckedFile>(s.file);
 
   s.type = FileType(layout.kind);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test:
-#   1. the native suite (build/);
+#   1. the native suite (build/), then the render farm's Slurm job on a
+#      one-node Slurm cluster started here (farm/slurm/test_cluster.sh);
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the tests labelled "tsan" (concurrent renders, the parallel scan) under
 #      ThreadSanitizer (build-tsan/);
@@ -21,6 +22,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_BUILD_TESTS=ON 
   -DCORVALIN_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Render farm: the Slurm job on a one-node cluster"
+bash farm/slurm/test_cluster.sh build/cli/corvalin
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_SANITIZE=address \
