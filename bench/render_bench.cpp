@@ -130,7 +130,8 @@ void RegisterAll() {
   } sizes[] = {{"1920x1080", 1920, 1080}, {"3840x2160", 3840, 2160}};
   for (const auto& size : sizes) {
     for (int bits : {8, 16}) {
-      for (Pattern p : {Pattern::flat, Pattern::cel, Pattern::lineArt, Pattern::noise}) {
+      for (Pattern p : {Pattern::flat, Pattern::cel, Pattern::inkedCel, Pattern::lineArt,
+                        Pattern::noise}) {
         const std::string name = std::string("Render/") + size.name + "/" + std::to_string(bits) +
                                  "bit/" + PatternName(p);
         benchmark::internal::Benchmark* b =

@@ -5,15 +5,18 @@
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the tests labelled "tsan" (concurrent renders, the parallel scan) under
 #      ThreadSanitizer (build-tsan/);
-#   4. the render fuzzer for a bounded time on its seed corpus (build-fuzz/,
-#      clang); findings and the run's log stay in build-fuzz/;
+#   4. the render fuzzer on its seed corpus and the differential fuzzer (the
+#      fast engine and the banded scan against the plain scalar engine), each
+#      for a bounded time (build-fuzz/, clang); corpora, findings and the
+#      runs' logs stay in build-fuzz/;
 #   5. the Windows module and its test program under wine (build-win/);
 #   6. the Win64 OpenFX plug-in through the test host under wine (build-win/).
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-fuzz_seconds=${CORVALIN_FUZZ_SECONDS:-60}
+# Seconds each fuzzer runs; CORVALIN_FUZZ_SECONDS=3600 makes a long run.
+fuzz_seconds=${CORVALIN_FUZZ_SECONDS:-45}
 
 bash scripts/install_deps.sh
 
@@ -38,24 +41,30 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_SANITIZE=t
 cmake --build build-tsan -j"$jobs" --target tsan_tests
 ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L tsan
 
-echo "== Render fuzzer, ${fuzz_seconds} s"
+echo "== Fuzzers, ${fuzz_seconds} s each"
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target render_fuzzer
-# The corpus grows in the build folder; a finding is written beside it, and
-# the log is kept either way.
-mkdir -p build-fuzz/corpus build-fuzz/findings
-fuzz_log=build-fuzz/render_fuzzer.log
-fuzz_status=0
-./build-fuzz/fuzz/render_fuzzer -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-  -artifact_prefix=build-fuzz/findings/ build-fuzz/corpus fuzz/seeds >"$fuzz_log" 2>&1 ||
-  fuzz_status=$?
-grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done)|ERROR|SUMMARY|wrote outside' \
-  "$fuzz_log" || true
-if [ "$fuzz_status" -ne 0 ]; then
-  tail -n 60 "$fuzz_log"
-  echo "The fuzzer's log is $fuzz_log; its finding is in build-fuzz/findings/."
-  exit "$fuzz_status"
-fi
+cmake --build build-fuzz -j"$jobs" --target render_fuzzer differential_fuzzer
+# Each fuzzer's corpus grows in the build folder; a finding is written beside
+# it, and the log is kept either way.
+run_fuzzer() {
+  local name=$1
+  shift
+  mkdir -p "build-fuzz/$name-corpus" build-fuzz/findings
+  local log=build-fuzz/$name.log status=0
+  echo "-- $name"
+  "./build-fuzz/fuzz/$name" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+    -artifact_prefix="build-fuzz/findings/$name-" "build-fuzz/$name-corpus" "$@" >"$log" 2>&1 ||
+    status=$?
+  grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done)|ERROR|SUMMARY|wrote outside|differ' \
+    "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$log"
+    echo "The fuzzer's log is $log; its finding is in build-fuzz/findings/."
+    exit "$status"
+  fi
+}
+run_fuzzer render_fuzzer fuzz/seeds
+run_fuzzer differential_fuzzer
 
 echo "== Windows module under wine"
 bash scripts/test_windows.sh build

@@ -27,16 +27,19 @@ struct RunLength {
 // either line changes colour (its own line tested first). The length counts
 // the examined positions, including the one where the change was found.
 // `coord` is the junction pixel's coordinate on the walk's axis, so the bounds
-// keep both compared pixels inside the image.
+// keep both compared pixels inside the image. A walk that reaches `cap`
+// positions stops there with length `cap`, for callers that hold the length
+// to cap anyway and do not look at where it stopped.
 template <class Pixel, class Destination>
 RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t besideStart,
-                     int32_t step, int32_t low, int32_t high, int32_t coord) {
+                     int32_t step, int32_t low, int32_t high, int32_t coord,
+                     int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;
   const int32_t direction = step > 0 ? 1 : -1;
   RunLength run{0, false};
   int32_t k = 0;
-  while (low < coord + direction * k && coord + direction * k < high) {
+  while (k < cap && low < coord + direction * k && coord + direction * k < high) {
     const int32_t own = startIndex + k * step;
     const int32_t beside = besideStart + k * step;
     if (PixelsDiffer(in[own], in[own + step], threshold)) {
@@ -67,6 +70,15 @@ inline double RampArea(double h, double x, double j) {
 // the walk behind it examined (a span above the run would read past them).
 inline int32_t RampCount(double x, int32_t runLength) {
   if (!(x > 0.0)) return 0;
+  if constexpr (kFastEngine) {
+    // The same count without a call of ceil: a span of runLength or more
+    // covers runLength pixels; a shorter one lies in 0 < x < runLength, so
+    // its truncation is in range, and one more where it dropped a fraction
+    // is its ceiling.
+    if (!(x < static_cast<double>(runLength))) return runLength;
+    const int32_t whole = static_cast<int32_t>(x);
+    return static_cast<double>(whole) < x ? whole + 1 : whole;
+  }
   const double count = std::ceil(x);
   return count < static_cast<double>(runLength) ? static_cast<int32_t>(count) : runLength;
 }
@@ -75,6 +87,50 @@ inline int32_t RampCount(double x, int32_t runLength) {
 inline float KeepWeight(double h, double x, int32_t k) {
   const double share = RampArea(h, x, k) - RampArea(h, x, k + 1.0);
   return static_cast<float>(1.0 - share);
+}
+
+// KeepWeight(h, x, k) for k = count - 1 down to 0, in that order. The fast
+// engine keeps A(k + 1) from the step before instead of computing it again:
+// the same double from the same operands, so the same weights.
+class KeepWeights {
+ public:
+  KeepWeights(double h, double x, int32_t count)
+      : h_(h), x_(x), previous_(kFastEngine ? RampArea(h, x, static_cast<double>(count)) : 0.0) {}
+
+  float Next(int32_t k) {
+    if constexpr (!kFastEngine) return KeepWeight(h_, x_, k);
+    const double area = RampArea(h_, x_, k);
+    const double share = area - previous_;
+    previous_ = area;
+    return static_cast<float>(1.0 - share);
+  }
+
+ private:
+  double h_, x_, previous_;
+};
+
+// The integer weights wA of the ramps over half a run (span runLength / 2)
+// of up to kTabledRun pixels with height halves / 2:
+// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers, made
+// once, on first use, by the same arithmetic. The fast engine looks them up
+// instead of running a division and a chain of conversions per ramp pixel.
+constexpr int32_t kTabledRun = 128;
+
+template <class Pixel, int32_t halves>
+const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
+  struct Table {
+    uint16_t wA[kTabledRun + 1][(kTabledRun + 1) / 2] = {};
+    Table() {
+      for (int32_t length = 1; length <= kTabledRun; ++length) {
+        const double span = static_cast<double>(length) * 0.5;
+        for (int32_t k = 0; k < RampCount(span, length); ++k)
+          wA[length][k] =
+              static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
+      }
+    }
+  };
+  static const Table table;
+  return table.wA[runLength];
 }
 
 }  // namespace detail
@@ -90,10 +146,24 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
                                  : static_cast<double>(runLength) *
                                        static_cast<double>(ctx.weightFactor);
   const int32_t count = detail::RampCount(span, runLength);
+  // At the default Line Weight the weight factor is 0.5 and the span is
+  // half the run either way.
+  if (kFastEngine && (halfLength || ctx.weightFactor == 0.5f) && 0 <= runLength &&
+      runLength <= detail::kTabledRun) {
+    const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 1>(runLength);
+    const Pixel* in = ctx.sourcePixels;
+    for (int32_t k = count - 1; k >= 0; --k) {
+      const int32_t source = startIndex + k * step;
+      ctx.destination.Write(startDst + k * stepDst,
+                            BlendPixelsByWeight(in[source], in[source + partnerOffset], wA[k]));
+    }
+    return;
+  }
+  detail::KeepWeights weights(0.5, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
     BlendAt(ctx.sourcePixels, ctx.destination, source, source + partnerOffset,
-            startDst + k * stepDst, detail::KeepWeight(0.5, span, k));
+            startDst + k * stepDst, weights.Next(k));
   }
 }
 
@@ -115,10 +185,19 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
   int32_t count = detail::RampCount(span, runLength);
   if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   const Pixel* in = ctx.sourcePixels;
+  if (kFastEngine && 0 <= runLength && runLength <= detail::kTabledRun) {
+    const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 2>(runLength);
+    for (int32_t k = count - 1; k >= 0; --k) {
+      const int32_t source = startIndex + k * step;
+      buffer.slots[slot][k] = BlendPixelsByWeight(in[source], in[source + partnerOffset], wA[k]);
+    }
+    buffer.buffered[slot] = true;
+    return;
+  }
+  detail::KeepWeights weights(1.0, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
-    buffer.slots[slot][k] =
-        BlendPixels(in[source], in[source + partnerOffset], detail::KeepWeight(1.0, span, k));
+    buffer.slots[slot][k] = BlendPixels(in[source], in[source + partnerOffset], weights.Next(k));
   }
   buffer.buffered[slot] = true;
 }

@@ -38,10 +38,12 @@ struct TJunctionWalk {
 // Run lengths are held to this, which bounds the staged ramps to 64 pixels.
 constexpr int32_t maxJunctionRun = 128;
 
-template <class Pixel, class Destination>
-void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, const TJunctionWalk& walk) {
+// The orientation is a template argument, so that each one's steps and tests
+// are fixed when it is compiled.
+template <TJunctionWalk walk, class Pixel, class Destination>
+void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
   using Channel = typename PixelTraits<Pixel>::Channel;
-  const bool horizontalRun = walk.alongX != 0;
+  constexpr bool horizontalRun = walk.alongX != 0;
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;
   const int32_t sourceStride = SourceStride(ctx);
@@ -65,10 +67,15 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, const TJunction
   auto differ = [&](int32_t i, int32_t j) { return PixelsDiffer(in[i], in[j], threshold); };
 
   // Lengths along the run, each ended by the run or one side line changing.
+  // Only their value held to maxJunctionRun is used, so the fast engine stops
+  // the walks there.
+  const int32_t walkCap = kFastEngine ? maxJunctionRun : INT32_MAX;
   const int32_t lengthNeg = std::min(
-      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length, maxJunctionRun);
+      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord, walkCap).length,
+      maxJunctionRun);
   const int32_t lengthPos = std::min(
-      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length, maxJunctionRun);
+      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord, walkCap).length,
+      maxJunctionRun);
   const int32_t longer = std::max(lengthNeg, lengthPos);
 
   // P +- 2 * across lie in the image only when P is strictly inside the
@@ -156,25 +163,28 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx, const TJunction
 // Mask 7: right, up and down differ, left continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionRight(const EdgeContext<Pixel, Destination>& ctx) {
-  SmoothTJunction(ctx, {.alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight});
+  SmoothTJunction<TJunctionWalk{.alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight}>(
+      ctx);
 }
 
 // Mask 11: right, up and left differ, down continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionUp(const EdgeContext<Pixel, Destination>& ctx) {
-  SmoothTJunction(ctx, {.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp});
+  SmoothTJunction<TJunctionWalk{.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp}>(ctx);
 }
 
 // Look-ahead: up and down differ, right continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination>& ctx) {
-  SmoothTJunction(ctx, {.alongX = 1, .acrossY = -1, .kind = TJunctionKind::TJunctionLeft});
+  SmoothTJunction<TJunctionWalk{.alongX = 1, .acrossY = -1, .kind = TJunctionKind::TJunctionLeft}>(
+      ctx);
 }
 
 // Mask 13: right, down and left differ, up continues the run.
 template <class Pixel, class Destination>
 void SmoothTJunctionDown(const EdgeContext<Pixel, Destination>& ctx) {
-  SmoothTJunction(ctx, {.alongY = -1, .acrossX = 1, .kind = TJunctionKind::TJunctionDown});
+  SmoothTJunction<TJunctionWalk{.alongY = -1, .acrossX = 1, .kind = TJunctionKind::TJunctionDown}>(
+      ctx);
 }
 
 }  // namespace corvalin
