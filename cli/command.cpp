@@ -2,11 +2,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <OpenImageIO/imageio.h>
+
 #include <algorithm>
-#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -132,20 +135,21 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
       "for a wrong command line.");
 
   CLI::App* render = app.add_subcommand(
-      "render", "Render INPUT through the effect and write OUTPUT (PNG, TIFF or TGA).");
+      "render", "Render INPUT through the effect and write OUTPUT (PNG, TIFF, TGA or OpenEXR).");
   render->add_option("INPUT", options.input,
                      "input image: PNG (any colour type, 1 to 16 bits), TIFF or TGA of 8 or 16 "
-                     "bits per channel; with --frames, a frame pattern")
+                     "bits per channel, OpenEXR or TIFF of half or float (rendered at 16 bits, "
+                     "values clamped to 0..1); or a frame pattern")
       ->required();
   render->add_option("OUTPUT", options.output,
                      "output image, RGBA at the render depth, format from the extension "
-                     "(.png, .tif, .tiff, .tga); with --frames, a frame pattern")
+                     "(.png, .tif, .tiff, .tga, .exr); a frame pattern for a sequence")
       ->required();
 
   for (const ControlSpec& control : kControls) AddControlOption(*render, control, options.settings);
   render->add_option("--depth", options.frame.depth,
                      "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
-                     "bits per channel, else 8)")
+                     "bits per channel or float samples, or for a float output, else 8)")
       ->type_name("8|16")
       ->check(CLI::Validator(
           [](std::string& text) -> std::string {
@@ -164,37 +168,55 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
       ->type_name("PATH");
   render->add_option("--frames", options.frames,
                      "frames to render, e.g. 1001-1100, 1-10x2 or 1,5,9-12; INPUT and OUTPUT "
-                     "then hold a frame field: '#' four digits, '@' one digit, or %04d")
+                     "hold a frame field: '####' (a digit per character; a lone '#' is four), "
+                     "'@@@' or %04d (default: every frame of INPUT's pattern on disk)")
       ->type_name("LIST");
+  render->add_option("--threads", options.frame.threads,
+                     "threads for the whole run: frames are read, rendered and written at the "
+                     "same time, and the output is the same for any count; 1 renders each "
+                     "frame through the module's EffectMain (1 to " +
+                         std::to_string(kMaxThreads) + ", default: all cores)")
+      ->type_name("N")
+      ->check(IntegerIn(1, kMaxThreads));
   render->add_option("--jobs", options.jobs,
-                     "frames rendered at once, each on its own thread (1 to " +
+                     "for earlier scripts: N frames at once, each on --threads threads (default: "
+                     "all cores shared out); the run uses N x those threads (1 to " +
                          std::to_string(kMaxJobs) + ", default 1)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxJobs));
-  render->add_option("--threads", options.frame.threads,
-                     "threads for each frame, the frame cut into bands of rows; the output is "
-                     "the same for any count (1 to " + std::to_string(kMaxThreads) +
-                         ", default: all cores shared out among the --jobs; with --plugin 1)")
-      ->type_name("N")
-      ->check(IntegerIn(1, kMaxThreads));
+  render->add_flag("--skip-existing", options.skipExisting,
+                   "leave every output frame that already exists as it is, so that a stopped "
+                   "run can be started again (outputs appear only complete)");
+  render->add_option("--compression", options.compression,
+                     std::string("output compression, lossless: PNG ") +
+                         CompressionChoices(FileFormat::png) + ", default " +
+                         DefaultCompression(FileFormat::png) + "; TIFF " +
+                         CompressionChoices(FileFormat::tiff) + ", default " +
+                         DefaultCompression(FileFormat::tiff) + "; OpenEXR " +
+                         CompressionChoices(FileFormat::exr) + ", default " +
+                         DefaultCompression(FileFormat::exr) + "; TGA " +
+                         CompressionChoices(FileFormat::tga) + ", default " +
+                         DefaultCompression(FileFormat::tga))
+      ->type_name("C");
+  render
+      ->add_option_function<std::string>(
+          "--float-output",
+          [&options](const std::string& text) {
+            options.floatOutput = text == "float" ? SampleKind::float32 : SampleKind::half;
+          },
+          "float type of a float output: .exr, or a .tif written as float (half or float; "
+          "default: the input's float type, half for an integer input)")
+      ->type_name("half|float")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (text == "half" || text == "float") return {};
+            return "'" + text + "' is not a float type; use half or float";
+          },
+          "", ""));
+  render->add_flag("--timings", options.timings,
+                   "print the time spent decoding, converting, rendering and encoding");
   render->add_flag("-q,--quiet", options.quiet, "print only errors");
   return render;
-}
-
-std::string FrameName(const FrameJob& job) {
-  return job.frame < 0 ? std::string() : "frame " + std::to_string(job.frame) + ": ";
-}
-
-// A hint for a still render of a name that looks like a frame pattern.
-std::string PatternHint(const CommandOptions& options) {
-  if (options.frames) return {};
-  try {
-    if (FindFramePattern(options.input)) {
-      return " (INPUT holds a frame field: give --frames to render a sequence)";
-    }
-  } catch (const CliError&) {
-  }
-  return {};
 }
 
 }  // namespace
@@ -218,13 +240,24 @@ PF_Pixel8 ParseAlphaKey(const std::string& text) {
 }
 
 std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
-  if (!options.frames) return {FrameJob{-1, options.input, options.output}};
-  const std::vector<int64_t> frames = ParseFrameList(*options.frames);
   const std::optional<FramePattern> in = FindFramePattern(options.input);
   const std::optional<FramePattern> out = FindFramePattern(options.output);
+  std::vector<int64_t> frames;
+  if (options.frames) {
+    frames = ParseFrameList(*options.frames);
+  } else if (in && !std::filesystem::exists(options.input)) {
+    frames = DiscoverFrames(*in);
+    if (frames.empty()) {
+      throw NoFramesFound("no frames on disk for " + options.input + " (no file named as " +
+                          in->Expand(1) + " is)");
+    }
+  } else {
+    return {FrameJob{-1, options.input, options.output}};
+  }
   if (!out) {
-    throw CliError("--frames needs a frame field in OUTPUT ('#' four digits, '@' one digit, or "
-                   "%04d); " + options.output + " has none");
+    throw CliError(std::string(options.frames ? "--frames" : "a sequence") +
+                   " needs a frame field in OUTPUT ('####', '@@@' or %04d); " + options.output +
+                   " has none");
   }
   std::vector<FrameJob> jobs;
   jobs.reserve(frames.size());
@@ -234,12 +267,52 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
   return jobs;
 }
 
+namespace {
+
+// What the command line says about the output, checked before anything
+// renders: the same for every frame, since they share one extension.
+void CheckOutputOptions(const CommandOptions& options, const std::string& output) {
+  const FileFormat format = FormatOfPath(output);
+  if (options.frame.depth != 0) OutputFormat(output, options.frame.depth);
+  if (options.floatOutput && (format == FileFormat::png || format == FileFormat::tga)) {
+    throw CliError("--float-output: " + std::string(FormatName(format)) +
+                   " holds no float samples; use a .exr or .tif output");
+  }
+  if (options.floatOutput && options.frame.depth == 8) {
+    throw CliError("--float-output: a float output holds the 16-bit render; leave out --depth 8");
+  }
+  if (!options.compression.empty()) CheckCompression(format, options.compression);
+}
+
+void PrintTimings(std::ostream& err, const StageTimes& times, const SequenceResult& result,
+                  double seconds, int threads) {
+  const size_t frames = result.written;
+  char line[160];
+  std::snprintf(line, sizeof line, "corvalin: %zu frame%s written in %.3f s (%.2f frames/s) on %d thread%s\n",
+                frames, frames == 1 ? "" : "s", seconds,
+                seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, threads,
+                threads == 1 ? "" : "s");
+  err << line;
+  for (int i = 0; i < kStageCount; ++i) {
+    const Stage stage = static_cast<Stage>(i);
+    const double t = times.Seconds(stage);
+    std::snprintf(line, sizeof line, "  %-12s %8.3f s  %8.1f ms/frame\n", StageName(stage), t,
+                  frames > 0 ? t * 1000.0 / static_cast<double>(frames) : 0.0);
+    err << line;
+  }
+  err << "  (times of all threads added up; decode and encode include file reads and writes)\n";
+}
+
+}  // namespace
+
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
   std::vector<FrameJob> jobs;
   try {
     jobs = PlanFrames(options);
-    // Refuse an unwritable format before anything renders.
-    OutputFormat(jobs.front().output, options.frame.depth == 16 ? 16 : 8);
+    CheckOutputOptions(options, jobs.front().output);
+  } catch (const NoFramesFound& e) {
+    err << "corvalin: error: " << e.what() << "\n";
+    return kExitFailed;
   } catch (const CliError& e) {
     err << "corvalin: error: " << e.what() << "\n";
     return kExitUsage;
@@ -266,37 +339,29 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
     return kExitFailed;
   }
 
+  // OpenEXR's own thread pool would compete with the pipeline's threads;
+  // each frame is decoded and encoded on the thread that holds it.
+  OIIO::attribute("exr_threads", -1);
+
+  SequenceOptions sequence;
+  sequence.settings = options.settings;
+  sequence.frame = options.frame;
+  sequence.throughModule = options.frame.threads <= 1 || !options.plugin.empty();
+  sequence.skipExisting = options.skipExisting;
+  sequence.compression = options.compression;
+  sequence.floatOutput = options.floatOutput;
+
   Progress progress(err, jobs.size(), terminal, options.quiet);
-  std::atomic<size_t> next{0};
-  std::atomic<bool> anyFailed{false};
-  auto worker = [&] {
-    for (size_t i = next++; i < jobs.size(); i = next++) {
-      const FrameJob& job = jobs[i];
-      try {
-        RenderFile(*host, job.input, job.output, options.settings, options.frame);
-        progress.Done(job.output);
-      } catch (const CliError& e) {
-        anyFailed = true;
-        progress.Failed(FrameName(job) + e.what() + PatternHint(options));
-      } catch (const std::bad_alloc&) {
-        anyFailed = true;
-        progress.Failed(FrameName(job) + job.input + ": not enough memory for this frame");
-      } catch (const std::exception& e) {
-        anyFailed = true;
-        progress.Failed(FrameName(job) + job.input + ": " + e.what());
-      }
-    }
-  };
-  const size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
-  if (threads <= 1) {
-    worker();
-  } else {
-    std::vector<std::thread> pool;
-    for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
-    for (std::thread& t : pool) t.join();
-  }
-  progress.Finish();
-  return anyFailed ? kExitFailed : kExitOk;
+  StageTimes times;
+  const auto start = std::chrono::steady_clock::now();
+  const SequenceResult result =
+      RenderSequence(*host, jobs, sequence, progress, options.timings ? &times : nullptr);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  progress.Finish(result.stopSignal);
+  if (options.timings) PrintTimings(err, times, result, seconds, options.frame.threads);
+  if (result.stopSignal != 0) return 128 + result.stopSignal;
+  return result.failed > 0 ? kExitFailed : kExitOk;
 }
 
 std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& args,
@@ -324,19 +389,16 @@ std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& a
     *status = kExitUsage;
     return std::nullopt;
   }
+  // One count of threads for the whole run. Earlier scripts gave frames at
+  // once (--jobs) and threads for each frame (--threads): they get the
+  // product, as many threads as they used before.
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const bool threadsGiven = render->count("--threads") > 0;
-  if (!options.plugin.empty()) {
-    // A module file renders each frame through its own EffectMain, on one thread.
-    if (threadsGiven && options.frame.threads > 1) {
-      err << "corvalin: error: --threads " << options.frame.threads
-          << " needs the built-in engine; with --plugin each frame renders on 1 thread\n";
-      *status = kExitUsage;
-      return std::nullopt;
-    }
-    options.frame.threads = 1;
+  if (render->count("--jobs") > 0) {
+    const int perFrame = threadsGiven ? options.frame.threads : std::max(1, cores / options.jobs);
+    options.frame.threads = std::min(kMaxThreads, options.jobs * perFrame);
   } else if (!threadsGiven) {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    options.frame.threads = std::max(1, cores / options.jobs);
+    options.frame.threads = std::min(kMaxThreads, cores);
   }
   return options;
 }

@@ -1,5 +1,5 @@
-// The corvalin command: options, frame planning and the threaded render of a
-// sequence with progress reporting.
+// The corvalin command: options, frame planning, and the render of the
+// planned frames through the sequence pipeline with progress reporting.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/frame_io.h"
 #include "cli/render_frame.h"
+#include "cli/sequence.h"
 #include "effect/controls.h"
 
 namespace corvalin::cli {
@@ -19,32 +21,40 @@ inline constexpr int kMaxJobs = 256;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // a frame or the module failed
 inline constexpr int kExitUsage = 2;   // the command line is wrong; nothing was rendered
+// Stopped by a signal: 128 + the signal's number, as a shell reports it.
 
 struct CommandOptions {
   std::string input, output;
   RenderSettings settings = DefaultRenderSettings();  // the effect's controls
   FrameOptions frame;
   std::string plugin;  // module file to load instead of the linked one
-  std::optional<std::string> frames;  // none: INPUT and OUTPUT are plain file names
-  int jobs = 1;
+  std::optional<std::string> frames;  // none: every frame on disk, or a single file
+  int jobs = 1;  // earlier releases' frames at once; folded into frame.threads
   bool quiet = false;
+  bool skipExisting = false;
+  bool timings = false;
+  std::string compression;                // empty: the output format's default
+  std::optional<SampleKind> floatOutput;  // --float-output
 };
 
-struct FrameJob {
-  int64_t frame = -1;  // -1 for a single file
-  std::string input, output;
+// Without --frames a pattern INPUT names no file on disk at all.
+class NoFramesFound : public CliError {
+ public:
+  using CliError::CliError;
 };
 
-// The frames the options ask for; a CliError (a usage error) when the
-// patterns and --frames do not fit together.
+// The frames the options ask for: those of --frames, or without it every
+// frame on disk for a pattern INPUT (an existing file of that very name is a
+// still). A CliError (a usage error) when the patterns and the frames do not
+// fit together, NoFramesFound when a pattern finds nothing.
 std::vector<FrameJob> PlanFrames(const CommandOptions& options);
 
 // Parses a "RRGGBB" key colour (an optional leading '#' is allowed); key alpha is 255.
 PF_Pixel8 ParseAlphaKey(const std::string& text);
 
-// Renders every planned frame on `options.jobs` threads through one mini host,
-// each frame on `options.frame.threads` threads.
-// Errors and progress go to `err`; `terminal` selects the redrawn bar.
+// Renders every planned frame through one mini host on `options.frame.threads`
+// threads. Errors, progress and timings go to `err`; `terminal` selects the
+// redrawn bar.
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal);
 
 // Parses `args` (without the program name) into options. Prints help, the

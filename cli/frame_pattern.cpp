@@ -1,6 +1,8 @@
 #include "cli/frame_pattern.h"
 
+#include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <unordered_set>
 
 #include "cli/image_io.h"
@@ -43,10 +45,8 @@ std::optional<FramePattern> FindFramePattern(const std::string& path) {
   for (size_t i = 0; i < path.size();) {
     if (path[i] == '#' || path[i] == '@') {
       Field f{i, i, 0};
-      while (f.end < path.size() && (path[f.end] == '#' || path[f.end] == '@')) {
-        f.digits += path[f.end] == '#' ? 4 : 1;
-        ++f.end;
-      }
+      while (f.end < path.size() && (path[f.end] == '#' || path[f.end] == '@')) ++f.end;
+      f.digits = f.end - f.begin == 1 && path[i] == '#' ? 4 : static_cast<int>(f.end - f.begin);
       fields.push_back(f);
       i = f.end;
     } else if (path[i] == '%') {
@@ -62,11 +62,49 @@ std::optional<FramePattern> FindFramePattern(const std::string& path) {
   }
   if (fields.empty()) return std::nullopt;
   if (fields.size() > 1) {
-    throw CliError(path + ": more than one frame number field; use one of '#' (four digits), "
-                   "'@' (one digit) or '%04d'");
+    throw CliError(path + ": more than one frame number field; use one of '####' (a digit "
+                   "per character, a lone '#' is four), '@@@' or '%04d'");
   }
   const Field& f = fields.front();
   return FramePattern{path.substr(0, f.begin), path.substr(f.end), f.digits};
+}
+
+std::vector<int64_t> DiscoverFrames(const FramePattern& pattern) {
+  namespace fs = std::filesystem;
+  const size_t slash = pattern.prefix.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : pattern.prefix.substr(0, slash + 1);
+  const std::string head = pattern.prefix.substr(folder.size());
+  if (pattern.suffix.find('/') != std::string::npos) {
+    throw CliError(pattern.prefix + "..." + pattern.suffix +
+                   ": the frame field is in a folder name; give --frames to say which frames");
+  }
+  std::vector<int64_t> frames;
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  if (ec) return frames;
+  for (const fs::directory_entry& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() <= head.size() + pattern.suffix.size() || !name.starts_with(head) ||
+        !name.ends_with(pattern.suffix)) {
+      continue;
+    }
+    const std::string_view digits =
+        std::string_view(name).substr(head.size(), name.size() - head.size() - pattern.suffix.size());
+    if (digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    int64_t frame = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), frame);
+    // "7" and "0007" are different names: only the pattern's own spelling counts.
+    if (pattern.Expand(frame) == folder + name) frames.push_back(frame);
+  }
+  std::sort(frames.begin(), frames.end());
+  if (frames.size() > kMaxFrameCount) {
+    throw CliError(pattern.Expand(frames.front()) + ": more than " +
+                   std::to_string(kMaxFrameCount) + " frames on disk; give --frames");
+  }
+  return frames;
 }
 
 namespace {

@@ -3,7 +3,6 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -11,22 +10,15 @@
 #include <memory>
 #include <system_error>
 
-#ifdef _WIN32
-#include <process.h>
-#define CORVALIN_GETPID _getpid
-#else
-#include <csignal>
-#include <unistd.h>
-#define CORVALIN_GETPID getpid
-#endif
+#include "cli/frame_io.h"
+#include "cli/image_io_detail.h"
 
 namespace corvalin::cli {
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace detail {
 
-// One line from OIIO's messages, which may hold several: "a\nb\n" -> "a; b".
 std::string OneLine(std::string message) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   for (size_t at = message.find('\n'); at != std::string::npos; at = message.find('\n', at)) {
@@ -35,11 +27,14 @@ std::string OneLine(std::string message) {
   return message;
 }
 
-// OIIO keeps errors per thread until asked; asking also clears them.
 std::string OiioError(const std::string& fallback) {
   const std::string message = OneLine(OIIO::geterror());
   return message.empty() ? fallback : message;
 }
+
+}  // namespace detail
+
+namespace {
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -47,18 +42,17 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string SampleTypeName(OIIO::TypeDesc t) {
-  if (t.basetype == OIIO::TypeDesc::FLOAT) return "32-bit float";
-  if (t.basetype == OIIO::TypeDesc::HALF) return "16-bit float";
-  if (t.basetype == OIIO::TypeDesc::DOUBLE) return "64-bit float";
-  return std::string(t.c_str());
-}
-
-void CheckSampleType(const std::string& path, OIIO::TypeDesc t) {
-  if (t == OIIO::TypeDesc::UINT8 || t == OIIO::TypeDesc::UINT16) return;
-  throw CliError(path + ": " + SampleTypeName(t) +
+// The kind of a sample type, or a CliError for one the command cannot render.
+SampleKind KindOf(const std::string& path, OIIO::TypeDesc t) {
+  if (t == OIIO::TypeDesc::UINT8) return SampleKind::uint8;
+  if (t == OIIO::TypeDesc::UINT16) return SampleKind::uint16;
+  if (t == OIIO::TypeDesc::HALF) return SampleKind::half;
+  if (t == OIIO::TypeDesc::FLOAT) return SampleKind::float32;
+  const std::string name =
+      t.basetype == OIIO::TypeDesc::DOUBLE ? "64-bit float" : std::string(t.c_str());
+  throw CliError(path + ": " + name +
                  " samples are not supported; use a file of 8 or 16 bits per channel "
-                 "(unsigned integer)");
+                 "(unsigned integer), half or 32-bit float");
 }
 
 // libpng refuses a side above its default user limit, or of 0, with only
@@ -80,51 +74,6 @@ std::string PngSizeProblem(const std::string& path) {
   return "the PNG header gives " + std::to_string(width) + " x " + std::to_string(height) +
          " pixels; each side must be 1 to " + std::to_string(kPngMaxSide);
 }
-
-// Temporary files being written, for removal when the process is stopped by
-// a signal: a farm that preempts a job must not leave them behind. Fixed
-// slots, because a signal handler may neither allocate nor lock.
-struct TempSlot {
-  std::atomic<bool> claimed{false}, ready{false};
-  char path[4096];
-};
-TempSlot tempSlots[512];
-
-class TempRegistration {
- public:
-  explicit TempRegistration(const std::string& path) {
-    if (path.size() >= sizeof(TempSlot::path)) return;
-    for (TempSlot& s : tempSlots) {
-      bool expected = false;
-      if (s.claimed.compare_exchange_strong(expected, true)) {
-        std::memcpy(s.path, path.c_str(), path.size() + 1);
-        s.ready = true;
-        slot_ = &s;
-        return;
-      }
-    }
-  }
-  ~TempRegistration() {
-    if (slot_ == nullptr) return;
-    slot_->ready = false;
-    slot_->claimed = false;
-  }
-  TempRegistration(const TempRegistration&) = delete;
-  TempRegistration& operator=(const TempRegistration&) = delete;
-
- private:
-  TempSlot* slot_ = nullptr;
-};
-
-#ifndef _WIN32
-void RemoveTempFilesAndExit(int signal) {
-  for (TempSlot& s : tempSlots) {
-    if (s.ready.load()) ::unlink(s.path);
-  }
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-#endif
 
 // Gray gives red = green = blue; a missing alpha is `opaque`.
 template <class Sample>
@@ -148,13 +97,9 @@ void ExpandToRgba(const Sample* raw, int channels, size_t pixelCount, uint16_t o
 
 }  // namespace
 
-void RemoveTempFilesOnSignals() {
-#ifndef _WIN32
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveTempFilesAndExit);
-#endif
-}
+namespace detail {
 
-Image ReadImage(const std::string& path, const HeaderCheck& check) {
+OpenedInput OpenInput(const std::string& path) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (!fs::exists(status)) {
@@ -170,32 +115,60 @@ Image ReadImage(const std::string& path, const HeaderCheck& check) {
   // Keep alpha unassociated: the effect works on the colour as stored.
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
-  auto input = OIIO::ImageInput::open(path, &config);
-  if (!input) {
+  OpenedInput opened;
+  opened.input = OIIO::ImageInput::open(path, &config);
+  if (!opened.input) {
     const std::string reason = OiioError("not an image in a format this build can read");
     const std::string size = PngSizeProblem(path);
     throw CliError("cannot read " + path + ": " + (size.empty() ? reason : size));
   }
-  const OIIO::ImageSpec& header = input->spec();
-  CheckSampleType(path, header.format);
-  for (const OIIO::TypeDesc& t : header.channelformats) CheckSampleType(path, t);
-
-  const int channels = header.nchannels;
-  if (channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
-  if (header.width < 1 || header.height < 1) {
-    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(header.width) +
-                   " x " + std::to_string(header.height) + ")");
+  const OIIO::ImageSpec& spec = opened.input->spec();
+  FrameHeader& h = opened.header;
+  h.kind = KindOf(path, spec.format);
+  // Channels of several types (an OpenEXR file with half colour and float
+  // alpha): all integer ones must agree; float ones are read as float.
+  const int used = std::min(spec.nchannels, 4);
+  for (int c = 0; c < used && c < static_cast<int>(spec.channelformats.size()); ++c) {
+    const SampleKind k = KindOf(path, spec.channelformats[static_cast<size_t>(c)]);
+    if (IsFloat(k) && IsFloat(h.kind)) {
+      if (k == SampleKind::float32) h.kind = k;
+    } else if (k != h.kind) {
+      throw CliError(path + ": channels of different sample types (" + SampleKindName(h.kind) +
+                     " and " + SampleKindName(k) + ") are not supported");
+    }
   }
-  if (static_cast<int64_t>(header.width) * header.height > kMaxFramePixels) {
-    throw CliError(path + ": " + std::to_string(header.width) + " x " +
-                   std::to_string(header.height) + " pixels is more than the limit of " +
+  h.channels = spec.nchannels;
+  if (h.channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
+  if (spec.depth > 1) throw CliError("cannot read " + path + ": a volume image, not a frame");
+  if (spec.width < 1 || spec.height < 1) {
+    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(spec.width) +
+                   " x " + std::to_string(spec.height) + ")");
+  }
+  if (static_cast<int64_t>(spec.width) * spec.height > kMaxFramePixels) {
+    throw CliError(path + ": " + std::to_string(spec.width) + " x " +
+                   std::to_string(spec.height) + " pixels is more than the limit of " +
                    std::to_string(kMaxFramePixels) + " pixels per frame");
   }
+  h.width = spec.width;
+  h.height = spec.height;
+  return opened;
+}
 
+}  // namespace detail
+
+Image ReadImage(const std::string& path, const HeaderCheck& check) {
+  detail::OpenedInput opened = detail::OpenInput(path);
+  OIIO::ImageInput& input = *opened.input;
+  const FrameHeader& header = opened.header;
+  if (IsFloat(header.kind)) {
+    throw CliError(path + ": " + std::string(SampleKindName(header.kind)) +
+                   " samples are not supported here; the render command reads them");
+  }
+  const int channels = header.channels;
   Image image;
   image.width = header.width;
   image.height = header.height;
-  image.bits = header.format == OIIO::TypeDesc::UINT16 ? 16 : 8;
+  image.bits = header.kind == SampleKind::uint16 ? 16 : 8;
   if (check) check(image);
   const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
   // Read in the file's own sample type: OIIO's conversions go through float.
@@ -206,88 +179,70 @@ Image ReadImage(const std::string& path, const HeaderCheck& check) {
   const size_t sampleCount = pixelCount * static_cast<size_t>(channels);
   if (image.bits == 16) {
     const auto raw = std::make_unique_for_overwrite<uint16_t[]>(sampleCount);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.get())) {
-      throw CliError("cannot read " + path + ": " + OneLine(input->geterror()));
+    if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.get())) {
+      throw CliError("cannot read " + path + ": " + detail::OneLine(input.geterror()));
     }
     ExpandToRgba(raw.get(), channels, pixelCount, 65535, image.samples);
   } else {
     const auto raw = std::make_unique_for_overwrite<uint8_t[]>(sampleCount);
-    if (!input->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.get())) {
-      throw CliError("cannot read " + path + ": " + OneLine(input->geterror()));
+    if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.get())) {
+      throw CliError("cannot read " + path + ": " + detail::OneLine(input.geterror()));
     }
     ExpandToRgba(raw.get(), channels, pixelCount, 255, image.samples);
   }
-  input->close();
+  input.close();
   return image;
 }
 
-FileFormat OutputFormat(const std::string& path, int bits) {
-  const std::string ext = Lower(fs::path(path).extension().string());
-  FileFormat format;
-  if (ext == ".png") {
-    format = FileFormat::png;
-  } else if (ext == ".tif" || ext == ".tiff") {
-    format = FileFormat::tiff;
-  } else if (ext == ".tga") {
-    format = FileFormat::tga;
-  } else {
-    throw CliError(path + ": unsupported output format '" + ext +
-                   "'; use .png, .tif, .tiff or .tga");
+const char* FormatName(FileFormat format) {
+  switch (format) {
+    case FileFormat::png: return "PNG";
+    case FileFormat::tiff: return "TIFF";
+    case FileFormat::tga: return "TGA";
+    case FileFormat::exr: return "OpenEXR";
   }
+  return "?";
+}
+
+FileFormat FormatOfPath(const std::string& path) {
+  const std::string ext = Lower(fs::path(path).extension().string());
+  if (ext == ".png") return FileFormat::png;
+  if (ext == ".tif" || ext == ".tiff") return FileFormat::tiff;
+  if (ext == ".tga") return FileFormat::tga;
+  if (ext == ".exr") return FileFormat::exr;
+  throw CliError(path + ": unsupported output format '" + ext +
+                 "'; use .png, .tif, .tiff, .tga or .exr");
+}
+
+FileFormat OutputFormat(const std::string& path, int bits) {
+  const FileFormat format = FormatOfPath(path);
   if (format == FileFormat::tga && bits != 8) {
-    throw CliError(path + ": TGA holds 8 bits per channel; use --depth 8 or a .png or .tif "
+    throw CliError(path + ": TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr "
                    "output for 16 bits");
+  }
+  if (format == FileFormat::exr && bits != 16) {
+    throw CliError(path + ": an OpenEXR output holds the 16-bit render as float; leave out "
+                   "--depth 8");
   }
   return format;
 }
 
 void WriteImage(const std::string& path, const Image& image) {
-  OutputFormat(path, image.bits);
-  const fs::path target(path);
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    throw CliError("cannot write " + path + ": the folder " + folder.string() + " does not exist");
+  OutputLayout layout;
+  layout.format = OutputFormat(path, image.bits);
+  layout.kind = image.bits == 16 ? SampleKind::uint16 : SampleKind::uint8;
+  FrameWriter writer(path, image.width, image.height, layout);
+  const size_t rowSamples = static_cast<size_t>(image.width) * 4;
+  if (image.bits == 16) {
+    writer.WriteRows(0, image.height, image.samples.data(),
+                     static_cast<std::ptrdiff_t>(rowSamples * sizeof(uint16_t)));
+  } else {
+    std::vector<uint8_t> bytes(image.samples.size());
+    std::transform(image.samples.begin(), image.samples.end(), bytes.begin(),
+                   [](uint16_t v) { return static_cast<uint8_t>(v); });
+    writer.WriteRows(0, image.height, bytes.data(), static_cast<std::ptrdiff_t>(rowSamples));
   }
-
-  // A hidden name beside the target, unique across threads and processes,
-  // keeping the extension so the writer picks the same format.
-  static std::atomic<uint64_t> counter{0};
-  const fs::path temp =
-      folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
-                "-" + std::to_string(counter++) + target.extension().string());
-
-  const TempRegistration registration(temp.string());
-  auto fail = [&](const std::string& reason) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    throw CliError("cannot write " + path + ": " + reason);
-  };
-
-  OIIO::ImageSpec header(image.width, image.height, 4,
-                       image.bits == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8);
-  header.alpha_channel = 3;
-  header.attribute("oiio:UnassociatedAlpha", 1);
-
-  {
-    auto output = OIIO::ImageOutput::create(temp.string());
-    if (!output) fail(OiioError("no writer for this format"));
-    if (!output->open(temp.string(), header)) fail(OneLine(output->geterror()));
-    bool ok;
-    if (image.bits == 16) {
-      ok = output->write_image(OIIO::TypeDesc::UINT16, image.samples.data());
-    } else {
-      std::vector<uint8_t> bytes(image.samples.size());
-      std::transform(image.samples.begin(), image.samples.end(), bytes.begin(),
-                     [](uint16_t v) { return static_cast<uint8_t>(v); });
-      ok = output->write_image(OIIO::TypeDesc::UINT8, bytes.data());
-    }
-    if (!ok) fail(OneLine(output->geterror()));
-    if (!output->close()) fail(OneLine(output->geterror()));
-  }
-
-  fs::rename(temp, target, ec);
-  if (ec) fail(ec.message());
+  writer.Finish();
 }
 
 }  // namespace corvalin::cli

@@ -35,25 +35,29 @@ inline constexpr int64_t kMaxFramePixels = 2147483647;
 // samples) before any pixel memory is allocated; throws to refuse the file.
 using HeaderCheck = std::function<void(const Image& header)>;
 
-// Reads the first image of a file: gray gives red = green = blue, a missing
-// alpha is the largest sample value. Float and other sample types, and
-// anything but a regular file (a FIFO or a device would block or never end),
-// are refused.
+// Reads the first image of a file in file units: gray gives red = green =
+// blue, a missing alpha is the largest sample value. Only 8 and 16-bit
+// unsigned samples (float files go through FrameReader), and nothing but a
+// regular file (a FIFO or a device would block or never end).
 Image ReadImage(const std::string& path, const HeaderCheck& check = {});
 
 // The output formats, chosen by extension.
-enum class FileFormat { png, tiff, tga };
+enum class FileFormat { png, tiff, tga, exr };
+
+// "PNG", "TIFF", "TGA", "OpenEXR"
+const char* FormatName(FileFormat format);
+
+// The format of `path` by its extension, or a CliError naming the supported
+// extensions.
+FileFormat FormatOfPath(const std::string& path);
 
 // The format of `path`, or a CliError naming the supported extensions, or one
-// saying the format cannot hold `bits` per channel.
+// saying the format cannot hold a render of `bits` per channel (TGA holds 8
+// bits, OpenEXR the 16-bit render as float).
 FileFormat OutputFormat(const std::string& path, int bits);
 
 // Writes RGBA with unassociated alpha to a temporary file beside `path` and
 // renames it into place; on failure nothing is left behind.
 void WriteImage(const std::string& path, const Image& image);
-
-// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of writes in
-// progress before the process ends.
-void RemoveTempFilesOnSignals();
 
 }  // namespace corvalin::cli

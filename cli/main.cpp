@@ -1,10 +1,11 @@
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/image_io.h"
+#include "cli/stop_signal.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -16,7 +17,15 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  corvalin::cli::RemoveTempFilesOnSignals();
+  corvalin::cli::InstallStopHandlers();
   const bool terminal = CORVALIN_ISATTY(fileno(stderr)) != 0;
-  return corvalin::cli::RunCommand(args, std::cout, std::cerr, terminal);
+  const int status = corvalin::cli::RunCommand(args, std::cout, std::cerr, terminal);
+  // Stopped by a signal: end by it too, so that the caller sees the signal.
+  if (const int signal = corvalin::cli::StopSignal()) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
+  return status;
 }

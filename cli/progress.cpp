@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
+#include <string>
 
 namespace corvalin::cli {
 
@@ -19,6 +20,15 @@ std::string Clock(double seconds) {
     std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
   }
   return text;
+}
+
+std::string SignalName(int signal) {
+  switch (signal) {
+    case 1: return "SIGHUP";
+    case 2: return "SIGINT";
+    case 15: return "SIGTERM";
+  }
+  return "signal " + std::to_string(signal);
 }
 
 }  // namespace
@@ -63,6 +73,18 @@ void Progress::Done(const std::string& output) {
   }
 }
 
+void Progress::Skipped(const std::string& output) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++done_;
+  ++skipped_;
+  if (quiet_) return;
+  if (terminal_) {
+    DrawLocked(done_ == total_);
+  } else {
+    out_ << "[" << done_ << "/" << total_ << "] kept " << output << " (it exists)\n" << std::flush;
+  }
+}
+
 void Progress::Failed(const std::string& message) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++done_;
@@ -73,18 +95,28 @@ void Progress::Failed(const std::string& message) {
   out_ << std::flush;
 }
 
-void Progress::Finish() {
+void Progress::Finish(int stopSignal) {
   std::lock_guard<std::mutex> lock(mutex_);
   DrawLocked(true);
   if (barShown_) out_ << "\n";
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  if (stopSignal != 0) {
+    out_ << "corvalin: stopped by " << SignalName(stopSignal) << " after " << done_ - failed_
+         << " of " << total_ << " frame" << (total_ == 1 ? "" : "s")
+         << "; frames in progress were discarded\n";
+  }
   if (failed_ > 0) {
     out_ << "corvalin: " << failed_ << " of " << total_ << " frame" << (total_ == 1 ? "" : "s")
          << " failed\n";
-  } else if (!quiet_ && total_ > 1) {
-    char text[96];
-    std::snprintf(text, sizeof text, "rendered %zu frames in %.1f s\n", total_, seconds);
+  } else if (!quiet_ && total_ > 1 && stopSignal == 0) {
+    char text[128];
+    if (skipped_ > 0) {
+      std::snprintf(text, sizeof text, "rendered %zu frames in %.1f s, kept %zu that existed\n",
+                    total_ - skipped_, seconds, skipped_);
+    } else {
+      std::snprintf(text, sizeof text, "rendered %zu frames in %.1f s\n", total_, seconds);
+    }
     out_ << text;
   }
   out_ << std::flush;

@@ -1,5 +1,7 @@
 #include "cli/render_frame.h"
 
+#include <tbb/task_arena.h>
+
 #include <limits>
 
 #include "engine/parallel/parallel_scan.h"
@@ -16,6 +18,30 @@ void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixel
   }
 }
 
+template <class Pixel>
+void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
+                  minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
+                  bool throughModule, int threads) {
+  if (!throughModule) {
+    // Isolated: while its bands run, this thread takes no other frame's
+    // stage, which would hold this frame (and its buffers) up.
+    tbb::this_task_arena::isolate([&] {
+      ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
+                               output.pixels(), ParallelScanOptions{threads, 0});
+    });
+    return;
+  }
+  const PF_Err err = host.Render(settings, input, output);
+  if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
+}
+
+template void RenderWorlds<PF_Pixel8>(const minihost::MiniHost&, const RenderSettings&,
+                                      minihost::HostWorld<PF_Pixel8>&,
+                                      minihost::HostWorld<PF_Pixel8>&, bool, int);
+template void RenderWorlds<PF_Pixel16>(const minihost::MiniHost&, const RenderSettings&,
+                                       minihost::HostWorld<PF_Pixel16>&,
+                                       minihost::HostWorld<PF_Pixel16>&, bool, int);
+
 namespace {
 
 template <class Pixel>
@@ -25,13 +51,7 @@ Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderS
   minihost::HostWorld<Pixel> input(image.width, image.height, frame.rowPadding);
   minihost::HostWorld<Pixel> output(image.width, image.height, frame.rowPadding);
   ImageToWorld(image, input);
-  if (frame.threads > 1) {
-    ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
-                             output.pixels(), ParallelScanOptions{frame.threads, 0});
-    return WorldToImage(output);
-  }
-  const PF_Err err = host.Render(settings, input, output);
-  if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
+  RenderWorlds(host, settings, input, output, frame.threads <= 1, frame.threads);
   return WorldToImage(output);
 }
 
@@ -44,25 +64,6 @@ Image RenderImage(const minihost::MiniHost& host, const Image& image,
   }
   if (RenderDepth(image, frame) == 16) return RenderAt<PF_Pixel16>(host, image, settings, frame);
   return RenderAt<PF_Pixel8>(host, image, settings, frame);
-}
-
-void RenderFile(const minihost::MiniHost& host, const std::string& input,
-                const std::string& output, const RenderSettings& settings,
-                const FrameOptions& frame) {
-  // Refuse a frame too large for the worlds, or an output that cannot hold
-  // the depth, from the header: before the pixels are allocated and read.
-  const Image source = ReadImage(input, [&](const Image& header) {
-    const int depth = RenderDepth(header, frame);
-    try {
-      CheckFrameSize(header.width, header.height, frame.rowPadding,
-                     depth == 16 ? static_cast<int>(sizeof(PF_Pixel16))
-                                 : static_cast<int>(sizeof(PF_Pixel8)));
-    } catch (const CliError& e) {
-      throw CliError(input + ": " + e.what());
-    }
-    OutputFormat(output, depth);
-  });
-  WriteImage(output, RenderImage(host, source, settings, frame));
 }
 
 }  // namespace corvalin::cli

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/channel_convert.h"
 #include "cli/image_io.h"
+#include "effect/pixel_convert.h"
 #include "host/minihost/mini_host.h"
 
 namespace corvalin::cli {
@@ -19,8 +19,9 @@ inline constexpr int kMaxThreads = 256;
 struct FrameOptions {
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
   int32_t rowPadding = 0;
-  // Threads for one frame. 1: the module's EffectMain renders it, as a host
-  // would. More: the engine's banded parallel scan, bit for bit the same.
+  // Threads for the whole run. 1: every frame renders through the module's
+  // EffectMain, as a host would. More: the engine's banded parallel scan,
+  // bit for bit the same, with reading and writing of frames overlapped.
   int threads = 1;
 };
 
@@ -40,10 +41,10 @@ void ImageToWorld(const Image& image, minihost::HostWorld<Pixel>& world) {
       const uint16_t* s = &image.samples[image.index(x, y)];
       Pixel& p = world.at(x, y);
       using T = decltype(p.red);
-      p.red = static_cast<T>(PixelTraits<Pixel>::FromFile(s[0], image.bits));
-      p.green = static_cast<T>(PixelTraits<Pixel>::FromFile(s[1], image.bits));
-      p.blue = static_cast<T>(PixelTraits<Pixel>::FromFile(s[2], image.bits));
-      p.alpha = static_cast<T>(PixelTraits<Pixel>::FromFile(s[3], image.bits));
+      p.red = static_cast<T>(SampleConvert<Pixel>::FromFile(s[0], image.bits));
+      p.green = static_cast<T>(SampleConvert<Pixel>::FromFile(s[1], image.bits));
+      p.blue = static_cast<T>(SampleConvert<Pixel>::FromFile(s[2], image.bits));
+      p.alpha = static_cast<T>(SampleConvert<Pixel>::FromFile(s[3], image.bits));
     }
   }
 }
@@ -53,16 +54,16 @@ Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
   Image image;
   image.width = world.width();
   image.height = world.height();
-  image.bits = PixelTraits<Pixel>::bits;
+  image.bits = SampleConvert<Pixel>::bits;
   image.samples.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
   for (int32_t y = 0; y < image.height; ++y) {
     for (int32_t x = 0; x < image.width; ++x) {
       const Pixel& p = world.at(x, y);
       uint16_t* d = &image.samples[image.index(x, y)];
-      d[0] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.red));
-      d[1] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.green));
-      d[2] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.blue));
-      d[3] = static_cast<uint16_t>(PixelTraits<Pixel>::ToFile(p.alpha));
+      d[0] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.red));
+      d[1] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.green));
+      d[2] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.blue));
+      d[3] = static_cast<uint16_t>(SampleConvert<Pixel>::ToFile(p.alpha));
     }
   }
   return image;
@@ -72,9 +73,13 @@ Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
                   const RenderSettings& settings, const FrameOptions& frame);
 
-// Reads `input`, renders it and writes `output` (through a temporary file).
-void RenderFile(const minihost::MiniHost& host, const std::string& input,
-                const std::string& output, const RenderSettings& settings,
-                const FrameOptions& frame);
+// The one place the command calls the engine: renders `input` into `output`
+// (worlds of one size and padding) through the module's EffectMain over
+// `host` when `throughModule`, else through the banded parallel scan on the
+// threads of the calling task arena. Both write the same bytes.
+template <class Pixel>
+void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
+                  minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
+                  bool throughModule, int threads);
 
 }  // namespace corvalin::cli

@@ -127,9 +127,9 @@ constexpr const ControlSpec* FindControl(std::string_view scriptName) {
 // A control by script name, for adapters that need one particular control
 // (the colour key's colour, say); fails to compile for an unknown name.
 consteval const ControlSpec& Control(std::string_view scriptName) {
-  const ControlSpec* control = FindControl(scriptName);
-  if (control == nullptr) throw "no control of that name";
-  return *control;
+  for (const ControlSpec& control : kControls)
+    if (scriptName == control.scriptName) return control;
+  throw "no control of that name";
 }
 
 namespace controls_detail {

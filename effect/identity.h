@@ -62,7 +62,7 @@ constexpr bool PascalPropertyAgrees(const char (&lengthByte)[L], const char (&)[
 
 static_assert(identity_detail::DecimalText(CORVALIN_VERSION_TEXT, CORVALIN_MAJOR_VERSION) &&
                   identity_detail::DecimalText(
-                      CORVALIN_VERSION_TEXT + identity_detail::Length(CORVALIN_VERSION_TEXT) - 1,
+                      &CORVALIN_VERSION_TEXT[identity_detail::Length(CORVALIN_VERSION_TEXT) - 1],
                       CORVALIN_MINOR_VERSION),
               "the version text must read major.minor");
 static_assert(identity_detail::PascalPropertyAgrees(CORVALIN_PIPL_NAME_LENGTH, CORVALIN_PIPL_NAME,

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "effect/controls.h"
+#include "effect/pixel_convert.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::frei0r {
@@ -33,12 +34,10 @@ inline double ClampUnit(double v) {
 
 inline bool BoolFromParam(double v) { return v >= 0.5; }
 
-inline uint8_t ByteFromComponent(float v) {
-  return static_cast<uint8_t>(std::lround(ClampUnit(v) * 255.0));
-}
+inline uint8_t ByteFromComponent(float v) { return ColourComponentToByte(v); }
 
 // The inverse for reading a key back: ByteFromComponent(ComponentFromByte(b)) == b.
-inline float ComponentFromByte(uint8_t b) { return static_cast<float>(b / 255.0); }
+inline float ComponentFromByte(uint8_t b) { return static_cast<float>(ByteToColourComponent(b)); }
 
 // A float slider's value from its frei0r fraction of the slider's range.
 inline double SliderFromParam(const ControlSpec& control, double v) {

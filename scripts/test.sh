@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test:
-#   1. the native suite (build/);
+#   1. the native suite (build/), then the render farm's Slurm job on a
+#      one-node Slurm cluster started here (farm/slurm/test_cluster.sh);
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the tests labelled "tsan" (concurrent renders, the parallel scan) under
 #      ThreadSanitizer (build-tsan/);
@@ -8,7 +9,8 @@
 #      fast engine and the banded scan against the plain scalar engine), each
 #      for a bounded time (build-fuzz/, clang); corpora, findings and the
 #      runs' logs stay in build-fuzz/;
-#   5. the Windows module and its test program under wine (build-win/).
+#   5. the Windows module and its test program under wine (build-win/);
+#   6. the Win64 OpenFX plug-in through the test host under wine (build-win/).
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +25,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_BUILD_TESTS=ON 
   -DCORVALIN_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Render farm: the Slurm job on a one-node cluster"
+bash farm/slurm/test_cluster.sh build/cli/corvalin
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_SANITIZE=address \
@@ -63,4 +68,7 @@ run_fuzzer differential_fuzzer
 
 echo "== Windows module under wine"
 bash scripts/test_windows.sh build
+
+echo "== Windows OpenFX plug-in under wine"
+bash scripts/test_ofx_windows.sh build
 echo "All test stages passed."

@@ -1,7 +1,7 @@
 // Offsets and sizes the host uses on Windows x64 for every record and field
 // the module touches. Checked at compile time wherever this header is
 // included (the module includes it, so a layout slip fails its build on every
-// compiler), and walked one by one by the layout tests to name a slip.
+// compiler).
 #pragma once
 
 #include <cstddef>

@@ -82,6 +82,18 @@ EffectModule ModuleFile::entryPoints() const { return entryPoints_; }
 template <class Pixel>
 HostWorld<Pixel>::HostWorld(int32_t width, int32_t height, int32_t rowPadding)
     : width_(width), height_(height), stride_(0) {
+  Allocate(rowPadding, true);
+}
+
+template <class Pixel>
+HostWorld<Pixel>::HostWorld(int32_t width, int32_t height, int32_t rowPadding, Uninitialised)
+    : width_(width), height_(height), stride_(0) {
+  Allocate(rowPadding, false);
+}
+
+template <class Pixel>
+void HostWorld<Pixel>::Allocate(int32_t rowPadding, bool zero) {
+  const int32_t width = width_, height = height_;
   constexpr int64_t kMaxIndex = std::numeric_limits<int32_t>::max();
   if (width < 0 || height < 0 || rowPadding < 0) {
     throw std::invalid_argument("image width, height and row padding must be 0 or more (got " +
@@ -99,7 +111,11 @@ HostWorld<Pixel>::HostWorld(int32_t width, int32_t height, int32_t rowPadding)
   stride_ = static_cast<int32_t>(stride);
   // At least one pixel, so that even an empty image has a pixel base.
   const size_t count = static_cast<size_t>(stride) * static_cast<size_t>(height);
-  pixels_.assign(count > 0 ? count : 1, Pixel{});
+  if (zero) {
+    pixels_.assign(count > 0 ? count : 1, Pixel{});
+  } else {
+    pixels_.resize(count > 0 ? count : 1);
+  }
   BindWorld();
 }
 

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,29 @@ class ModuleFile {
   EffectModule entryPoints_;
 };
 
+// Asks HostWorld to leave its pixels as allocated.
+struct Uninitialised {};
+
+// Leaves default-constructed elements uninitialised (pixels are plain data).
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  DefaultInitAllocator() = default;
+  template <class U>
+  DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    if constexpr (sizeof...(Args) == 0) {
+      ::new (static_cast<void*>(p)) U;
+    } else {
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  }
+};
+
 // Host-owned pixels; each row is followed by rowPadding all-zero pixels.
 template <class Pixel>
 class HostWorld {
@@ -46,6 +72,9 @@ class HostWorld {
   // All pixels zero. Throws std::invalid_argument for negative sizes or a
   // buffer beyond what a signed 32-bit pixel index reaches.
   HostWorld(int32_t width, int32_t height, int32_t rowPadding = 0);
+  // The same, with the pixels (padding included) left as allocated, for a
+  // caller that writes all of them: no page is touched before it is used.
+  HostWorld(int32_t width, int32_t height, int32_t rowPadding, Uninitialised);
   HostWorld(const HostWorld& other);
   HostWorld& operator=(const HostWorld& other);
 
@@ -63,9 +92,10 @@ class HostWorld {
     return static_cast<size_t>(y) * static_cast<size_t>(stride_) + static_cast<size_t>(x);
   }
   void BindWorld();
+  void Allocate(int32_t rowPadding, bool zero);
 
   int32_t width_, height_, stride_;
-  std::vector<Pixel> pixels_;
+  std::vector<Pixel, DefaultInitAllocator<Pixel>> pixels_;
   PF_EffectWorld world_{};
 };
 

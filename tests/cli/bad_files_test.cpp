@@ -72,11 +72,11 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   const auto half = static_cast<std::ptrdiff_t>(good.size() / 2);
   Save(Path("cut.png"), Bytes(good.begin(), good.begin() + half));
   {
-    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::FLOAT);
-    auto out = OIIO::ImageOutput::create(Path("float.tif"));
-    ASSERT_TRUE(out && out->open(Path("float.tif"), layout));
-    std::vector<float> pixels(64, 0.5f);
-    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()));
+    OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::DOUBLE);
+    auto out = OIIO::ImageOutput::create(Path("double.tif"));
+    ASSERT_TRUE(out && out->open(Path("double.tif"), layout));
+    std::vector<double> pixels(64, 0.5);
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::DOUBLE, pixels.data()));
     out->close();
   }
   fs::create_directory(Path("folder.png"));
@@ -114,7 +114,7 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"folder.png", unread("folder.png", "it is a folder")},
       {"junk.png", unread("junk.png", "")},
       {"cut.png", unread("cut.png", "")},
-      {"float.tif", Path("float.tif") + ": 32-bit float samples are not supported"},
+      {"double.tif", Path("double.tif") + ": 64-bit float samples are not supported"},
       {"good.png", "cannot load effect module '" + Path("none.so") + "'", {"--plugin", Path("none.so")}},
       {"good.png", "cannot write " + Path("no/such/out.png") + ": the folder " + Path("no/such") +
                        " does not exist", {}, "no/such/out.png"},

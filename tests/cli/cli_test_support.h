@@ -152,11 +152,13 @@ struct CommandResult {
   std::string output;  // stdout and stderr together
 };
 
-// Runs the built command with `args` (each quoted for the shell). Under the
-// leak checker a known leak inside OpenImageIO is suppressed.
-inline CommandResult RunCorvalin(const std::vector<std::string>& args) {
+// Runs the built command with `args` (each quoted for the shell), after the
+// shell commands `prelude` (a limit, say). Under the leak checker a known
+// leak inside OpenImageIO is suppressed.
+inline CommandResult RunCorvalin(const std::vector<std::string>& args,
+                                 const std::string& prelude = "") {
   ::setenv("LSAN_OPTIONS", "print_suppressions=0:suppressions=" CORVALIN_LSAN_SUPPRESSIONS, 0);
-  std::string command = "'" CORVALIN_CLI_PATH "'";
+  std::string command = prelude + "'" CORVALIN_CLI_PATH "'";
   for (const std::string& a : args) {
     std::string quoted;
     for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -174,9 +176,9 @@ inline CommandResult RunCorvalin(const std::vector<std::string>& args) {
   return result;
 }
 
-inline CommandResult RunRender(std::vector<std::string> args) {
+inline CommandResult RunRender(std::vector<std::string> args, const std::string& prelude = "") {
   args.insert(args.begin(), "render");
-  return RunCorvalin(args);
+  return RunCorvalin(args, prelude);
 }
 
 }  // namespace corvalin::clitest

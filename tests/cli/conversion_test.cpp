@@ -3,7 +3,7 @@
 // hand from the conversion rules (integer arithmetic, remainder dropped).
 #include <map>
 
-#include "cli/channel_convert.h"
+#include "effect/pixel_convert.h"
 #include "cli/render_frame.h"
 #include "cli_test_support.h"
 
@@ -16,27 +16,27 @@ using minihost::HostWorld;
 TEST(CliChannelConversion, HandComputedValuesAtEveryStep) {
   // 8-bit file, 16-bit render: (v * 32768 + 127) / 255.
   for (auto [v, want] : {std::pair{0u, 0}, {1u, 129}, {128u, 16448}, {255u, 32768}}) {
-    EXPECT_EQ(cli::FileToChannel16(v, 8), want) << v;
+    EXPECT_EQ(FileToChannel16(v, 8), want) << v;
   }
-  EXPECT_EQ(cli::FileToChannel8(200, 8), 200);
+  EXPECT_EQ(FileToChannel8(200, 8), 200);
   // 16-bit file, 8-bit render: (v * 255 + 32767) / 65535; the step to 1 comes at 129.
   for (auto [v, want] : {std::pair{128u, 0}, {129u, 1}, {32768u, 128}, {65535u, 255}}) {
-    EXPECT_EQ(cli::FileToChannel8(v, 16), want) << v;
+    EXPECT_EQ(FileToChannel8(v, 16), want) << v;
   }
   // 16-bit file, 16-bit render: (v * 32768 + 32767) / 65535.
   for (auto [v, want] : {std::pair{1u, 1}, {2u, 1}, {32767u, 16384}, {32768u, 16384}, {65535u, 32768}}) {
-    EXPECT_EQ(cli::FileToChannel16(v, 16), want) << v;
+    EXPECT_EQ(FileToChannel16(v, 16), want) << v;
   }
   // 16-bit render into the file: (v * 65535 + 16384) / 32768; out of range stays in the file's.
   for (auto [v, want] : {std::pair{0u, 0}, {1u, 2}, {129u, 258}, {16384u, 32768}, {16448u, 32895},
                          {32768u, 65535}, {40000u, 65535}}) {
-    EXPECT_EQ(cli::Channel16ToFile(v), want) << v;
+    EXPECT_EQ(Channel16ToFile(v), want) << v;
   }
 }
 
 TEST(CliChannelConversion, SixteenBitRoundTripKeepsEveryFileValueWithinOne) {
   for (uint32_t v = 0; v <= 65535; ++v) {
-    const int back = cli::Channel16ToFile(cli::FileToChannel16(v, 16));
+    const int back = Channel16ToFile(FileToChannel16(v, 16));
     ASSERT_LE(std::abs(back - static_cast<int>(v)), 1) << v;
   }
 }

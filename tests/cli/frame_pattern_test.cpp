@@ -18,7 +18,9 @@ TEST(CliFramePattern, FieldSpellingsAndNamesWithoutAField) {
            std::tuple{"shot/plate.#.png", 7, "shot/plate.0007.png"},
            {"plate.@.png", 7, "plate.7.png"},
            {"plate.@@@.png", 7, "plate.007.png"},
-           {"plate.##.png", 7, "plate.00000007.png"},
+           {"plate.##.png", 7, "plate.07.png"},
+           {"shot.####.png", 1001, "shot.1001.png"},
+           {"shot.######.exr", 1001, "shot.001001.exr"},
            {"plate.%04d.png", 1001, "plate.1001.png"},
            {"plate.%06d.tif", 42, "plate.000042.tif"},
            {"plate_%d.tga", 42, "plate_42.tga"},
@@ -84,9 +86,10 @@ TEST(CliFramePlan, PairsInputAndOutputNames) {
   EXPECT_EQ(plan("in.#.png", "out/%03d.tif", "8-12x2"),
             (Jobs{{8, "in.0008.png", "out/008.tif"}, {10, "in.0010.png", "out/010.tif"},
                   {12, "in.0012.png", "out/012.tif"}}));
-  // A still input is held for every frame; without --frames names are taken as they are.
+  // A still input is held for every frame; without --frames a name without a
+  // field is taken as it is.
   EXPECT_EQ(plan("still.png", "o.@.png", "1-2"), (Jobs{{1, "still.png", "o.1.png"}, {2, "still.png", "o.2.png"}}));
-  EXPECT_EQ(plan("a#b.png", "out/%03d.tif", std::nullopt), (Jobs{{-1, "a#b.png", "out/%03d.tif"}}));
+  EXPECT_EQ(plan("a.png", "out/%03d.tif", std::nullopt), (Jobs{{-1, "a.png", "out/%03d.tif"}}));
   // Frames into one output name would overwrite each other.
   EXPECT_THROW(plan("in.#.png", "out.png", "1-2"), cli::CliError);
 }

@@ -30,13 +30,13 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   int status = -1;
   auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
-  constexpr PF_Pixel8 key = Control("alphaKey").defaultColour;
+  const PF_Pixel8 key = Control("alphaKey").defaultColour;
   EXPECT_EQ(Values(*options),
             std::tuple(Control("useColorKey").defaultValue != 0,
-                       Control("smootherRange").defaultValue, Control("lineWeight").defaultValue,
-                       key.alpha, key.red, key.green, key.blue, 0, 0, 1, false,
-                       std::string("none"), std::string(), std::string("in.png"),
-                       std::string("out.png")));
+                       Control("smootherRange").defaultValue,
+                       Control("lineWeight").defaultValue, key.alpha, key.red, key.green,
+                       key.blue, 0, 0, 1, false, std::string("none"), std::string(),
+                       std::string("in.png"), std::string("out.png")));
   options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
                    "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
                    "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so", "-q"},
@@ -81,7 +81,7 @@ TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
       {{"--depth"}, "--depth"},
       {{"--bogus"}, "--bogus"},
       {{"--frames", "1-3"}, "OUTPUT"},  // out.png has no frame field
-      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff or .tga"},
+      {{"OUT", "out.jpg"}, "use .png, .tif, .tiff, .tga or .exr"},
       {{"OUT", "out.tga", "--depth", "16"}, "TGA holds 8 bits"},
   };
   for (const auto& [option, values, range] : cases) {

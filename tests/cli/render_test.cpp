@@ -131,17 +131,22 @@ TEST(CliFrameSize, LimitOfTheSignedPixelIndexAndRowBytes) {
 TEST_F(CliRenderCommand, SequencesOnSeveralThreadsMatchFramesRenderedOneByOne) {
   constexpr int kFrames = 6;
   for (int f = 1; f <= kFrames; ++f) {
-    // Each frame different: the cel picture at a different size.
-    cli::WriteImage(Path("in." + std::to_string(1000 + f) + ".png"), CelImage(30 + 3 * f, 24 + f, 8));
+    // Each frame different: the cel picture with a one-pixel line moving across.
+    Image frame = CelImage(40, 30, 8);
+    for (int32_t y = 3; y < 27; ++y) {
+      uint16_t* p = &frame.samples[frame.index(4 + 5 * f, y)];
+      p[0] = 20, p[1] = 20, p[2] = 30;
+    }
+    cli::WriteImage(Path("in." + std::to_string(1000 + f) + ".png"), frame);
   }
   const CommandResult seq = RunRender({Path("in.#.png"), Path("seq_%05d.png"), "--frames", "1001-1006",
-                                 "--jobs", "2", "--smoother-range", "4"});
+                                       "--threads", "3", "--smoother-range", "4"});
   ASSERT_EQ(seq.status, 0) << seq.output;
   EXPECT_NE(seq.output.find("[6/6]"), std::string::npos) << seq.output;
   for (int f = 1; f <= kFrames; ++f) {
     const std::string frame = std::to_string(1000 + f);
-    const CommandResult one =
-        RunRender({Path("in." + frame + ".png"), Path("one." + frame + ".png"), "--smoother-range", "4"});
+    const CommandResult one = RunRender({Path("in." + frame + ".png"), Path("one." + frame + ".png"),
+                                         "--smoother-range", "4", "--threads", "1"});
     ASSERT_EQ(one.status, 0) << one.output;
     const Image a = cli::ReadImage(Path("seq_0" + frame + ".png"));
     const Image b = cli::ReadImage(Path("one." + frame + ".png"));

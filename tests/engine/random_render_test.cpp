@@ -54,7 +54,8 @@ void RenderRandomFrames(uint32_t seed, int frames) {
     SCOPED_TRACE(::testing::Message() << "frame " << frame << ": " << width << "x" << height
                                       << " stride " << stride);
     std::vector<Pixel> palette(static_cast<size_t>(random.Between(2, 4)));
-    for (Pixel& p : palette) p = test_images::ToPixel<Pixel>(candidates[test_images::Pick(random, 7)]);
+    for (Pixel& p : palette)
+      p = test_images::ToPixel<Pixel>(candidates[test_images::Pick(random, candidates.size())]);
 
     // Runs along rows and columns as well as noise, padding included.
     std::vector<Pixel> input(static_cast<size_t>(stride) * static_cast<size_t>(height));
@@ -63,7 +64,8 @@ void RenderRandomFrames(uint32_t seed, int frames) {
     RenderSettings controls = DefaultRenderSettings();
     controls.useKey = random.OneIn(4);
     const Pixel keyed = palette[test_images::Pick(random, palette.size())];
-    controls.keyColour = PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
+    controls.keyColour =
+        PF_Pixel8{255, uint8_t(keyed.red), uint8_t(keyed.green), uint8_t(keyed.blue)};
     controls.smootherRange = ranges[random.Below(6)];
     controls.lineWeight = random.Below(11) / 10.0;
     CountPatterns(input, width, height, stride, controls, counts);

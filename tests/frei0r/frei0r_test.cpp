@@ -126,8 +126,9 @@ TEST(Frei0rParams, KeyComponentsRoundToTheNearestByte) {
 }
 
 TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
+  const ControlSpec& range = Control("smootherRange");
   for (auto [v, percent] : {std::pair{0.05, 5.0}, {1.0, 100.0}, {3.0, 100.0}, {-1.0, 0.0}})
-    EXPECT_EQ(SliderFromParam(Control("smootherRange"), v), percent);
+    EXPECT_EQ(SliderFromParam(range, v), percent);
   EXPECT_EQ(SliderFromParam(Control("lineWeight"), 1.25), 1.0);
   EXPECT_FALSE(BoolFromParam(NAN));
   // v * 100 is not always the double nearest the decimal percentage (0.29
@@ -138,12 +139,12 @@ TEST(Frei0rParams, SlidersMapTheirUnitRangeAndClamp) {
     char fraction[16], percent[16];
     std::snprintf(fraction, sizeof fraction, "%d.%05d", k / 100000, k % 100000);
     std::snprintf(percent, sizeof percent, "%d.%03d", k / 1000, k % 1000);
-    const double v = SliderFromParam(Control("smootherRange"), std::strtod(fraction, nullptr));
+    const double v = SliderFromParam(range, std::strtod(fraction, nullptr));
     const double typed = std::strtod(percent, nullptr);
     differing += EdgeThreshold<PF_Pixel8>(v) != EdgeThreshold<PF_Pixel8>(typed);
   }
   EXPECT_EQ(differing, 0);
-  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(Control("smootherRange"), 0.29)), 295u);
+  EXPECT_EQ(EdgeThreshold<PF_Pixel8>(SliderFromParam(range, 0.29)), 295u);
 }
 
 Frei0rModule& Module() {

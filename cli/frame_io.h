@@ -1,0 +1,145 @@
+// Frames between image files and render worlds without a full-frame copy.
+//
+// A frame is decoded in bands of rows. Where the file's pixel has the size of
+// a render pixel (RGBA at the render depth) the decoder writes straight into
+// the render world and each band is converted in place, while it is still in
+// cache; otherwise a band goes through one small scratch buffer. Output runs
+// the same way backwards. OpenImageIO does the decoding and encoding; the
+// channel conversions are ours, since the command's integer rounding is not
+// the library's.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/image_io.h"
+#include "host/minihost/mini_host.h"
+
+namespace corvalin::cli {
+
+// Where the time of a run goes, summed over threads.
+enum class Stage { decode, convertIn, render, convertOut, encode };
+inline constexpr int kStageCount = 5;
+const char* StageName(Stage stage);
+
+class StageTimes {
+ public:
+  void Add(Stage stage, std::chrono::steady_clock::duration d) {
+    ns_[static_cast<int>(stage)] += std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+  }
+  double Seconds(Stage stage) const { return static_cast<double>(ns_[static_cast<int>(stage)]) * 1e-9; }
+
+ private:
+  std::atomic<int64_t> ns_[kStageCount]{};
+};
+
+// Adds its own lifetime to a stage; does nothing without a StageTimes.
+class StageTimer {
+ public:
+  StageTimer(StageTimes* times, Stage stage)
+      : times_(times), stage_(stage), start_(std::chrono::steady_clock::now()) {}
+  ~StageTimer() {
+    if (times_ != nullptr) times_->Add(stage_, std::chrono::steady_clock::now() - start_);
+  }
+  StageTimer(const StageTimer&) = delete;
+  StageTimer& operator=(const StageTimer&) = delete;
+
+ private:
+  StageTimes* times_;
+  Stage stage_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+enum class SampleKind { uint8, uint16, half, float32 };
+inline bool IsFloat(SampleKind k) { return k == SampleKind::half || k == SampleKind::float32; }
+// "8-bit", "16-bit", "half float", "32-bit float"
+const char* SampleKindName(SampleKind k);
+
+struct FrameHeader {
+  int32_t width = 0, height = 0;
+  int channels = 0;  // in the file; the first four are used
+  SampleKind kind = SampleKind::uint8;
+};
+
+// An open input file. The constructor refuses what is not a regular file,
+// not an image, empty, beyond the pixel limit, or of a sample type other
+// than unsigned 8 or 16 bits, half or float, before any pixel memory exists.
+class FrameReader {
+ public:
+  explicit FrameReader(const std::string& path);
+  ~FrameReader();
+  FrameReader(const FrameReader&) = delete;
+  FrameReader& operator=(const FrameReader&) = delete;
+
+  const FrameHeader& header() const { return header_; }
+  const std::string& path() const { return path_; }
+
+  // Decodes the pixels into `world` (of the header's size) as render
+  // channels: gray gives red = green = blue, a missing alpha is opaque;
+  // integer samples convert as effect/pixel_convert.h says, float ones
+  // through its float mapping. `scratch` is kept between frames by the caller.
+  // Throws CliError for a damaged file, StopRequested when asked to stop.
+  template <class Pixel>
+  void ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
+                StageTimes* times);
+
+ private:
+  std::string path_;
+  std::unique_ptr<OIIO::ImageInput> input_;
+  FrameHeader header_;
+};
+
+// What an output file holds.
+struct OutputLayout {
+  FileFormat format = FileFormat::png;
+  SampleKind kind = SampleKind::uint8;
+  std::string compression;  // as CheckCompression returns it; empty: the format's default
+};
+
+// The compression setting `value` for `format` in canonical form, or a
+// CliError listing the choices. Every choice is lossless.
+std::string CheckCompression(FileFormat format, const std::string& value);
+// What a format is written with when no setting is given.
+const char* DefaultCompression(FileFormat format);
+// "0 to 9 (deflate level)", "none, lzw or deflate", ...
+std::string CompressionChoices(FileFormat format);
+
+// Writes a file through a temporary file beside its name, renamed into
+// place by Finish(); destroyed before that, it removes the temporary file.
+// Every short write (a full disk, a file size limit) is caught.
+class FrameWriter {
+ public:
+  FrameWriter(const std::string& path, int32_t width, int32_t height, const OutputLayout& layout);
+  ~FrameWriter();
+  FrameWriter(const FrameWriter&) = delete;
+  FrameWriter& operator=(const FrameWriter&) = delete;
+
+  // Rows [y0, y1) of RGBA samples in the layout's sample type.
+  void WriteRows(int32_t y0, int32_t y1, const void* data, std::ptrdiff_t rowBytes);
+  void Finish();
+
+  struct State;
+
+ private:
+  [[noreturn]] void Fail(const std::string& reason);
+  std::unique_ptr<State> state_;
+};
+
+// Writes the render world `world` to `path` (through FrameWriter). Converts
+// the world in place where a file pixel fits a render pixel: its pixels are
+// not kept.
+template <class Pixel>
+void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
+                const OutputLayout& layout, std::vector<std::byte>& scratch, StageTimes* times);
+
+// Rows per band: a band of a UHD frame fits in a core's cache.
+inline constexpr int32_t kBandRows = 16;
+
+}  // namespace corvalin::cli

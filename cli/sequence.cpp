@@ -1,0 +1,323 @@
+#include "cli/sequence.h"
+
+#include <tbb/concurrent_queue.h>
+#include <tbb/global_control.h>
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "cli/stop_signal.h"
+
+namespace corvalin::cli {
+
+namespace fs = std::filesystem;
+
+FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
+                     const SequenceOptions& options) {
+  FramePlan plan;
+  const FileFormat format = FormatOfPath(output);
+  const bool floatFile = format == FileFormat::exr ||
+                         (format == FileFormat::tiff && (options.floatOutput || IsFloat(header.kind)));
+  if (IsFloat(header.kind)) {
+    if (options.frame.depth == 8) {
+      throw CliError(std::string("a ") + SampleKindName(header.kind) +
+                     " file renders at 16 bits; leave out --depth 8");
+    }
+    plan.depth = 16;
+  } else if (options.frame.depth != 0) {
+    plan.depth = options.frame.depth;
+  } else {
+    plan.depth = floatFile || header.kind == SampleKind::uint16 ? 16 : 8;
+  }
+  plan.layout.format = OutputFormat(output, plan.depth);
+  if (floatFile) {
+    if (plan.depth != 16) {
+      throw CliError(output + ": a float output holds the 16-bit render; leave out --depth 8");
+    }
+    plan.layout.kind = options.floatOutput ? *options.floatOutput
+                       : IsFloat(header.kind) ? header.kind
+                                              : SampleKind::half;
+    // The TIFF writer has no half samples; float holds v / 32768 exactly.
+    if (format == FileFormat::tiff) plan.layout.kind = SampleKind::float32;
+  } else {
+    plan.layout.kind = plan.depth == 16 ? SampleKind::uint16 : SampleKind::uint8;
+  }
+  plan.layout.compression = options.compression;
+  return plan;
+}
+
+namespace {
+
+// The worlds and scratch buffers of one frame in flight, kept for the next
+// frame: a sequence allocates them once per frame in flight, not once per
+// frame. They are allocated uninitialised, since the decoder writes every
+// pixel of the input and the render every pixel of the output; only the
+// row padding, which hosts hand over zeroed, is cleared here.
+struct FrameBuffers {
+  std::optional<minihost::HostWorld<PF_Pixel8>> in8, out8;
+  std::optional<minihost::HostWorld<PF_Pixel16>> in16, out16;
+  std::vector<std::byte> scratch;
+
+  template <class Pixel>
+  std::pair<minihost::HostWorld<Pixel>*, minihost::HostWorld<Pixel>*> Worlds(int32_t w, int32_t h,
+                                                                           int32_t padding) {
+    auto& in = Slot<Pixel>(true);
+    auto& out = Slot<Pixel>(false);
+    if (!in || in->width() != w || in->height() != h || in->stride() != w + padding) {
+      // Drop the old pair first: a frame in flight holds one pair at a time.
+      in8.reset(), out8.reset(), in16.reset(), out16.reset();
+      in.emplace(w, h, padding, minihost::Uninitialised{});
+      out.emplace(w, h, padding, minihost::Uninitialised{});
+      ClearPadding(*in, padding);
+    }
+    // The render may leave corner markers in the output's padding.
+    ClearPadding(*out, padding);
+    return {&*in, &*out};
+  }
+
+ private:
+  template <class Pixel>
+  static void ClearPadding(minihost::HostWorld<Pixel>& world, int32_t padding) {
+    if (padding == 0) return;
+    for (int32_t y = 0; y < world.height(); ++y) {
+      Pixel* row = world.pixels() + static_cast<size_t>(y) * static_cast<size_t>(world.stride());
+      std::fill(row + world.width(), row + world.width() + padding, Pixel{});
+    }
+  }
+
+ private:
+  template <class Pixel>
+  std::optional<minihost::HostWorld<Pixel>>& Slot(bool input) {
+    if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
+      return input ? in8 : out8;
+    } else {
+      return input ? in16 : out16;
+    }
+  }
+};
+
+enum class FrameState { render, skipped, failed, stopped };
+
+struct Token {
+  size_t index = 0;
+  FrameState state = FrameState::render;
+  std::string message;  // why it failed
+  std::unique_ptr<FrameReader> reader;
+  FramePlan plan;
+  std::unique_ptr<FrameBuffers> buffers;
+};
+
+std::string FrameName(const FrameJob& job) {
+  return job.frame < 0 ? std::string() : "frame " + std::to_string(job.frame) + ": ";
+}
+
+// The first frame that opens sets the size and sample type of the sequence.
+struct Reference {
+  bool set = false;
+  int64_t frame = -1;
+  FrameHeader header;
+};
+
+std::string Describe(const FrameHeader& h) {
+  return std::to_string(h.width) + " x " + std::to_string(h.height) + ", " +
+         SampleKindName(h.kind);
+}
+
+class Pipeline {
+ public:
+  Pipeline(const minihost::MiniHost& host, const std::vector<FrameJob>& jobs,
+           const SequenceOptions& options, Progress& progress, StageTimes* times)
+      : host_(host), jobs_(jobs), options_(options), progress_(progress), times_(times) {}
+
+  SequenceResult Run() {
+    const int threads = std::max(1, options_.frame.threads);
+    // Enough frames in flight to keep every thread busy while one frame
+    // waits for its turn to be reported, and no more: each holds two worlds.
+    const size_t tokens = static_cast<size_t>(threads) + 2;
+    // More threads than cores is allowed (earlier scripts' --jobs x --threads).
+    tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
+                                static_cast<size_t>(threads));
+    tbb::task_arena arena(threads);
+    arena.execute([&] {
+      tbb::parallel_pipeline(
+          tokens,
+          tbb::make_filter<void, Token*>(tbb::filter_mode::serial_in_order,
+                                         [&](tbb::flow_control& fc) { return Open(fc); }) &
+              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
+                                               [&](Token* t) { return Guard(t, &Pipeline::Decode); }) &
+              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
+                                               [&](Token* t) { return Guard(t, &Pipeline::Render); }) &
+              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
+                                               [&](Token* t) { return Guard(t, &Pipeline::Encode); }) &
+              tbb::make_filter<Token*, void>(tbb::filter_mode::serial_in_order,
+                                             [&](Token* t) { Report(t); }));
+    });
+    result_.stopSignal = StopSignal();
+    return result_;
+  }
+
+ private:
+  Token* Open(tbb::flow_control& fc) {
+    if (next_ == jobs_.size() || StopSignal() != 0) {
+      fc.stop();
+      return nullptr;
+    }
+    auto token = std::make_unique<Token>();
+    token->index = next_++;
+    const FrameJob& job = jobs_[token->index];
+    if (options_.skipExisting && fs::exists(fs::symlink_status(job.output))) {
+      token->state = FrameState::skipped;
+      return token.release();
+    }
+    Guard(token.get(), &Pipeline::OpenFrame);
+    return token.release();
+  }
+
+  void OpenFrame(Token& t) {
+    const FrameJob& job = jobs_[t.index];
+    t.reader = std::make_unique<FrameReader>(job.input);
+    const FrameHeader& h = t.reader->header();
+    if (!reference_.set) {
+      reference_ = Reference{true, job.frame, h};
+    } else if (h.width != reference_.header.width || h.height != reference_.header.height ||
+               h.kind != reference_.header.kind) {
+      throw CliError(job.input + " is " + Describe(h) + ", but the sequence is " +
+                     Describe(reference_.header) + " (as frame " +
+                     std::to_string(reference_.frame) + ")");
+    }
+    t.plan = PlanOutput(h, job.output, options_);
+    const int pixelBytes = t.plan.depth == 16 ? static_cast<int>(sizeof(PF_Pixel16))
+                                              : static_cast<int>(sizeof(PF_Pixel8));
+    try {
+      CheckFrameSize(h.width, h.height, options_.frame.rowPadding, pixelBytes);
+    } catch (const CliError& e) {
+      throw CliError(job.input + ": " + e.what());
+    }
+    const fs::path folder = fs::path(job.output).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+      throw CliError("cannot write " + job.output + ": the folder " + folder.string() +
+                     " does not exist");
+    }
+  }
+
+  // Runs one stage of a frame still being rendered; a failure is kept for
+  // the report and the frame passes through the remaining stages untouched.
+  Token* Guard(Token* t, void (Pipeline::*stage)(Token&)) {
+    if (t == nullptr || t->state != FrameState::render) return t;
+    const FrameJob& job = jobs_[t->index];
+    try {
+      if (StopSignal() != 0) throw StopRequested{};
+      (this->*stage)(*t);
+      return t;
+    } catch (const StopRequested&) {
+      t->state = FrameState::stopped;
+    } catch (const CliError& e) {
+      t->state = FrameState::failed;
+      t->message = FrameName(job) + e.what();
+    } catch (const std::bad_alloc&) {
+      t->state = FrameState::failed;
+      t->message = FrameName(job) + job.input + ": not enough memory for this frame";
+    } catch (const std::exception& e) {
+      t->state = FrameState::failed;
+      t->message = FrameName(job) + job.input + ": " + e.what();
+    }
+    t->reader.reset();
+    Release(*t);
+    return t;
+  }
+
+  void Decode(Token& t) {
+    t.buffers = Acquire();
+    if (t.plan.depth == 16) {
+      DecodeAt<PF_Pixel16>(t);
+    } else {
+      DecodeAt<PF_Pixel8>(t);
+    }
+    t.reader.reset();  // closes the file
+  }
+
+  template <class Pixel>
+  void DecodeAt(Token& t) {
+    const FrameHeader& h = t.reader->header();
+    auto [in, out] = t.buffers->Worlds<Pixel>(h.width, h.height, options_.frame.rowPadding);
+    (void)out;
+    t.reader->ReadInto(*in, t.buffers->scratch, times_);
+  }
+
+  void Render(Token& t) {
+    StageTimer timer(times_, Stage::render);
+    FrameBuffers& b = *t.buffers;
+    const int threads = std::max(1, options_.frame.threads);
+    if (t.plan.depth == 16) {
+      RenderWorlds(host_, options_.settings, *b.in16, *b.out16, options_.throughModule, threads);
+    } else {
+      RenderWorlds(host_, options_.settings, *b.in8, *b.out8, options_.throughModule, threads);
+    }
+  }
+
+  void Encode(Token& t) {
+    FrameBuffers& b = *t.buffers;
+    const std::string& output = jobs_[t.index].output;
+    if (t.plan.depth == 16) {
+      WriteWorld(output, *b.out16, t.plan.layout, b.scratch, times_);
+    } else {
+      WriteWorld(output, *b.out8, t.plan.layout, b.scratch, times_);
+    }
+  }
+
+  void Report(Token* raw) {
+    std::unique_ptr<Token> t(raw);
+    if (!t) return;
+    const FrameJob& job = jobs_[t->index];
+    switch (t->state) {
+      case FrameState::render:
+        ++result_.written;
+        progress_.Done(job.output);
+        break;
+      case FrameState::skipped:
+        ++result_.skipped;
+        progress_.Skipped(job.output);
+        break;
+      case FrameState::failed:
+        ++result_.failed;
+        progress_.Failed(t->message);
+        break;
+      case FrameState::stopped: break;
+    }
+    Release(*t);
+  }
+
+  std::unique_ptr<FrameBuffers> Acquire() {
+    std::unique_ptr<FrameBuffers> b;
+    if (!pool_.try_pop(b)) b = std::make_unique<FrameBuffers>();
+    return b;
+  }
+  void Release(Token& t) {
+    if (t.buffers) pool_.push(std::move(t.buffers));
+  }
+
+  const minihost::MiniHost& host_;
+  const std::vector<FrameJob>& jobs_;
+  const SequenceOptions& options_;
+  Progress& progress_;
+  StageTimes* times_;
+  size_t next_ = 0;           // the open stage's, which runs serially
+  Reference reference_;       // likewise
+  SequenceResult result_;     // the report stage's, which runs serially
+  tbb::concurrent_queue<std::unique_ptr<FrameBuffers>> pool_;
+};
+
+}  // namespace
+
+SequenceResult RenderSequence(const minihost::MiniHost& host, const std::vector<FrameJob>& jobs,
+                              const SequenceOptions& options, Progress& progress,
+                              StageTimes* times) {
+  return Pipeline(host, jobs, options, progress, times).Run();
+}
+
+}  // namespace corvalin::cli

@@ -1,0 +1,23 @@
+// The plug-in's one call into the engine.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/scan/scan_settings.h"
+#include "sdk/AE_Effect.h"
+
+namespace corvalin::ofx {
+
+// Renders `input` into `output`, both width x height pixels, top row first,
+// rows packed. The colour key rewrites `input`. Returns false when the
+// engine reports a failure (`output` is then not a render).
+template <class Pixel>
+bool RenderFrame(const RenderSettings& settings, Pixel* input, Pixel* output, int32_t width,
+                 int32_t height);
+
+extern template bool RenderFrame<PF_Pixel8>(const RenderSettings&, PF_Pixel8*, PF_Pixel8*,
+                                            int32_t, int32_t);
+extern template bool RenderFrame<PF_Pixel16>(const RenderSettings&, PF_Pixel16*, PF_Pixel16*,
+                                             int32_t, int32_t);
+
+}  // namespace corvalin::ofx

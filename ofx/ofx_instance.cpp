@@ -1,0 +1,285 @@
+// The actions on an effect instance: clip preferences, regions of interest
+// and the render. Nothing outlives an action: parameter and clip handles,
+// images and working frames are fetched, used and released within it, so
+// any number of renders may run at once.
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "effect/controls.h"
+#include "ofx/ofx_actions.h"
+#include "ofx/ofx_engine.h"
+#include "ofx/ofx_frame.h"
+#include "effect/pixel_convert.h"
+
+namespace corvalin::ofx {
+
+namespace {
+
+Failure Ok() { return {kOfxStatOK, {}}; }
+
+Failure GetClip(const HostSuites& suites, OfxImageEffectHandle instance, const char* name,
+                OfxImageClipHandle* clip, OfxPropertySetHandle* props = nullptr) {
+  *clip = nullptr;
+  if (suites.imageEffect->clipGetHandle(instance, name, clip, props) != kOfxStatOK ||
+      *clip == nullptr || (props != nullptr && *props == nullptr))
+    return {kOfxStatFailed, std::string("the host has no ") + name + " clip"};
+  return Ok();
+}
+
+// ---- Parameters ------------------------------------------------------------
+
+// Values pass as the host holds them: the engine itself bounds the
+// smoother range and the line weight, as it does for the other adapters.
+Failure ReadSettings(const HostSuites& suites, OfxImageEffectHandle instance, OfxTime time,
+                     RenderSettings* settings) {
+  OfxParamSetHandle paramSet = nullptr;
+  if (suites.imageEffect->getParamSet(instance, &paramSet) != kOfxStatOK || paramSet == nullptr)
+    return {kOfxStatFailed, "the host has no parameter set for the effect"};
+  for (const ControlSpec& control : kControls) {
+    OfxParamHandle param = nullptr;
+    OfxStatus status =
+        suites.parameter->paramGetHandle(paramSet, control.scriptName, &param, nullptr);
+    if (status == kOfxStatOK && param == nullptr) status = kOfxStatFailed;
+    if (status == kOfxStatOK) {
+      // Variadic: exactly int for booleans, double for the rest.
+      switch (control.type) {
+        case ControlType::checkbox: {
+          int on = 0;
+          status = suites.parameter->paramGetValueAtTime(param, time, &on);
+          settings->*control.flagField = on != 0;
+          break;
+        }
+        case ControlType::colour: {
+          double r = 0, g = 0, b = 0;
+          status = suites.parameter->paramGetValueAtTime(param, time, &r, &g, &b);
+          settings->*control.colourField =
+              PF_Pixel8{control.defaultColour.alpha, ColourComponentToByte(r),
+                        ColourComponentToByte(g), ColourComponentToByte(b)};
+          break;
+        }
+        case ControlType::floatSlider: {
+          double v = 0;
+          status = suites.parameter->paramGetValueAtTime(param, time, &v);
+          settings->*control.numberField = v;
+          break;
+        }
+      }
+    }
+    if (status != kOfxStatOK)
+      return {kOfxStatFailed, std::string("the host gave no value for the parameter ") +
+                                  control.scriptName};
+  }
+  return Ok();
+}
+
+// ---- Images ----------------------------------------------------------------
+
+// An image fetched from a clip, released when the action ends whatever path
+// it takes.
+class ClipImage {
+ public:
+  explicit ClipImage(const HostSuites& suites) : suites_(suites) {}
+  ~ClipImage() {
+    if (handle_ != nullptr) suites_.imageEffect->clipReleaseImage(handle_);
+  }
+  ClipImage(const ClipImage&) = delete;
+  ClipImage& operator=(const ClipImage&) = delete;
+
+  Failure Fetch(OfxImageClipHandle clip, OfxTime time, const char* clipName) {
+    if (suites_.imageEffect->clipGetImage(clip, time, nullptr, &handle_) != kOfxStatOK ||
+        handle_ == nullptr) {
+      handle_ = nullptr;
+      return {kOfxStatFailed, std::string("the host gave no ") + clipName + " image"};
+    }
+    return Describe(clipName);
+  }
+
+  const ImageView& view() const { return view_; }
+
+  // Whether the bounds and row bytes address the pixels: known only once
+  // the depth and components are.
+  Failure CheckLayout(const char* clipName) const {
+    if (const char* problem = LayoutProblem(view_))
+      return {kOfxStatFailed, std::string("the ") + clipName + " image: " + problem};
+    return Ok();
+  }
+
+ private:
+  Failure Describe(const char* clipName) {
+    const Properties props(*suites_.property, handle_);
+    const std::string what = std::string("the ") + clipName + " image";
+    std::string depth, components;
+    void* data = nullptr;
+    int bounds[4] = {};
+    if (props.GetString(kOfxImageEffectPropPixelDepth, &depth) != kOfxStatOK ||
+        props.GetString(kOfxImageEffectPropComponents, &components) != kOfxStatOK ||
+        props.GetPointer(kOfxImagePropData, &data) != kOfxStatOK ||
+        props.GetInts(kOfxImagePropBounds, 4, bounds) != kOfxStatOK ||
+        props.GetInt(kOfxImagePropRowBytes, &view_.rowBytes) != kOfxStatOK)
+      return {kOfxStatFailed, what + " lacks its depth, components, data, bounds or row bytes"};
+
+    if (depth == kOfxBitDepthByte)
+      view_.depth = Depth::byte;
+    else if (depth == kOfxBitDepthShort)
+      view_.depth = Depth::short16;
+    else if (depth == kOfxBitDepthFloat)
+      view_.depth = Depth::float32;
+    else
+      return {kOfxStatErrUnsupported,
+              what + " has pixel depth '" + depth + "'; the effect renders byte, short and float"};
+    if (components == kOfxImageComponentRGBA)
+      view_.components = Components::rgba;
+    else if (components == kOfxImageComponentRGB)
+      view_.components = Components::rgb;
+    else
+      return {kOfxStatErrUnsupported,
+              what + " has components '" + components + "'; the effect renders RGBA and RGB"};
+
+    view_.data = static_cast<unsigned char*>(data);
+    view_.bounds = OfxRectI{bounds[0], bounds[1], bounds[2], bounds[3]};
+    return Ok();
+  }
+
+  const HostSuites& suites_;
+  OfxPropertySetHandle handle_ = nullptr;
+  ImageView view_;
+};
+
+// ---- The render ------------------------------------------------------------
+
+// The engine addresses pixels with signed 32-bit indices and row bytes.
+bool FrameFitsEngine(const OfxRectI& bounds, int64_t pixelBytes) {
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  return Width(bounds) * pixelBytes <= kMax && Width(bounds) * Height(bounds) <= kMax;
+}
+
+template <Depth D>
+Failure RenderDepth(const RenderSettings& settings, const ImageView& source,
+                    const ImageView& output, const OfxRectI& window) {
+  using Pixel = PixelOf<D>;
+  const OfxRectI& bounds = source.bounds;
+  std::vector<Pixel> input, rendered;
+  if (!IsEmpty(bounds)) {
+    if (!FrameFitsEngine(bounds, static_cast<int64_t>(sizeof(Pixel))))
+      return {kOfxStatErrUnsupported, "the Source image is too large for the effect"};
+    const size_t count = static_cast<size_t>(Width(bounds) * Height(bounds));
+    input.resize(count);
+    rendered.resize(count);
+    LoadFrame<D>(source, input.data());
+    if (!RenderFrame<Pixel>(settings, input.data(), rendered.data(),
+                            static_cast<int32_t>(Width(bounds)),
+                            static_cast<int32_t>(Height(bounds))))
+      return {kOfxStatFailed, "the render failed"};
+  }
+  StoreWindow<D>(rendered.data(), bounds, output, window);
+  return Ok();
+}
+
+}  // namespace
+
+Failure GetClipPreferences(const HostSuites& suites, OfxImageEffectHandle instance,
+                           OfxPropertySetHandle outArgs) {
+  if (instance == nullptr || outArgs == nullptr)
+    return {kOfxStatFailed, "the host passed no effect instance or no preferences"};
+  OfxImageClipHandle source = nullptr;
+  OfxPropertySetHandle sourceProps = nullptr;
+  if (Failure f = GetClip(suites, instance, kOfxImageEffectSimpleSourceClipName, &source,
+                          &sourceProps);
+      f.status != kOfxStatOK)
+    return f;
+  std::string premultiplication;
+  // Without a source state the host's default applies, which for a single
+  // input is that input's state as well.
+  if (Properties(*suites.property, sourceProps)
+              .GetString(kOfxImageEffectPropPreMultiplication, &premultiplication) != kOfxStatOK ||
+      premultiplication.empty())
+    return {kOfxStatReplyDefault, {}};
+  if (Properties(*suites.property, outArgs)
+          .SetString(kOfxImageEffectPropPreMultiplication, premultiplication.c_str()) !=
+      kOfxStatOK)
+    return {kOfxStatFailed, "the host refused the output's premultiplication"};
+  return Ok();
+}
+
+Failure GetRegionsOfInterest(const HostSuites& suites, OfxImageEffectHandle instance,
+                             OfxPropertySetHandle inArgs, OfxPropertySetHandle outArgs) {
+  if (instance == nullptr || inArgs == nullptr || outArgs == nullptr)
+    return {kOfxStatFailed, "the host passed no effect instance or no arguments"};
+  OfxTime time = 0;
+  if (Properties(*suites.property, inArgs).GetDouble(kOfxPropTime, &time) != kOfxStatOK)
+    return {kOfxStatFailed, "the host named no time for the regions of interest"};
+  OfxImageClipHandle source = nullptr;
+  if (Failure f = GetClip(suites, instance, kOfxImageEffectSimpleSourceClipName, &source);
+      f.status != kOfxStatOK)
+    return f;
+  OfxRectD rod{};
+  if (suites.imageEffect->clipGetRegionOfDefinition(source, time, &rod) != kOfxStatOK)
+    return {kOfxStatFailed, "the host gave no region of definition for the Source clip"};
+  const double region[4] = {rod.x1, rod.y1, rod.x2, rod.y2};
+  const std::string name = std::string(kOfxImageClipPropRoI_) + kOfxImageEffectSimpleSourceClipName;
+  if (Properties(*suites.property, outArgs).SetDoubles(name.c_str(), 4, region) != kOfxStatOK)
+    return {kOfxStatFailed, "the host refused the Source clip's region of interest"};
+  return Ok();
+}
+
+// Every check comes before the first write: a failed render leaves the
+// output as the host gave it.
+Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
+               OfxPropertySetHandle inArgs) {
+  if (instance == nullptr || inArgs == nullptr)
+    return {kOfxStatFailed, "the host passed no effect instance or no render arguments"};
+  const Properties args(*suites.property, inArgs);
+  OfxTime time = 0;
+  int window[4] = {};
+  if (args.GetDouble(kOfxPropTime, &time) != kOfxStatOK ||
+      args.GetInts(kOfxImageEffectPropRenderWindow, 4, window) != kOfxStatOK)
+    return {kOfxStatFailed, "the host named no time or render window"};
+  const OfxRectI renderWindow{window[0], window[1], window[2], window[3]};
+
+  OfxImageClipHandle sourceClip = nullptr, outputClip = nullptr;
+  if (Failure f = GetClip(suites, instance, kOfxImageEffectSimpleSourceClipName, &sourceClip);
+      f.status != kOfxStatOK)
+    return f;
+  if (Failure f = GetClip(suites, instance, kOfxImageEffectOutputClipName, &outputClip);
+      f.status != kOfxStatOK)
+    return f;
+  RenderSettings settings = DefaultRenderSettings();
+  if (Failure f = ReadSettings(suites, instance, time, &settings); f.status != kOfxStatOK)
+    return f;
+
+  ClipImage output(suites), source(suites);
+  if (Failure f = output.Fetch(outputClip, time, kOfxImageEffectOutputClipName);
+      f.status != kOfxStatOK)
+    return f;
+  if (Failure f = source.Fetch(sourceClip, time, kOfxImageEffectSimpleSourceClipName);
+      f.status != kOfxStatOK)
+    return f;
+  if (source.view().depth != output.view().depth ||
+      source.view().components != output.view().components)
+    return {kOfxStatErrUnsupported,
+            "the Source and Output images differ in pixel depth or components"};
+  if (Failure f = source.CheckLayout(kOfxImageEffectSimpleSourceClipName); f.status != kOfxStatOK)
+    return f;
+  if (Failure f = output.CheckLayout(kOfxImageEffectOutputClipName); f.status != kOfxStatOK)
+    return f;
+  if (Width(renderWindow) < 0 || Height(renderWindow) < 0)
+    return {kOfxStatFailed, "the render window is inverted"};
+  if (IsEmpty(renderWindow)) return Ok();
+  if (!Contains(output.view().bounds, renderWindow))
+    return {kOfxStatFailed, "the render window does not lie inside the Output image"};
+
+  switch (source.view().depth) {
+    case Depth::byte:
+      return RenderDepth<Depth::byte>(settings, source.view(), output.view(), renderWindow);
+    case Depth::short16:
+      return RenderDepth<Depth::short16>(settings, source.view(), output.view(), renderWindow);
+    case Depth::float32:
+      return RenderDepth<Depth::float32>(settings, source.view(), output.view(), renderWindow);
+  }
+  return {kOfxStatFailed, "the render failed"};
+}
+
+}  // namespace corvalin::ofx

@@ -1,0 +1,540 @@
+// The Python module `corvalin`: the effect over NumPy arrays. It converts the
+// array's samples into a world of its own, renders that through the banded
+// parallel scan with the GIL released, and converts the result into a new
+// array of the input's shape and dtype. The keyword arguments, their defaults
+// and ranges come from the control table, so a new control needs no code here.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "effect/controls.h"
+#include "effect/identity.h"
+#include "effect/pixel_convert.h"
+#include "engine/parallel/parallel_scan.h"
+
+namespace py = pybind11;
+
+namespace {
+
+using namespace corvalin;
+
+constexpr int kMaxThreads = 256;
+constexpr int64_t kMaxIndex = INT32_MAX;  // pixels of a frame, and bytes of a row
+
+// ---- Keyword names --------------------------------------------------------
+
+// A script name in the keyword spelling: "useColorKey" is "use_color_key".
+std::string KeywordName(std::string_view scriptName) {
+  std::string name;
+  for (char c : scriptName) {
+    if (c >= 'A' && c <= 'Z') {
+      name += '_';
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+    name += c;
+  }
+  return name;
+}
+
+constexpr bool IsKeywordOf(std::string_view scriptName, std::string_view keyword) {
+  size_t k = 0;
+  for (char c : scriptName) {
+    if (c >= 'A' && c <= 'Z') {
+      if (k >= keyword.size() || keyword[k++] != '_') return false;
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (k >= keyword.size() || keyword[k++] != c) return false;
+  }
+  return k == keyword.size();
+}
+
+constexpr bool ControlsLeaveRenderKeywordsFree() {
+  for (const ControlSpec& control : kControls)
+    for (std::string_view own : {"pixels", "depth", "threads"})
+      if (IsKeywordOf(control.scriptName, own)) return false;
+  return true;
+}
+static_assert(ControlsLeaveRenderKeywordsFree(),
+              "a control's keyword would hide one of render()'s own arguments");
+
+std::string Number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+// An argument as a message quotes it, cut short if it is long.
+std::string Describe(const py::handle& value) {
+  std::string text = py::repr(value).cast<std::string>();
+  if (text.size() > 60) text = text.substr(0, 57) + "...";
+  return text;
+}
+
+// ---- Argument values ------------------------------------------------------
+
+bool IsInteger(const py::handle& value) { return PyIndex_Check(value.ptr()) != 0; }
+
+// An integer argument, or `outOfRange` for one that does not fit in long long.
+long long IntegerValue(const py::handle& value, long long outOfRange) {
+  py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+  if (!index) throw py::error_already_set();
+  int overflow = 0;
+  const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow != 0) return outOfRange;
+  if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
+  return v;
+}
+
+bool FlagValue(const std::string& name, const py::handle& value) {
+  if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
+  if (py::isinstance(value, py::module_::import("numpy").attr("bool_"))) return value.cast<bool>();
+  if (!IsInteger(value))
+    throw py::type_error(name + " must be True or False, got " + Describe(value));
+  const long long v = IntegerValue(value, -1);
+  if (v != 0 && v != 1)
+    throw py::value_error(name + " must be True or False (or 0 or 1), got " + Describe(value));
+  return v == 1;
+}
+
+PF_Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
+                      const py::handle& value) {
+  const std::string expected = name + " must be three integers from 0 to 255 (red, green, blue)";
+  if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) || !PySequence_Check(value.ptr()))
+    throw py::type_error(expected + ", got " + Describe(value));
+  const Py_ssize_t size = PySequence_Size(value.ptr());
+  if (size < 0) throw py::error_already_set();
+  if (size != 3) throw py::value_error(expected + ", got " + std::to_string(size) + " values");
+  uint8_t rgb[3];
+  for (Py_ssize_t i = 0; i < 3; ++i) {
+    py::object item = py::reinterpret_steal<py::object>(PySequence_GetItem(value.ptr(), i));
+    if (!item) throw py::error_already_set();
+    if (!IsInteger(item)) throw py::type_error(expected + ", got " + Describe(value));
+    const long long v = IntegerValue(item, -1);
+    if (v < 0 || v > 255) throw py::value_error(expected + ", got " + Describe(value));
+    rgb[i] = static_cast<uint8_t>(v);
+  }
+  return PF_Pixel8{control.defaultColour.alpha, rgb[0], rgb[1], rgb[2]};
+}
+
+double NumberValue(const ControlSpec& control, const std::string& name, const py::handle& value) {
+  const std::string expected = name + " must be a number from " + Number(control.validMin) +
+                               " to " + Number(control.validMax);
+  if (!PyNumber_Check(value.ptr()) || PyComplex_Check(value.ptr()))
+    throw py::type_error(expected + ", got " + Describe(value));
+  const double v = PyFloat_AsDouble(value.ptr());
+  if (v == -1.0 && PyErr_Occurred()) {
+    // An integer too large for a double is out of range; anything else
+    // (a sequence, say) is not a number.
+    const bool overflow = PyErr_ExceptionMatches(PyExc_OverflowError);
+    PyErr_Clear();
+    if (overflow) throw py::value_error(expected + ", got " + Describe(value));
+    throw py::type_error(expected + ", got " + Describe(value));
+  }
+  if (!(v >= control.validMin && v <= control.validMax))
+    throw py::value_error(expected + ", got " + Describe(value));
+  return v;
+}
+
+// depth=None and threads=None give 0: the array's own depth, all cores.
+template <class Valid>
+int OptionalInteger(const char* name, const py::handle& value, const char* expected, Valid valid) {
+  if (value.is_none()) return 0;
+  const std::string message =
+      std::string(name) + " must be " + expected + ", got " + Describe(value);
+  if (!IsInteger(value) || PyBool_Check(value.ptr())) throw py::type_error(message);
+  const long long v = IntegerValue(value, -1);
+  if (!valid(v)) throw py::value_error(message);
+  return static_cast<int>(v);
+}
+
+// ---- Samples and render channels ------------------------------------------
+
+enum class SampleType { uint8, uint16, float16, float32 };
+
+// How samples of one type enter and leave a render at either depth. Floats
+// render at 16 bits only.
+template <class Sample>
+struct Samples;
+
+template <class Pixel>
+constexpr bool kEightBit = sizeof(Pixel) == sizeof(PF_Pixel8);
+
+template <>
+struct Samples<uint8_t> {
+  template <class Pixel>
+  static uint32_t In(uint8_t v) {
+    if constexpr (kEightBit<Pixel>) return v;
+    return FileToChannel16(v, 8);
+  }
+  template <class Pixel>
+  static uint8_t Out(uint32_t v) {
+    if constexpr (kEightBit<Pixel>) return static_cast<uint8_t>(v);
+    return Channel16ToSample8(v);
+  }
+};
+
+template <>
+struct Samples<uint16_t> {
+  template <class Pixel>
+  static uint32_t In(uint16_t v) {
+    if constexpr (kEightBit<Pixel>) return FileToChannel8(v, 16);
+    return FileToChannel16(v, 16);
+  }
+  template <class Pixel>
+  static uint16_t Out(uint32_t v) {
+    if constexpr (kEightBit<Pixel>) return Channel8ToSample16(v);
+    return Channel16ToFile(v);
+  }
+};
+
+template <>
+struct Samples<float> {
+  template <class Pixel>
+  static uint32_t In(float v) {
+    static_assert(sizeof(Pixel) == sizeof(PF_Pixel16), "floats render at 16 bits");
+    return FloatToChannel16(v);
+  }
+  template <class Pixel>
+  static float Out(uint32_t v) {
+    return Channel16ToFloat(v);
+  }
+};
+
+// The array as the render sees it: any strides (slices, reversed or
+// broadcast views), read through byte offsets so that no alignment is assumed.
+struct ArrayView {
+  const char* data;
+  int32_t height, width, channels;
+  Py_ssize_t rowStride, pixelStride, channelStride;
+};
+
+// Reads the array into the input world: the one copy of the caller's pixels.
+template <class Sample, class Pixel>
+void ReadPixels(const ArrayView& a, Pixel* world) {
+  using Channel = decltype(world->red);
+  constexpr uint32_t opaque = kEightBit<Pixel> ? PF_MAX_CHAN8 : PF_MAX_CHAN16;
+  for (int32_t y = 0; y < a.height; ++y) {
+    const char* row = a.data + y * a.rowStride;
+    Pixel* out = world + static_cast<ptrdiff_t>(y) * a.width;
+    for (int32_t x = 0; x < a.width; ++x, row += a.pixelStride) {
+      Sample s[4]{};
+      for (int32_t c = 0; c < a.channels; ++c)
+        std::memcpy(&s[c], row + c * a.channelStride, sizeof(Sample));
+      out[x].red = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[0]));
+      out[x].green = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[1]));
+      out[x].blue = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[2]));
+      out[x].alpha = static_cast<Channel>(
+          a.channels == 4 ? Samples<Sample>::template In<Pixel>(s[3]) : opaque);
+    }
+  }
+}
+
+template <class Sample, class Pixel>
+void WritePixels(const Pixel* world, size_t count, int32_t channels, Sample* out) {
+  for (size_t i = 0; i < count; ++i, out += channels) {
+    out[0] = Samples<Sample>::template Out<Pixel>(world[i].red);
+    out[1] = Samples<Sample>::template Out<Pixel>(world[i].green);
+    out[2] = Samples<Sample>::template Out<Pixel>(world[i].blue);
+    if (channels == 4) out[3] = Samples<Sample>::template Out<Pixel>(world[i].alpha);
+  }
+}
+
+// The one place that calls the engine.
+template <class Pixel>
+void Scan(const RenderSettings& settings, Pixel* input, Pixel* output, int32_t width,
+          int32_t height, int threads) {
+  PF_EffectWorld in{}, out{};
+  for (PF_EffectWorld* world : {&in, &out}) {
+    world->rowbytes = width * static_cast<int32_t>(sizeof(Pixel));
+    world->width = width;
+    world->height = height;
+  }
+  in.data = input;
+  out.data = output;
+  ScanFrameParallel<Pixel>(settings, &in, &out, input, output, ParallelScanOptions{threads, 0});
+}
+
+// Renders with the GIL released; `result` is a fresh C-contiguous array. The
+// colour key rewrites the input world, which is the module's own copy.
+template <class Sample, class Pixel>
+void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads, Sample* result) {
+  py::gil_scoped_release release;
+  const size_t count = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
+  std::unique_ptr<Pixel[]> input(new Pixel[count]);
+  std::unique_ptr<Pixel[]> output(new Pixel[count]);
+  ReadPixels<Sample>(a, input.get());
+  Scan<Pixel>(settings, input.get(), output.get(), a.width, a.height, threads);
+  WritePixels<Sample>(output.get(), count, a.channels, result);
+}
+
+template <class Sample>
+py::array Render(const py::array& pixels, const RenderSettings& settings, int depth, int threads) {
+  const ArrayView a{static_cast<const char*>(pixels.data()),
+                    static_cast<int32_t>(pixels.shape(0)),
+                    static_cast<int32_t>(pixels.shape(1)),
+                    static_cast<int32_t>(pixels.shape(2)),
+                    pixels.strides(0),
+                    pixels.strides(1),
+                    pixels.strides(2)};
+  py::array_t<Sample> result({pixels.shape(0), pixels.shape(1), pixels.shape(2)});
+  Sample* out = result.mutable_data();
+  if constexpr (std::is_floating_point_v<Sample>) {
+    (void)depth;  // checked by the caller: floats render at 16 bits
+    RenderInto<Sample, PF_Pixel16>(a, settings, threads, out);
+  } else if (depth == 16) {
+    RenderInto<Sample, PF_Pixel16>(a, settings, threads, out);
+  } else {
+    RenderInto<Sample, PF_Pixel8>(a, settings, threads, out);
+  }
+  return result;
+}
+
+// ---- The array ------------------------------------------------------------
+
+SampleType CheckedSampleType(const py::array& pixels) {
+  const py::dtype dtype = pixels.dtype();
+  const char kind = dtype.kind();
+  const Py_ssize_t size = dtype.itemsize();
+  const std::string name = py::str(py::handle(dtype)).cast<std::string>();
+  const bool known =
+      (kind == 'u' && (size == 1 || size == 2)) || (kind == 'f' && (size == 2 || size == 4));
+  if (!known)
+    throw py::type_error(
+        "pixels has dtype " + name +
+        "; use uint8 (0 to 255), uint16 (0 to 65535), float32 or float16 (0 to 1)");
+  if (!dtype.attr("isnative").cast<bool>())
+    throw py::type_error(
+        "pixels has dtype " + name +
+        " in the other byte order; convert it with pixels.astype(pixels.dtype.newbyteorder('='))");
+  if (kind == 'u') return size == 1 ? SampleType::uint8 : SampleType::uint16;
+  return size == 2 ? SampleType::float16 : SampleType::float32;
+}
+
+// Everything the render relies on, checked before a byte is copied.
+void CheckShape(const py::array& pixels, int depth) {
+  if (pixels.ndim() != 3)
+    throw py::value_error("pixels must have 3 dimensions (height, width, channels), got " +
+                          std::to_string(pixels.ndim()));
+  const Py_ssize_t height = pixels.shape(0), width = pixels.shape(1), channels = pixels.shape(2);
+  if (channels != 3 && channels != 4)
+    throw py::value_error("pixels must have 3 (RGB) or 4 (RGBA) channels, got " +
+                          std::to_string(channels));
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
+  if (width < 1 || height < 1)
+    throw py::value_error("pixels is empty (" + size + "); width and height must be at least 1");
+  const int64_t pixelBytes = depth == 16 ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
+  if (int64_t{width} * height > kMaxIndex || int64_t{width} * pixelBytes > kMaxIndex)
+    throw py::value_error(
+        "pixels of " + size + " is too large: width x height must be at most " +
+        std::to_string(kMaxIndex) + " (a signed 32-bit pixel index) and width at most " +
+        std::to_string(kMaxIndex / pixelBytes) + " at " + std::to_string(depth) + " bits");
+}
+
+// ---- render() and controls() ----------------------------------------------
+
+struct Keyword {
+  std::string name;
+  const ControlSpec* control;
+};
+
+const std::vector<Keyword>& ControlKeywords() {
+  static const std::vector<Keyword> keywords = [] {
+    std::vector<Keyword> list;
+    for (const ControlSpec& control : kControls)
+      list.push_back({KeywordName(control.scriptName), &control});
+    return list;
+  }();
+  return keywords;
+}
+
+py::object DefaultValue(const ControlSpec& control) {
+  switch (control.type) {
+    case ControlType::checkbox: return py::bool_(control.defaultValue != 0);
+    case ControlType::colour:
+      return py::make_tuple(control.defaultColour.red, control.defaultColour.green,
+                            control.defaultColour.blue);
+    case ControlType::floatSlider: return py::float_(control.defaultValue);
+  }
+  return py::none();
+}
+
+void SetControl(RenderSettings& settings, const Keyword& keyword, const py::handle& value) {
+  const ControlSpec& control = *keyword.control;
+  switch (control.type) {
+    case ControlType::checkbox: settings.*control.flagField = FlagValue(keyword.name, value); break;
+    case ControlType::colour:
+      settings.*control.colourField = ColourValue(control, keyword.name, value);
+      break;
+    case ControlType::floatSlider:
+      settings.*control.numberField = NumberValue(control, keyword.name, value);
+      break;
+  }
+}
+
+std::string KeywordList() {
+  std::string list = "pixels";
+  for (const Keyword& k : ControlKeywords()) list += ", " + k.name;
+  return list + ", depth, threads";
+}
+
+py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
+  py::object pixelsArg;
+  if (args.size() == 1)
+    pixelsArg = args[0];
+  else if (args.size() > 1)
+    throw py::type_error(
+        "render() takes the pixel array as its only positional argument; the "
+        "controls are keyword arguments (" +
+        KeywordList() + ")");
+  RenderSettings settings = DefaultRenderSettings();
+  py::object depthArg = py::none(), threadsArg = py::none();
+  for (const auto& [key, value] : kwargs) {
+    const std::string name = py::str(key).cast<std::string>();
+    if (name == "pixels") {
+      if (pixelsArg) throw py::type_error("render() got the pixel array twice");
+      pixelsArg = py::reinterpret_borrow<py::object>(value);
+    } else if (name == "depth") {
+      depthArg = py::reinterpret_borrow<py::object>(value);
+    } else if (name == "threads") {
+      threadsArg = py::reinterpret_borrow<py::object>(value);
+    } else {
+      const Keyword* keyword = nullptr;
+      for (const Keyword& k : ControlKeywords())
+        if (k.name == name) keyword = &k;
+      if (keyword == nullptr)
+        throw py::type_error("render() got an unexpected keyword argument '" + name +
+                             "'; it takes " + KeywordList());
+      SetControl(settings, *keyword, value);
+    }
+  }
+  if (!pixelsArg) throw py::type_error("render() needs the pixel array");
+  if (!py::isinstance<py::array>(pixelsArg))
+    throw py::type_error(
+        "pixels must be a numpy.ndarray of shape (height, width, 4) or (height, "
+        "width, 3), got " +
+        std::string(py::str(pixelsArg.get_type().attr("__name__"))));
+  py::array pixels = py::reinterpret_borrow<py::array>(pixelsArg);
+  const int threads =
+      OptionalInteger("threads", threadsArg, "an integer from 1 to 256, or None for all cores",
+                      [](long long v) { return v >= 1 && v <= kMaxThreads; });
+  int depth = OptionalInteger("depth", depthArg, "8 or 16, or None for the array's own",
+                              [](long long v) { return v == 8 || v == 16; });
+  const SampleType type = CheckedSampleType(pixels);
+  const bool isFloat = type == SampleType::float16 || type == SampleType::float32;
+  if (isFloat && depth == 8)
+    throw py::value_error("float pixels render at 16 bits: depth must be 16 or None");
+  if (depth == 0) depth = type == SampleType::uint8 ? 8 : 16;
+  CheckShape(pixels, depth);
+
+  switch (type) {
+    case SampleType::uint8: return Render<uint8_t>(pixels, settings, depth, threads);
+    case SampleType::uint16: return Render<uint16_t>(pixels, settings, depth, threads);
+    case SampleType::float32: return Render<float>(pixels, settings, depth, threads);
+    case SampleType::float16: {
+      // Half floats widen to float32 exactly, and the result narrows back.
+      const py::array wide = pixels.attr("astype")("float32");
+      return py::array(Render<float>(wide, settings, depth, threads).attr("astype")("float16"));
+    }
+  }
+  return py::none();
+}
+
+py::list ControlsTable() {
+  py::list table;
+  for (const Keyword& k : ControlKeywords()) {
+    const ControlSpec& c = *k.control;
+    py::dict row;
+    row["name"] = k.name;
+    row["label"] = c.displayName;
+    switch (c.type) {
+      case ControlType::checkbox:
+        row["type"] = "bool";
+        row["min"] = py::bool_(c.validMin != 0);
+        row["max"] = py::bool_(c.validMax != 0);
+        break;
+      case ControlType::colour:
+        row["type"] = "color";
+        row["min"] = py::make_tuple(0, 0, 0);
+        row["max"] = py::make_tuple(255, 255, 255);
+        break;
+      case ControlType::floatSlider:
+        row["type"] = "float";
+        row["min"] = c.validMin;
+        row["max"] = c.validMax;
+        break;
+    }
+    row["default"] = DefaultValue(c);
+    row["help"] = c.help;
+    table.append(row);
+  }
+  return table;
+}
+
+std::string RenderDoc() {
+  std::string signature = "render(pixels, *";
+  std::string controls;
+  for (const Keyword& k : ControlKeywords()) {
+    const ControlSpec& c = *k.control;
+    const std::string defaultText = py::repr(DefaultValue(c)).cast<std::string>();
+    signature += ", " + k.name + "=" + defaultText;
+    controls += "    " + k.name + ": " + c.help;
+    switch (c.type) {
+      case ControlType::checkbox: controls += "; True or False"; break;
+      case ControlType::colour: controls += "; (red, green, blue), integers 0 to 255"; break;
+      case ControlType::floatSlider:
+        controls += "; " + Number(c.validMin) + " to " + Number(c.validMax);
+        break;
+    }
+    controls += " (default " + defaultText + ")\n";
+  }
+  signature += ", depth=None, threads=None) -> numpy.ndarray\n\n";
+  return signature +
+         "Smooths the edges of a frame and returns a new array of the same shape and dtype.\n\n"
+         "pixels: a NumPy array of shape (height, width, 4), RGBA, or (height, width, 3), RGB\n"
+         "    (rendered fully opaque, alpha dropped on the way out). Alpha is straight, never\n"
+         "    premultiplied. Any strides are taken (slices, reversed or broadcast views): the\n"
+         "    pixels are copied once, into the render's own buffer, and the array is never "
+         "written.\n"
+         "    uint8 renders at 8 bits as it is; uint16 (0 to 65535) at 16 bits as\n"
+         "    (v * 32768 + 32767) // 65535, and back as (v * 65535 + 16384) // 32768;\n"
+         "    float32 (and float16, through float32) at 16 bits as round(clip(v, 0, 1) * 32768),\n"
+         "    halves away from zero and NaN as 0, and back as v / 32768.\n"
+         "Controls, keyword arguments only:\n" +
+         controls +
+         "depth: 8 or 16 renders integer pixels at that depth, as the command's --depth does:\n"
+         "    uint8 at 16 bits enters as (v * 32768 + 127) // 255 and comes back as the 16-bit\n"
+         "    value w = (c * 65535 + 16384) // 32768 read at 8 bits, (w * 255 + 32767) // 65535;\n"
+         "    uint16 at 8 bits enters as (v * 255 + 32767) // 65535 and comes back as c * 257.\n"
+         "    None (default): 8 for uint8, 16 for uint16 and float. Float renders at 16 bits "
+         "only.\n"
+         "threads: 1 to 256 threads for the frame; None (default) uses every core. The result is\n"
+         "    the same for any number. The GIL is released while the frame renders.\n\n"
+         "Raises TypeError or ValueError, naming the valid range, for anything else; a frame\n"
+         "must fit a signed 32-bit pixel index (width x height at most 2147483647).";
+}
+
+}  // namespace
+
+PYBIND11_MODULE(corvalin, m) {
+  py::options options;
+  options.disable_function_signatures();
+  m.doc() =
+      "Corvalin smooths the jagged edges of flat-colour images, bit for bit as the "
+      "effect and the corvalin command do.";
+  m.attr("__version__") = kVersionText;
+  static const std::string renderDoc = RenderDoc();
+  m.def("render", &RenderPixels, renderDoc.c_str());
+  m.def("controls", &ControlsTable,
+        "controls() -> list of dict\n\n"
+        "The effect's controls, one dict each: name (render()'s keyword), label (as hosts show\n"
+        "it), type ('bool', 'color' or 'float'), min, max, default and help.");
+}

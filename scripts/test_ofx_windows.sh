@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Builds the Win64 OpenFX plug-in (build-win/Corvalin.ofx.bundle) and the
+# test host's digest program with mingw-w64, checks the binary's PE headers,
+# imports and exports with objdump, runs the program under wine on the Win64
+# bundle (it checks every render against the effect module linked into it)
+# and compares its render digests with those of the native plug-in.
+#
+# Usage: scripts/test_ofx_windows.sh [NATIVE_BUILD_DIR]
+#   NATIVE_BUILD_DIR  a native build that already holds Corvalin.ofx.bundle and
+#                     tests/ofx/corvalin_ofx_digest; without it (or when they
+#                     are missing) the script builds them in build-module.
+# Installs mingw-w64, wine64 and cmake with apt-get when missing.
+# Exits non-zero on any failure.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+WIN_BUILD="$ROOT/build-win"
+JOBS="${JOBS:-2}"
+
+need=()
+for pkg in cmake g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if ((${#need[@]})); then
+  echo "installing ${need[*]}"
+  SUDO=""; [[ $(id -u) -eq 0 ]] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+fail() { echo "test_ofx_windows: FAIL: $*" >&2; exit 1; }
+
+# ---- native plug-in and digest program ------------------------------------
+NATIVE="${1:-}"
+if [[ -n "$NATIVE" ]]; then NATIVE="$(cd "$NATIVE" && pwd)"; fi
+if [[ -z "$NATIVE" || ! -f "$NATIVE/Corvalin.ofx.bundle/Contents/Linux-x86-64/Corvalin.ofx" ||
+      ! -x "$NATIVE/tests/ofx/corvalin_ofx_digest" ]]; then
+  NATIVE="$ROOT/build-module"
+  cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$NATIVE" -j "$JOBS" --target corvalin_ofx corvalin_ofx_digest >/dev/null
+fi
+
+# ---- Windows build ---------------------------------------------------------
+cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$WIN_BUILD" -j "$JOBS" --target corvalin_ofx corvalin_ofx_digest >/dev/null
+BUNDLE="$WIN_BUILD/Corvalin.ofx.bundle"
+OFX="$BUNDLE/Contents/Win64/Corvalin.ofx"
+TEST_EXE="$WIN_BUILD/tests/ofx/corvalin_ofx_digest.exe"
+[[ -f "$OFX" ]] || fail "no $OFX"
+
+# ---- PE headers, imports, exports -----------------------------------------
+HEADERS="$(x86_64-w64-mingw32-objdump -p "$OFX")"
+grep -q 'file format pei-x86-64' <<<"$HEADERS" || fail "Corvalin.ofx is not a PE file for x86-64"
+grep -Eq 'Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)' <<<"$HEADERS" || fail "Corvalin.ofx is not PE32+"
+chars="$(awk '/^Characteristics/ {print $2; exit}' <<<"$HEADERS")"
+(( (chars & 0x2000) != 0 )) || fail "Corvalin.ofx is not a DLL (characteristics $chars)"
+# Only Windows system DLLs: the C++ runtime and winpthread are linked in.
+while read -r dll; do
+  case "${dll,,}" in
+    kernel32.dll|msvcrt.dll|user32.dll|advapi32.dll|ntdll.dll|ucrtbase.dll|api-ms-win-*) ;;
+    *) fail "Corvalin.ofx imports $dll, which is not a Windows system DLL" ;;
+  esac
+done < <(awk '/DLL Name:/ {print $3}' <<<"$HEADERS")
+exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$HEADERS" | awk '/\[/ && NR > 1 {print $NF}' | sort | tr '\n' ' ')"
+[[ "$exports" == "OfxGetNumberOfPlugins OfxGetPlugin " ]] || fail "Corvalin.ofx exports '$exports'"
+echo "test_ofx_windows: Corvalin.ofx is a PE32+ x86-64 DLL importing only system DLLs, exporting $exports"
+
+# ---- run under wine --------------------------------------------------------
+export WINEPREFIX="$WIN_BUILD/wineprefix" WINEDEBUG=-all
+mkdir -p "$WINEPREFIX"
+WIN_DIGEST="$WIN_BUILD/ofx_windows_digest.txt"
+NATIVE_DIGEST="$WIN_BUILD/ofx_native_digest.txt"
+rm -f "$WIN_DIGEST"
+timeout 600 wine "$TEST_EXE" "$BUNDLE" "$WIN_DIGEST" ||
+  fail "the test program failed under wine with the Win64 bundle"
+"$NATIVE/tests/ofx/corvalin_ofx_digest" "$NATIVE/Corvalin.ofx.bundle" "$NATIVE_DIGEST" ||
+  fail "the test program failed with the native bundle"
+[[ -s "$WIN_DIGEST" ]] || fail "no renders from the Win64 plug-in"
+if ! diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" >/dev/null; then
+  diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" | head -20 >&2
+  fail "Win64 and native renders differ"
+fi
+echo "test_ofx_windows: $(wc -l < "$NATIVE_DIGEST") renders of the Win64 plug-in equal the native ones bit for bit"
