@@ -88,13 +88,13 @@ fi
 if [ -n "${COMPRESSION:-}" ]; then
   dir=$work/3840x2160
   echo "== --compression on the UHD frames: time for $frames frames, output size"
-  for spec in png:0 png:1 png:2 png:3 png:4 png:6 png:9 tif:none tif:lzw tif:deflate \
+  for setting in png:0 png:1 png:2 png:3 png:4 png:6 png:9 tif:none tif:lzw tif:deflate \
       exr:none exr:rle exr:zip exr:zips exr:piz; do
-    ext=${spec%%:*} value=${spec#*:}
+    ext=${setting%%:*} value=${setting#*:}
     rm -rf "$dir/c" && mkdir -p "$dir/c"
     hyperfine -N --runs "$runs" --export-json "$dir/c.json" \
-      -n "$spec" "$corvalin render $dir/in/cel.####.png $dir/c/c.####.$ext --compression $value -q" >/dev/null
-    python3 - "$dir/c.json" "$spec" "$frames" "$(du -sk "$dir/c" | cut -f1)" <<'EOF'
+      -n "$setting" "$corvalin render $dir/in/cel.####.png $dir/c/c.####.$ext --compression $value -q" >/dev/null
+    python3 - "$dir/c.json" "$setting" "$frames" "$(du -sk "$dir/c" | cut -f1)" <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
 frames, kib = int(sys.argv[3]), int(sys.argv[4])

@@ -141,7 +141,7 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
   if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
     if (IsFloat(h.kind)) throw CliError(path_ + ": float files render at 16 bits");
   }
-  const OIIO::ImageSpec& spec = input_->spec();
+  const OIIO::ImageSpec& layout = input_->spec();
   const int channels = std::min(h.channels, 4);
   const OIIO::TypeDesc type = ReadType(h.kind);
   const size_t filePixelBytes = static_cast<size_t>(channels) * type.size();
@@ -151,7 +151,7 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
   const size_t width = static_cast<size_t>(h.width);
 
   // Tiled files are read a row of tiles at a time.
-  const int32_t tileRows = spec.tile_width > 0 ? std::max(1, spec.tile_height) : 1;
+  const int32_t tileRows = layout.tile_width > 0 ? std::max(1, layout.tile_height) : 1;
   const int32_t bandRows = (kBandRows + tileRows - 1) / tileRows * tileRows;
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(
       inPlace ? stride * sizeof(Pixel) : width * filePixelBytes);
@@ -168,11 +168,11 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     {
       StageTimer timer(times, Stage::decode);
       const bool ok =
-          spec.tile_width > 0
-              ? input_->read_tiles(0, 0, spec.x, spec.x + h.width, spec.y + y0, spec.y + y1,
-                                   spec.z, spec.z + 1, 0, channels, type, target,
+          layout.tile_width > 0
+              ? input_->read_tiles(0, 0, layout.x, layout.x + h.width, layout.y + y0, layout.y + y1,
+                                   layout.z, layout.z + 1, 0, channels, type, target,
                                    static_cast<OIIO::stride_t>(filePixelBytes), rowBytes)
-              : input_->read_scanlines(0, 0, spec.y + y0, spec.y + y1, spec.z, 0, channels, type,
+              : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0, channels, type,
                                        target, static_cast<OIIO::stride_t>(filePixelBytes),
                                        rowBytes);
       if (!ok) throw CliError("cannot read " + path_ + ": " + detail::OneLine(input_->geterror()));
@@ -244,18 +244,18 @@ std::string CompressionChoices(FileFormat format) { return SetOf(format).choices
 
 namespace {
 
-void ApplyCompression(OIIO::ImageSpec& spec, FileFormat format, const std::string& chosen) {
+void ApplyCompression(OIIO::ImageSpec& layout, FileFormat format, const std::string& chosen) {
   const std::string value = chosen.empty() ? DefaultCompression(format) : chosen;
   switch (format) {
     case FileFormat::png:
-      spec.attribute("png:compressionLevel", value[0] - '0');
+      layout.attribute("png:compressionLevel", value[0] - '0');
       // Rows unfiltered: flat cel frames compress as well as with the
       // adaptive filters, at a fraction of the time.
-      spec.attribute("png:filter", 8);  // PNG_FILTER_NONE
+      layout.attribute("png:filter", 8);  // PNG_FILTER_NONE
       break;
-    case FileFormat::tiff: spec.attribute("compression", value == "deflate" ? "zip" : value); break;
+    case FileFormat::tiff: layout.attribute("compression", value == "deflate" ? "zip" : value); break;
     case FileFormat::tga:
-    case FileFormat::exr: spec.attribute("compression", value); break;
+    case FileFormat::exr: layout.attribute("compression", value); break;
   }
 }
 
@@ -352,14 +352,14 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
   s.proxy = std::make_unique<CheckedFile>(s.file);
 
   s.type = FileType(layout.kind);
-  OIIO::ImageSpec spec(width, height, 4, s.type);
-  spec.alpha_channel = 3;
-  spec.attribute("oiio:UnassociatedAlpha", 1);
-  ApplyCompression(spec, layout.format, layout.compression);
+  OIIO::ImageSpec fileLayout(width, height, 4, s.type);
+  fileLayout.alpha_channel = 3;
+  fileLayout.attribute("oiio:UnassociatedAlpha", 1);
+  ApplyCompression(fileLayout, layout.format, layout.compression);
   s.output = OIIO::ImageOutput::create(s.temp.string());
   if (!s.output) Fail(detail::OiioError("no writer for this format"));
   if (!s.output->set_ioproxy(s.proxy.get())) Fail(detail::OneLine(s.output->geterror()));
-  if (!s.output->open(s.temp.string(), spec)) Fail(detail::OneLine(s.output->geterror()));
+  if (!s.output->open(s.temp.string(), fileLayout)) Fail(detail::OneLine(s.output->geterror()));
 }
 
 FrameWriter::~FrameWriter() {
