@@ -20,7 +20,7 @@ build=${BUILD_DIR:-build-bench}
 baseline=${BASELINE:-}
 
 bash scripts/install_deps.sh cmake make g++ pkg-config libopenimageio-dev openimageio-tools \
-  libcli11-dev libtbb-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg hyperfine time
+  libcli11-dev libtbb-dev libspng-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg hyperfine time
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target corvalin corvalin_make_cel_sequence >/dev/null
 corvalin=$PWD/$build/cli/corvalin

@@ -2,8 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <OpenImageIO/imageio.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -338,10 +336,6 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
     err << "corvalin: error: " << e.what() << "\n";
     return kExitFailed;
   }
-
-  // OpenEXR's own thread pool would compete with the pipeline's threads;
-  // each frame is decoded and encoded on the thread that holds it.
-  OIIO::attribute("exr_threads", -1);
 
   SequenceOptions sequence;
   sequence.settings = options.settings;

@@ -1,7 +1,6 @@
 #include "cli/frame_io.h"
 
 #include <Imath/half.h>
-#include <OpenImageIO/filesystem.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,9 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "effect/pixel_convert.h"
-#include "cli/image_io_detail.h"
 #include "cli/stop_signal.h"
+#include "effect/pixel_convert.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -39,23 +37,41 @@ const char* StageName(Stage stage) {
   return "?";
 }
 
-const char* SampleKindName(SampleKind k) {
-  switch (k) {
-    case SampleKind::uint8: return "8-bit";
-    case SampleKind::uint16: return "16-bit";
-    case SampleKind::half: return "half float";
-    case SampleKind::float32: return "32-bit float";
-  }
-  return "?";
-}
-
 // ---------------------------------------------------------------- reading
 
-FrameReader::FrameReader(const std::string& path) : path_(path) {
-  detail::OpenedInput opened = detail::OpenInput(path);
-  input_ = std::move(opened.input);
-  header_ = opened.header;
+std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) {
+    const bool link = fs::is_symlink(fs::symlink_status(path, ec));
+    throw CliError("cannot read " + path +
+                   (link ? ": no such file (a link to a missing file)" : ": no such file"));
+  }
+  if (fs::is_directory(status)) throw CliError("cannot read " + path + ": it is a folder");
+  if (!fs::is_regular_file(status)) {
+    throw CliError("cannot read " + path + ": not a regular file (a FIFO, socket or device)");
+  }
+  std::unique_ptr<FrameDecoder> decoder;
+  try {
+    decoder = IsPngFile(path) ? OpenPngDecoder(path) : OpenOiioDecoder(path);
+  } catch (const CodecError& e) {
+    throw CliError("cannot read " + path + ": " + e.what());
+  }
+  const FrameHeader& h = decoder->header();
+  if (h.channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
+  if (h.width < 1 || h.height < 1) {
+    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(h.width) +
+                   " x " + std::to_string(h.height) + ")");
+  }
+  if (static_cast<int64_t>(h.width) * h.height > kMaxFramePixels) {
+    throw CliError(path + ": " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                   " pixels is more than the limit of " + std::to_string(kMaxFramePixels) +
+                   " pixels per frame");
+  }
+  return decoder;
 }
+
+FrameReader::FrameReader(const std::string& path) : path_(path), decoder_(OpenDecoder(path)) {}
 
 FrameReader::~FrameReader() = default;
 
@@ -121,12 +137,17 @@ void ConvertBandIn(int channels, const std::byte* src, std::ptrdiff_t srcRowByte
   }
 }
 
-OIIO::TypeDesc ReadType(SampleKind kind) {
+// Half widens to float exactly.
+SampleKind ReadKind(SampleKind kind) { return kind == SampleKind::half ? SampleKind::float32 : kind; }
+
+size_t SampleBytes(SampleKind kind) {
   switch (kind) {
-    case SampleKind::uint8: return OIIO::TypeDesc::UINT8;
-    case SampleKind::uint16: return OIIO::TypeDesc::UINT16;
-    default: return OIIO::TypeDesc::FLOAT;  // half widens to float exactly
+    case SampleKind::uint8: return 1;
+    case SampleKind::uint16:
+    case SampleKind::half: return 2;
+    case SampleKind::float32: return 4;
   }
+  return 1;
 }
 
 }  // namespace
@@ -134,25 +155,23 @@ OIIO::TypeDesc ReadType(SampleKind kind) {
 template <class Pixel>
 void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
                            StageTimes* times) {
-  const FrameHeader& h = header_;
+  const FrameHeader& h = decoder_->header();
   if (world.width() != h.width || world.height() != h.height) {
     throw CliError(path_ + ": the frame does not fit the render world");
   }
   if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
     if (IsFloat(h.kind)) throw CliError(path_ + ": float files render at 16 bits");
   }
-  const OIIO::ImageSpec& layout = input_->spec();
   const int channels = std::min(h.channels, 4);
-  const OIIO::TypeDesc type = ReadType(h.kind);
-  const size_t filePixelBytes = static_cast<size_t>(channels) * type.size();
+  const SampleKind readKind = ReadKind(h.kind);
+  const size_t filePixelBytes = static_cast<size_t>(channels) * SampleBytes(readKind);
   // An RGBA file at the render depth decodes into the world itself.
   const bool inPlace = !IsFloat(h.kind) && filePixelBytes == sizeof(Pixel);
   const size_t stride = static_cast<size_t>(world.stride());
   const size_t width = static_cast<size_t>(h.width);
 
-  // Tiled files are read a row of tiles at a time.
-  const int32_t tileRows = layout.tile_width > 0 ? std::max(1, layout.tile_height) : 1;
-  const int32_t bandRows = (kBandRows + tileRows - 1) / tileRows * tileRows;
+  const int32_t granule = decoder_->rowGranule();
+  const int32_t bandRows = (kBandRows + granule - 1) / granule * granule;
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(
       inPlace ? stride * sizeof(Pixel) : width * filePixelBytes);
   if (!inPlace) {
@@ -165,17 +184,11 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     const int32_t y1 = std::min(h.height, y0 + bandRows);
     Pixel* rows = world.pixels() + static_cast<size_t>(y0) * stride;
     std::byte* target = inPlace ? reinterpret_cast<std::byte*>(rows) : scratch.data();
-    {
+    try {
       StageTimer timer(times, Stage::decode);
-      const bool ok =
-          layout.tile_width > 0
-              ? input_->read_tiles(0, 0, layout.x, layout.x + h.width, layout.y + y0, layout.y + y1,
-                                   layout.z, layout.z + 1, 0, channels, type, target,
-                                   static_cast<OIIO::stride_t>(filePixelBytes), rowBytes)
-              : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0, channels, type,
-                                       target, static_cast<OIIO::stride_t>(filePixelBytes),
-                                       rowBytes);
-      if (!ok) throw CliError("cannot read " + path_ + ": " + detail::OneLine(input_->geterror()));
+      decoder_->ReadRows(y0, y1, channels, readKind, target, rowBytes);
+    } catch (const CodecError& e) {
+      throw CliError("cannot read " + path_ + ": " + e.what());
     }
     StageTimer timer(times, Stage::convertIn);
     switch (h.kind) {
@@ -242,59 +255,9 @@ std::string CheckCompression(FileFormat format, const std::string& value) {
 const char* DefaultCompression(FileFormat format) { return SetOf(format).defaultValue; }
 std::string CompressionChoices(FileFormat format) { return SetOf(format).choices; }
 
-namespace {
-
-void ApplyCompression(OIIO::ImageSpec& layout, FileFormat format, const std::string& chosen) {
-  const std::string value = chosen.empty() ? DefaultCompression(format) : chosen;
-  switch (format) {
-    case FileFormat::png:
-      layout.attribute("png:compressionLevel", value[0] - '0');
-      // Rows unfiltered: flat cel frames compress as well as with the
-      // adaptive filters, at a fraction of the time.
-      layout.attribute("png:filter", 8);  // PNG_FILTER_NONE
-      break;
-    case FileFormat::tiff: layout.attribute("compression", value == "deflate" ? "zip" : value); break;
-    case FileFormat::tga:
-    case FileFormat::exr: layout.attribute("compression", value); break;
-  }
+std::string CompressionOf(const OutputLayout& layout) {
+  return layout.compression.empty() ? DefaultCompression(layout.format) : layout.compression;
 }
-
-OIIO::TypeDesc FileType(SampleKind kind) {
-  switch (kind) {
-    case SampleKind::uint8: return OIIO::TypeDesc::UINT8;
-    case SampleKind::uint16: return OIIO::TypeDesc::UINT16;
-    case SampleKind::half: return OIIO::TypeDesc::HALF;
-    case SampleKind::float32: return OIIO::TypeDesc::FLOAT;
-  }
-  return OIIO::TypeDesc::UINT8;
-}
-
-// A file that remembers its first failed write: some writers do not check.
-class CheckedFile : public OIIO::Filesystem::IOFile {
- public:
-  explicit CheckedFile(FILE* file) : IOFile(file, IOProxy::Write) {}
-  size_t write(const void* buf, size_t size) override {
-    errno = 0;
-    const size_t n = IOFile::write(buf, size);
-    if (n != size) Record();
-    return n;
-  }
-  size_t pwrite(const void* buf, size_t size, int64_t offset) override {
-    errno = 0;
-    const size_t n = IOFile::pwrite(buf, size, offset);
-    if (n != size) Record();
-    return n;
-  }
-  int failure() const { return failure_; }
-
- private:
-  void Record() {
-    if (failure_ == 0) failure_ = errno != 0 ? errno : EIO;
-  }
-  int failure_ = 0;
-};
-
-}  // namespace
 
 // ---------------------------------------------------------------- writing
 
@@ -303,16 +266,12 @@ struct FrameWriter::State {
   fs::path temp;
   std::unique_ptr<TempFileRegistration> registration;
   FILE* file = nullptr;
-  std::unique_ptr<CheckedFile> proxy;
-  std::unique_ptr<OIIO::ImageOutput> output;
-  OIIO::TypeDesc type;
+  std::unique_ptr<FrameEncoder> encoder;
   bool finished = false;
 
-  // Drops the output and the temporary file. The writer's own close is
-  // skipped where possible: its file is thrown away anyway.
+  // Drops the encoder and the temporary file.
   void Discard() {
-    output.reset();
-    proxy.reset();
+    encoder.reset();
     if (file != nullptr) std::fclose(file);
     file = nullptr;
     std::error_code ignored;
@@ -349,17 +308,13 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
     s.temp.clear();  // not ours: never removed
     if (error != EEXIST || tries == 100) Fail(std::strerror(error));
   }
-  s.proxy = std::make_unique<CheckedFile>(s.file);
-
-  s.type = FileType(layout.kind);
-  OIIO::ImageSpec fileLayout(width, height, 4, s.type);
-  fileLayout.alpha_channel = 3;
-  fileLayout.attribute("oiio:UnassociatedAlpha", 1);
-  ApplyCompression(fileLayout, layout.format, layout.compression);
-  s.output = OIIO::ImageOutput::create(s.temp.string());
-  if (!s.output) Fail(detail::OiioError("no writer for this format"));
-  if (!s.output->set_ioproxy(s.proxy.get())) Fail(detail::OneLine(s.output->geterror()));
-  if (!s.output->open(s.temp.string(), fileLayout)) Fail(detail::OneLine(s.output->geterror()));
+  try {
+    s.encoder = layout.format == FileFormat::png
+                    ? OpenPngEncoder(s.file, width, height, layout)
+                    : OpenOiioEncoder(s.temp.string(), s.file, width, height, layout);
+  } catch (const CodecError& e) {
+    Fail(e.what());
+  }
 }
 
 FrameWriter::~FrameWriter() {
@@ -372,26 +327,27 @@ void FrameWriter::Fail(const std::string& reason) {
 }
 
 void FrameWriter::WriteRows(int32_t y0, int32_t y1, const void* data, std::ptrdiff_t rowBytes) {
-  State& s = *state_;
-  if (!s.output->write_scanlines(y0, y1, 0, s.type, data, OIIO::AutoStride, rowBytes)) {
-    Fail(detail::OneLine(s.output->geterror()));
+  try {
+    state_->encoder->WriteRows(y0, y1, data, rowBytes);
+  } catch (const CodecError& e) {
+    Fail(e.what());
   }
-  if (s.proxy->failure() != 0) Fail(std::strerror(s.proxy->failure()));
 }
 
 void FrameWriter::Finish() {
   State& s = *state_;
-  const bool closed = s.output->close();
-  const std::string closeError = closed ? std::string() : detail::OneLine(s.output->geterror());
-  s.output.reset();
-  int failure = s.proxy->failure();
-  s.proxy.reset();
-  if (std::fflush(s.file) != 0 && failure == 0) failure = errno;
+  try {
+    s.encoder->Close();
+  } catch (const CodecError& e) {
+    Fail(e.what());
+  }
+  s.encoder.reset();
+  int failure = 0;
+  if (std::fflush(s.file) != 0) failure = errno;
   if (std::ferror(s.file) && failure == 0) failure = EIO;
   if (std::fclose(s.file) != 0 && failure == 0) failure = errno;
   s.file = nullptr;
   if (failure != 0) Fail(std::strerror(failure));
-  if (!closed) Fail(closeError);
   std::error_code ec;
   fs::rename(s.temp, fs::path(s.path), ec);
   if (ec) Fail(ec.message());

@@ -4,12 +4,10 @@
 // a render pixel (RGBA at the render depth) the decoder writes straight into
 // the render world and each band is converted in place, while it is still in
 // cache; otherwise a band goes through one small scratch buffer. Output runs
-// the same way backwards. OpenImageIO does the decoding and encoding; the
+// the same way backwards. The codecs (frame_codec.h) decode and encode; the
 // channel conversions are ours, since the command's integer rounding is not
-// the library's.
+// the libraries'.
 #pragma once
-
-#include <OpenImageIO/imageio.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/frame_codec.h"
 #include "cli/image_io.h"
 #include "host/minihost/mini_host.h"
 
@@ -57,17 +56,6 @@ class StageTimer {
   std::chrono::steady_clock::time_point start_;
 };
 
-enum class SampleKind { uint8, uint16, half, float32 };
-inline bool IsFloat(SampleKind k) { return k == SampleKind::half || k == SampleKind::float32; }
-// "8-bit", "16-bit", "half float", "32-bit float"
-const char* SampleKindName(SampleKind k);
-
-struct FrameHeader {
-  int32_t width = 0, height = 0;
-  int channels = 0;  // in the file; the first four are used
-  SampleKind kind = SampleKind::uint8;
-};
-
 // An open input file. The constructor refuses what is not a regular file,
 // not an image, empty, beyond the pixel limit, or of a sample type other
 // than unsigned 8 or 16 bits, half or float, before any pixel memory exists.
@@ -78,7 +66,7 @@ class FrameReader {
   FrameReader(const FrameReader&) = delete;
   FrameReader& operator=(const FrameReader&) = delete;
 
-  const FrameHeader& header() const { return header_; }
+  const FrameHeader& header() const { return decoder_->header(); }
   const std::string& path() const { return path_; }
 
   // Decodes the pixels into `world` (of the header's size) as render
@@ -92,15 +80,7 @@ class FrameReader {
 
  private:
   std::string path_;
-  std::unique_ptr<OIIO::ImageInput> input_;
-  FrameHeader header_;
-};
-
-// What an output file holds.
-struct OutputLayout {
-  FileFormat format = FileFormat::png;
-  SampleKind kind = SampleKind::uint8;
-  std::string compression;  // as CheckCompression returns it; empty: the format's default
+  std::unique_ptr<FrameDecoder> decoder_;
 };
 
 // The compression setting `value` for `format` in canonical form, or a

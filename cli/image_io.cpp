@@ -1,38 +1,17 @@
 #include "cli/image_io.h"
 
-#include <OpenImageIO/imageio.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
 
 #include "cli/frame_io.h"
-#include "cli/image_io_detail.h"
 
 namespace corvalin::cli {
 
 namespace fs = std::filesystem;
-
-namespace detail {
-
-std::string OneLine(std::string message) {
-  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  for (size_t at = message.find('\n'); at != std::string::npos; at = message.find('\n', at)) {
-    message.replace(at, 1, "; ");
-  }
-  return message;
-}
-
-std::string OiioError(const std::string& fallback) {
-  const std::string message = OneLine(OIIO::geterror());
-  return message.empty() ? fallback : message;
-}
-
-}  // namespace detail
 
 namespace {
 
@@ -40,39 +19,6 @@ std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
-}
-
-// The kind of a sample type, or a CliError for one the command cannot render.
-SampleKind KindOf(const std::string& path, OIIO::TypeDesc t) {
-  if (t == OIIO::TypeDesc::UINT8) return SampleKind::uint8;
-  if (t == OIIO::TypeDesc::UINT16) return SampleKind::uint16;
-  if (t == OIIO::TypeDesc::HALF) return SampleKind::half;
-  if (t == OIIO::TypeDesc::FLOAT) return SampleKind::float32;
-  const std::string name =
-      t.basetype == OIIO::TypeDesc::DOUBLE ? "64-bit float" : std::string(t.c_str());
-  throw CliError(path + ": " + name +
-                 " samples are not supported; use a file of 8 or 16 bits per channel "
-                 "(unsigned integer), half or 32-bit float");
-}
-
-// libpng refuses a side above its default user limit, or of 0, with only
-// "Invalid IHDR data"; the header's own numbers make the message clear.
-constexpr uint32_t kPngMaxSide = 1000000;
-
-std::string PngSizeProblem(const std::string& path) {
-  unsigned char head[24] = {};
-  std::ifstream file(path, std::ios::binary);
-  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return {};
-  static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (std::memcmp(head, signature, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return {};
-  auto be32 = [&](int at) {
-    return uint32_t{head[at]} << 24 | uint32_t{head[at + 1]} << 16 | uint32_t{head[at + 2]} << 8 |
-           uint32_t{head[at + 3]};
-  };
-  const uint32_t width = be32(16), height = be32(20);
-  if (width >= 1 && width <= kPngMaxSide && height >= 1 && height <= kPngMaxSide) return {};
-  return "the PNG header gives " + std::to_string(width) + " x " + std::to_string(height) +
-         " pixels; each side must be 1 to " + std::to_string(kPngMaxSide);
 }
 
 // Gray gives red = green = blue; a missing alpha is `opaque`.
@@ -97,100 +43,42 @@ void ExpandToRgba(const Sample* raw, int channels, size_t pixelCount, uint16_t o
 
 }  // namespace
 
-namespace detail {
-
-OpenedInput OpenInput(const std::string& path) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) {
-    const bool link = fs::is_symlink(fs::symlink_status(path, ec));
-    throw CliError("cannot read " + path +
-                   (link ? ": no such file (a link to a missing file)" : ": no such file"));
-  }
-  if (fs::is_directory(status)) throw CliError("cannot read " + path + ": it is a folder");
-  if (!fs::is_regular_file(status)) {
-    throw CliError("cannot read " + path + ": not a regular file (a FIFO, socket or device)");
-  }
-
-  // Keep alpha unassociated: the effect works on the colour as stored.
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  OpenedInput opened;
-  opened.input = OIIO::ImageInput::open(path, &config);
-  if (!opened.input) {
-    const std::string reason = OiioError("not an image in a format this build can read");
-    const std::string size = PngSizeProblem(path);
-    throw CliError("cannot read " + path + ": " + (size.empty() ? reason : size));
-  }
-  const OIIO::ImageSpec& spec = opened.input->spec();
-  FrameHeader& h = opened.header;
-  h.kind = KindOf(path, spec.format);
-  // Channels of several types (an OpenEXR file with half colour and float
-  // alpha): all integer ones must agree; float ones are read as float.
-  const int used = std::min(spec.nchannels, 4);
-  for (int c = 0; c < used && c < static_cast<int>(spec.channelformats.size()); ++c) {
-    const SampleKind k = KindOf(path, spec.channelformats[static_cast<size_t>(c)]);
-    if (IsFloat(k) && IsFloat(h.kind)) {
-      if (k == SampleKind::float32) h.kind = k;
-    } else if (k != h.kind) {
-      throw CliError(path + ": channels of different sample types (" + SampleKindName(h.kind) +
-                     " and " + SampleKindName(k) + ") are not supported");
-    }
-  }
-  h.channels = spec.nchannels;
-  if (h.channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
-  if (spec.depth > 1) throw CliError("cannot read " + path + ": a volume image, not a frame");
-  if (spec.width < 1 || spec.height < 1) {
-    throw CliError("cannot read " + path + ": the image is empty (" + std::to_string(spec.width) +
-                   " x " + std::to_string(spec.height) + ")");
-  }
-  if (static_cast<int64_t>(spec.width) * spec.height > kMaxFramePixels) {
-    throw CliError(path + ": " + std::to_string(spec.width) + " x " +
-                   std::to_string(spec.height) + " pixels is more than the limit of " +
-                   std::to_string(kMaxFramePixels) + " pixels per frame");
-  }
-  h.width = spec.width;
-  h.height = spec.height;
-  return opened;
-}
-
-}  // namespace detail
-
 Image ReadImage(const std::string& path, const HeaderCheck& check) {
-  detail::OpenedInput opened = detail::OpenInput(path);
-  OIIO::ImageInput& input = *opened.input;
-  const FrameHeader& header = opened.header;
+  const std::unique_ptr<FrameDecoder> decoder = OpenDecoder(path);
+  const FrameHeader& header = decoder->header();
   if (IsFloat(header.kind)) {
     throw CliError(path + ": " + std::string(SampleKindName(header.kind)) +
                    " samples are not supported here; the render command reads them");
   }
-  const int channels = header.channels;
+  const int channels = std::min(header.channels, 4);
   Image image;
   image.width = header.width;
   image.height = header.height;
   image.bits = header.kind == SampleKind::uint16 ? 16 : 8;
   if (check) check(image);
   const size_t pixelCount = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
-  // Read in the file's own sample type: OIIO's conversions go through float.
-  // The buffer is left uninitialised so that only the pages the decoder
-  // fills become resident: a short file claiming a huge size fails having
-  // touched no more memory than its data covered. It is read only after a
-  // successful decode, which has written every sample.
+  // Read in the file's own sample type. The buffer is left uninitialised so
+  // that only the pages the decoder fills become resident: a short file
+  // claiming a huge size fails having touched no more memory than its data
+  // covered. It is read only after a successful decode, which has written
+  // every sample.
   const size_t sampleCount = pixelCount * static_cast<size_t>(channels);
-  if (image.bits == 16) {
-    const auto raw = std::make_unique_for_overwrite<uint16_t[]>(sampleCount);
-    if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT16, raw.get())) {
-      throw CliError("cannot read " + path + ": " + detail::OneLine(input.geterror()));
-    }
-    ExpandToRgba(raw.get(), channels, pixelCount, 65535, image.samples);
-  } else {
-    const auto raw = std::make_unique_for_overwrite<uint8_t[]>(sampleCount);
-    if (!input.read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, raw.get())) {
-      throw CliError("cannot read " + path + ": " + detail::OneLine(input.geterror()));
-    }
-    ExpandToRgba(raw.get(), channels, pixelCount, 255, image.samples);
+  const size_t sampleBytes = image.bits == 16 ? 2 : 1;
+  const auto raw = std::make_unique_for_overwrite<std::byte[]>(sampleCount * sampleBytes);
+  try {
+    decoder->ReadRows(0, image.height, channels, header.kind, raw.get(),
+                      static_cast<std::ptrdiff_t>(static_cast<size_t>(image.width) *
+                                                  static_cast<size_t>(channels) * sampleBytes));
+  } catch (const CodecError& e) {
+    throw CliError("cannot read " + path + ": " + e.what());
   }
-  input.close();
+  if (image.bits == 16) {
+    ExpandToRgba(reinterpret_cast<const uint16_t*>(raw.get()), channels, pixelCount, 65535,
+                 image.samples);
+  } else {
+    ExpandToRgba(reinterpret_cast<const uint8_t*>(raw.get()), channels, pixelCount, 255,
+                 image.samples);
+  }
   return image;
 }
 

@@ -1,5 +1,6 @@
-// Reading and writing image files through OpenImageIO. Images travel as
-// four-channel RGBA samples in file units (8 or 16 bits).
+// Whole images in file units, for the tests and the demo's tools: four-channel
+// RGBA samples of 8 or 16 bits. They read and write through the same codecs
+// as the frame pipeline (frame_codec.h).
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@ build="${CORVALIN_BUILD_DIR:-build}"
 jobs="${CORVALIN_JOBS:-$(nproc)}"
 
 # The command alone: no test or benchmark libraries.
-bash scripts/install_deps.sh cmake make g++ pkg-config libopenimageio-dev libcli11-dev libtbb-dev
+bash scripts/install_deps.sh cmake make g++ pkg-config libopenimageio-dev libcli11-dev libtbb-dev libspng-dev
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   echo "Configuring $build/"

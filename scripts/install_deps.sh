@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libpng-dev
+  libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libspng-dev libpng-dev
   frei0r-plugins-dev ffmpeg
   pybind11-dev python3-dev python3-numpy python3-openimageio
   clang libclang-rt-14-dev

@@ -95,8 +95,8 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   };
   const std::vector<Case> cases = {
       {"magic.png", unread("magic.png", "Not a PNG file")},
-      {"header_only.png", unread("header_only.png", "Read error: hit end of file")},
-      {"bad_crc.png", unread("bad_crc.png", "PNG read error: IHDR: CRC error")},
+      {"header_only.png", unread("header_only.png", "the PNG data ends early (a cut or unfinished file)")},
+      {"bad_crc.png", unread("bad_crc.png", "PNG invalid chunk checksum")},
       {"huge.png",
        Path("huge.png") + ": 100000 x 100000 pixels is more than the limit of " + pixelLimit},
       {"widest.png", unread("widest.png", "the PNG header gives 2147483647 x 1" + sideLimit)},
@@ -106,7 +106,7 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
        Path("padded.png") + ": a frame of 46340 x 46341 pixels with row padding 4 is too large: "
                             "(width + padding) x height must be at most " + pixelLimit,
        {"--row-padding", "4"}},
-      {"short.png", unread("short.png", "PNG read error")},
+      {"short.png", unread("short.png", "PNG IDAT stream too short")},
       {"fifo.png", unread("fifo.png", "not a regular file (a FIFO, socket or device)")},
       {"device.png", unread("device.png", "not a regular file (a FIFO, socket or device)")},
       {"dangling.png", unread("dangling.png", "no such file (a link to a missing file)")},

@@ -75,6 +75,7 @@ struct PngLayout {
   std::vector<png_color> palette;
   std::vector<png_byte> paletteAlpha;        // tRNS for palette images
   std::optional<png_color_16> transparent;   // tRNS for gray and RGB images
+  bool interlaced = false;                   // Adam7
 };
 
 inline void WritePng(const std::string& path, const PngLayout& layout,
@@ -86,7 +87,8 @@ inline void WritePng(const std::string& path, const PngLayout& layout,
   png_init_io(png, f);
   png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
                static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colourType,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!layout.palette.empty()) {
     png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
   }
@@ -99,7 +101,10 @@ inline void WritePng(const std::string& path, const PngLayout& layout,
     png_set_tRNS(png, info, nullptr, 0, &colour);
   }
   png_write_info(png, info);
-  for (const auto& row : rows) png_write_row(png, row.data());
+  const int passes = layout.interlaced ? png_set_interlace_handling(png) : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (const auto& row : rows) png_write_row(png, row.data());
+  }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
   std::fclose(f);

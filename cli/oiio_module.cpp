@@ -1,0 +1,83 @@
+// Loads the OpenImageIO codec module on first use (see frame_codec.h).
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/frame_codec.h"
+
+namespace corvalin::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Beside the running program, where a build and an installation put it;
+// then the folder the build wrote it to, for the test programs, which live
+// elsewhere in the build tree.
+std::vector<fs::path> ModuleCandidates() {
+  std::vector<fs::path> candidates;
+  std::error_code ec;
+  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) candidates.push_back(program.parent_path() / kOiioCodecFile);
+#ifdef CORVALIN_OIIO_CODEC_BUILD_DIR
+  candidates.push_back(fs::path(CORVALIN_OIIO_CODEC_BUILD_DIR) / kOiioCodecFile);
+#endif
+  return candidates;
+}
+
+struct LoadedModule {
+  const OiioCodecEntry* entry = nullptr;
+  std::string problem;  // why it did not load
+};
+
+LoadedModule Load() {
+  LoadedModule loaded;
+  std::string tried;
+  for (const fs::path& candidate : ModuleCandidates()) {
+    std::error_code ec;
+    if (!fs::exists(candidate, ec)) {
+      tried += (tried.empty() ? "" : ", ") + candidate.string();
+      continue;
+    }
+    // Loaded for the life of the process: never closed.
+    void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      loaded.problem = std::string("cannot load ") + candidate.string() + ": " + dlerror();
+      return loaded;
+    }
+    using EntryFunction = const OiioCodecEntry* (*)();
+    auto entry = reinterpret_cast<EntryFunction>(dlsym(handle, kOiioCodecSymbol));
+    if (entry == nullptr) {
+      loaded.problem = candidate.string() + " is not the image format module of this build";
+      return loaded;
+    }
+    loaded.entry = entry();
+    return loaded;
+  }
+  loaded.problem = std::string("formats other than PNG need the module ") + kOiioCodecFile +
+                   ", which is missing (looked for " + tried + ")";
+  return loaded;
+}
+
+const OiioCodecEntry& Entry() {
+  static const LoadedModule loaded = Load();
+  if (loaded.entry == nullptr) throw CodecError(loaded.problem);
+  return *loaded.entry;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path) {
+  return Entry().openDecoder(path);
+}
+
+std::unique_ptr<FrameEncoder> OpenOiioEncoder(const std::string& path, FILE* file, int32_t width,
+                                              int32_t height, const OutputLayout& layout) {
+  OutputLayout resolved = layout;
+  resolved.compression = CompressionOf(layout);
+  return Entry().openEncoder(path, file, width, height, resolved);
+}
+
+}  // namespace corvalin::cli
