@@ -7,7 +7,7 @@
 #   bash bench/sequence_bench.sh               # 8 frames a size, 3 runs each
 #   FRAMES=16 RUNS=5 bash bench/sequence_bench.sh
 #   BASELINE=/path/to/older/corvalin bash bench/sequence_bench.sh   # adds it, with --jobs 2
-#   MEMORY=1 bash bench/sequence_bench.sh      # also peak memory, 10 against 1000 frames
+#   MEMORY=1 bash bench/sequence_bench.sh      # also peak memory of 10, 100 and 1000 frames
 #   COMPRESSION=1 bash bench/sequence_bench.sh # also every --compression on the UHD frames
 #
 # BUILD_DIR (default build-bench) is configured and the two programs it
@@ -72,12 +72,11 @@ if [ -n "${MEMORY:-}" ]; then
   for size in 1920x1080 3840x2160; do
     w=${size%x*} h=${size#*x}
     count=1000
-    [ "$size" = 3840x2160 ] && count=200
     dir=$work/mem$size
     mkdir -p "$dir/in" "$dir/out"
     "$make_frames" "$dir/in/cel.%04d.png" "$w" "$h" 1 1 7
     for f in $(seq 2 "$count"); do ln "$dir/in/cel.0001.png" "$(printf "%s/in/cel.%04d.png" "$dir" "$f")"; done
-    for n in 10 "$count"; do
+    for n in 10 100 "$count"; do
       rm -f "$dir"/out/*
       /usr/bin/time -f "$size $n frames: %e s, peak memory %M KiB" \
         "$corvalin" render "$dir/in/cel.####.png" "$dir/out/o.####.png" --frames "1-$n" -q

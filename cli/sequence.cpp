@@ -252,11 +252,17 @@ class Pipeline {
   void Render(Token& t) {
     StageTimer timer(times_, Stage::render);
     FrameBuffers& b = *t.buffers;
-    const int threads = std::max(1, options_.frame.threads);
+    // A sequence with a frame for every thread keeps each thread busy with
+    // frames of its own, and a frame's bands run one after another on its
+    // thread; a shorter one shares the threads out among its frames. (Bands
+    // run as parallel loops nested in the pipeline also made oneTBB's own
+    // memory grow by a few kilobytes with every frame.)
+    const size_t threads = static_cast<size_t>(std::max(1, options_.frame.threads));
+    const int bandThreads = static_cast<int>(threads / std::min(threads, jobs_.size()));
     if (t.plan.depth == 16) {
-      RenderWorlds(host_, options_.settings, *b.in16, *b.out16, options_.throughModule, threads);
+      RenderWorlds(host_, options_.settings, *b.in16, *b.out16, options_.throughModule, bandThreads);
     } else {
-      RenderWorlds(host_, options_.settings, *b.in8, *b.out8, options_.throughModule, threads);
+      RenderWorlds(host_, options_.settings, *b.in8, *b.out8, options_.throughModule, bandThreads);
     }
   }
 

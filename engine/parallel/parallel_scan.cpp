@@ -17,12 +17,17 @@ namespace corvalin {
 
 namespace {
 
-// Runs body(b) for every band b on up to `threads` threads. oneTBB does the
-// work; the ThreadSanitizer build uses plain threads instead, because the
-// system's oneTBB library is not instrumented and its own synchronisation
-// would be reported as races in the tasks it runs.
+// Runs body(b) for every band b on up to `threads` threads (0: all cores;
+// 1: one after another on this thread). oneTBB does the work; the
+// ThreadSanitizer build uses plain threads instead, because the system's
+// oneTBB library is not instrumented and its own synchronisation would be
+// reported as races in the tasks it runs.
 template <class Body>
 void ForEachBand(int threads, int32_t count, const Body& body) {
+  if (threads == 1) {
+    for (int32_t b = 0; b < count; ++b) body(b);
+    return;
+  }
 #ifdef CORVALIN_PLAIN_THREADS
   std::atomic<int32_t> next{0};
   auto worker = [&] {
