@@ -135,8 +135,9 @@ class Pipeline {
 
   SequenceResult Run() {
     const int threads = std::max(1, options_.frame.threads);
-    // Enough frames in flight to keep every thread busy while one frame
-    // waits for its turn to be reported, and no more: each holds two worlds.
+    // Enough frames in flight to keep every thread busy while frames wait
+    // for their turn to be reported, and no more. Only the frames being
+    // decoded, rendered or encoded hold worlds: at most one per thread.
     const size_t tokens = static_cast<size_t>(threads) + 2;
     // More threads than cores is allowed (earlier scripts' --jobs x --threads).
     tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
@@ -274,6 +275,9 @@ class Pipeline {
     } else {
       WriteWorld(output, *b.out8, t.plan.layout, b.scratch, times_);
     }
+    // Written: the next frame may have the worlds while this one waits for
+    // its turn to be reported. So only the frames on a thread hold worlds.
+    Release(t);
   }
 
   void Report(Token* raw) {
