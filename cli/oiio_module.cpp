@@ -22,7 +22,8 @@ std::vector<fs::path> ModuleCandidates() {
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) candidates.push_back(program.parent_path() / kOiioCodecFile);
 #ifdef CORVALIN_OIIO_CODEC_BUILD_DIR
-  candidates.push_back(fs::path(CORVALIN_OIIO_CODEC_BUILD_DIR) / kOiioCodecFile);
+  const fs::path built = fs::path(CORVALIN_OIIO_CODEC_BUILD_DIR) / kOiioCodecFile;
+  if (candidates.empty() || candidates.front() != built) candidates.push_back(built);
 #endif
   return candidates;
 }
