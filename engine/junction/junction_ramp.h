@@ -9,8 +9,11 @@
 // is rounded to float32 for BlendPixels.
 #pragma once
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
@@ -60,7 +63,7 @@ RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIn
 namespace detail {
 
 // A(j) of a ramp of height h over span x.
-inline double RampArea(double h, double x, double j) {
+constexpr double RampArea(double h, double x, double j) {
   if (!(j < x)) return 0.0;
   const double rest = x - j;
   return h * (rest * rest) / (2.0 * x);
@@ -84,7 +87,7 @@ inline int32_t RampCount(double x, int32_t runLength) {
 }
 
 // The weight a ramp pixel keeps of its own colour: 1 - c(k).
-inline float KeepWeight(double h, double x, int32_t k) {
+constexpr float KeepWeight(double h, double x, int32_t k) {
   const double share = RampArea(h, x, k) - RampArea(h, x, k + 1.0);
   return static_cast<float>(1.0 - share);
 }
@@ -111,26 +114,47 @@ class KeepWeights {
 
 // The integer weights wA of the ramps over half a run (span runLength / 2)
 // of up to kTabledRun pixels with height halves / 2:
-// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers, made
-// once, on first use, by the same arithmetic. The fast engine looks them up
-// instead of running a division and a chain of conversions per ramp pixel.
+// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers. The
+// fast engine looks them up instead of running a division and a chain of
+// conversions per ramp pixel. They are compile-time constants, so a render
+// takes no lock to build them: the arithmetic is the same correctly rounded
+// IEEE additions, products, quotients and conversions at compile time as at
+// run time (no contraction, no fast-math), and a test compares every entry
+// with the run-time arithmetic.
 constexpr int32_t kTabledRun = 128;
+constexpr int32_t kTabledRampPixels = (kTabledRun + 1) / 2;
+
+// Row runLength: a span of runLength / 2 below runLength covers
+// ceil(runLength / 2) = (runLength + 1) / 2 pixels (RampCount).
+template <class Pixel, int32_t halves>
+constexpr std::array<uint16_t, kTabledRampPixels> HalfSpanWeightRow(int32_t runLength) {
+  std::array<uint16_t, kTabledRampPixels> row{};
+  const double span = static_cast<double>(runLength) * 0.5;
+  for (int32_t k = 0; k < (runLength + 1) / 2; ++k)
+    row[static_cast<size_t>(k)] =
+        static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
+  return row;
+}
+
+// Each row is a constant of its own, which keeps every compile-time
+// evaluation short.
+template <class Pixel, int32_t halves, int32_t runLength>
+inline constexpr std::array<uint16_t, kTabledRampPixels> kHalfSpanWeightRow =
+    HalfSpanWeightRow<Pixel, halves>(runLength);
+
+template <class Pixel, int32_t halves, int32_t... runLengths>
+constexpr std::array<const uint16_t*, sizeof...(runLengths)> HalfSpanWeightRows(
+    std::integer_sequence<int32_t, runLengths...>) {
+  return {kHalfSpanWeightRow<Pixel, halves, runLengths>.data()...};
+}
 
 template <class Pixel, int32_t halves>
-const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
-  struct Table {
-    uint16_t wA[kTabledRun + 1][(kTabledRun + 1) / 2] = {};
-    Table() {
-      for (int32_t length = 1; length <= kTabledRun; ++length) {
-        const double span = static_cast<double>(length) * 0.5;
-        for (int32_t k = 0; k < RampCount(span, length); ++k)
-          wA[length][k] =
-              static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
-      }
-    }
-  };
-  static const Table table;
-  return table.wA[runLength];
+inline constexpr std::array<const uint16_t*, kTabledRun + 1> kHalfSpanWeightRows =
+    HalfSpanWeightRows<Pixel, halves>(std::make_integer_sequence<int32_t, kTabledRun + 1>{});
+
+template <class Pixel, int32_t halves>
+inline const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
+  return kHalfSpanWeightRows<Pixel, halves>[static_cast<size_t>(runLength)];
 }
 
 }  // namespace detail
