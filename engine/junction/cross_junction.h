@@ -149,12 +149,38 @@ inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& 
 }
 #endif
 
+// The ramps of a cross-junction: a side flanked by exactly one alike
+// diagonal lies in the inner corner of a diagonal step; ramp along it, away
+// from P, towards that diagonal's side. The walk stays between 1 and the last
+// but one column (by the source stride) or row.
 template <class Pixel, class Destination>
-void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
-  const Pixel* in = ctx.sourcePixels;
+void RampCrossSides(const EdgeContext<Pixel, Destination>& ctx, uint32_t alikeDiagonals) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
+  const int32_t p = ctx.sourceIndex;
+  const int32_t pd = ctx.destinationIndex;
+  for (const CrossSide& side : crossSides) {
+    const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
+    const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
+    if (first == second) continue;
+    const bool horizontal = side.outX != 0;
+    const int32_t step = side.outX + side.outY * sourceStride;
+    const int32_t stepDst = side.outX + side.outY * destinationStride;
+    const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
+    MeasureAndRamp(ctx, p + step, pd + stepDst, first ? towardsFirst : -towardsFirst, step,
+                   stepDst, 1, horizontal ? sourceStride - 2 : height - 2,
+                   horizontal ? ctx.x : ctx.y);
+  }
+}
+
+// P's new value, then the ramps. The fast engine's value and early exit are
+// small enough to be compiled into the scan; the ramps stay a call of their
+// own.
+template <class Pixel, class Destination>
+inline void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t sourceStride = SourceStride(ctx);
   const int32_t p = ctx.sourceIndex;
   const int32_t pd = ctx.destinationIndex;
 
@@ -180,25 +206,9 @@ void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
 #endif
 
   // No side is flanked by exactly one alike diagonal when none or all four
-  // are: the loop below would ramp nothing.
+  // are: the side ramps would ramp nothing.
   if (kFastEngine && (alikeDiagonals == 0 || alikeDiagonals == 15)) return;
-
-  // A side flanked by exactly one alike diagonal lies in the inner corner of
-  // a diagonal step: ramp along it, away from P, towards that diagonal's side.
-  // The walk stays between 1 and the last but one column (by the source
-  // stride) or row.
-  for (const CrossSide& side : crossSides) {
-    const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
-    const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
-    if (first == second) continue;
-    const bool horizontal = side.outX != 0;
-    const int32_t step = side.outX + side.outY * sourceStride;
-    const int32_t stepDst = side.outX + side.outY * destinationStride;
-    const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
-    MeasureAndRamp(ctx, p + step, pd + stepDst, first ? towardsFirst : -towardsFirst, step,
-                   stepDst, 1, horizontal ? sourceStride - 2 : height - 2,
-                   horizontal ? ctx.x : ctx.y);
-  }
+  RampCrossSides(ctx, alikeDiagonals);
 }
 
 }  // namespace corvalin
