@@ -99,10 +99,22 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
     int32_t pd = y * destinationStride + rect.left;
     for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
       // The straight-run step does nothing unless P differs from the pixel
-      // above or below it.
+      // above or below it. Where both differ, P (whose left neighbour
+      // differs too) is a cross-junction unless its right neighbour is
+      // alike: its four diagonals are tested at once, for both steps.
+      bool diagonalsKnown = false;
+      uint32_t differingDiagonals = 0;
       if (continueRight) {
         continueRight = false;
-        if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
+        if ((ahead & (aheadUpDiffers | aheadDownDiffers)) == (aheadUpDiffers | aheadDownDiffers)) {
+          PlaceContext(ctx, x, y, p, pd);
+          differingDiagonals = DifferingOfFour(in[p], in[p - sourceStride - 1],
+                                               in[p - sourceStride + 1], in[p + sourceStride + 1],
+                                               in[p + sourceStride - 1], threshold);
+          diagonalsKnown = true;
+          SmoothStraightRunBetweenEdges(ctx, (differingDiagonals & 2u) != 0,
+                                        (differingDiagonals & 4u) != 0);
+        } else if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
           PlaceContext(ctx, x, y, p, pd);
           SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
         }
@@ -114,6 +126,7 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         pd += passed;
         previousRight = 0;
         aheadKnown = false;
+        diagonalsKnown = false;
         if (x == rect.right) break;
       }
       const Pixel& P = in[p];
@@ -147,7 +160,12 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         case rightDiffers | upDiffers | downDiffers: SmoothTJunctionRight(ctx); break;
         case rightDiffers | upDiffers | leftDiffers: SmoothTJunctionUp(ctx); break;
         case rightDiffers | downDiffers | leftDiffers: SmoothTJunctionDown(ctx); break;
-        case rightDiffers | upDiffers | downDiffers | leftDiffers: SmoothCrossJunction(ctx); break;
+        case rightDiffers | upDiffers | downDiffers | leftDiffers:
+          if (diagonalsKnown)
+            SmoothCrossJunctionGivenDiagonals(ctx, differingDiagonals);
+          else
+            SmoothCrossJunction(ctx);
+          break;
         default: break;
       }
 
