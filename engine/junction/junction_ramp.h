@@ -9,6 +9,7 @@
 // is rounded to float32 for BlendPixels.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -42,7 +43,16 @@ RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIn
   const int32_t direction = step > 0 ? 1 : -1;
   RunLength run{0, false};
   int32_t k = 0;
-  while (k < cap && low < coord + direction * k && coord + direction * k < high) {
+  // The fast engine counts once how many positions lie inside the bounds:
+  // walking away from one bound, that bound holds for every k >= 0 once it
+  // holds at k = 0, and the other holds while k < its distance from coord.
+  int32_t limit = cap;
+  if constexpr (kFastEngine) {
+    const bool startInside = low < coord && coord < high;
+    limit = startInside ? std::min(cap, direction > 0 ? high - coord : coord - low) : 0;
+  }
+  while (k < limit &&
+         (kFastEngine || (low < coord + direction * k && coord + direction * k < high))) {
     const int32_t own = startIndex + k * step;
     const int32_t beside = besideStart + k * step;
     if (PixelsDiffer(in[own], in[own + step], threshold)) {
@@ -166,14 +176,12 @@ template <class Pixel, class Destination>
 void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, int32_t startIndex,
                int32_t startDst, int32_t partnerOffset, int32_t step, int32_t stepDst,
                bool halfLength) {
-  const double span = halfLength ? static_cast<double>(runLength) * 0.5
-                                 : static_cast<double>(runLength) *
-                                       static_cast<double>(ctx.weightFactor);
-  const int32_t count = detail::RampCount(span, runLength);
   // At the default Line Weight the weight factor is 0.5 and the span is
-  // half the run either way.
+  // half the run either way; such a ramp covers (runLength + 1) / 2 pixels,
+  // RampCount of that span.
   if (kFastEngine && (halfLength || ctx.weightFactor == 0.5f) && 0 <= runLength &&
       runLength <= detail::kTabledRun) {
+    const int32_t count = (runLength + 1) / 2;
     const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 1>(runLength);
     const Pixel* in = ctx.sourcePixels;
     for (int32_t k = count - 1; k >= 0; --k) {
@@ -183,6 +191,10 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
     }
     return;
   }
+  const double span = halfLength ? static_cast<double>(runLength) * 0.5
+                                 : static_cast<double>(runLength) *
+                                       static_cast<double>(ctx.weightFactor);
+  const int32_t count = detail::RampCount(span, runLength);
   detail::KeepWeights weights(0.5, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
@@ -205,11 +217,10 @@ struct RampBuffer {
 template <class Pixel, class Destination>
 void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel, Destination>& ctx,
                 int32_t runLength, int32_t startIndex, int32_t partnerOffset, int32_t step) {
-  const double span = static_cast<double>(runLength) * 0.5;
-  int32_t count = detail::RampCount(span, runLength);
-  if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   const Pixel* in = ctx.sourcePixels;
   if (kFastEngine && 0 <= runLength && runLength <= detail::kTabledRun) {
+    // RampCount of half a run, at most 64 pixels here.
+    const int32_t count = (runLength + 1) / 2;
     const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 2>(runLength);
     for (int32_t k = count - 1; k >= 0; --k) {
       const int32_t source = startIndex + k * step;
@@ -218,6 +229,9 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
     buffer.buffered[slot] = true;
     return;
   }
+  const double span = static_cast<double>(runLength) * 0.5;
+  int32_t count = detail::RampCount(span, runLength);
+  if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   detail::KeepWeights weights(1.0, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
