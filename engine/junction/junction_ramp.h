@@ -70,6 +70,39 @@ RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIn
   return run;
 }
 
+// The lengths of the two walks MeasureRun(ctx, startIndex, startIndex -+
+// across, step, low, high, coord, cap) on either side of one line, in one
+// walk. Both walks test the line itself first at every position, and the
+// tests have no side effects, so that test is made once for both; each side
+// line is tested until its own walk has ended.
+struct SideRunLengths {
+  int32_t negative;
+  int32_t positive;
+};
+
+template <class Pixel, class Destination>
+SideRunLengths MeasureRunBothSides(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+                                   int32_t across, int32_t step, int32_t low, int32_t high,
+                                   int32_t coord, int32_t cap) {
+  const Pixel* in = ctx.sourcePixels;
+  const uint32_t threshold = ctx.threshold;
+  const bool startInside = low < coord && coord < high;
+  const int32_t limit = startInside ? std::min(cap, step > 0 ? high - coord : coord - low) : 0;
+  int32_t negative = -1, positive = -1;  // -1 while that side's walk goes on
+  int32_t k = 0;
+  while (k < limit) {
+    const int32_t own = startIndex + k * step;
+    ++k;
+    if (PixelsDiffer(in[own], in[own + step], threshold)) break;
+    if (negative < 0 && PixelsDiffer(in[own - across], in[own - across + step], threshold))
+      negative = k;
+    if (positive < 0 && PixelsDiffer(in[own + across], in[own + across + step], threshold))
+      positive = k;
+    if (negative >= 0 && positive >= 0) break;
+  }
+  return {negative < 0 ? k : negative, positive < 0 ? k : positive};
+}
+
 namespace detail {
 
 // A(j) of a ramp of height h over span x.

@@ -68,14 +68,20 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
 
   // Lengths along the run, each ended by the run or one side line changing.
   // Only their value held to maxJunctionRun is used, so the fast engine stops
-  // the walks there.
-  const int32_t walkCap = kFastEngine ? maxJunctionRun : INT32_MAX;
-  const int32_t lengthNeg = std::min(
-      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord, walkCap).length,
-      maxJunctionRun);
-  const int32_t lengthPos = std::min(
-      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord, walkCap).length,
-      maxJunctionRun);
+  // the walks there, and makes both at once, testing the run's own line once
+  // per position.
+  int32_t lengthNeg, lengthPos;
+  if constexpr (kFastEngine) {
+    const SideRunLengths lengths =
+        MeasureRunBothSides(ctx, p, across, along, 0, runHigh, runCoord, maxJunctionRun);
+    lengthNeg = lengths.negative;
+    lengthPos = lengths.positive;
+  } else {
+    lengthNeg = std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length,
+                         maxJunctionRun);
+    lengthPos = std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length,
+                         maxJunctionRun);
+  }
   const int32_t longer = std::max(lengthNeg, lengthPos);
 
   // P +- 2 * across lie in the image only when P is strictly inside the
