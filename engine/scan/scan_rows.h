@@ -41,14 +41,18 @@ inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_
 // neighbour, as an offset from `row`, or `count` when there is none; reads
 // row[0] to row[count]. The plain scan passes over the same pixels one by one
 // (or in blocks), since an identical right neighbour runs no step and sets
-// nothing; this lands on the next pixel that does in one search.
+// nothing; this lands on the next pixel that does in one search. Pixels
+// 0..i-1 are each identical to the next exactly when 1..i all equal pixel 0,
+// so the search compares with pixel 0, one load per vector: the first pixel
+// i >= 1 unlike it gives the answer i - 1.
 template <class Pixel>
 inline int32_t FirstChange(const Pixel* row, int32_t count) {
   constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  auto equalBytes = [row](int32_t k) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k + 1));
-    return _mm_cmpeq_epi8(a, b);
+  const __m128i one = simd::LoadPixel(row[0]);
+  const __m128i first =
+      sizeof(Pixel) == 4 ? _mm_shuffle_epi32(one, 0) : _mm_unpacklo_epi64(one, one);
+  auto equalBytes = [row, first](int32_t k) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
   };
   int32_t k = 0;
   for (; k + 4 * perVector <= count; k += 4 * perVector) {
@@ -63,7 +67,7 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
       return k + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   }
   for (; k < count; ++k)
-    if (!SamePixel(row[k], row[k + 1])) return k;
+    if (!SamePixel(row[0], row[k + 1])) return k;
   return count;
 }
 #endif
