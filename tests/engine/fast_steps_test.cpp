@@ -8,6 +8,7 @@
 
 #include "engine/corner/two_sided_corner.h"
 #include "engine/junction/junction_ramp.h"
+#include "engine/junction/t_junction.h"
 #include "engine/scan/scan_rows.h"
 #include "test_frame.h"
 
@@ -101,6 +102,18 @@ TYPED_TEST(FastSteps, SearchLandsOnTheFirstPixelUnlikeItsRightNeighbour) {
   EXPECT_EQ(FirstChange(row.data(), 39), 22);
 }
 #endif
+
+// Each channel (a + b) / 2, truncated, with no carry between channels.
+TEST(TruncatedMean, EachChannelOnItsOwn) {
+  EXPECT_EQ(TruncatedMean(PF_Pixel8{255, 254, 1, 0}, PF_Pixel8{254, 255, 0, 1}),
+            (PF_Pixel8{254, 254, 0, 0}));
+  EXPECT_EQ(TruncatedMean(PF_Pixel8{3, 128, 255, 7}, PF_Pixel8{0, 129, 255, 8}),
+            (PF_Pixel8{1, 128, 255, 7}));
+  EXPECT_EQ(TruncatedMean(PF_Pixel16{65535, 65534, 1, 0}, PF_Pixel16{65534, 65535, 0, 1}),
+            (PF_Pixel16{65534, 65534, 0, 0}));
+  EXPECT_EQ(TruncatedMean(PF_Pixel16{32768, 3, 32767, 40000}, PF_Pixel16{32768, 0, 32768, 1}),
+            (PF_Pixel16{32768, 1, 32767, 20000}));
+}
 
 // Ink from the left: rows 0-1 two pixels, row 2-3 four, rows 4-5 six. P =
 // (3, 2) is an upper corner whose left arm and riser are both 2 long: the
