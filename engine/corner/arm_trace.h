@@ -55,43 +55,45 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 // it takes the limit as its length. These keep every arm inside columns
 // 1..sourceStride-2 and rows 1..height-2.
 template <CornerFamily family, class Pixel, class Destination>
-int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, ArmIndex arm) {
+int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, ArmIndex arm) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.destinationWorld->height;
   const bool upper = family == CornerFamily::upper;
   switch (arm) {
-    case leftArm: return ctx.x - 1;
-    case rightArm: return sourceStride - 2 - ctx.x;
-    case upArm: return upper ? ctx.y - 1 : ctx.y;
+    case leftArm: return x - 1;
+    case rightArm: return sourceStride - 2 - x;
+    case upArm: return upper ? y - 1 : y;
     case downArm:
-    default: return upper ? height - 1 - ctx.y : height - 2 - ctx.y;
+    default: return upper ? height - 1 - y : height - 2 - y;
   }
 }
 
+// The walk of one arm from the corner pixel at (x, y), source index p: sets
+// the arm's length, start and end, and adds its stop flags. Returns whether
+// the walk ended where the staircase turns, the one end after which the next
+// corner may move the arm's far end (MoveEndByNextCorner).
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
+bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t p,
+             Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
-  const int32_t height = ctx.destinationWorld->height;
   const uint32_t threshold = ctx.threshold;
   const int32_t step = walk.stepX + walk.stepY * sourceStride;
   const int32_t side = walk.sideX + walk.sideY * sourceStride;
-  const int32_t p = ctx.sourceIndex;
-  Arm& result = ctx.arms[arm];
 
   if constexpr (walk.preCheck) {
     // The edge turns straight away: no arm in this direction.
     if (PixelsDiffer(in[p + side], in[p + side + step], threshold) &&
         PixelsAlike(in[p + step], in[p + step + side], threshold)) {
       result.length = 0;
-      return;
+      return false;
     }
   }
 
-  const int32_t limit = WalkLimit<family>(ctx, arm);
-  const float start = static_cast<float>(horizontal ? ctx.x + 1 : ctx.y);
+  const int32_t limit = WalkLimit<family>(ctx, x, y, arm);
+  const float start = static_cast<float>(horizontal ? x + 1 : y);
   auto finish = [&](int32_t armLength, int32_t flags) {
     result.length = armLength;
     result.start = start;
@@ -103,7 +105,7 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
   int32_t length = 1;
   if (walk.preCheck && !(length < limit)) {
     finish(limit, 0);
-    return;
+    return false;
   }
   for (;;) {
     // The first pixel of the pair at this length: the corner pixel itself at
@@ -111,22 +113,33 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
     const int32_t a = p + step * (walk.preCheck ? length : length - 1);
     if (PixelsDiffer(in[a], in[a + step], threshold)) {
       finish(length, ownLineStop);
-      return;
+      return false;
     }
     if (PixelsDiffer(in[a + side], in[a + side + step], threshold)) {
       finish(length, 0);
-      break;
+      return true;
     }
     ++length;
     if (!(length < limit)) {
       finish(limit, 0);
-      return;
+      return false;
     }
   }
+}
 
-  // The staircase turns here: look at the next corner of the same family.
+// After a walk that ended where the staircase turns: a one-level nested
+// trace of the next corner of the same family, whose length alone may move
+// the arm's far end by half a pixel. The nested trace starts no further one,
+// so it is the walk alone.
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
+void MoveEndByNextCorner(const EdgeContext<Pixel, Destination>& ctx, Arm& result) {
+  constexpr ArmWalk walk = Walk(family, arm);
+  constexpr bool horizontal = arm == leftArm || arm == rightArm;
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t height = ctx.destinationWorld->height;
+  const int32_t length = result.length;
   if (!(ctx.x > 2 && ctx.x < sourceStride - 2 && ctx.y > 2 && ctx.y < height - 2)) return;
-  if (ctx.nested & 1) return;
   const int32_t qx = ctx.x + walk.stepX * length + walk.sideX;
   const int32_t qy = ctx.y + walk.stepY * length + walk.sideY;
   const int32_t q = qy * sourceStride + qx;
@@ -134,16 +147,11 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
   // horizontal arms, the right one for the vertical arms.
   const int32_t other =
       horizontal ? q + (family == CornerFamily::upper ? -sourceStride : sourceStride) : q + 1;
-  if (!PixelsDiffer(in[q], in[other], threshold)) return;
+  if (!PixelsDiffer(in[q], in[other], ctx.threshold)) return;
 
-  EdgeContext<Pixel, Destination> next = ctx;
-  next.x = qx;
-  next.y = qy;
-  next.sourceIndex = q;
-  next.destinationIndex = q;
-  next.nested = 1;
-  TraceArm<family, arm>(next);
-  const int32_t nestedLength = next.arms[arm].length;
+  Arm next = result;
+  WalkArm<family, arm>(ctx, qx, qy, q, next);
+  const int32_t nestedLength = next.length;
 
   if constexpr (walk.longerRule) {
     if (nestedLength - length == 1)
@@ -152,6 +160,13 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
     if (length - nestedLength == 1 && (!walk.nonZeroNested || nestedLength != 0))
       result.end = result.end - static_cast<float>(walk.stepX + walk.stepY) * 0.5f;
   }
+}
+
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
+void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
+  Arm& result = ctx.arms[arm];
+  if (WalkArm<family, arm>(ctx, ctx.x, ctx.y, ctx.sourceIndex, result) && !(ctx.nested & 1))
+    MoveEndByNextCorner<family, arm>(ctx, result);
 }
 
 }  // namespace arm_trace_detail

@@ -55,8 +55,18 @@ void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
   // The unshifted corner: a half-pixel start shift does not change the count.
   const int32_t cornerEdge = horizontal ? ctx.x + 1 : ctx.y;
   const float c = static_cast<float>(cornerEdge);
-  const int32_t count = static_cast<int32_t>(
-      std::ceil(static_cast<double>(descending ? armEnd - c : c - armEnd)));
+  const double reach = static_cast<double>(descending ? armEnd - c : c - armEnd);
+  int32_t count;
+  if constexpr (kFastEngine) {
+    // ceil without a call: the truncation towards zero is the ceiling of a
+    // negative or whole reach, and one less than it of a positive fraction.
+    // The reach lies within the image, so its truncation is in range, as
+    // the plain conversion of the ceiling assumes too.
+    const int32_t whole = static_cast<int32_t>(reach);
+    count = static_cast<double>(whole) < reach ? whole + 1 : whole;
+  } else {
+    count = static_cast<int32_t>(std::ceil(reach));
+  }
   if (count <= 0) return;
 
   // The whole grid line below the end (at it, for ascending arms), from which

@@ -35,6 +35,53 @@ inline void AdjustArms(Arm (&arms)[4], float weightFactor) {
   down.end = down.start + (down.end - down.start) * w;
 }
 
+// The fast engine's corner after the first test: it traces what the branch
+// taken reads, and no more. The single-step corner reads two arm lengths
+// alone, and a walk sets its arm's length before the nested trace, which
+// moves only the arm's end; AdjustArms moves starts and ends only, and a ramp
+// reads only its own arm. Walks and nested traces only read the source, so
+// their order changes nothing.
+template <CornerFamily family, class Pixel, class Destination>
+void TraceAndBlendByNeed(EdgeContext<Pixel, Destination>& ctx) {
+  using namespace arm_trace_detail;
+  constexpr bool upper = family == CornerFamily::upper;
+  constexpr ArmIndex ownRiserArm = upper ? downArm : upArm;
+  constexpr ArmIndex previousRiserArm = upper ? upArm : downArm;
+  Arm (&arms)[4] = ctx.arms;
+  const int32_t x = ctx.x, y = ctx.y, p = ctx.sourceIndex;
+  const bool mayNest = !(ctx.nested & 1);
+  const bool leftTurned = WalkArm<family, leftArm>(ctx, x, y, p, arms[leftArm]);
+  const bool ownRiserTurned = WalkArm<family, ownRiserArm>(ctx, x, y, p, arms[ownRiserArm]);
+  if (arms[leftArm].length >= 2 && arms[ownRiserArm].length >= 2) {
+    SmoothSingleStepCorner<family>(ctx);
+    return;
+  }
+  const bool rightTurned = WalkArm<family, rightArm>(ctx, x, y, p, arms[rightArm]);
+  const bool previousRiserTurned =
+      WalkArm<family, previousRiserArm>(ctx, x, y, p, arms[previousRiserArm]);
+  const bool rampAcross = arms[rightArm].length >= 1;
+  const bool rampRisers = arms[previousRiserArm].length >= (rampAcross ? 2 : 1);
+  if (!rampAcross && !rampRisers) return;
+  if (rampAcross && mayNest) {
+    if (leftTurned) MoveEndByNextCorner<family, leftArm>(ctx, arms[leftArm]);
+    if (rightTurned) MoveEndByNextCorner<family, rightArm>(ctx, arms[rightArm]);
+  }
+  if (rampRisers && mayNest) {
+    if (ownRiserTurned) MoveEndByNextCorner<family, ownRiserArm>(ctx, arms[ownRiserArm]);
+    if (previousRiserTurned)
+      MoveEndByNextCorner<family, previousRiserArm>(ctx, arms[previousRiserArm]);
+  }
+  AdjustArms(ctx.arms, ctx.weightFactor);
+  if (rampAcross) {
+    RampLeftArm<family>(ctx);
+    RampRightArm<family>(ctx);
+  }
+  if (rampRisers) {
+    RampUpArm<family>(ctx);
+    RampDownArm<family>(ctx);
+  }
+}
+
 template <CornerFamily family, class Pixel, class Destination>
 void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
@@ -49,6 +96,10 @@ void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
   if (PixelsAlike(V, R, ctx.threshold) && PixelsDiffer(VR, V, ctx.threshold) &&
       PixelsDiffer(VR, R, ctx.threshold))
     return;
+  if constexpr (kFastEngine) {
+    TraceAndBlendByNeed<family>(ctx);
+    return;
+  }
 
   TraceLeftArm<family>(ctx);
   TraceRightArm<family>(ctx);

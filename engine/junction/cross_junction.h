@@ -84,17 +84,21 @@ Pixel MeanOfHalfMixes(const Pixel& P, const Pixel& q0, const Pixel& q1, const Pi
 // mix is exactly (a + b) / 2, summed in 32 bits. An opaque pair mixes to
 // alpha M either way, and P mixed with P is P, so the alike diagonals are
 // mixed as P itself.
+// `differing` holds the bits of the diagonals that differ from P, as
+// DifferingOfFour gives them.
 template <class Pixel>
 inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& q1,
-                                  const Pixel& q2, const Pixel& q3, uint32_t threshold,
+                                  const Pixel& q2, const Pixel& q3, uint32_t differing,
                                   Pixel& value, bool& mixed) {
   using namespace simd;
   constexpr uint32_t M = ChannelMax<Pixel>();
   constexpr uint32_t wA = static_cast<uint32_t>(static_cast<float>(M) * 0.5f);
   const FourPixels own = FourTimes(P);
   const FourPixels others = LoadFour(q0, q1, q2, q3);
-  const __m128i differ = DifferLanes<Pixel>(own, others, threshold);
-  const uint32_t alike = ~LaneBits(differ) & 15u;
+  const __m128i laneBits = _mm_set_epi32(8, 4, 2, 1);
+  const __m128i differ = _mm_cmpeq_epi32(
+      _mm_and_si128(_mm_set1_epi32(static_cast<int32_t>(differing)), laneBits), laneBits);
+  const uint32_t alike = ~differing & 15u;
   mixed = false;
   if (P.alpha != M) return alike;
   const __m128i zero = _mm_setzero_si128();
@@ -149,12 +153,41 @@ inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& 
 }
 #endif
 
+// The ramps of a cross-junction: a side flanked by exactly one alike
+// diagonal lies in the inner corner of a diagonal step; ramp along it, away
+// from P, towards that diagonal's side. The walk stays between 1 and the last
+// but one column (by the source stride) or row.
 template <class Pixel, class Destination>
-void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
-  const Pixel* in = ctx.sourcePixels;
+void RampCrossSides(const EdgeContext<Pixel, Destination>& ctx, uint32_t alikeDiagonals) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
+  const int32_t p = ctx.sourceIndex;
+  const int32_t pd = ctx.destinationIndex;
+  for (const CrossSide& side : crossSides) {
+    const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
+    const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
+    if (first == second) continue;
+    const bool horizontal = side.outX != 0;
+    const int32_t step = side.outX + side.outY * sourceStride;
+    const int32_t stepDst = side.outX + side.outY * destinationStride;
+    const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
+    MeasureAndRamp(ctx, p + step, pd + stepDst, first ? towardsFirst : -towardsFirst, step,
+                   stepDst, 1, horizontal ? sourceStride - 2 : height - 2,
+                   horizontal ? ctx.x : ctx.y);
+  }
+}
+
+// P's new value, then the ramps, given the bits of the diagonals that differ
+// from P (DifferingOfFour of P and its upper-left, upper-right, lower-right
+// and lower-left neighbours). The fast engine's value and early exit are
+// small enough to be compiled into the scan; the ramps stay a call of their
+// own.
+template <class Pixel, class Destination>
+inline void SmoothCrossJunctionGivenDiagonals(const EdgeContext<Pixel, Destination>& ctx,
+                                               uint32_t differingDiagonals) {
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t sourceStride = SourceStride(ctx);
   const int32_t p = ctx.sourceIndex;
   const int32_t pd = ctx.destinationIndex;
 
@@ -168,37 +201,30 @@ void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
   Pixel centre;
   bool mixed;
   const uint32_t alikeDiagonals = OpaqueCrossCentre(P, upperLeft, upperRight, lowerRight,
-                                                    lowerLeft, ctx.threshold, centre, mixed);
+                                                    lowerLeft, differingDiagonals, centre, mixed);
   if (!mixed)
     centre = MeanOfHalfMixes(P, upperLeft, upperRight, lowerRight, lowerLeft, alikeDiagonals);
   ctx.destination.Write(pd, centre);
 #else
-  const uint32_t alikeDiagonals =
-      ~DifferingOfFour(P, upperLeft, upperRight, lowerRight, lowerLeft, ctx.threshold) & 15u;
+  const uint32_t alikeDiagonals = ~differingDiagonals & 15u;
   ctx.destination.Write(
       pd, MeanOfHalfMixes(P, upperLeft, upperRight, lowerRight, lowerLeft, alikeDiagonals));
 #endif
 
   // No side is flanked by exactly one alike diagonal when none or all four
-  // are: the loop below would ramp nothing.
+  // are: the side ramps would ramp nothing.
   if (kFastEngine && (alikeDiagonals == 0 || alikeDiagonals == 15)) return;
+  RampCrossSides(ctx, alikeDiagonals);
+}
 
-  // A side flanked by exactly one alike diagonal lies in the inner corner of
-  // a diagonal step: ramp along it, away from P, towards that diagonal's side.
-  // The walk stays between 1 and the last but one column (by the source
-  // stride) or row.
-  for (const CrossSide& side : crossSides) {
-    const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
-    const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
-    if (first == second) continue;
-    const bool horizontal = side.outX != 0;
-    const int32_t step = side.outX + side.outY * sourceStride;
-    const int32_t stepDst = side.outX + side.outY * destinationStride;
-    const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
-    MeasureAndRamp(ctx, p + step, pd + stepDst, first ? towardsFirst : -towardsFirst, step,
-                   stepDst, 1, horizontal ? sourceStride - 2 : height - 2,
-                   horizontal ? ctx.x : ctx.y);
-  }
+template <class Pixel, class Destination>
+inline void SmoothCrossJunction(const EdgeContext<Pixel, Destination>& ctx) {
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t p = ctx.sourceIndex;
+  SmoothCrossJunctionGivenDiagonals(
+      ctx, DifferingOfFour(in[p], in[p - sourceStride - 1], in[p - sourceStride + 1],
+                           in[p + sourceStride + 1], in[p + sourceStride - 1], ctx.threshold));
 }
 
 }  // namespace corvalin

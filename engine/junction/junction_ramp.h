@@ -9,8 +9,12 @@
 // is rounded to float32 for BlendPixels.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
@@ -39,7 +43,16 @@ RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIn
   const int32_t direction = step > 0 ? 1 : -1;
   RunLength run{0, false};
   int32_t k = 0;
-  while (k < cap && low < coord + direction * k && coord + direction * k < high) {
+  // The fast engine counts once how many positions lie inside the bounds:
+  // walking away from one bound, that bound holds for every k >= 0 once it
+  // holds at k = 0, and the other holds while k < its distance from coord.
+  int32_t limit = cap;
+  if constexpr (kFastEngine) {
+    const bool startInside = low < coord && coord < high;
+    limit = startInside ? std::min(cap, direction > 0 ? high - coord : coord - low) : 0;
+  }
+  while (k < limit &&
+         (kFastEngine || (low < coord + direction * k && coord + direction * k < high))) {
     const int32_t own = startIndex + k * step;
     const int32_t beside = besideStart + k * step;
     if (PixelsDiffer(in[own], in[own + step], threshold)) {
@@ -57,10 +70,43 @@ RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIn
   return run;
 }
 
+// The lengths of the two walks MeasureRun(ctx, startIndex, startIndex -+
+// across, step, low, high, coord, cap) on either side of one line, in one
+// walk. Both walks test the line itself first at every position, and the
+// tests have no side effects, so that test is made once for both; each side
+// line is tested until its own walk has ended.
+struct SideRunLengths {
+  int32_t negative;
+  int32_t positive;
+};
+
+template <class Pixel, class Destination>
+SideRunLengths MeasureRunBothSides(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+                                   int32_t across, int32_t step, int32_t low, int32_t high,
+                                   int32_t coord, int32_t cap) {
+  const Pixel* in = ctx.sourcePixels;
+  const uint32_t threshold = ctx.threshold;
+  const bool startInside = low < coord && coord < high;
+  const int32_t limit = startInside ? std::min(cap, step > 0 ? high - coord : coord - low) : 0;
+  int32_t negative = -1, positive = -1;  // -1 while that side's walk goes on
+  int32_t k = 0;
+  while (k < limit) {
+    const int32_t own = startIndex + k * step;
+    ++k;
+    if (PixelsDiffer(in[own], in[own + step], threshold)) break;
+    if (negative < 0 && PixelsDiffer(in[own - across], in[own - across + step], threshold))
+      negative = k;
+    if (positive < 0 && PixelsDiffer(in[own + across], in[own + across + step], threshold))
+      positive = k;
+    if (negative >= 0 && positive >= 0) break;
+  }
+  return {negative < 0 ? k : negative, positive < 0 ? k : positive};
+}
+
 namespace detail {
 
 // A(j) of a ramp of height h over span x.
-inline double RampArea(double h, double x, double j) {
+constexpr double RampArea(double h, double x, double j) {
   if (!(j < x)) return 0.0;
   const double rest = x - j;
   return h * (rest * rest) / (2.0 * x);
@@ -84,7 +130,7 @@ inline int32_t RampCount(double x, int32_t runLength) {
 }
 
 // The weight a ramp pixel keeps of its own colour: 1 - c(k).
-inline float KeepWeight(double h, double x, int32_t k) {
+constexpr float KeepWeight(double h, double x, int32_t k) {
   const double share = RampArea(h, x, k) - RampArea(h, x, k + 1.0);
   return static_cast<float>(1.0 - share);
 }
@@ -111,26 +157,47 @@ class KeepWeights {
 
 // The integer weights wA of the ramps over half a run (span runLength / 2)
 // of up to kTabledRun pixels with height halves / 2:
-// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers, made
-// once, on first use, by the same arithmetic. The fast engine looks them up
-// instead of running a division and a chain of conversions per ramp pixel.
+// BlendWeight(KeepWeight(h, span, k)) for every k such a ramp covers. The
+// fast engine looks them up instead of running a division and a chain of
+// conversions per ramp pixel. They are compile-time constants, so a render
+// takes no lock to build them: the arithmetic is the same correctly rounded
+// IEEE additions, products, quotients and conversions at compile time as at
+// run time (no contraction, no fast-math), and a test compares every entry
+// with the run-time arithmetic.
 constexpr int32_t kTabledRun = 128;
+constexpr int32_t kTabledRampPixels = (kTabledRun + 1) / 2;
+
+// Row runLength: a span of runLength / 2 below runLength covers
+// ceil(runLength / 2) = (runLength + 1) / 2 pixels (RampCount).
+template <class Pixel, int32_t halves>
+constexpr std::array<uint16_t, kTabledRampPixels> HalfSpanWeightRow(int32_t runLength) {
+  std::array<uint16_t, kTabledRampPixels> row{};
+  const double span = static_cast<double>(runLength) * 0.5;
+  for (int32_t k = 0; k < (runLength + 1) / 2; ++k)
+    row[static_cast<size_t>(k)] =
+        static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
+  return row;
+}
+
+// Each row is a constant of its own, which keeps every compile-time
+// evaluation short.
+template <class Pixel, int32_t halves, int32_t runLength>
+inline constexpr std::array<uint16_t, kTabledRampPixels> kHalfSpanWeightRow =
+    HalfSpanWeightRow<Pixel, halves>(runLength);
+
+template <class Pixel, int32_t halves, int32_t... runLengths>
+constexpr std::array<const uint16_t*, sizeof...(runLengths)> HalfSpanWeightRows(
+    std::integer_sequence<int32_t, runLengths...>) {
+  return {kHalfSpanWeightRow<Pixel, halves, runLengths>.data()...};
+}
 
 template <class Pixel, int32_t halves>
-const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
-  struct Table {
-    uint16_t wA[kTabledRun + 1][(kTabledRun + 1) / 2] = {};
-    Table() {
-      for (int32_t length = 1; length <= kTabledRun; ++length) {
-        const double span = static_cast<double>(length) * 0.5;
-        for (int32_t k = 0; k < RampCount(span, length); ++k)
-          wA[length][k] =
-              static_cast<uint16_t>(BlendWeight<Pixel>(KeepWeight(halves * 0.5, span, k)));
-      }
-    }
-  };
-  static const Table table;
-  return table.wA[runLength];
+inline constexpr std::array<const uint16_t*, kTabledRun + 1> kHalfSpanWeightRows =
+    HalfSpanWeightRows<Pixel, halves>(std::make_integer_sequence<int32_t, kTabledRun + 1>{});
+
+template <class Pixel, int32_t halves>
+inline const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
+  return kHalfSpanWeightRows<Pixel, halves>[static_cast<size_t>(runLength)];
 }
 
 }  // namespace detail
@@ -142,14 +209,12 @@ template <class Pixel, class Destination>
 void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, int32_t startIndex,
                int32_t startDst, int32_t partnerOffset, int32_t step, int32_t stepDst,
                bool halfLength) {
-  const double span = halfLength ? static_cast<double>(runLength) * 0.5
-                                 : static_cast<double>(runLength) *
-                                       static_cast<double>(ctx.weightFactor);
-  const int32_t count = detail::RampCount(span, runLength);
   // At the default Line Weight the weight factor is 0.5 and the span is
-  // half the run either way.
+  // half the run either way; such a ramp covers (runLength + 1) / 2 pixels,
+  // RampCount of that span.
   if (kFastEngine && (halfLength || ctx.weightFactor == 0.5f) && 0 <= runLength &&
       runLength <= detail::kTabledRun) {
+    const int32_t count = (runLength + 1) / 2;
     const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 1>(runLength);
     const Pixel* in = ctx.sourcePixels;
     for (int32_t k = count - 1; k >= 0; --k) {
@@ -159,6 +224,10 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
     }
     return;
   }
+  const double span = halfLength ? static_cast<double>(runLength) * 0.5
+                                 : static_cast<double>(runLength) *
+                                       static_cast<double>(ctx.weightFactor);
+  const int32_t count = detail::RampCount(span, runLength);
   detail::KeepWeights weights(0.5, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;
@@ -181,11 +250,10 @@ struct RampBuffer {
 template <class Pixel, class Destination>
 void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel, Destination>& ctx,
                 int32_t runLength, int32_t startIndex, int32_t partnerOffset, int32_t step) {
-  const double span = static_cast<double>(runLength) * 0.5;
-  int32_t count = detail::RampCount(span, runLength);
-  if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   const Pixel* in = ctx.sourcePixels;
   if (kFastEngine && 0 <= runLength && runLength <= detail::kTabledRun) {
+    // RampCount of half a run, at most 64 pixels here.
+    const int32_t count = (runLength + 1) / 2;
     const uint16_t* wA = detail::HalfSpanBlendWeights<Pixel, 2>(runLength);
     for (int32_t k = count - 1; k >= 0; --k) {
       const int32_t source = startIndex + k * step;
@@ -194,6 +262,9 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
     buffer.buffered[slot] = true;
     return;
   }
+  const double span = static_cast<double>(runLength) * 0.5;
+  int32_t count = detail::RampCount(span, runLength);
+  if (count > RampBuffer<Pixel>::slotSize) count = RampBuffer<Pixel>::slotSize;
   detail::KeepWeights weights(1.0, span, count);
   for (int32_t k = count - 1; k >= 0; --k) {
     const int32_t source = startIndex + k * step;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/junction/junction_ramp.h"
 #include "engine/pixel/pixel_model.h"
@@ -37,6 +38,24 @@ struct TJunctionWalk {
 
 // Run lengths are held to this, which bounds the staged ramps to 64 pixels.
 constexpr int32_t maxJunctionRun = 128;
+
+// Each channel of a and b as (a + b) / 2, truncated. The fast engine takes
+// all channels at once in one machine word: a + b = 2 * (a & b) + (a ^ b),
+// so (a + b) / 2 = (a & b) + ((a ^ b) >> 1), where the shift's bits that
+// would cross into the next channel are masked off.
+template <class Pixel>
+inline Pixel TruncatedMean(const Pixel& a, const Pixel& b) {
+  using Word = typename PixelTraits<Pixel>::Word;
+  constexpr Word lowBitsOff =
+      sizeof(Pixel) == 4 ? Word{0x7F7F7F7Fu} : static_cast<Word>(0x7FFF7FFF7FFF7FFFull);
+  Word wa, wb;
+  std::memcpy(&wa, &a, sizeof wa);
+  std::memcpy(&wb, &b, sizeof wb);
+  const Word mean = (wa & wb) + (((wa ^ wb) >> 1) & lowBitsOff);
+  Pixel result;
+  std::memcpy(&result, &mean, sizeof result);
+  return result;
+}
 
 // The orientation is a template argument, so that each one's steps and tests
 // are fixed when it is compiled.
@@ -68,14 +87,20 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
 
   // Lengths along the run, each ended by the run or one side line changing.
   // Only their value held to maxJunctionRun is used, so the fast engine stops
-  // the walks there.
-  const int32_t walkCap = kFastEngine ? maxJunctionRun : INT32_MAX;
-  const int32_t lengthNeg = std::min(
-      MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord, walkCap).length,
-      maxJunctionRun);
-  const int32_t lengthPos = std::min(
-      MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord, walkCap).length,
-      maxJunctionRun);
+  // the walks there, and makes both at once, testing the run's own line once
+  // per position.
+  int32_t lengthNeg, lengthPos;
+  if constexpr (kFastEngine) {
+    const SideRunLengths lengths =
+        MeasureRunBothSides(ctx, p, across, along, 0, runHigh, runCoord, maxJunctionRun);
+    lengthNeg = lengths.negative;
+    lengthPos = lengths.positive;
+  } else {
+    lengthNeg = std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length,
+                         maxJunctionRun);
+    lengthPos = std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length,
+                         maxJunctionRun);
+  }
   const int32_t longer = std::max(lengthNeg, lengthPos);
 
   // P +- 2 * across lie in the image only when P is strictly inside the
@@ -119,6 +144,21 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
       else if (alike(b, p - across))
         WriteRamp(ctx, shorter, p, pd, -across, along, alongDst, true);
     }
+  } else if constexpr (kFastEngine) {
+    // The same writes in the same order, in two stretches: where both sides
+    // are staged (only up to the shorter one's count), then where one alone
+    // is, which past the shorter count can be only one of them.
+    const int32_t countNeg = buffer.buffered[0] ? (lengthNeg + 1) / 2 : 0;
+    const int32_t countPos = buffer.buffered[1] ? (lengthPos + 1) / 2 : 0;
+    const int32_t countBoth = std::min(countNeg, countPos);
+    for (int32_t k = 0; k < countBoth; ++k)
+      ctx.destination.Write(pd + k * alongDst,
+                            TruncatedMean(buffer.slots[0][k], buffer.slots[1][k]));
+    const int32_t slot = countNeg > countPos ? 0 : 1;
+    const int32_t countOne = std::max(countNeg, countPos);
+    for (int32_t k = countBoth; k < countOne; ++k)
+      ctx.destination.Write(pd + k * alongDst,
+                            BlendPixels(in[p + k * along], buffer.slots[slot][k], 0.5f));
   } else {
     const int32_t countNeg = (lengthNeg + 1) / 2;
     const int32_t countPos = (lengthPos + 1) / 2;

@@ -238,7 +238,7 @@ inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1
 
 // wA of BlendPixels: trunc(float(M) * weight), the weight held to 0..1.
 template <class Pixel>
-inline uint32_t BlendWeight(float weight) {
+constexpr uint32_t BlendWeight(float weight) {
   constexpr uint32_t M = ChannelMax<Pixel>();
   float product = static_cast<float>(M) * weight;
   // Clamp before converting: callers pass 0..1, and a float-to-int conversion

@@ -91,6 +91,18 @@ void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
   UpperLeftCorner(ctx);
 }
 
+// The step where P differs from the pixels above and below it and the scan
+// has tested P against its upper-right and lower-right neighbours.
+template <class Pixel, class Destination>
+void SmoothStraightRunBetweenEdges(const EdgeContext<Pixel, Destination>& ctx,
+                                   bool upperRightDiffers, bool lowerRightDiffers) {
+  using namespace straight_run_detail;
+  if (!upperRightDiffers)
+    LowerLeftCorner(ctx);
+  else if (!lowerRightDiffers)
+    UpperLeftCorner(ctx);
+}
+
 // The same step where the scan already knows whether P differs from the
 // pixels above and below it: the tests have no side effects, so taking those
 // two from the scan, testing them first and making the two diagonal tests at
@@ -108,10 +120,7 @@ void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx, bool upDiffer
   const Pixel& lowerRight = in[i + sourceStride + 1];
   if (upDiffers && downDiffers) {
     const uint32_t differ = DifferingOfFour(P, upperRight, lowerRight, P, P, ctx.threshold);
-    if (!(differ & 1u))
-      LowerLeftCorner(ctx);
-    else if (!(differ & 2u))
-      UpperLeftCorner(ctx);
+    SmoothStraightRunBetweenEdges(ctx, (differ & 1u) != 0, (differ & 2u) != 0);
   } else if (downDiffers) {
     if (PixelsAlike(P, upperRight, ctx.threshold)) LowerLeftCorner(ctx);
   } else if (PixelsAlike(P, lowerRight, ctx.threshold)) {

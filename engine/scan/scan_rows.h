@@ -41,14 +41,18 @@ inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_
 // neighbour, as an offset from `row`, or `count` when there is none; reads
 // row[0] to row[count]. The plain scan passes over the same pixels one by one
 // (or in blocks), since an identical right neighbour runs no step and sets
-// nothing; this lands on the next pixel that does in one search.
+// nothing; this lands on the next pixel that does in one search. Pixels
+// 0..i-1 are each identical to the next exactly when 1..i all equal pixel 0,
+// so the search compares with pixel 0, one load per vector: the first pixel
+// i >= 1 unlike it gives the answer i - 1.
 template <class Pixel>
 inline int32_t FirstChange(const Pixel* row, int32_t count) {
   constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  auto equalBytes = [row](int32_t k) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k + 1));
-    return _mm_cmpeq_epi8(a, b);
+  const __m128i one = simd::LoadPixel(row[0]);
+  const __m128i first =
+      sizeof(Pixel) == 4 ? _mm_shuffle_epi32(one, 0) : _mm_unpacklo_epi64(one, one);
+  auto equalBytes = [row, first](int32_t k) {
+    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
   };
   int32_t k = 0;
   for (; k + 4 * perVector <= count; k += 4 * perVector) {
@@ -63,7 +67,7 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
       return k + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   }
   for (; k < count; ++k)
-    if (!SamePixel(row[k], row[k + 1])) return k;
+    if (!SamePixel(row[0], row[k + 1])) return k;
   return count;
 }
 #endif
@@ -99,10 +103,22 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
     int32_t pd = y * destinationStride + rect.left;
     for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
       // The straight-run step does nothing unless P differs from the pixel
-      // above or below it.
+      // above or below it. Where both differ, P (whose left neighbour
+      // differs too) is a cross-junction unless its right neighbour is
+      // alike: its four diagonals are tested at once, for both steps.
+      bool diagonalsKnown = false;
+      uint32_t differingDiagonals = 0;
       if (continueRight) {
         continueRight = false;
-        if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
+        if ((ahead & (aheadUpDiffers | aheadDownDiffers)) == (aheadUpDiffers | aheadDownDiffers)) {
+          PlaceContext(ctx, x, y, p, pd);
+          differingDiagonals = DifferingOfFour(in[p], in[p - sourceStride - 1],
+                                               in[p - sourceStride + 1], in[p + sourceStride + 1],
+                                               in[p + sourceStride - 1], threshold);
+          diagonalsKnown = true;
+          SmoothStraightRunBetweenEdges(ctx, (differingDiagonals & 2u) != 0,
+                                        (differingDiagonals & 4u) != 0);
+        } else if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
           PlaceContext(ctx, x, y, p, pd);
           SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
         }
@@ -114,6 +130,7 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         pd += passed;
         previousRight = 0;
         aheadKnown = false;
+        diagonalsKnown = false;
         if (x == rect.right) break;
       }
       const Pixel& P = in[p];
@@ -147,7 +164,12 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         case rightDiffers | upDiffers | downDiffers: SmoothTJunctionRight(ctx); break;
         case rightDiffers | upDiffers | leftDiffers: SmoothTJunctionUp(ctx); break;
         case rightDiffers | downDiffers | leftDiffers: SmoothTJunctionDown(ctx); break;
-        case rightDiffers | upDiffers | downDiffers | leftDiffers: SmoothCrossJunction(ctx); break;
+        case rightDiffers | upDiffers | downDiffers | leftDiffers:
+          if (diagonalsKnown)
+            SmoothCrossJunctionGivenDiagonals(ctx, differingDiagonals);
+          else
+            SmoothCrossJunction(ctx);
+          break;
         default: break;
       }
 
