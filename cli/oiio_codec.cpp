@@ -60,7 +60,9 @@ class OiioDecoder final : public FrameDecoder {
     config.attribute("oiio:UnassociatedAlpha", 1);
     input_ = OIIO::ImageInput::open(path, &config);
     if (!input_) throw CodecError(PendingError("not an image in a format this build can read"));
-    const OIIO::ImageSpec& layout = input_->spec();
+    // The dimensions, tiles and sample types, without the metadata.
+    layout_ = input_->spec_dimensions(0);
+    const OIIO::ImageSpec& layout = layout_;
     FrameHeader& h = header_;
     h.kind = KindOf(path, layout.format);
     // Channels of several types (an OpenEXR file with half colour and float
@@ -82,13 +84,12 @@ class OiioDecoder final : public FrameDecoder {
   }
 
   int32_t rowGranule() const override {
-    const OIIO::ImageSpec& layout = input_->spec();
-    return layout.tile_width > 0 ? std::max(1, layout.tile_height) : 1;
+    return layout_.tile_width > 0 ? std::max(1, layout_.tile_height) : 1;
   }
 
   void ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
                 std::ptrdiff_t rowBytes) override {
-    const OIIO::ImageSpec& layout = input_->spec();
+    const OIIO::ImageSpec& layout = layout_;
     const OIIO::TypeDesc type = TypeOf(as);
     const auto pixelBytes = static_cast<OIIO::stride_t>(static_cast<size_t>(channels) * type.size());
     const bool ok =
@@ -103,6 +104,7 @@ class OiioDecoder final : public FrameDecoder {
 
  private:
   std::unique_ptr<OIIO::ImageInput> input_;
+  OIIO::ImageSpec layout_;
 };
 
 // A file that remembers its first failed write: some writers do not check.

@@ -44,10 +44,10 @@ TEST(CliFloatMapping, HandComputedChannelsAndBack) {
 using Pixels = std::vector<float>;  // RGBA, row by row
 
 void WriteFloatImage(const std::string& path, int w, int h, OIIO::TypeDesc type, const Pixels& rgba) {
-  OIIO::ImageSpec spec(w, h, 4, type);
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  OIIO::ImageSpec layout(w, h, 4, type);
+  layout.attribute("oiio:UnassociatedAlpha", 1);
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, spec)) << path;
+  ASSERT_TRUE(out && out->open(path, layout)) << path;
   ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()));
   out->close();
 }
@@ -63,8 +63,9 @@ Read ReadFloatImage(const std::string& path) {
   config.attribute("oiio:UnassociatedAlpha", 1);
   auto in = OIIO::ImageInput::open(path, &config);
   if (!in) return r;
-  r.type = in->spec().format;
-  r.rgba.resize(static_cast<size_t>(in->spec().image_pixels()) * 4);
+  const OIIO::ImageSpec layout = in->spec_dimensions(0);
+  r.type = layout.format;
+  r.rgba.resize(static_cast<size_t>(layout.image_pixels()) * 4);
   in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, r.rgba.data());
   return r;
 }

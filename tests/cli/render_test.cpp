@@ -15,7 +15,7 @@ using Rgba = std::array<uint16_t, 4>;
 
 int FileChannels(const std::string& path) {
   auto in = OIIO::ImageInput::open(path);
-  return in ? in->spec().nchannels : -1;
+  return in ? in->spec_dimensions(0).nchannels : -1;
 }
 
 Rgba At(const Image& im, int32_t x, int32_t y) {

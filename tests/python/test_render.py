@@ -75,7 +75,7 @@ def read_png(path):
     straight = oiio.ImageSpec()
     straight.attribute("oiio:UnassociatedAlpha", 1)
     image = oiio.ImageBuf(path, 0, 0, straight)
-    return image.get_pixels(image.spec().format)
+    return image.get_pixels(image.nativespec().format)
 
 
 @unittest.skipUnless(CLI and oiio, "needs the corvalin command (CORVALIN_CLI) and OpenImageIO")
