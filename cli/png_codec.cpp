@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "cli/frame_codec.h"
 
@@ -61,9 +61,9 @@ struct FileClose {
 
 class PngDecoder final : public FrameDecoder {
  public:
-  explicit PngDecoder(const std::string& path)
-      : file_(std::fopen(path.c_str(), "rb")), ctx_(spng_ctx_new(0)) {
+  explicit PngDecoder(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
     if (!file_) throw CodecError(std::strerror(errno));
+    ctx_.reset(spng_ctx_new(0));
     if (!ctx_) throw CodecError("not enough memory");
     FILE* file = file_.get();
     Check(spng_set_png_file(ctx_.get(), file));
