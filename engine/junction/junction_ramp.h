@@ -200,13 +200,15 @@ inline const uint16_t* HalfSpanBlendWeights(int32_t runLength) {
   return kHalfSpanWeightRows<Pixel, halves>[static_cast<size_t>(runLength)];
 }
 
-}  // namespace detail
+// The weight of a ramp's only pixel, over half of a run of 1 or 2.
+template <class Pixel, int32_t halves>
+inline uint32_t OnePixelRampWeight(int32_t runLength) {
+  return HalfSpanBlendWeights<Pixel, halves>(runLength)[0];
+}
 
-// Blends ramp pixel startIndex + k * step with its partner at
-// + partnerOffset into destination startDst + k * stepDst, over the span
-// runLength / 2 (halfLength) or runLength * weightFactor.
+// WriteRamp of any length, out of line.
 template <class Pixel, class Destination>
-void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, int32_t startIndex,
+void WriteLongRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, int32_t startIndex,
                int32_t startDst, int32_t partnerOffset, int32_t step, int32_t stepDst,
                bool halfLength) {
   // At the default Line Weight the weight factor is 0.5 and the span is
@@ -236,6 +238,30 @@ void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength, in
   }
 }
 
+}  // namespace detail
+
+// Blends ramp pixel startIndex + k * step with its partner at
+// + partnerOffset into destination startDst + k * stepDst, over the span
+// runLength / 2 (halfLength) or runLength * weightFactor.
+// Most ramps at thin lines cover one pixel: a span of half a run of 1 or 2.
+// The fast engine makes that blend where the step calls it, without a call
+// and its setup; a run of 0 covers nothing either way.
+template <class Pixel, class Destination>
+inline void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength,
+                      int32_t startIndex, int32_t startDst, int32_t partnerOffset, int32_t step,
+                      int32_t stepDst, bool halfLength) {
+  if (kFastEngine && runLength <= 2 && (halfLength || ctx.weightFactor == 0.5f)) {
+    if (runLength <= 0) return;
+    const Pixel* in = ctx.sourcePixels;
+    ctx.destination.Write(startDst,
+                          BlendPixelsByWeight(in[startIndex], in[startIndex + partnerOffset],
+                                              detail::OnePixelRampWeight<Pixel, 1>(runLength)));
+    return;
+  }
+  detail::WriteLongRamp(ctx, runLength, startIndex, startDst, partnerOffset, step, stepDst,
+                        halfLength);
+}
+
 // Staged ramps of one T-junction call: slot 0 for the run's negative side,
 // slot 1 for its positive side; entry k belongs to run pixel k.
 template <class Pixel>
@@ -245,10 +271,11 @@ struct RampBuffer {
   bool buffered[2] = {false, false};
 };
 
-// Stages the ramp of h = 1 over runLength / 2 into `slot` and marks it
-// buffered. Entries past the slot's end are never written.
+namespace detail {
+
+// BufferRamp of any length, out of line.
 template <class Pixel, class Destination>
-void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel, Destination>& ctx,
+void BufferLongRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel, Destination>& ctx,
                 int32_t runLength, int32_t startIndex, int32_t partnerOffset, int32_t step) {
   const Pixel* in = ctx.sourcePixels;
   if (kFastEngine && 0 <= runLength && runLength <= detail::kTabledRun) {
@@ -271,6 +298,26 @@ void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<Pixel
     buffer.slots[slot][k] = BlendPixels(in[source], in[source + partnerOffset], weights.Next(k));
   }
   buffer.buffered[slot] = true;
+}
+
+}  // namespace detail
+
+// Stages the ramp of h = 1 over runLength / 2 into `slot` and marks it
+// buffered. Entries past the slot's end are never written. A run of 1 or 2
+// stages one pixel, which the fast engine blends in place, as WriteRamp.
+template <class Pixel, class Destination>
+inline void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot,
+                       const EdgeContext<Pixel, Destination>& ctx, int32_t runLength,
+                       int32_t startIndex, int32_t partnerOffset, int32_t step) {
+  if (kFastEngine && (runLength == 1 || runLength == 2)) {
+    const Pixel* in = ctx.sourcePixels;
+    buffer.slots[slot][0] =
+        BlendPixelsByWeight(in[startIndex], in[startIndex + partnerOffset],
+                            detail::OnePixelRampWeight<Pixel, 2>(runLength));
+    buffer.buffered[slot] = true;
+    return;
+  }
+  detail::BufferLongRamp(buffer, slot, ctx, runLength, startIndex, partnerOffset, step);
 }
 
 }  // namespace corvalin
