@@ -298,16 +298,8 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
   // task leaves its temporaries behind. Such a name is passed over.
   static std::atomic<uint64_t> counter{0};
   for (int tries = 0;; ++tries) {
-    // Appended piece by piece: gcc 12 at -O3 reports a false overlap
-    // (-Wrestrict) in the chain of operator+ on a temporary.
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".tmp";
-    name += std::to_string(CORVALIN_GETPID());
-    name += '-';
-    name += std::to_string(counter++);
-    name += target.extension().string();
-    s.temp = folder / name;
+    s.temp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
+                       "-" + std::to_string(counter++) + target.extension().string());
     s.registration = std::make_unique<TempFileRegistration>(s.temp.string());
     s.file = std::fopen(s.temp.string().c_str(), CORVALIN_NEW_FILE);
     if (s.file != nullptr) break;
