@@ -26,6 +26,26 @@ struct RunLength {
   bool stoppedOnOwnLine;  // the walk ended at a change in the line it started on
 };
 
+namespace detail {
+
+// MeasureRun's walk from position k on, below a limit already held to the
+// bounds and the cap.
+template <class Pixel, class Destination>
+RunLength MeasureRunFrom(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+                         int32_t besideStart, int32_t step, int32_t k, int32_t limit) {
+  const Pixel* in = ctx.sourcePixels;
+  const uint32_t threshold = ctx.threshold;
+  for (; k < limit; ++k) {
+    const int32_t own = startIndex + k * step;
+    const int32_t beside = besideStart + k * step;
+    if (PixelsDiffer(in[own], in[own + step], threshold)) return {k + 1, true};
+    if (PixelsDiffer(in[beside], in[beside + step], threshold)) return {k + 1, false};
+  }
+  return {k, false};
+}
+
+}  // namespace detail
+
 // Walks two parallel lines from startIndex and besideStart by `step` while
 // low < coord + direction * k < high, and stops at the first position where
 // either line changes colour (its own line tested first). The length counts
@@ -35,24 +55,28 @@ struct RunLength {
 // positions stops there with length `cap`, for callers that hold the length
 // to cap anyway and do not look at where it stopped.
 template <class Pixel, class Destination>
-RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t besideStart,
-                     int32_t step, int32_t low, int32_t high, int32_t coord,
-                     int32_t cap = INT32_MAX) {
+inline RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+                            int32_t besideStart, int32_t step, int32_t low, int32_t high,
+                            int32_t coord, int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
   const uint32_t threshold = ctx.threshold;
   const int32_t direction = step > 0 ? 1 : -1;
+  if constexpr (kFastEngine) {
+    // The fast engine counts once how many positions lie inside the bounds:
+    // walking away from one bound, that bound holds for every k >= 0 once it
+    // holds at k = 0, and the other holds while k < its distance from coord.
+    // Most walks at thin lines end at their first position, which is tested
+    // where the step calls it; the rest of the walk is a call.
+    const bool startInside = low < coord && coord < high;
+    const int32_t limit = startInside ? std::min(cap, direction > 0 ? high - coord : coord - low) : 0;
+    if (limit <= 0) return {0, false};
+    if (PixelsDiffer(in[startIndex], in[startIndex + step], threshold)) return {1, true};
+    if (PixelsDiffer(in[besideStart], in[besideStart + step], threshold)) return {1, false};
+    return detail::MeasureRunFrom(ctx, startIndex, besideStart, step, 1, limit);
+  }
   RunLength run{0, false};
   int32_t k = 0;
-  // The fast engine counts once how many positions lie inside the bounds:
-  // walking away from one bound, that bound holds for every k >= 0 once it
-  // holds at k = 0, and the other holds while k < its distance from coord.
-  int32_t limit = cap;
-  if constexpr (kFastEngine) {
-    const bool startInside = low < coord && coord < high;
-    limit = startInside ? std::min(cap, direction > 0 ? high - coord : coord - low) : 0;
-  }
-  while (k < limit &&
-         (kFastEngine || (low < coord + direction * k && coord + direction * k < high))) {
+  while (k < cap && low < coord + direction * k && coord + direction * k < high) {
     const int32_t own = startIndex + k * step;
     const int32_t beside = besideStart + k * step;
     if (PixelsDiffer(in[own], in[own + step], threshold)) {
