@@ -73,7 +73,7 @@ int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t
 // the walk ended where the staircase turns, the one end after which the next
 // corner may move the arm's far end (MoveEndByNextCorner).
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t p,
+CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t p,
              Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;

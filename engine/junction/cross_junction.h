@@ -25,7 +25,7 @@ enum AlikeDiagonal : uint32_t {
 // It spans half the walk when its own line changed first, otherwise the walk
 // times the weight factor ("Line Weight").
 template <class Pixel, class Destination>
-void MeasureAndRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t startDst,
+CORVALIN_ALWAYS_INLINE void MeasureAndRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t startDst,
                     int32_t partnerOffset, int32_t step, int32_t stepDst, int32_t low,
                     int32_t high, int32_t coord) {
   const RunLength run =

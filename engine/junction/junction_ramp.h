@@ -55,7 +55,7 @@ RunLength MeasureRunFrom(const EdgeContext<Pixel, Destination>& ctx, int32_t sta
 // positions stops there with length `cap`, for callers that hold the length
 // to cap anyway and do not look at where it stopped.
 template <class Pixel, class Destination>
-inline RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
                             int32_t besideStart, int32_t step, int32_t low, int32_t high,
                             int32_t coord, int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
@@ -271,7 +271,7 @@ void WriteLongRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength
 // The fast engine makes that blend where the step calls it, without a call
 // and its setup; a run of 0 covers nothing either way.
 template <class Pixel, class Destination>
-inline void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength,
+CORVALIN_ALWAYS_INLINE void WriteRamp(const EdgeContext<Pixel, Destination>& ctx, int32_t runLength,
                       int32_t startIndex, int32_t startDst, int32_t partnerOffset, int32_t step,
                       int32_t stepDst, bool halfLength) {
   if (kFastEngine && runLength <= 2 && (halfLength || ctx.weightFactor == 0.5f)) {
@@ -330,7 +330,7 @@ void BufferLongRamp(RampBuffer<Pixel>& buffer, int32_t slot, const EdgeContext<P
 // buffered. Entries past the slot's end are never written. A run of 1 or 2
 // stages one pixel, which the fast engine blends in place, as WriteRamp.
 template <class Pixel, class Destination>
-inline void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot,
+CORVALIN_ALWAYS_INLINE void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot,
                        const EdgeContext<Pixel, Destination>& ctx, int32_t runLength,
                        int32_t startIndex, int32_t partnerOffset, int32_t step) {
   if (kFastEngine && (runLength == 1 || runLength == 2)) {

@@ -44,7 +44,7 @@ constexpr int32_t maxJunctionRun = 128;
 // so (a + b) / 2 = (a & b) + ((a ^ b) >> 1), where the shift's bits that
 // would cross into the next channel are masked off.
 template <class Pixel>
-inline Pixel TruncatedMean(const Pixel& a, const Pixel& b) {
+CORVALIN_ALWAYS_INLINE Pixel TruncatedMean(const Pixel& a, const Pixel& b) {
   using Word = typename PixelTraits<Pixel>::Word;
   constexpr Word lowBitsOff =
       sizeof(Pixel) == 4 ? Word{0x7F7F7F7Fu} : static_cast<Word>(0x7FFF7FFF7FFF7FFFull);

@@ -47,7 +47,7 @@ constexpr uint32_t ChannelMax() {
 
 // All four channels equal, as one machine-word comparison.
 template <class Pixel>
-inline bool SamePixel(const Pixel& a, const Pixel& b) {
+CORVALIN_ALWAYS_INLINE bool SamePixel(const Pixel& a, const Pixel& b) {
   using Word = typename PixelTraits<Pixel>::Word;
   static_assert(sizeof(Word) == sizeof(Pixel));
   Word wa, wb;
@@ -61,7 +61,7 @@ namespace simd {
 
 // One pixel in the low lanes of a vector, the rest zero.
 template <class Pixel>
-inline __m128i LoadPixel(const Pixel& p) {
+CORVALIN_ALWAYS_INLINE __m128i LoadPixel(const Pixel& p) {
   if constexpr (sizeof(Pixel) == 4) {
     int32_t word;
     std::memcpy(&word, &p, sizeof word);
@@ -77,7 +77,7 @@ inline __m128i LoadPixel(const Pixel& p) {
 // for words, one of the two saturated differences is |a - b| and the other
 // 0, and the four word sums are widened to 32 bits before they are added.
 template <class Pixel>
-inline int32_t SumOfAbsoluteDifferences(__m128i a, __m128i b) {
+CORVALIN_ALWAYS_INLINE int32_t SumOfAbsoluteDifferences(__m128i a, __m128i b) {
   if constexpr (sizeof(Pixel) == 4) {
     return _mm_cvtsi128_si32(_mm_sad_epu8(a, b));
   } else {
@@ -96,7 +96,7 @@ struct FourPixels {
 };
 
 template <class Pixel>
-inline FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3) {
+CORVALIN_ALWAYS_INLINE FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3) {
   if constexpr (sizeof(Pixel) == 4)
     return {_mm_unpacklo_epi64(_mm_unpacklo_epi32(LoadPixel(q0), LoadPixel(q1)),
                                _mm_unpacklo_epi32(LoadPixel(q2), LoadPixel(q3))),
@@ -107,7 +107,7 @@ inline FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2, co
 }
 
 template <class Pixel>
-inline FourPixels FourTimes(const Pixel& p) {
+CORVALIN_ALWAYS_INLINE FourPixels FourTimes(const Pixel& p) {
   if constexpr (sizeof(Pixel) == 4) {
     return {_mm_shuffle_epi32(LoadPixel(p), 0), _mm_setzero_si128()};
   } else {
@@ -121,7 +121,7 @@ inline FourPixels FourTimes(const Pixel& p) {
 // differences as above, side by side. A distance is at most 4 * 65535, so a
 // threshold held to INT32_MAX compares the same as a signed number.
 template <class Pixel>
-inline __m128i DifferLanes(const FourPixels& a, const FourPixels& b, uint32_t threshold) {
+CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels& b, uint32_t threshold) {
   __m128i sums;
   if constexpr (sizeof(Pixel) == 4) {
     const __m128i difference =
@@ -148,12 +148,12 @@ inline __m128i DifferLanes(const FourPixels& a, const FourPixels& b, uint32_t th
   return _mm_cmpgt_epi32(sums, _mm_set1_epi32(limit));
 }
 
-inline uint32_t LaneBits(__m128i lanes) {
+CORVALIN_ALWAYS_INLINE uint32_t LaneBits(__m128i lanes) {
   return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(lanes)));
 }
 
 template <class Pixel>
-inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1,
+CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1,
                                 const Pixel& q2, const Pixel& q3, uint32_t threshold) {
   return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), threshold));
 }
@@ -164,7 +164,7 @@ inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1
 // every x up to 255 * 255. At 16 bits each product is put together from its
 // low and high 16 bits and the sum, below 2^31, is divided by the shift.
 template <class Pixel>
-inline Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA, uint32_t wB) {
+CORVALIN_ALWAYS_INLINE Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA, uint32_t wB) {
   const __m128i zero = _mm_setzero_si128();
   Pixel result;
   if constexpr (sizeof(Pixel) == 4) {
@@ -199,7 +199,7 @@ inline Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA, uint32_
 #endif
 
 template <class Pixel>
-inline int32_t ColourDistance(const Pixel& a, const Pixel& b) {
+CORVALIN_ALWAYS_INLINE int32_t ColourDistance(const Pixel& a, const Pixel& b) {
 #ifdef CORVALIN_SSE2
   return simd::SumOfAbsoluteDifferences<Pixel>(simd::LoadPixel(a), simd::LoadPixel(b));
 #else
@@ -213,20 +213,20 @@ inline int32_t ColourDistance(const Pixel& a, const Pixel& b) {
 // threshold) with one word comparison: the walks along an edge compare
 // mostly identical pairs.
 template <class Pixel>
-inline bool PixelsDiffer(const Pixel& a, const Pixel& b, uint32_t threshold) {
+CORVALIN_ALWAYS_INLINE bool PixelsDiffer(const Pixel& a, const Pixel& b, uint32_t threshold) {
   if (kFastEngine && SamePixel(a, b)) return false;
   return threshold < static_cast<uint32_t>(ColourDistance(a, b));
 }
 
 template <class Pixel>
-inline bool PixelsAlike(const Pixel& a, const Pixel& b, uint32_t threshold) {
+CORVALIN_ALWAYS_INLINE bool PixelsAlike(const Pixel& a, const Pixel& b, uint32_t threshold) {
   return !PixelsDiffer(a, b, threshold);
 }
 
 // Bit i set when PixelsDiffer(p, q[i], threshold): four comparisons with one
 // pixel, which the fast engine makes at once.
 template <class Pixel>
-inline uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1, const Pixel& q2,
+CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1, const Pixel& q2,
                                 const Pixel& q3, uint32_t threshold) {
 #ifdef CORVALIN_SSE2
   return simd::DifferingOfFour(p, q0, q1, q2, q3, threshold);
@@ -250,7 +250,7 @@ constexpr uint32_t BlendWeight(float weight) {
 
 // BlendPixels with its integer weight wA = BlendWeight(weight) given.
 template <class Pixel>
-inline Pixel BlendPixelsByWeight(const Pixel& a, const Pixel& b, uint32_t wA) {
+CORVALIN_ALWAYS_INLINE Pixel BlendPixelsByWeight(const Pixel& a, const Pixel& b, uint32_t wA) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   constexpr uint32_t M = ChannelMax<Pixel>();
   const uint32_t wB = M - wA;
@@ -284,13 +284,13 @@ inline Pixel BlendPixelsByWeight(const Pixel& a, const Pixel& b, uint32_t wA) {
 }
 
 template <class Pixel>
-inline Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
+CORVALIN_ALWAYS_INLINE Pixel BlendPixels(const Pixel& a, const Pixel& b, float weight) {
   return BlendPixelsByWeight(a, b, BlendWeight<Pixel>(weight));
 }
 
 // Blends two input pixels into one destination pixel.
 template <class Pixel, PixelDestination<Pixel> Destination>
-inline void BlendAt(const Pixel* input, const Destination& destination, int32_t indexA,
+CORVALIN_ALWAYS_INLINE void BlendAt(const Pixel* input, const Destination& destination, int32_t indexA,
                     int32_t indexB, int32_t destinationIndex, float weight) {
   destination.Write(destinationIndex, BlendPixels(input[indexA], input[indexB], weight));
 }

@@ -9,7 +9,7 @@
 namespace corvalin {
 
 template <class Pixel>
-inline Pixel OuterAverage(const Pixel& a, const Pixel& b, const Pixel& c) {
+CORVALIN_ALWAYS_INLINE Pixel OuterAverage(const Pixel& a, const Pixel& b, const Pixel& c) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   auto average = [](uint32_t ca, uint32_t cb, uint32_t cc) {
     return static_cast<Channel>((ca + cb + cc) / 3u);
@@ -24,7 +24,7 @@ inline Pixel OuterAverage(const Pixel& a, const Pixel& b, const Pixel& c) {
 
 // Offsets are from the corner pixel's source index.
 template <class Pixel, class Destination>
-inline void BlendCorner(const EdgeContext<Pixel, Destination>& ctx, int32_t first, int32_t second,
+CORVALIN_ALWAYS_INLINE void BlendCorner(const EdgeContext<Pixel, Destination>& ctx, int32_t first, int32_t second,
                         int32_t third) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;

@@ -19,7 +19,7 @@ constexpr int32_t kRunLengthCap = kFastEngine ? 4 : INT32_MAX;
 // Pixels from P rightwards over which both P's row and the row across the
 // horizontal edge (acrossOffset) keep their colour; at most to the last column.
 template <class Pixel, class Destination>
-int32_t HorizontalRun(const EdgeContext<Pixel, Destination>& ctx, int32_t acrossOffset) {
+CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destination>& ctx, int32_t acrossOffset) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t width = ctx.sourceWorld->width;
   int32_t h = 1;
@@ -35,7 +35,7 @@ int32_t HorizontalRun(const EdgeContext<Pixel, Destination>& ctx, int32_t across
 // column and the one on its left keep their colour. Upwards it stops before
 // comparing row 1 with row 0; downwards it reaches at most the last row.
 template <class Pixel, class Destination>
-int32_t VerticalRun(const EdgeContext<Pixel, Destination>& ctx, bool upwards) {
+CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination>& ctx, bool upwards) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
@@ -51,7 +51,7 @@ int32_t VerticalRun(const EdgeContext<Pixel, Destination>& ctx, bool upwards) {
 }
 
 template <class Pixel, class Destination>
-void LowerLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void LowerLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t sourceStride = SourceStride(ctx);
   if (!SmallCornerFits(HorizontalRun(ctx, sourceStride)) ||
       !SmallCornerFits(VerticalRun(ctx, true)))
@@ -60,7 +60,7 @@ void LowerLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
 }
 
 template <class Pixel, class Destination>
-void UpperLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void UpperLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t sourceStride = SourceStride(ctx);
   if (!SmallCornerFits(HorizontalRun(ctx, -sourceStride)) ||
       !SmallCornerFits(VerticalRun(ctx, false)))
@@ -73,7 +73,7 @@ void UpperLeftCorner(const EdgeContext<Pixel, Destination>& ctx) {
 // P's left neighbour differs from P. The lower-left case (the edge along P's
 // bottom) is tried first; when its test holds, the upper-left case is not.
 template <class Pixel, class Destination>
-void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
@@ -94,7 +94,7 @@ void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx) {
 // The step where P differs from the pixels above and below it and the scan
 // has tested P against its upper-right and lower-right neighbours.
 template <class Pixel, class Destination>
-void SmoothStraightRunBetweenEdges(const EdgeContext<Pixel, Destination>& ctx,
+CORVALIN_ALWAYS_INLINE void SmoothStraightRunBetweenEdges(const EdgeContext<Pixel, Destination>& ctx,
                                    bool upperRightDiffers, bool lowerRightDiffers) {
   using namespace straight_run_detail;
   if (!upperRightDiffers)
@@ -108,7 +108,7 @@ void SmoothStraightRunBetweenEdges(const EdgeContext<Pixel, Destination>& ctx,
 // two from the scan, testing them first and making the two diagonal tests at
 // once decides exactly as above.
 template <class Pixel, class Destination>
-void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx, bool upDiffers,
+CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const EdgeContext<Pixel, Destination>& ctx, bool upDiffers,
                        bool downDiffers) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
