@@ -66,6 +66,36 @@ TYPED_TEST(FastSteps, BothSideWalksOfARunInOneWalk) {
   }
 }
 
+// Most walks at thin lines end at their first or second position; which
+// line ended them decides a ramp's span, so both the length and that line
+// are held to hand-worked values.
+TYPED_TEST(FastSteps, ShortRunWalksReportWhereAndOnWhichLineTheyStop) {
+  using Pixel = TypeParam;
+  struct Case {
+    int32_t runEnd, upperChange, high;
+    int32_t length;
+    bool ownLine;
+  };
+  const Case cases[] = {
+      {2, 16, 15, 1, true},   // the run changes between x = 1 and 2
+      {2, 2, 15, 1, true},    // both lines change there: the run's own is tested first
+      {14, 2, 15, 1, false},  // only the upper line changes there
+      {3, 16, 15, 2, true},
+      {14, 3, 15, 2, false},
+      {14, 16, 2, 1, false},  // the bound allows one position, and nothing changes
+      {2, 16, 2, 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.runEnd << " " << c.upperChange << " " << c.high);
+    TestFrame<Pixel> f = RunWithSides<Pixel>(c.runEnd, c.upperChange, 16);
+    const EdgeContext<Pixel> ctx = f.ContextAt(1, 2);
+    const int32_t p = ctx.sourceIndex;
+    const RunLength run = MeasureRun(ctx, p, p - f.stride, 1, 0, c.high, 1);
+    EXPECT_EQ(run.length, c.length);
+    EXPECT_EQ(run.stoppedOnOwnLine, c.ownLine);
+  }
+}
+
 TYPED_TEST(FastSteps, RunWalksStopAtTheirBoundsOrDoNotStart) {
   using Pixel = TypeParam;
   TestFrame<Pixel> f = RunWithSides<Pixel>(16, 16, 16);
