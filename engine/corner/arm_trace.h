@@ -132,7 +132,7 @@ CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, 
 // the arm's far end by half a pixel. The nested trace starts no further one,
 // so it is the walk alone.
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-void MoveEndByNextCorner(const EdgeContext<Pixel, Destination>& ctx, Arm& result) {
+CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination>& ctx, Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;

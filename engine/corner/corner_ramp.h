@@ -43,7 +43,7 @@ constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
 }
 
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
   constexpr RampShape shape = Shape(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   constexpr bool descending = arm == rightArm || arm == downArm;
