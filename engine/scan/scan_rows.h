@@ -54,13 +54,22 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
   auto equalBytes = [row, first](int32_t k) {
     return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
   };
-  int32_t k = 0;
-  for (; k + 4 * perVector <= count; k += 4 * perVector) {
+  auto blockEqual = [&](int32_t from) {
     const __m128i equal = _mm_and_si128(
-        _mm_and_si128(equalBytes(k), equalBytes(k + perVector)),
-        _mm_and_si128(equalBytes(k + 2 * perVector), equalBytes(k + 3 * perVector)));
-    if (_mm_movemask_epi8(equal) != 0xFFFF) break;
+        _mm_and_si128(equalBytes(from), equalBytes(from + perVector)),
+        _mm_and_si128(equalBytes(from + 2 * perVector), equalBytes(from + 3 * perVector)));
+    return _mm_movemask_epi8(equal) == 0xFFFF;
+  };
+  // Blocks of four vectors, two to a turn of the loop.
+  int32_t k = 0;
+  for (; k + 8 * perVector <= count; k += 8 * perVector) {
+    if (!blockEqual(k)) break;
+    if (!blockEqual(k + 4 * perVector)) {
+      k += 4 * perVector;
+      break;
+    }
   }
+  if (k + 8 * perVector > count && k + 4 * perVector <= count && blockEqual(k)) k += 4 * perVector;
   for (; k + perVector <= count; k += perVector) {
     const uint32_t unequal = ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(k))) & 0xFFFFu;
     if (unequal != 0)
