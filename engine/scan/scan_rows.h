@@ -60,8 +60,20 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
         _mm_and_si128(equalBytes(from + 2 * perVector), equalBytes(from + 3 * perVector)));
     return _mm_movemask_epi8(equal) == 0xFFFF;
   };
-  // Blocks of four vectors, two to a turn of the loop.
+  auto unequalBytes = [&](int32_t from) {
+    return ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(from))) & 0xFFFFu;
+  };
+  auto offsetOf = [](int32_t from, uint32_t unequal) {
+    return from + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
+  };
   int32_t k = 0;
+  // Most stretches beside thin lines are a few pixels long: the first vector
+  // is tested on its own. Then blocks of four vectors, two to a turn of the
+  // loop.
+  if (perVector <= count) {
+    if (const uint32_t unequal = unequalBytes(0)) return offsetOf(0, unequal);
+    k = perVector;
+  }
   for (; k + 8 * perVector <= count; k += 8 * perVector) {
     if (!blockEqual(k)) break;
     if (!blockEqual(k + 4 * perVector)) {
@@ -70,11 +82,8 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
     }
   }
   if (k + 8 * perVector > count && k + 4 * perVector <= count && blockEqual(k)) k += 4 * perVector;
-  for (; k + perVector <= count; k += perVector) {
-    const uint32_t unequal = ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(k))) & 0xFFFFu;
-    if (unequal != 0)
-      return k + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
-  }
+  for (; k + perVector <= count; k += perVector)
+    if (const uint32_t unequal = unequalBytes(k)) return offsetOf(k, unequal);
   for (; k < count; ++k)
     if (!SamePixel(row[0], row[k + 1])) return k;
   return count;
