@@ -54,17 +54,24 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
   auto equalBytes = [row, first](int32_t k) {
     return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
   };
-  auto blockEqual = [&](int32_t from) {
-    const __m128i equal = _mm_and_si128(
-        _mm_and_si128(equalBytes(from), equalBytes(from + perVector)),
-        _mm_and_si128(equalBytes(from + 2 * perVector), equalBytes(from + 3 * perVector)));
-    return _mm_movemask_epi8(equal) == 0xFFFF;
+  // The bytes of the four vectors from `from` on that are unlike pixel 0's,
+  // as one 64-bit mask: 0 when all are alike, so a block with a change in it
+  // gives the change's place without being searched again.
+  auto blockUnequal = [&](int32_t from) -> uint64_t {
+    const __m128i e0 = equalBytes(from), e1 = equalBytes(from + perVector);
+    const __m128i e2 = equalBytes(from + 2 * perVector), e3 = equalBytes(from + 3 * perVector);
+    if (_mm_movemask_epi8(_mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3))) == 0xFFFF)
+      return 0;
+    return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e0))) |
+             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e1))) << 16 |
+             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e2))) << 32 |
+             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e3))) << 48);
+  };
+  auto offsetOf = [](int32_t from, uint64_t unequal) {
+    return from + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   };
   auto unequalBytes = [&](int32_t from) {
     return ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(from))) & 0xFFFFu;
-  };
-  auto offsetOf = [](int32_t from, uint32_t unequal) {
-    return from + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   };
   int32_t k = 0;
   // Most stretches beside thin lines are a few pixels long: the first vector
@@ -75,13 +82,14 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
     k = perVector;
   }
   for (; k + 8 * perVector <= count; k += 8 * perVector) {
-    if (!blockEqual(k)) break;
-    if (!blockEqual(k + 4 * perVector)) {
-      k += 4 * perVector;
-      break;
-    }
+    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
+    if (const uint64_t unequal = blockUnequal(k + 4 * perVector))
+      return offsetOf(k + 4 * perVector, unequal);
   }
-  if (k + 8 * perVector > count && k + 4 * perVector <= count && blockEqual(k)) k += 4 * perVector;
+  if (k + 4 * perVector <= count) {
+    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
+    k += 4 * perVector;
+  }
   for (; k + perVector <= count; k += perVector)
     if (const uint32_t unequal = unequalBytes(k)) return offsetOf(k, unequal);
   for (; k < count; ++k)
