@@ -109,22 +109,22 @@ CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination>& ctx) 
 }  // namespace corner_ramp_detail
 
 template <CornerFamily family, class Pixel, class Destination>
-void RampLeftArm(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void RampLeftArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, leftArm>(ctx);
 }
 
 template <CornerFamily family, class Pixel, class Destination>
-void RampRightArm(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void RampRightArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, rightArm>(ctx);
 }
 
 template <CornerFamily family, class Pixel, class Destination>
-void RampUpArm(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void RampUpArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, upArm>(ctx);
 }
 
 template <CornerFamily family, class Pixel, class Destination>
-void RampDownArm(const EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void RampDownArm(const EdgeContext<Pixel, Destination>& ctx) {
   corner_ramp_detail::RampArm<family, downArm>(ctx);
 }
 

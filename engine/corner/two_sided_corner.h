@@ -83,7 +83,7 @@ void TraceAndBlendByNeed(EdgeContext<Pixel, Destination>& ctx) {
 }
 
 template <CornerFamily family, class Pixel, class Destination>
-void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   const int32_t sourceStride = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;
@@ -126,12 +126,12 @@ void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
 }
 
 template <class Pixel, class Destination>
-void UpperCorner(EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void UpperCorner(EdgeContext<Pixel, Destination>& ctx) {
   TwoSidedCorner<CornerFamily::upper>(ctx);
 }
 
 template <class Pixel, class Destination>
-void LowerCorner(EdgeContext<Pixel, Destination>& ctx) {
+CORVALIN_ALWAYS_INLINE void LowerCorner(EdgeContext<Pixel, Destination>& ctx) {
   TwoSidedCorner<CornerFamily::lower>(ctx);
 }
 

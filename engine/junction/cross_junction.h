@@ -156,26 +156,31 @@ inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& 
 // The ramps of a cross-junction: a side flanked by exactly one alike
 // diagonal lies in the inner corner of a diagonal step; ramp along it, away
 // from P, towards that diagonal's side. The walk stays between 1 and the last
-// but one column (by the source stride) or row.
+// but one column (by the source stride) or row. Each side is a template
+// argument, so that its steps and bounds are fixed when it is compiled.
+template <CrossSide side, class Pixel, class Destination>
+CORVALIN_ALWAYS_INLINE void RampCrossSide(const EdgeContext<Pixel, Destination>& ctx,
+                                          uint32_t alikeDiagonals) {
+  const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
+  const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
+  if (first == second) return;
+  constexpr bool horizontal = side.outX != 0;
+  const int32_t sourceStride = SourceStride(ctx);
+  const int32_t step = side.outX + side.outY * sourceStride;
+  const int32_t stepDst = side.outX + side.outY * DestinationStride(ctx);
+  const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
+  MeasureAndRamp(ctx, ctx.sourceIndex + step, ctx.destinationIndex + stepDst,
+                 first ? towardsFirst : -towardsFirst, step, stepDst, 1,
+                 horizontal ? sourceStride - 2 : ctx.sourceWorld->height - 2,
+                 horizontal ? ctx.x : ctx.y);
+}
+
 template <class Pixel, class Destination>
 void RampCrossSides(const EdgeContext<Pixel, Destination>& ctx, uint32_t alikeDiagonals) {
-  const int32_t sourceStride = SourceStride(ctx);
-  const int32_t destinationStride = DestinationStride(ctx);
-  const int32_t height = ctx.sourceWorld->height;
-  const int32_t p = ctx.sourceIndex;
-  const int32_t pd = ctx.destinationIndex;
-  for (const CrossSide& side : crossSides) {
-    const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
-    const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
-    if (first == second) continue;
-    const bool horizontal = side.outX != 0;
-    const int32_t step = side.outX + side.outY * sourceStride;
-    const int32_t stepDst = side.outX + side.outY * destinationStride;
-    const int32_t towardsFirst = side.towardsFirstX + side.towardsFirstY * sourceStride;
-    MeasureAndRamp(ctx, p + step, pd + stepDst, first ? towardsFirst : -towardsFirst, step,
-                   stepDst, 1, horizontal ? sourceStride - 2 : height - 2,
-                   horizontal ? ctx.x : ctx.y);
-  }
+  RampCrossSide<crossSides[0]>(ctx, alikeDiagonals);
+  RampCrossSide<crossSides[1]>(ctx, alikeDiagonals);
+  RampCrossSide<crossSides[2]>(ctx, alikeDiagonals);
+  RampCrossSide<crossSides[3]>(ctx, alikeDiagonals);
 }
 
 // P's new value, then the ramps, given the bits of the diagonals that differ

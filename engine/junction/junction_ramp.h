@@ -105,7 +105,7 @@ struct SideRunLengths {
 };
 
 template <class Pixel, class Destination>
-SideRunLengths MeasureRunBothSides(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
+CORVALIN_ALWAYS_INLINE SideRunLengths MeasureRunBothSides(const EdgeContext<Pixel, Destination>& ctx, int32_t startIndex,
                                    int32_t across, int32_t step, int32_t low, int32_t high,
                                    int32_t coord, int32_t cap) {
   const Pixel* in = ctx.sourcePixels;

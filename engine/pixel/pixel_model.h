@@ -120,8 +120,15 @@ CORVALIN_ALWAYS_INLINE FourPixels FourTimes(const Pixel& p) {
 // exceeds the threshold. The distances are the exact sums of absolute
 // differences as above, side by side. A distance is at most 4 * 65535, so a
 // threshold held to INT32_MAX compares the same as a signed number.
+// The threshold in every 32-bit lane, for DifferLanes. A distance is at most
+// 4 * 65535, so a threshold held to INT32_MAX compares the same as a signed
+// number. A scan makes this once.
+CORVALIN_ALWAYS_INLINE __m128i ThresholdLanes(uint32_t threshold) {
+  return _mm_set1_epi32(threshold > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(threshold));
+}
+
 template <class Pixel>
-CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels& b, uint32_t threshold) {
+CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels& b, __m128i limit) {
   __m128i sums;
   if constexpr (sizeof(Pixel) == 4) {
     const __m128i difference =
@@ -144,8 +151,7 @@ CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels
     sums = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0))),
                          _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1))));
   }
-  const int32_t limit = threshold > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(threshold);
-  return _mm_cmpgt_epi32(sums, _mm_set1_epi32(limit));
+  return _mm_cmpgt_epi32(sums, limit);
 }
 
 CORVALIN_ALWAYS_INLINE uint32_t LaneBits(__m128i lanes) {
@@ -154,8 +160,8 @@ CORVALIN_ALWAYS_INLINE uint32_t LaneBits(__m128i lanes) {
 
 template <class Pixel>
 CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1,
-                                const Pixel& q2, const Pixel& q3, uint32_t threshold) {
-  return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), threshold));
+                                const Pixel& q2, const Pixel& q3, __m128i limit) {
+  return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), limit));
 }
 
 // Every channel of a and b mixed as (ca * wA + cb * wB) / M, truncated, for
@@ -229,7 +235,7 @@ template <class Pixel>
 CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1, const Pixel& q2,
                                 const Pixel& q3, uint32_t threshold) {
 #ifdef CORVALIN_SSE2
-  return simd::DifferingOfFour(p, q0, q1, q2, q3, threshold);
+  return simd::DifferingOfFour(p, q0, q1, q2, q3, simd::ThresholdLanes(threshold));
 #else
   return (PixelsDiffer(p, q0, threshold) ? 1u : 0u) | (PixelsDiffer(p, q1, threshold) ? 2u : 0u) |
          (PixelsDiffer(p, q2, threshold) ? 4u : 0u) | (PixelsDiffer(p, q3, threshold) ? 8u : 0u);

@@ -119,7 +119,7 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
   const int32_t width = ctx.sourceWorld->width;
-  const uint32_t threshold = ctx.threshold;
+  const __m128i limit = simd::ThresholdLanes(ctx.threshold);
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     bool continueRight = false;
     uint32_t previousRight = 0;
@@ -138,9 +138,10 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         continueRight = false;
         if ((ahead & (aheadUpDiffers | aheadDownDiffers)) == (aheadUpDiffers | aheadDownDiffers)) {
           PlaceContext(ctx, x, y, p, pd);
-          differingDiagonals = DifferingOfFour(in[p], in[p - sourceStride - 1],
-                                               in[p - sourceStride + 1], in[p + sourceStride + 1],
-                                               in[p + sourceStride - 1], threshold);
+          differingDiagonals = simd::DifferingOfFour(in[p], in[p - sourceStride - 1],
+                                                     in[p - sourceStride + 1],
+                                                     in[p + sourceStride + 1],
+                                                     in[p + sourceStride - 1], limit);
           diagonalsKnown = true;
           SmoothStraightRunBetweenEdges(ctx, (differingDiagonals & 2u) != 0,
                                         (differingDiagonals & 4u) != 0);
@@ -169,8 +170,8 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
                ((ahead & aheadDownDiffers) ? uint32_t{downDiffers} : 0u) |
                (previousRight ? uint32_t{leftDiffers} : 0u);
       } else {
-        mask = DifferingOfFour(P, in[p + 1], in[p - sourceStride], in[p + sourceStride], in[p - 1],
-                               threshold);
+        mask = simd::DifferingOfFour(P, in[p + 1], in[p - sourceStride], in[p + sourceStride],
+                                     in[p - 1], limit);
       }
       previousRight = mask & rightDiffers;
       aheadKnown = false;
@@ -200,13 +201,16 @@ void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
       }
 
       if (x < width - 2) {
-        PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
         const Pixel& next = in[p + 1];
         // The fourth test, of the pixel with itself, never differs.
-        ahead = DifferingOfFour(next, in[p + 1 - sourceStride], in[p + 1 + sourceStride], in[p + 2],
-                                next, threshold);
+        ahead = simd::DifferingOfFour(next, in[p + 1 - sourceStride], in[p + 1 + sourceStride],
+                                      in[p + 2], next, limit);
         aheadKnown = true;
-        if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
+        // Only the step reads the context, and the next pixel places it anew.
+        if (ahead == (aheadUpDiffers | aheadDownDiffers)) {
+          PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
+          SmoothTJunctionLeft(ctx);
+        }
       }
     }
   }
