@@ -120,7 +120,8 @@ class Formatter : public CLI::Formatter {
   }
 };
 
-// The command line, bound to `options`. The render subcommand is returned.
+}  // namespace
+
 CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
   app.description(std::string("corvalin: smooths the jagged edges of flat-colour images (cel "
                               "animation, line art, keyed graphics) by running the ") +
@@ -216,8 +217,6 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
   render->add_flag("-q,--quiet", options.quiet, "print only errors");
   return render;
 }
-
-}  // namespace
 
 PF_Pixel8 ParseAlphaKey(const std::string& text) {
   std::string_view hex(text);

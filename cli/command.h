@@ -13,6 +13,10 @@
 #include "cli/sequence.h"
 #include "effect/controls.h"
 
+namespace CLI {
+class App;
+}
+
 namespace corvalin::cli {
 
 inline constexpr int kMaxJobs = 256;
@@ -48,6 +52,11 @@ class NoFramesFound : public CliError {
 // still). A CliError (a usage error) when the patterns and the frames do not
 // fit together, NoFramesFound when a pattern finds nothing.
 std::vector<FrameJob> PlanFrames(const CommandOptions& options);
+
+// The command line, bound to `options`: the options, their help and
+// checks, which the manual page and the completion are written from too.
+// The render subcommand is returned.
+CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options);
 
 // Parses a "RRGGBB" key colour (an optional leading '#' is allowed); key alpha is 255.
 PF_Pixel8 ParseAlphaKey(const std::string& text);

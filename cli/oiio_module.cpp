@@ -1,6 +1,7 @@
 // Loads the OpenImageIO codec module on first use (see frame_codec.h).
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,18 +14,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Beside the running program, where a build and an installation put it;
-// then the folder the build wrote it to, for the test programs, which live
-// elsewhere in the build tree.
+// Where to look, in order: the folder CORVALIN_CODEC_DIR names (the tests,
+// which run elsewhere in the build tree, and anyone who moved the module);
+// beside the running program (the build tree); the private library folder
+// of an installation, relative to the program, so that any prefix works.
+// No absolute path is compiled in: a copied program must not load whatever
+// a build folder, or someone else, left at a fixed place.
 std::vector<fs::path> ModuleCandidates() {
   std::vector<fs::path> candidates;
+  if (const char* dir = std::getenv("CORVALIN_CODEC_DIR"); dir != nullptr && *dir != '\0') {
+    candidates.push_back(fs::path(dir) / kOiioCodecFile);
+  }
   std::error_code ec;
   const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) candidates.push_back(program.parent_path() / kOiioCodecFile);
-#ifdef CORVALIN_OIIO_CODEC_BUILD_DIR
-  const fs::path built = fs::path(CORVALIN_OIIO_CODEC_BUILD_DIR) / kOiioCodecFile;
-  if (candidates.empty() || candidates.front() != built) candidates.push_back(built);
+  if (!ec) {
+    candidates.push_back(program.parent_path() / kOiioCodecFile);
+#ifdef CORVALIN_CODEC_DIR_FROM_BINDIR
+    candidates.push_back(
+        (program.parent_path() / CORVALIN_CODEC_DIR_FROM_BINDIR / kOiioCodecFile).lexically_normal());
 #endif
+  }
   return candidates;
 }
 

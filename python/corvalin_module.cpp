@@ -524,7 +524,7 @@ std::string RenderDoc() {
 
 }  // namespace
 
-PYBIND11_MODULE(corvalin, m) {
+PYBIND11_MODULE(_corvalin, m) {
   py::options options;
   options.disable_function_signatures();
   m.doc() =

@@ -6,7 +6,9 @@
 // two binaries' renders can be compared line by line.
 //
 // Usage: corvalin_ofx_digest BUNDLE [DIGEST_FILE]
-// Exits 1 when a check fails.
+//        corvalin_ofx_digest --installed [DIGEST_FILE]
+// With --installed the bundle is searched for as hosts search for it
+// (OFX_PLUGIN_PATH, then the standard folder). Exits 1 when a check fails.
 #include <cinttypes>
 #include <cstdio>
 #include <exception>
@@ -91,11 +93,16 @@ std::vector<std::string> Run(const std::string& bundle) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: corvalin_ofx_digest BUNDLE [DIGEST_FILE]\n");
+    std::fprintf(stderr, "usage: corvalin_ofx_digest BUNDLE|--installed [DIGEST_FILE]\n");
     return 2;
   }
   try {
-    const std::vector<std::string> lines = Run(argv[1]);
+    std::string bundle = argv[1];
+    if (bundle == "--installed") {
+      bundle = OfxTestHost::FindInstalledBundle("Corvalin.ofx.bundle");
+      std::fprintf(stderr, "corvalin_ofx_digest: found %s\n", bundle.c_str());
+    }
+    const std::vector<std::string> lines = Run(bundle);
     std::FILE* out = argc > 2 ? std::fopen(argv[2], "w") : stdout;
     if (out == nullptr) {
       std::fprintf(stderr, "corvalin_ofx_digest: cannot write %s\n", argv[2]);

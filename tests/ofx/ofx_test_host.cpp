@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <type_traits>
 
@@ -834,6 +836,49 @@ OfxTestHost::OfxTestHost(const std::string& binaryPath, HostOptions options)
 }
 
 OfxTestHost::~OfxTestHost() { CloseLibrary(library_); }
+
+std::string OfxTestHost::FindInstalledBundle(const std::string& bundleName) {
+  namespace fs = std::filesystem;
+#if defined(_WIN32)
+  const char separator = ';';
+  const char* common = std::getenv("CommonProgramW6432");
+  if (common == nullptr) common = std::getenv("CommonProgramFiles");
+  const std::string standard =
+      std::string(common != nullptr ? common : "C:\\Program Files\\Common Files") + "\\OFX\\Plugins";
+#else
+  const char separator = ':';
+  const std::string standard = "/usr/OFX/Plugins";
+#endif
+  std::vector<std::string> folders;
+  if (const char* path = std::getenv("OFX_PLUGIN_PATH"); path != nullptr) {
+    std::string list = path;
+    for (size_t start = 0; start <= list.size();) {
+      size_t end = list.find(separator, start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) folders.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  folders.push_back(standard);
+  std::string searched;
+  for (const std::string& folder : folders) {
+    searched += (searched.empty() ? "" : ", ") + folder;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (!name.empty() && name.front() == '@') {
+        it.disable_recursion_pending();
+        continue;
+      }
+      if (name == bundleName && it->is_directory(ec) &&
+          fs::is_regular_file(BinaryInBundle(it->path().string()), ec)) {
+        return it->path().string();
+      }
+    }
+  }
+  throw std::runtime_error(bundleName + " is in none of the plug-in folders (searched " + searched + ")");
+}
 
 std::string OfxTestHost::BinaryInBundle(const std::string& bundlePath) {
   std::string bundle = bundlePath;

@@ -167,6 +167,12 @@ class OfxTestHost {
   // The binary of a bundle for this system, as hosts find it:
   // X.ofx.bundle/Contents/<architecture>/X.ofx.
   static std::string BinaryInBundle(const std::string& bundlePath);
+  // The bundle `bundleName` (e.g. "Corvalin.ofx.bundle") where hosts search
+  // when given no path: each folder of OFX_PLUGIN_PATH in order, then the
+  // standard folder (/usr/OFX/Plugins; on Windows OFX\Plugins in Common
+  // Files), each recursively, skipping entries that start with '@'. Throws
+  // std::runtime_error naming the folders searched when none holds it.
+  static std::string FindInstalledBundle(const std::string& bundleName);
 
   int pluginCount() const { return pluginCount_; }
   const OfxPlugin& plugin() const { return *plugin_; }
