@@ -92,17 +92,17 @@ set(corvalin_long_description
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME corvalin)
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION graphics)
-set(CPACK_COMPONENT_CLI_DESCRIPTION
+set(CPACK_DEBIAN_CLI_DESCRIPTION
     "edge smoother for flat-colour images - command line\n${corvalin_long_description}\n.\nThis package holds the corvalin command, which renders PNG, TIFF, TGA and\nOpenEXR images and image sequences, and its render farm job for Slurm\n(corvalin-submit).")
 
 set(CPACK_DEBIAN_FREI0R_PACKAGE_NAME corvalin-frei0r)
 set(CPACK_DEBIAN_FREI0R_PACKAGE_SECTION video)
-set(CPACK_COMPONENT_FREI0R_DESCRIPTION
+set(CPACK_DEBIAN_FREI0R_DESCRIPTION
     "edge smoother for flat-colour images - frei0r filter\n${corvalin_long_description}\n.\nThis package holds the frei0r filter corvalin, for ffmpeg, MLT (melt,\nShotcut, Kdenlive) and GStreamer.")
 
 set(CPACK_DEBIAN_OFX_PACKAGE_NAME corvalin-ofx)
 set(CPACK_DEBIAN_OFX_PACKAGE_SECTION graphics)
-set(CPACK_COMPONENT_OFX_DESCRIPTION
+set(CPACK_DEBIAN_OFX_DESCRIPTION
     "edge smoother for flat-colour images - OpenFX plug-in\n${corvalin_long_description}\n.\nThis package holds the OpenFX plug-in bundle, installed in /usr/OFX/Plugins\nwhere OpenFX hosts look for it.")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-corvalin)
@@ -110,7 +110,7 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 # The extension links no libpython: the interpreter version it was built for
 # and NumPy cannot be read from the binary.
 get_property(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS GLOBAL PROPERTY CORVALIN_PYTHON_DEPENDS)
-set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION
     "edge smoother for flat-colour images - Python module\n${corvalin_long_description}\n.\nThis package holds the Python module corvalin, which renders NumPy arrays.")
 
 include(CPack)

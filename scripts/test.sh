@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test:
 #   1. the native suite (build/), then the render farm's Slurm job on a
-#      one-node Slurm cluster started here (farm/slurm/test_cluster.sh);
+#      one-node Slurm cluster started here (farm/slurm/test_cluster.sh), then
+#      the Debian packages installed and used by real clients
+#      (scripts/test_packages.sh);
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/);
 #   3. the tests labelled "tsan" (concurrent renders, the parallel scan) under
 #      ThreadSanitizer (build-tsan/);
@@ -10,7 +12,8 @@
 #      for a bounded time (build-fuzz/, clang); corpora, findings and the
 #      runs' logs stay in build-fuzz/;
 #   5. the Windows module and its test program under wine (build-win/);
-#   6. the Win64 OpenFX plug-in through the test host under wine (build-win/).
+#   6. the Win64 OpenFX plug-in through the test host under wine (build-win/);
+#   7. the Windows archive (cpack -G ZIP in build-win/) holds the tested binaries.
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +31,9 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== Render farm: the Slurm job on a one-node cluster"
 bash farm/slurm/test_cluster.sh build/cli/corvalin
+
+echo "== The installed packages"
+bash scripts/test_packages.sh build
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_SANITIZE=address \
@@ -71,4 +77,7 @@ bash scripts/test_windows.sh build
 
 echo "== Windows OpenFX plug-in under wine"
 bash scripts/test_ofx_windows.sh build
+
+echo "== Windows archive"
+bash scripts/test_windows_archive.sh build-win
 echo "All test stages passed."
