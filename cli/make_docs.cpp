@@ -99,7 +99,10 @@ void WriteManPage(std::ostream& out, CLI::App& app, CLI::App& render) {
   }
   out << ".SH OPTIONS\n";
   for (const CLI::Option* option : NamedOptions(render)) WriteOption(out, option);
-  for (const CLI::Option* option : NamedOptions(app)) WriteOption(out, option);
+  // The command's own options but the help, which the render's list holds.
+  for (const CLI::Option* option : NamedOptions(app)) {
+    if (option != app.get_help_ptr()) WriteOption(out, option);
+  }
   out << ".SH EXIT STATUS\n"
       << Roff(app.get_footer()) << "\n"
       << "Stopped by a signal, the command removes the frames in flight and exits with 128 plus "
