@@ -12,12 +12,11 @@ set(corvalin_generated ${CMAKE_BINARY_DIR}/packaging)
 set(CPACK_PACKAGE_NAME corvalin)
 set(CPACK_PACKAGE_VENDOR "The Corvalin authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "smooths the jagged edges of flat-colour images")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 if(WIN32)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "smooths the jagged edges of flat-colour images")
   configure_file(${corvalin_packaging}/INSTALL.txt.in ${corvalin_generated}/INSTALL.txt @ONLY
                  NEWLINE_STYLE CRLF)
   # Windows readers expect CRLF lines.
@@ -82,6 +81,7 @@ set(CPACK_COMPONENTS_ALL ${corvalin_components})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Corvalin authors <authors@corvalin.org>")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Each package's description starts with its own synopsis line.
 # Dependencies come from the binaries (dpkg-shlibdeps), not from a list.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
