@@ -110,6 +110,7 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 # The extension links no libpython: the interpreter version it was built for
 # and NumPy cannot be read from the binary.
 get_property(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS GLOBAL PROPERTY CORVALIN_PYTHON_DEPENDS)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA ${corvalin_packaging}/python3-corvalin/prerm)
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION
     "edge smoother for flat-colour images - Python module\n${corvalin_long_description}\n.\nThis package holds the Python module corvalin, which renders NumPy arrays.")
 
