@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -74,8 +75,8 @@ std::string NotReadable() {
 }  // namespace
 
 FileFormat DetectInputFormat(const std::string& path) {
-  const std::string ext = LowerExtension(path);
-  const std::optional<FileFormat> named = FormatOfExtension(ext);
+  const std::string ext = std::filesystem::path(path).extension().string();
+  const std::optional<FileFormat> named = FormatOfExtension(LowerExtension(path));
   std::array<unsigned char, kTgaHeaderBytes> head{};
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CliError(std::strerror(errno));
