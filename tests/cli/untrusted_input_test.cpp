@@ -8,7 +8,10 @@
 
 #include <zlib.h>
 
+#include <chrono>
 #include <climits>
+#include <csignal>
+#include <thread>
 #include <cstddef>
 #include <fstream>
 #include <map>
@@ -16,6 +19,7 @@
 #include "cli/command.h"
 #include "cli/frame_io.h"
 #include "cli/frame_pattern.h"
+#include "cli/stop_signal.h"
 #include "cli_test_support.h"
 
 namespace corvalin::clitest {
@@ -367,6 +371,43 @@ TEST_F(CliUntrustedInput, FrameMemoryIsLimitedFromTheHeader) {
   }
   EXPECT_FALSE(fs::exists(Path("x.png")));
   ExpectChildrenStayedSmall();
+}
+
+TEST_F(CliUntrustedInput, AStopRequestEndsALongDecodeWithinItsRows) {
+  // An interlaced frame is decoded whole inside the first band: the stop
+  // must be heeded within the passes, not after them.
+  WritePngBomb(Path("long.png"), 6000, 6000);
+  minihost::HostWorld<PF_Pixel16> world(6000, 6000, 0, minihost::Uninitialised{});
+  std::vector<std::byte> scratch;
+  using Clock = std::chrono::steady_clock;
+  // A whole decode, timed the second time, when the world's pages exist.
+  Clock::duration whole{};
+  for (int run = 0; run < 2; ++run) {
+    const Clock::time_point start = Clock::now();
+    cli::FrameReader(Path("long.png")).ReadInto(world, scratch, nullptr);
+    whole = Clock::now() - start;
+  }
+  EXPECT_EQ(world.at(5999, 5999).alpha, 32768);  // opaque, in render units
+
+  cli::FrameReader reader(Path("long.png"));
+  Clock::time_point stoppedAt;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(whole / 10);
+    stoppedAt = Clock::now();
+    cli::RequestStop(SIGTERM);
+  });
+  bool stopped = false;
+  try {
+    reader.ReadInto(world, scratch, nullptr);
+  } catch (const cli::StopRequested&) {
+    stopped = true;
+  }
+  const Clock::time_point endedAt = Clock::now();
+  stopper.join();
+  cli::ClearStopRequest();
+  EXPECT_TRUE(stopped);
+  EXPECT_LT(endedAt - stoppedAt, whole / 4)
+      << std::chrono::duration<double>(whole).count() << " s for the whole decode";
 }
 
 TEST_F(CliUntrustedInput, HeightOneInterlacedPngsReadAsTheSamePictureStoredPlainly) {
