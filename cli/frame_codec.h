@@ -104,11 +104,10 @@ class FrameEncoder {
 // pixel memory exists. The errors are CliErrors naming the file.
 std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path);
 
-// PNG through libspng, a file known by its signature. The decoder gives four
-// channels of 8 or 16 bits whatever the colour type: gray gives
-// red = green = blue, a palette its colours, a transparent colour or palette
-// alpha becomes alpha, and a missing alpha is opaque.
-bool IsPngFile(const std::string& path);
+// PNG through libspng, a file known by its signature (cli/input_format.h).
+// The decoder gives four channels of 8 or 16 bits whatever the colour type:
+// gray gives red = green = blue, a palette its colours, a transparent colour
+// or palette alpha becomes alpha, and a missing alpha is opaque.
 std::unique_ptr<FrameDecoder> OpenPngDecoder(const std::string& path);
 std::unique_ptr<FrameEncoder> OpenPngEncoder(FILE* file, int32_t width, int32_t height,
                                              const OutputLayout& layout);

@@ -85,8 +85,8 @@ class OiioDecoder final : public FrameDecoder {
     if (!input_) throw CodecError(PendingError("this build has no reader for the format"));
     OIIO::ImageSpec opened;
     if (!input_->open(path, opened, config)) {
-      throw CodecError(OneLine(input_->geterror()).empty() ? PendingError("not a readable image")
-                                                            : OneLine(input_->geterror()));
+      const std::string why = OneLine(input_->geterror());  // asking clears it
+      throw CodecError(why.empty() ? PendingError("not a readable image") : why);
     }
     // The dimensions, tiles and sample types, without the metadata.
     layout_ = input_->spec_dimensions(0);

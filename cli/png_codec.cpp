@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -23,8 +22,6 @@ constexpr uint32_t kPngMaxSide = 1000000;
 // image is decoded; real ones are a few kilobytes. The pixel data is
 // streamed, whatever its chunks' sizes.
 constexpr size_t kChunkLimit = 64u << 20;
-
-constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // The side that a header gives, where it is out of range, or "".
 std::string SizeProblem(FILE* file) {
@@ -230,13 +227,6 @@ class PngEncoder final : public FrameEncoder {
 };
 
 }  // namespace
-
-bool IsPngFile(const std::string& path) {
-  unsigned char head[8] = {};
-  std::ifstream file(path, std::ios::binary);
-  return file.read(reinterpret_cast<char*>(head), sizeof head) &&
-         std::memcmp(head, kSignature, sizeof head) == 0;
-}
 
 std::unique_ptr<FrameDecoder> OpenPngDecoder(const std::string& path) {
   return std::make_unique<PngDecoder>(path);
