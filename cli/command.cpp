@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -59,6 +60,27 @@ CLI::Validator IntegerIn(int64_t lo, int64_t hi) {
         return {};
       },
       "", "");
+}
+
+// "6400", "6400M", "512MiB", "8G", "8GiB" (any case) in bytes; nothing for
+// other text. A bare number is in MiB.
+std::optional<int64_t> ParseMemorySize(const std::string& text) {
+  int64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end == text.data()) return std::nullopt;
+  std::string unit(end, text.data() + text.size());
+  std::transform(unit.begin(), unit.end(), unit.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  int shift = 0;
+  if (unit.empty() || unit == "m" || unit == "mib") {
+    shift = 20;
+  } else if (unit == "g" || unit == "gib") {
+    shift = 30;
+  } else {
+    return std::nullopt;
+  }
+  if (value < 0 || value > (int64_t{1} << (62 - shift))) return std::nullopt;
+  return value << shift;
 }
 
 std::string HexColour(const PF_Pixel8& c) {
@@ -161,6 +183,35 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
                      "pad rows (0 to " + std::to_string(kMaxRowPadding) + ", default 0)")
       ->type_name("N")
       ->check(IntegerIn(0, kMaxRowPadding));
+  render
+      ->add_option_function<std::string>(
+          "--max-frame-memory",
+          [&options](const std::string& text) {
+            options.frame.maxFrameMemory = *ParseMemorySize(text);
+          },
+          "memory one frame may take while it is read, rendered and written (its input and "
+          "output worlds, decoding buffers), in MiB or with a unit: 512M, 8G; a larger frame "
+          "fails before anything is allocated (" +
+              std::to_string(kMinFrameMemoryMiB) + " MiB to " +
+              std::to_string(kMaxFrameMemoryMiB >> 10) + " GiB, default " +
+              std::to_string(kDefaultMaxFrameMemory >> 20) +
+              " MiB: every frame up to 16384 x 16384 at 16 bits)")
+      ->type_name("SIZE")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            const std::string range = std::to_string(kMinFrameMemoryMiB) + " MiB to " +
+                                      std::to_string(kMaxFrameMemoryMiB >> 10) + " GiB";
+            const std::optional<int64_t> bytes = ParseMemorySize(text);
+            if (!bytes) {
+              return "'" + text + "' is not a memory size; use MiB (6400) or a unit (512M, 8G), " +
+                     range;
+            }
+            if (*bytes < (kMinFrameMemoryMiB << 20) || *bytes > (kMaxFrameMemoryMiB << 20)) {
+              return text + " is outside the valid range " + range;
+            }
+            return {};
+          },
+          "", ""));
   render->add_option("--plugin", options.plugin,
                      "load the effect module from this file (Corvalin.so or .aex built for "
                      "this system) instead of the one built into the command")

@@ -21,6 +21,10 @@ namespace corvalin::cli {
 
 inline constexpr int kMaxJobs = 256;
 
+// --max-frame-memory's range.
+inline constexpr int64_t kMinFrameMemoryMiB = 16;
+inline constexpr int64_t kMaxFrameMemoryMiB = int64_t{1} << 20;  // 1 TiB
+
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // a frame or the module failed

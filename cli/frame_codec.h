@@ -32,6 +32,17 @@ inline const char* SampleKindName(SampleKind k) {
   return "?";
 }
 
+// Geometry a file may declare. No frame comes near a million pixels on a
+// side, and origins within 2^30 keep every sum of an origin, a side and a
+// tile inside 32 bits, as the libraries compute them.
+inline constexpr int64_t kMaxFileSide = 1000000;
+inline constexpr int64_t kMaxFileOrigin = int64_t{1} << 30;
+inline constexpr int64_t kMaxFileChannels = 1024;
+inline constexpr int64_t kMaxFileTileSide = 2048;  // tiles are 16 to 512 in practice
+
+// Rows per band of decoding: a band of a UHD frame fits in a core's cache.
+inline constexpr int32_t kFileBandRows = 16;
+
 struct FrameHeader {
   int32_t width = 0, height = 0;
   int channels = 0;  // in the file; the first four are used
@@ -57,13 +68,19 @@ class FrameDecoder {
   virtual ~FrameDecoder() = default;
   const FrameHeader& header() const { return header_; }
   // Bands of rows start at multiples of this (a tiled file is read a row of
-  // tiles at a time).
+  // tiles at a time). At most the header's height, whatever the file's tiles.
   virtual int32_t rowGranule() const { return 1; }
+  // Memory the decoder takes for itself while the frame is read, beside the
+  // caller's target: a whole interlaced PNG, the library's strip, tile and
+  // conversion buffers. Known from the header, before any of it exists.
+  virtual int64_t bufferBytes() const { return 0; }
   // Rows [y0, y1), bands in order from the top, as the first `channels`
   // samples of each pixel, packed, in `as` (uint8, uint16 or float32; half
-  // widens to float exactly), rows `rowBytes` apart. Throws CodecError.
-  virtual void ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
-                        std::ptrdiff_t rowBytes) = 0;
+  // widens to float exactly), rows `rowBytes` apart. Returns the number of
+  // rows it has written whole, counted from y0: a caller uses no row beyond
+  // them. Throws CodecError; stops with StopRequested when asked to.
+  virtual int32_t ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
+                           std::ptrdiff_t rowBytes) = 0;
 
  protected:
   FrameHeader header_;
@@ -81,25 +98,26 @@ class FrameEncoder {
 };
 
 // Opens `path` for reading after checking that it is a regular file (a FIFO
-// or a device would block or never end) and reads its header, refusing an
-// empty frame or one beyond the pixel limit before any pixel memory exists.
-// The errors are CliErrors naming the file.
+// or a device would block or never end) of a format the command reads
+// (cli/input_format.h), and reads its header with that format's decoder
+// only, refusing an empty frame or one beyond the pixel limit before any
+// pixel memory exists. The errors are CliErrors naming the file.
 std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path);
 
-// PNG through libspng, a file known by its signature. The decoder gives four
-// channels of 8 or 16 bits whatever the colour type: gray gives
-// red = green = blue, a palette its colours, a transparent colour or palette
-// alpha becomes alpha, and a missing alpha is opaque.
-bool IsPngFile(const std::string& path);
+// PNG through libspng, a file known by its signature (cli/input_format.h).
+// The decoder gives four channels of 8 or 16 bits whatever the colour type:
+// gray gives red = green = blue, a palette its colours, a transparent colour
+// or palette alpha becomes alpha, and a missing alpha is opaque.
 std::unique_ptr<FrameDecoder> OpenPngDecoder(const std::string& path);
 std::unique_ptr<FrameEncoder> OpenPngEncoder(FILE* file, int32_t width, int32_t height,
                                              const OutputLayout& layout);
 
-// Any format OpenImageIO reads; the writer picks the format by the
-// extension of `path` (a temporary name beside the output) and writes
-// through `file`. They load the module, or throw a CodecError saying where
-// it was looked for.
-std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path);
+// TIFF, TGA and OpenEXR through OpenImageIO: the decoder opens `path` with
+// the reader of `format` alone, never by asking every reader whether it
+// knows the file; the writer picks the format by the extension of `path` (a
+// temporary name beside the output) and writes through `file`. They load the
+// module, or throw a CodecError saying where it was looked for.
+std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path, FileFormat format);
 std::unique_ptr<FrameEncoder> OpenOiioEncoder(const std::string& path, FILE* file, int32_t width,
                                               int32_t height, const OutputLayout& layout);
 
@@ -108,7 +126,7 @@ std::unique_ptr<FrameEncoder> OpenOiioEncoder(const std::string& path, FILE* fil
 // and exceptions cross between them. The encoder's layout has its
 // compression filled in.
 struct OiioCodecEntry {
-  std::unique_ptr<FrameDecoder> (*openDecoder)(const std::string& path);
+  std::unique_ptr<FrameDecoder> (*openDecoder)(const std::string& path, FileFormat format);
   std::unique_ptr<FrameEncoder> (*openEncoder)(const std::string& path, FILE* file, int32_t width,
                                                int32_t height, const OutputLayout& layout);
 };

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/input_format.h"
 #include "cli/stop_signal.h"
 #include "effect/pixel_convert.h"
 
@@ -53,9 +54,14 @@ std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path) {
   }
   std::unique_ptr<FrameDecoder> decoder;
   try {
-    decoder = IsPngFile(path) ? OpenPngDecoder(path) : OpenOiioDecoder(path);
+    const FileFormat format = DetectInputFormat(path);
+    decoder = format == FileFormat::png ? OpenPngDecoder(path) : OpenOiioDecoder(path, format);
   } catch (const CodecError& e) {
     throw CliError("cannot read " + path + ": " + e.what());
+  } catch (const CliError& e) {
+    const std::string what = e.what();
+    // The module's own messages name the file already.
+    throw CliError(what.starts_with(path) ? what : "cannot read " + path + ": " + what);
   }
   const FrameHeader& h = decoder->header();
   if (h.channels < 1) throw CliError("cannot read " + path + ": the image has no channels");
@@ -76,6 +82,14 @@ FrameReader::FrameReader(const std::string& path) : path_(path), decoder_(OpenDe
 FrameReader::~FrameReader() = default;
 
 namespace {
+
+// Rows the reader decodes at a time: whole rows of tiles, never more rows
+// than the image has, whatever its tiles declare.
+int32_t DecodeBandRows(const FrameDecoder& decoder) {
+  const int64_t granule = std::max<int32_t>(1, decoder.rowGranule());
+  const int64_t rows = (kBandRows + granule - 1) / granule * granule;
+  return static_cast<int32_t>(std::min<int64_t>(rows, decoder.header().height));
+}
 
 template <class Sample>
 constexpr Sample OpaqueSample() {
@@ -170,8 +184,7 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
   const size_t stride = static_cast<size_t>(world.stride());
   const size_t width = static_cast<size_t>(h.width);
 
-  const int32_t granule = decoder_->rowGranule();
-  const int32_t bandRows = (kBandRows + granule - 1) / granule * granule;
+  const int32_t bandRows = DecodeBandRows(*decoder_);
   const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(
       inPlace ? stride * sizeof(Pixel) : width * filePixelBytes);
   if (!inPlace) {
@@ -179,6 +192,9 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     if (scratch.size() < need) scratch.resize(need);
   }
 
+  // The world is not cleared: each band is used only once the decoder says
+  // it wrote every row of it, so no row of the frame can hold memory the
+  // decoder did not write.
   for (int32_t y0 = 0; y0 < h.height; y0 += bandRows) {
     ThrowIfStopRequested();
     const int32_t y1 = std::min(h.height, y0 + bandRows);
@@ -186,7 +202,11 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     std::byte* target = inPlace ? reinterpret_cast<std::byte*>(rows) : scratch.data();
     try {
       StageTimer timer(times, Stage::decode);
-      decoder_->ReadRows(y0, y1, channels, readKind, target, rowBytes);
+      const int32_t written = decoder_->ReadRows(y0, y1, channels, readKind, target, rowBytes);
+      if (written != y1 - y0) {
+        throw CodecError("the decoder delivered " + std::to_string(y0 + std::max(0, written)) +
+                         " of the image's " + std::to_string(h.height) + " rows");
+      }
     } catch (const CodecError& e) {
       throw CliError("cannot read " + path_ + ": " + e.what());
     }
@@ -205,6 +225,35 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
         break;
     }
   }
+}
+
+FrameMemory FrameReader::MemoryNeed(int depth, int32_t rowPadding, SampleKind outputKind) const {
+  const FrameHeader& h = decoder_->header();
+  const int64_t pixelBytes = depth == 16 ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
+  const int64_t width = h.width, height = h.height;
+  FrameMemory need;
+  need.worlds = 2 * (width + rowPadding) * height * pixelBytes;
+  // The scratch buffer serves the decode band and the float output band.
+  const int channels = std::min(h.channels, 4);
+  const int64_t filePixelBytes = channels * static_cast<int64_t>(SampleBytes(ReadKind(h.kind)));
+  const bool inPlace = !IsFloat(h.kind) && filePixelBytes == pixelBytes;
+  const int64_t decodeBand = inPlace ? 0 : DecodeBandRows(*decoder_) * width * filePixelBytes;
+  const int64_t encodeBand =
+      IsFloat(outputKind) ? int64_t{kBandRows} * width * 4 * static_cast<int64_t>(SampleBytes(outputKind)) : 0;
+  need.decoding = std::max(decodeBand, encodeBand) + decoder_->bufferBytes();
+  need.total = need.worlds + need.decoding;
+  return need;
+}
+
+void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int32_t height,
+                      int depth) {
+  if (need.total <= limit) return;
+  const auto mib = [](int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+  throw CliError("a frame of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels at " + std::to_string(depth) + " bits needs " + mib(need.total) +
+                 " MiB (" + mib(need.worlds) + " MiB for the input and output, " +
+                 mib(need.decoding) + " MiB for decoding), more than the limit of " +
+                 mib(limit) + " MiB per frame; raise it with --max-frame-memory");
 }
 
 template void FrameReader::ReadInto<PF_Pixel8>(minihost::HostWorld<PF_Pixel8>&,

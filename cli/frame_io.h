@@ -56,6 +56,17 @@ class StageTimer {
   std::chrono::steady_clock::time_point start_;
 };
 
+// The memory one frame takes while it is in flight, in bytes.
+struct FrameMemory {
+  int64_t worlds = 0;    // the input and output render worlds
+  int64_t decoding = 0;  // the scratch band and the decoder's own buffers
+  int64_t total = 0;
+};
+
+// A CliError naming the need and the limit when `need` exceeds `limit`.
+void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int32_t height,
+                      int depth);
+
 // An open input file. The constructor refuses what is not a regular file,
 // not an image, empty, beyond the pixel limit, or of a sample type other
 // than unsigned 8 or 16 bits, half or float, before any pixel memory exists.
@@ -68,6 +79,11 @@ class FrameReader {
 
   const FrameHeader& header() const { return decoder_->header(); }
   const std::string& path() const { return path_; }
+
+  // What ReadInto and WriteWorld take for this frame rendered at `depth`
+  // bits with `rowPadding` into samples of `outputKind`, from the header,
+  // before any of it is allocated.
+  FrameMemory MemoryNeed(int depth, int32_t rowPadding, SampleKind outputKind) const;
 
   // Decodes the pixels into `world` (of the header's size) as render
   // channels: gray gives red = green = blue, a missing alpha is opaque;
@@ -119,7 +135,7 @@ template <class Pixel>
 void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
                 const OutputLayout& layout, std::vector<std::byte>& scratch, StageTimes* times);
 
-// Rows per band: a band of a UHD frame fits in a core's cache.
-inline constexpr int32_t kBandRows = 16;
+// Rows per band of encoding and (where the file allows) decoding.
+inline constexpr int32_t kBandRows = kFileBandRows;
 
 }  // namespace corvalin::cli

@@ -24,15 +24,27 @@ struct Field {
   int digits;
 };
 
-// A printf field at `pos` ('%' there): "%d" or "%0Nd"; anything else is text.
+// A printf field at `pos` ('%' there): "%d" or "%0Nd" with N from 1 to
+// kMaxFieldDigits; anything else is text. A wider field is refused: its
+// width, read into an int, would wrap ("%04294967300d" as "%04d").
 std::optional<Field> PrintfField(const std::string& path, size_t pos) {
   size_t i = pos + 1;
   int digits = 0;
   if (i < path.size() && path[i] == '0') {
     ++i;
     const size_t start = i;
-    while (i < path.size() && path[i] >= '0' && path[i] <= '9') digits = digits * 10 + (path[i++] - '0');
-    if (i == start || digits > 18) return std::nullopt;
+    while (i < path.size() && path[i] >= '0' && path[i] <= '9') ++i;
+    if (i == start || i == path.size() || path[i] != 'd') return std::nullopt;
+    const std::string_view width(path.data() + start, i - start);
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(width.data(), width.data() + width.size(), value);
+    if (ec != std::errc() || end != width.data() + width.size() || value < 1 ||
+        value > kMaxFieldDigits) {
+      throw CliError(path + ": the frame field '%0" + std::string(width) + "d' has a width of " +
+                     std::string(width) + " digits; the width must be 1 to " +
+                     std::to_string(kMaxFieldDigits));
+    }
+    digits = static_cast<int>(value);
   }
   if (i < path.size() && path[i] == 'd') return Field{pos, i + 1, digits};
   return std::nullopt;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "cli/frame_codec.h"
 #include "cli/frame_io.h"
 
 namespace corvalin::cli {
@@ -66,9 +67,14 @@ Image ReadImage(const std::string& path, const HeaderCheck& check) {
   const size_t sampleBytes = image.bits == 16 ? 2 : 1;
   const auto raw = std::make_unique_for_overwrite<std::byte[]>(sampleCount * sampleBytes);
   try {
-    decoder->ReadRows(0, image.height, channels, header.kind, raw.get(),
-                      static_cast<std::ptrdiff_t>(static_cast<size_t>(image.width) *
-                                                  static_cast<size_t>(channels) * sampleBytes));
+    const int32_t rows =
+        decoder->ReadRows(0, image.height, channels, header.kind, raw.get(),
+                          static_cast<std::ptrdiff_t>(static_cast<size_t>(image.width) *
+                                                      static_cast<size_t>(channels) * sampleBytes));
+    if (rows != image.height) {
+      throw CodecError("the decoder delivered " + std::to_string(rows) + " of the image's " +
+                       std::to_string(image.height) + " rows");
+    }
   } catch (const CodecError& e) {
     throw CliError("cannot read " + path + ": " + e.what());
   }

@@ -52,17 +52,46 @@ OIIO::TypeDesc TypeOf(SampleKind kind) {
   return OIIO::TypeDesc::UINT8;
 }
 
+// OpenImageIO's name for the reader of `format`.
+const char* ReaderName(FileFormat format) {
+  switch (format) {
+    case FileFormat::tiff: return "tiff";
+    case FileFormat::tga: return "targa";
+    case FileFormat::exr: return "openexr";
+    case FileFormat::png: break;  // read through libspng
+  }
+  throw CodecError("no OpenImageIO reader is used for this format");
+}
+
+// Refuses `value` outside [lo, hi] with both in the message.
+void CheckRange(const std::string& what, int64_t value, int64_t lo, int64_t hi,
+                const std::string& why = {}) {
+  if (value >= lo && value <= hi) return;
+  throw CodecError(what + " " + std::to_string(value) + " is outside the valid range " +
+                   std::to_string(lo) + " to " + std::to_string(hi) + why);
+}
+
+int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+
 class OiioDecoder final : public FrameDecoder {
  public:
-  explicit OiioDecoder(const std::string& path) {
+  OiioDecoder(const std::string& path, FileFormat format) {
     // Keep alpha unassociated: the effect works on the colour as stored.
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
-    input_ = OIIO::ImageInput::open(path, &config);
-    if (!input_) throw CodecError(PendingError("not an image in a format this build can read"));
+    // This format's reader alone: OpenImageIO would otherwise ask every
+    // reader it has whether it knows the file.
+    input_ = OIIO::ImageInput::create(ReaderName(format), false, &config);
+    if (!input_) throw CodecError(PendingError("this build has no reader for the format"));
+    OIIO::ImageSpec opened;
+    if (!input_->open(path, opened, config)) {
+      const std::string why = OneLine(input_->geterror());  // asking clears it
+      throw CodecError(why.empty() ? PendingError("not a readable image") : why);
+    }
     // The dimensions, tiles and sample types, without the metadata.
     layout_ = input_->spec_dimensions(0);
     const OIIO::ImageSpec& layout = layout_;
+    CheckGeometry(layout);
     FrameHeader& h = header_;
     h.kind = KindOf(path, layout.format);
     // Channels of several types (an OpenEXR file with half colour and float
@@ -77,34 +106,85 @@ class OiioDecoder final : public FrameDecoder {
                        " and " + SampleKindName(k) + ") are not supported");
       }
     }
-    if (layout.depth > 1) throw CodecError("a volume image, not a frame");
     h.channels = layout.nchannels;
     h.width = layout.width;
     h.height = layout.height;
+    tiled_ = layout.tile_width > 0;
+    granule_ = tiled_ ? std::min(layout.tile_height, layout.height) : 1;
+    bufferBytes_ = LibraryBuffers(format, opened.get_int_attribute("tiff:RowsPerStrip", 0));
   }
 
-  int32_t rowGranule() const override {
-    return layout_.tile_width > 0 ? std::max(1, layout_.tile_height) : 1;
-  }
+  int32_t rowGranule() const override { return granule_; }
+  int64_t bufferBytes() const override { return bufferBytes_; }
 
-  void ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
-                std::ptrdiff_t rowBytes) override {
+  int32_t ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
+                   std::ptrdiff_t rowBytes) override {
     const OIIO::ImageSpec& layout = layout_;
+    if (y0 < 0 || y1 > header_.height || y0 >= y1) throw CodecError("rows out of the image asked for");
     const OIIO::TypeDesc type = TypeOf(as);
     const auto pixelBytes = static_cast<OIIO::stride_t>(static_cast<size_t>(channels) * type.size());
-    const bool ok =
-        layout.tile_width > 0
-            ? input_->read_tiles(0, 0, layout.x, layout.x + header_.width, layout.y + y0,
-                                 layout.y + y1, layout.z, layout.z + 1, 0, channels, type, target,
-                                 pixelBytes, rowBytes)
-            : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0, channels,
-                                     type, target, pixelBytes, rowBytes);
-    if (!ok) throw CodecError(OneLine(input_->geterror()));
+    // The origins and sides were checked to keep these sums in range.
+    const bool ok = tiled_ ? input_->read_tiles(0, 0, layout.x, layout.x + header_.width,
+                                                layout.y + y0, layout.y + y1, layout.z,
+                                                layout.z + 1, 0, channels, type, target,
+                                                pixelBytes, rowBytes)
+                           : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0,
+                                                    channels, type, target, pixelBytes, rowBytes);
+    // OpenImageIO reports a band whole or failed.
+    if (!ok) {
+      const std::string why = OneLine(input_->geterror());
+      throw CodecError(why.empty() ? "the image data could not be read" : why);
+    }
+    return y1 - y0;
   }
 
  private:
+  // Every number of the layout that reaches an address or a loop, in 64
+  // bits, before the reader uses it for pixels.
+  static void CheckGeometry(const OIIO::ImageSpec& l) {
+    CheckRange("the image's width", l.width, 1, kMaxFileSide);
+    CheckRange("the image's height", l.height, 1, kMaxFileSide);
+    if (l.depth > 1) throw CodecError("a volume image, not a frame");
+    CheckRange("the data window's x origin", l.x, -kMaxFileOrigin, kMaxFileOrigin);
+    CheckRange("the data window's y origin", l.y, -kMaxFileOrigin, kMaxFileOrigin);
+    CheckRange("the data window's z origin", l.z, -kMaxFileOrigin, kMaxFileOrigin);
+    CheckRange("the display window's x origin", l.full_x, -kMaxFileOrigin, kMaxFileOrigin);
+    CheckRange("the display window's y origin", l.full_y, -kMaxFileOrigin, kMaxFileOrigin);
+    CheckRange("the display window's width", l.full_width, 0, kMaxFileOrigin);
+    CheckRange("the display window's height", l.full_height, 0, kMaxFileOrigin);
+    CheckRange("the channel count", l.nchannels, 1, kMaxFileChannels);
+    // The library holds a tile and a band of tiles: their sides bound that
+    // memory, whatever the image's size.
+    if (l.tile_width > 0 || l.tile_height > 0) {
+      CheckRange("the tile width", l.tile_width, 1, kMaxFileTileSide);
+      CheckRange("the tile height", l.tile_height, 1, kMaxFileTileSide);
+      CheckRange("the tile depth", l.tile_depth, 0, 1);
+    }
+  }
+
+  // What OpenImageIO holds while reading: the file's pixels of a tile band,
+  // a strip, a compressed chunk or (TGA) the whole image, in the file's own
+  // sample type with all its channels, and its conversion of a band.
+  int64_t LibraryBuffers(FileFormat format, int64_t rowsPerStrip) const {
+    const OIIO::ImageSpec& l = layout_;
+    const int64_t pixel = static_cast<int64_t>(l.pixel_bytes(true));
+    const int64_t width = l.width, height = l.height;
+    const int64_t band = std::min<int64_t>(height, RoundUp(kFileBandRows, granule_));
+    if (tiled_) {
+      const int64_t tile = int64_t{l.tile_width} * l.tile_height * pixel;
+      return tile + band * RoundUp(width, l.tile_width) * pixel * 2;
+    }
+    if (format == FileFormat::tga) return width * height * pixel + band * width * pixel;
+    // OpenEXR chunks hold at most 256 rows (DWAB); a TIFF strip as many as it says.
+    const int64_t chunk = format == FileFormat::exr ? 256 : rowsPerStrip > 0 ? rowsPerStrip : height;
+    return (std::min(chunk, height) + band) * width * pixel;
+  }
+
   std::unique_ptr<OIIO::ImageInput> input_;
   OIIO::ImageSpec layout_;
+  bool tiled_ = false;
+  int32_t granule_ = 1;
+  int64_t bufferBytes_ = 0;
 };
 
 // A file that remembers its first failed write: some writers do not check.
@@ -123,13 +203,26 @@ class CheckedFile : public OIIO::Filesystem::IOFile {
     if (n != size) Record();
     return n;
   }
+  // A seek or flush writes out what stdio holds: on a full disk that is
+  // where the failure shows, and libtiff, seeing a seek fail, reports
+  // "Maximum TIFF file size exceeded" instead.
+  bool seek(int64_t offset) override {
+    errno = 0;
+    const bool ok = IOFile::seek(offset);
+    if (!ok) Record();
+    return ok;
+  }
+  void flush() const override {
+    errno = 0;
+    if (std::fflush(handle()) != 0) Record();
+  }
   int failure() const { return failure_; }
 
  private:
-  void Record() {
+  void Record() const {
     if (failure_ == 0) failure_ = errno != 0 ? errno : EIO;
   }
-  int failure_ = 0;
+  mutable int failure_ = 0;
 };
 
 void ApplyCompression(OIIO::ImageSpec& layout, const OutputLayout& output) {
@@ -185,8 +278,8 @@ class OiioEncoder final : public FrameEncoder {
   std::unique_ptr<OIIO::ImageOutput> output_;
 };
 
-std::unique_ptr<FrameDecoder> OpenDecoderHere(const std::string& path) {
-  return std::make_unique<OiioDecoder>(path);
+std::unique_ptr<FrameDecoder> OpenDecoderHere(const std::string& path, FileFormat format) {
+  return std::make_unique<OiioDecoder>(path, format);
 }
 
 std::unique_ptr<FrameEncoder> OpenEncoderHere(const std::string& path, FILE* file, int32_t width,

@@ -79,8 +79,8 @@ const OiioCodecEntry& Entry() {
 
 }  // namespace
 
-std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path) {
-  return Entry().openDecoder(path);
+std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path, FileFormat format) {
+  return Entry().openDecoder(path, format);
 }
 
 std::unique_ptr<FrameEncoder> OpenOiioEncoder(const std::string& path, FILE* file, int32_t width,

@@ -3,11 +3,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "cli/frame_codec.h"
+#include "cli/stop_signal.h"
 
 namespace corvalin::cli {
 
@@ -22,8 +22,6 @@ constexpr uint32_t kPngMaxSide = 1000000;
 // image is decoded; real ones are a few kilobytes. The pixel data is
 // streamed, whatever its chunks' sizes.
 constexpr size_t kChunkLimit = 64u << 20;
-
-constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // The side that a header gives, where it is out of range, or "".
 std::string SizeProblem(FILE* file) {
@@ -85,22 +83,31 @@ class PngDecoder final : public FrameDecoder {
                             SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
   }
 
-  void ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
-                std::ptrdiff_t rowBytes) override {
+  int64_t bufferBytes() const override {
+    return interlaced_ ? static_cast<int64_t>(rowBytes_) * header_.height : 0;
+  }
+
+  int32_t ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
+                   std::ptrdiff_t rowBytes) override {
     if (channels != 4 || as != header_.kind) throw CodecError("PNG rows are read as they are stored");
+    if (y0 != nextRow_ || y1 > header_.height || y0 >= y1) {
+      throw CodecError("PNG rows are read once, in order from the top");
+    }
     if (interlaced_) {
-      if (y0 == 0) DecodeInterlaced();
+      if (!whole_) DecodeInterlaced();
       for (int32_t y = y0; y < y1; ++y) {
         std::memcpy(target + (y - y0) * rowBytes, whole_.get() + static_cast<size_t>(y) * rowBytes_,
                     rowBytes_);
       }
-      return;
+    } else {
+      for (int32_t y = y0; y < y1; ++y) {
+        const int e = spng_decode_row(ctx_.get(), target + (y - y0) * rowBytes, rowBytes_);
+        // The last row reports the end of the image.
+        if (e != 0 && !(e == SPNG_EOI && y == header_.height - 1)) throw CodecError(Reason(e));
+      }
     }
-    for (int32_t y = y0; y < y1; ++y) {
-      const int e = spng_decode_row(ctx_.get(), target + (y - y0) * rowBytes, rowBytes_);
-      // The last row reports the end of the image.
-      if (e != 0 && !(e == SPNG_EOI && y == header_.height - 1)) throw CodecError(Reason(e));
-    }
+    nextRow_ = y1;
+    return y1 - y0;
   }
 
  private:
@@ -108,17 +115,48 @@ class PngDecoder final : public FrameDecoder {
     if (code != 0) throw CodecError(Reason(code));
   }
 
+  // The rows of the seven Adam7 passes together; a pass without pixels has
+  // no rows (a frame one pixel high has no row in passes 3, 5 and 7).
+  int64_t InterlacedRowCount() const {
+    constexpr int64_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, dx[7] = {8, 8, 4, 4, 2, 2, 1};
+    constexpr int64_t y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+    const int64_t width = header_.width, height = header_.height;
+    int64_t rows = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+      const int64_t passWidth = width > x0[pass] ? (width - x0[pass] + dx[pass] - 1) / dx[pass] : 0;
+      const int64_t passHeight = height > y0[pass] ? (height - y0[pass] + dy[pass] - 1) / dy[pass] : 0;
+      if (passWidth > 0) rows += passHeight;
+    }
+    return rows;
+  }
+
   // An interlaced image comes in seven passes over the whole frame, so it is
-  // decoded whole before the first band is handed on.
+  // decoded whole before the first band is handed on. Each pass row puts its
+  // pixels in their places in the image row; every pixel is written once
+  // every row of every pass has been decoded, which is counted.
   void DecodeInterlaced() {
     whole_ = std::make_unique_for_overwrite<std::byte[]>(rowBytes_ * static_cast<size_t>(header_.height));
+    const int64_t expected = InterlacedRowCount();
+    int64_t decoded = 0;
     for (;;) {
+      // A large frame takes seconds: a stop request is heeded between rows.
+      if (decoded % 64 == 0) ThrowIfStopRequested();
       spng_row_info row{};
-      Check(spng_get_row_info(ctx_.get(), &row));
+      const int info = spng_get_row_info(ctx_.get(), &row);
+      // After the last row of the last pass with pixels: libspng says so
+      // here rather than from that row when the passes after it are empty.
+      if (info == SPNG_EOI) break;
+      Check(info);
+      if (row.row_num >= static_cast<uint32_t>(header_.height)) throw CodecError("PNG row out of range");
       const int e = spng_decode_row(ctx_.get(), whole_.get() + static_cast<size_t>(row.row_num) * rowBytes_,
                                     rowBytes_);
-      if (e == SPNG_EOI) return;
-      Check(e);
+      if (e != 0 && e != SPNG_EOI) Check(e);
+      ++decoded;
+      if (e == SPNG_EOI) break;
+    }
+    if (decoded != expected) {
+      throw CodecError("the interlaced PNG ended after " + std::to_string(decoded) + " of its " +
+                       std::to_string(expected) + " pass rows");
     }
   }
 
@@ -127,6 +165,7 @@ class PngDecoder final : public FrameDecoder {
   int format_ = SPNG_FMT_RGBA8;
   size_t rowBytes_ = 0;
   bool interlaced_ = false;
+  int32_t nextRow_ = 0;
   std::unique_ptr<std::byte[]> whole_;
 };
 
@@ -188,13 +227,6 @@ class PngEncoder final : public FrameEncoder {
 };
 
 }  // namespace
-
-bool IsPngFile(const std::string& path) {
-  unsigned char head[8] = {};
-  std::ifstream file(path, std::ios::binary);
-  return file.read(reinterpret_cast<char*>(head), sizeof head) &&
-         std::memcmp(head, kSignature, sizeof head) == 0;
-}
 
 std::unique_ptr<FrameDecoder> OpenPngDecoder(const std::string& path) {
   return std::make_unique<PngDecoder>(path);

@@ -15,6 +15,12 @@ inline constexpr int32_t kMaxRowPadding = 4096;
 
 inline constexpr int kMaxThreads = 256;
 
+// The default limit of --max-frame-memory. A 16384 x 16384 frame of 16 bits
+// per channel needs at most 6144 MiB: 4096 MiB for the two worlds at 16 bits
+// and 2048 MiB more for an interlaced PNG, decoded whole (a TIFF strip, a TGA
+// or a band of tiles needs less); the rest is for bands and libraries.
+inline constexpr int64_t kDefaultMaxFrameMemory = int64_t{6400} << 20;
+
 // How a frame is rendered, beside the effect's own settings.
 struct FrameOptions {
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
@@ -23,6 +29,9 @@ struct FrameOptions {
   // EffectMain, as a host would. More: the engine's banded parallel scan,
   // bit for bit the same, with reading and writing of frames overlapped.
   int threads = 1;
+  // Bytes one frame may take in flight (FrameReader::MemoryNeed), checked
+  // from the file's header before anything is allocated.
+  int64_t maxFrameMemory = kDefaultMaxFrameMemory;
 };
 
 // The depth a render of `image` runs at under `frame`.

@@ -195,6 +195,9 @@ class Pipeline {
                                               : static_cast<int>(sizeof(PF_Pixel8));
     try {
       CheckFrameSize(h.width, h.height, options_.frame.rowPadding, pixelBytes);
+      // From the header, before any pixel memory of this frame exists.
+      CheckFrameMemory(t.reader->MemoryNeed(t.plan.depth, options_.frame.rowPadding, t.plan.layout.kind),
+                       options_.frame.maxFrameMemory, h.width, h.height, t.plan.depth);
     } catch (const CliError& e) {
       throw CliError(job.input + ": " + e.what());
     }

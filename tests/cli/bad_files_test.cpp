@@ -94,7 +94,8 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
     return "cannot read " + Path(file) + ": " + why;
   };
   const std::vector<Case> cases = {
-      {"magic.png", unread("magic.png", "Not a PNG file")},
+      {"magic.png", unread("magic.png", "not a file of a format the command reads (PNG, TIFF, TGA or "
+                                        "OpenEXR, named .png, .tif, .tiff, .tga or .exr)")},
       {"header_only.png", unread("header_only.png", "the PNG data ends early (a cut or unfinished file)")},
       {"bad_crc.png", unread("bad_crc.png", "PNG invalid chunk checksum")},
       {"huge.png",
