@@ -31,14 +31,18 @@ constexpr int64_t kMaxFuzzPixels = int64_t{1} << 20;
 const char* const kExtensions[] = {".png", ".tif", ".tga", ".exr"};
 
 // A folder of this process's own: libFuzzer's -fork and -jobs run several.
+// It is removed when the process exits normally; each input's file is
+// removed after the input, so only a finding's file is left behind.
+char gWorkFolder[] = "/tmp/corvalin_decode_fuzzer.XXXXXX";
+
 const std::string& WorkFolder() {
   static const std::string folder = [] {
-    char name[] = "/tmp/corvalin_decode_fuzzer.XXXXXX";
-    if (mkdtemp(name) == nullptr) {
+    if (mkdtemp(gWorkFolder) == nullptr) {
       std::perror("mkdtemp");
       std::abort();
     }
-    return std::string(name);
+    std::atexit([] { rmdir(gWorkFolder); });
+    return std::string(gWorkFolder);
   }();
   return folder;
 }
