@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "engine/pixel/pixel_model.h"
 #include "ofx/ofx_api.h"
@@ -52,23 +53,56 @@ constexpr bool Contains(const OfxRectI& outer, const OfxRectI& inner) {
          inner.y2 <= outer.y2;
 }
 
-// Why the pixels of `image` cannot be addressed, or null when they can: the
-// bounds must not be inverted, and a row must hold its pixels.
-inline const char* LayoutProblem(const ImageView& image) {
-  if (Width(image.bounds) < 0 || Height(image.bounds) < 0) return "its bounds are inverted";
-  if (IsEmpty(image.bounds)) return nullptr;
+// The engine indexes pixels with signed 32-bit integers, row padding
+// included (index = y x stride + x): every image the plug-in touches stays
+// within that.
+inline constexpr int64_t kMaxImageIndex = INT32_MAX;
+
+// Why the pixels of `image` cannot be addressed, or an empty string when they
+// can. Every value comes from the host and is checked here in 64 bits,
+// before any pixel is read or written: the bounds must be finite (INT_MIN
+// and INT_MAX mean an infinite rectangle) and not inverted, a row must hold
+// its pixels, the rows padding included must fit the engine's 32-bit index,
+// and the pixels must lie within the address space.
+inline std::string LayoutProblem(const ImageView& image) {
+  const OfxRectI& b = image.bounds;
+  const std::string bounds = "(" + std::to_string(b.x1) + ", " + std::to_string(b.y1) + ", " +
+                             std::to_string(b.x2) + ", " + std::to_string(b.y2) + ")";
+  if (Width(b) < 0 || Height(b) < 0) return "its bounds " + bounds + " are inverted";
+  if (b.x1 == INT32_MIN || b.y1 == INT32_MIN || b.x2 == INT32_MAX || b.y2 == INT32_MAX)
+    return "its bounds " + bounds + " are infinite (INT_MIN or INT_MAX); an image has finite "
+           "bounds";
+  if (IsEmpty(b)) return {};
   if (image.data == nullptr) return "it has no pixel data";
   const int64_t rowBytes = image.rowBytes < 0 ? -int64_t{image.rowBytes} : image.rowBytes;
-  if (rowBytes < Width(image.bounds) * PixelBytes(image))
-    return "its row bytes do not hold a row of its bounds";
-  return nullptr;
+  const int64_t pixelBytes = PixelBytes(image);
+  const int64_t packedRowBytes = Width(b) * pixelBytes;
+  if (rowBytes < packedRowBytes)
+    return "its row bytes " + std::to_string(image.rowBytes) + " do not hold a row of its " +
+           std::to_string(Width(b)) + " pixels (" + std::to_string(packedRowBytes) + " bytes)";
+  // Both factors are below 2^32, so the product fits.
+  const int64_t rowPixels = (rowBytes + pixelBytes - 1) / pixelBytes;
+  if (Height(b) * rowPixels > kMaxImageIndex)
+    return "its " + std::to_string(Height(b)) + " rows of " + std::to_string(rowBytes) +
+           " bytes span " + std::to_string(Height(b) * rowPixels) + " pixels, more than the " +
+           std::to_string(kMaxImageIndex) + " the effect addresses";
+  // The rows run up from data with a positive rowBytes and down with a
+  // negative one; neither end may wrap around the address space.
+  const uint64_t address = reinterpret_cast<uintptr_t>(image.data);
+  const uint64_t rowsSpan = static_cast<uint64_t>((Height(b) - 1) * rowBytes);
+  const uint64_t lowest = image.rowBytes < 0 ? address - rowsSpan : address;
+  const uint64_t span = rowsSpan + static_cast<uint64_t>(packedRowBytes);
+  if ((image.rowBytes < 0 && address < rowsSpan) || lowest > UINTPTR_MAX - span)
+    return "its pixels at address " + std::to_string(address) + " with row bytes " +
+           std::to_string(image.rowBytes) + " run past the ends of memory";
+  return {};
 }
 
 // The first byte of the pixel at (x, y), which the caller has checked lies
-// inside the bounds.
-inline unsigned char* PixelAddress(const ImageView& image, int x, int y) {
-  return image.data + (static_cast<ptrdiff_t>(y) - image.bounds.y1) * image.rowBytes +
-         (static_cast<ptrdiff_t>(x) - image.bounds.x1) * static_cast<ptrdiff_t>(PixelBytes(image));
+// inside the bounds; 64-bit, so that no coordinate a host gives can wrap.
+inline unsigned char* PixelAddress(const ImageView& image, int64_t x, int64_t y) {
+  return image.data + static_cast<ptrdiff_t>((y - image.bounds.y1) * image.rowBytes) +
+         static_cast<ptrdiff_t>((x - image.bounds.x1) * PixelBytes(image));
 }
 
 namespace frame_detail {
@@ -130,7 +164,11 @@ void LoadFrame(const ImageView& image, PixelOf<D>* frame) {
   const bool hasAlpha = image.components == Components::rgba;
   const int64_t pixelBytes = PixelBytes(image);
   const int32_t width = static_cast<int32_t>(Width(image.bounds));
-  for (int y = image.bounds.y2 - 1; y >= image.bounds.y1; --y) {
+  // Rows are counted, not coordinates: a y loop down to bounds.y1 would wrap
+  // at INT_MIN.
+  const int64_t height = Height(image.bounds);
+  for (int64_t row = 0; row < height; ++row) {
+    const int64_t y = int64_t{image.bounds.y2} - 1 - row;
     const unsigned char* p = PixelAddress(image, image.bounds.x1, y);
     for (int32_t x = 0; x < width; ++x, p += pixelBytes, ++frame) {
       frame->red = static_cast<Channel>(C::In(frame_detail::Read<Comp>(p, 0)));
@@ -154,15 +192,15 @@ void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const Ima
   const bool hasAlpha = image.components == Components::rgba;
   const int64_t pixelBytes = PixelBytes(image);
   const int64_t frameWidth = Width(frameBounds);
-  for (int y = window.y1; y < window.y2; ++y) {
+  for (int64_t y = window.y1; y < window.y2; ++y) {
     unsigned char* p = PixelAddress(image, window.x1, y);
     const bool rowInFrame = y >= frameBounds.y1 && y < frameBounds.y2;
-    const Pixel* frameRow = rowInFrame ? frame + (int64_t{frameBounds.y2} - 1 - y) * frameWidth
+    const Pixel* frameRow = rowInFrame ? frame + (frameBounds.y2 - 1 - y) * frameWidth
                                        : nullptr;
-    for (int x = window.x1; x < window.x2; ++x, p += pixelBytes) {
+    for (int64_t x = window.x1; x < window.x2; ++x, p += pixelBytes) {
       Pixel pixel{};
       if (rowInFrame && x >= frameBounds.x1 && x < frameBounds.x2)
-        pixel = frameRow[int64_t{x} - frameBounds.x1];
+        pixel = frameRow[x - frameBounds.x1];
       frame_detail::Write(p, 0, C::Out(pixel.red));
       frame_detail::Write(p, 1, C::Out(pixel.green));
       frame_detail::Write(p, 2, C::Out(pixel.blue));

@@ -102,7 +102,7 @@ class ClipImage {
   // Whether the bounds and row bytes address the pixels: known only once
   // the depth and components are.
   Failure CheckLayout(const char* clipName) const {
-    if (const char* problem = LayoutProblem(view_))
+    if (const std::string problem = LayoutProblem(view_); !problem.empty())
       return {kOfxStatFailed, std::string("the ") + clipName + " image: " + problem};
     return Ok();
   }

@@ -83,6 +83,32 @@ std::string Describe(const py::handle& value) {
 
 bool IsInteger(const py::handle& value) { return PyIndex_Check(value.ptr()) != 0; }
 
+bool IsBool(const py::handle& value) {
+  return PyBool_Check(value.ptr()) ||
+         py::isinstance(value, py::module_::import("numpy").attr("bool_"));
+}
+
+// A NumPy array of one or more dimensions is not a single value, even when it
+// holds one element (NumPy would convert it); a 0-d array is a scalar.
+void RefuseArray(const std::string& expected, const py::handle& value) {
+  if (!py::isinstance<py::array>(value)) return;
+  const auto array = py::reinterpret_borrow<py::array>(value);
+  if (array.ndim() == 0) return;
+  std::string shape;
+  for (py::ssize_t i = 0; i < array.ndim(); ++i)
+    shape += (i == 0 ? "(" : ", ") + std::to_string(array.shape(i));
+  shape += array.ndim() == 1 ? ",)" : ")";
+  throw py::type_error(expected + ", got an array of shape " + shape);
+}
+
+// Whether the Python error being raised is a failed conversion (the value is
+// of the wrong type or out of range). Anything else, KeyboardInterrupt or
+// MemoryError say, is the caller's and passes through unchanged.
+bool IsConversionError() {
+  return PyErr_ExceptionMatches(PyExc_TypeError) || PyErr_ExceptionMatches(PyExc_ValueError) ||
+         PyErr_ExceptionMatches(PyExc_OverflowError);
+}
+
 // An integer argument, or `outOfRange` for one that does not fit in long long.
 long long IntegerValue(const py::handle& value, long long outOfRange) {
   py::object index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
@@ -97,6 +123,7 @@ long long IntegerValue(const py::handle& value, long long outOfRange) {
 bool FlagValue(const std::string& name, const py::handle& value) {
   if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
   if (py::isinstance(value, py::module_::import("numpy").attr("bool_"))) return value.cast<bool>();
+  RefuseArray(name + " must be True or False", value);
   if (!IsInteger(value))
     throw py::type_error(name + " must be True or False, got " + Describe(value));
   const long long v = IntegerValue(value, -1);
@@ -128,10 +155,14 @@ PF_Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
 double NumberValue(const ControlSpec& control, const std::string& name, const py::handle& value) {
   const std::string expected = name + " must be a number from " + Number(control.validMin) +
                                " to " + Number(control.validMax);
-  if (!PyNumber_Check(value.ptr()) || PyComplex_Check(value.ptr()))
+  // True and False are numbers to Python, but a flag given for a number is
+  // a mistake.
+  if (!PyNumber_Check(value.ptr()) || PyComplex_Check(value.ptr()) || IsBool(value))
     throw py::type_error(expected + ", got " + Describe(value));
+  RefuseArray(expected, value);
   const double v = PyFloat_AsDouble(value.ptr());
   if (v == -1.0 && PyErr_Occurred()) {
+    if (!IsConversionError()) throw py::error_already_set();
     // An integer too large for a double is out of range; anything else
     // (a sequence, say) is not a number.
     const bool overflow = PyErr_ExceptionMatches(PyExc_OverflowError);
@@ -150,7 +181,8 @@ int OptionalInteger(const char* name, const py::handle& value, const char* expec
   if (value.is_none()) return 0;
   const std::string message =
       std::string(name) + " must be " + expected + ", got " + Describe(value);
-  if (!IsInteger(value) || PyBool_Check(value.ptr())) throw py::type_error(message);
+  RefuseArray(std::string(name) + " must be " + expected, value);
+  if (!IsInteger(value) || IsBool(value)) throw py::type_error(message);
   const long long v = IntegerValue(value, -1);
   if (!valid(v)) throw py::value_error(message);
   return static_cast<int>(v);

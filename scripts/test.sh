@@ -49,7 +49,8 @@ ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L tsan
 
 echo "== Fuzzers, ${fuzz_seconds} s each"
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target render_fuzzer differential_fuzzer
+cmake --build build-fuzz -j"$jobs" --target render_fuzzer differential_fuzzer decode_fuzzer \
+  cli_fuzzer
 # Each fuzzer's corpus grows in the build folder; a finding is written beside
 # it, and the log is kept either way.
 run_fuzzer() {
@@ -71,6 +72,9 @@ run_fuzzer() {
 }
 run_fuzzer render_fuzzer fuzz/seeds
 run_fuzzer differential_fuzzer
+# The frame reader loads the OpenImageIO module from this folder.
+CORVALIN_CODEC_DIR="$PWD/build-fuzz/cli" run_fuzzer decode_fuzzer fuzz/decode-seeds fuzz/decode-corpus
+run_fuzzer cli_fuzzer fuzz/cli-seeds fuzz/cli-corpus
 
 echo "== Windows module under wine"
 bash scripts/test_windows.sh build

@@ -372,7 +372,10 @@ OfxStatus ClipGetImage(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
   props->SetDoubles(kOfxImageEffectPropRenderScale,
                     {job->request->renderScale[0], job->request->renderScale[1]});
   props->SetDoubles(kOfxImagePropPixelAspectRatio, {1.0});
-  props->SetPointer(kOfxImagePropData, source->nullData ? nullptr : source->data());
+  void* data = source->data();
+  if (source->nullData) data = nullptr;
+  if (source->reportedAddress != 0) data = reinterpret_cast<void*>(source->reportedAddress);
+  props->SetPointer(kOfxImagePropData, data);
   const OfxRectI& b = source->bounds;
   props->SetInts(kOfxImagePropBounds, {b.x1, b.y1, b.x2, b.y2});
   props->SetInts(kOfxImagePropRegionOfDefinition, {b.x1, b.y1, b.x2, b.y2});
@@ -729,10 +732,14 @@ HostImage::HostImage(const std::string& imageDepth, const std::string& imageComp
     : depth(imageDepth), components(imageComponents), bounds(imageBounds) {
   componentBytes_ = DepthBytes(depth);
   pixelBytes_ = componentBytes_ * Components(components);
-  const int width = bounds.x2 - bounds.x1, height = bounds.y2 - bounds.y1;
+  // 64-bit: a test may place an image anywhere, up to INT_MIN and INT_MAX.
+  const int64_t width = int64_t{bounds.x2} - bounds.x1, height = int64_t{bounds.y2} - bounds.y1;
   if (width < 0 || height < 0 || layout.rowPadding < 0)
     throw std::invalid_argument("inverted image bounds or negative padding");
-  storedRowBytes_ = width * pixelBytes_ + layout.rowPadding;
+  const int64_t rowBytesWanted = width * pixelBytes_ + layout.rowPadding;
+  if (rowBytesWanted > INT32_MAX || rowBytesWanted * height > (int64_t{1} << 30))
+    throw std::invalid_argument("a test image of more than 1 GiB");
+  storedRowBytes_ = static_cast<int>(rowBytesWanted);
   const size_t rowsBytes = static_cast<size_t>(storedRowBytes_) * static_cast<size_t>(height);
   storage_.assign(rowsBytes + 2 * kGuardBytes, layout.fill);
   // Bottom row first: data is the first row in memory. Top row first: the
@@ -752,9 +759,8 @@ unsigned char* HostImage::At(int x, int y) {
 
 const unsigned char* HostImage::At(int x, int y) const {
   const int step = rowBytes < 0 ? -storedRowBytes_ : storedRowBytes_;
-  return storage_.data() + dataOffset_ +
-         static_cast<ptrdiff_t>(y - bounds.y1) * step +
-         static_cast<ptrdiff_t>(x - bounds.x1) * pixelBytes_;
+  return storage_.data() + dataOffset_ + (ptrdiff_t{y} - bounds.y1) * step +
+         (ptrdiff_t{x} - bounds.x1) * pixelBytes_;
 }
 
 template <class T>

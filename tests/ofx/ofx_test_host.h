@@ -95,6 +95,7 @@ class HostImage {
   OfxRectI bounds;
   int rowBytes;
   bool nullData = false;
+  uintptr_t reportedAddress = 0;  // not 0: told to the plug-in instead of data()
 
   int pixelBytes() const { return pixelBytes_; }
   int componentBytes() const { return componentBytes_; }

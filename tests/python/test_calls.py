@@ -57,6 +57,67 @@ class Arguments(unittest.TestCase):
                     corvalin.render(*args, **kwargs)
                 self.assertIn(words, str(caught.exception))
 
+    # Values Python or NumPy would convert, but that are not what the
+    # argument takes: a flag for a number, an array for a single value.
+    NOT_THE_TYPE = [
+        ("smoother_range must be a number from 0 to 100, got True", {"smoother_range": True}),
+        ("line_weight must be a number from 0 to 1, got False", {"line_weight": False}),
+        ("smoother_range must be a number from 0 to 100, got True", {"smoother_range": np.bool_(True)}),
+        ("smoother_range must be a number from 0 to 100, got an array of shape (1,)",
+         {"smoother_range": np.array([5.0])}),
+        ("line_weight must be a number from 0 to 1, got an array of shape (1, 1)",
+         {"line_weight": np.ones((1, 1))}),
+        ("use_color_key must be True or False, got an array of shape (1,)",
+         {"use_color_key": np.array([1])}),
+        ("threads must be an integer from 1 to 256, or None for all cores, got an array of shape (1,)",
+         {"threads": np.array([2])}),
+        ("depth must be 8 or 16, or None for the array's own, got True", {"depth": True}),
+    ]
+
+    def test_flags_and_arrays_for_single_values_are_refused_with_type_error(self):
+        for message, kwargs in self.NOT_THE_TYPE:
+            with self.subTest(message=message):
+                with self.assertRaises(TypeError) as caught:
+                    corvalin.render(FRAME, **kwargs)
+                self.assertEqual(str(caught.exception), message)
+
+    def test_pixel_arrays_of_other_shapes_are_refused(self):
+        for shape, message in [
+                ((1,), "pixels must have 3 dimensions (height, width, channels), got 1"),
+                ((1, 1), "pixels must have 3 dimensions (height, width, channels), got 2"),
+                ((1, 1, 1), "pixels must have 3 (RGB) or 4 (RGBA) channels, got 1"),
+                ((1, 1, 4, 1), "pixels must have 3 dimensions (height, width, channels), got 4"),
+                ((0, 0, 4), "pixels is empty (0 x 0); width and height must be at least 1")]:
+            with self.subTest(shape=shape):
+                with self.assertRaises(ValueError) as caught:
+                    corvalin.render(np.zeros(shape, np.uint8))
+                self.assertEqual(str(caught.exception), message)
+        # One pixel is a frame: its one pixel is every corner of the rendered
+        # rectangle, so it comes back as the corner marker, opaque red.
+        pixel = np.array([[[12, 34, 56, 78]]], np.uint8)
+        np.testing.assert_array_equal(corvalin.render(pixel), [[[255, 0, 0, 255]]])
+
+    def test_exceptions_other_than_a_failed_conversion_pass_through(self):
+        class Interrupting:
+            """Raises KeyboardInterrupt from every conversion Python tries."""
+            def _interrupt(self, *args):
+                raise KeyboardInterrupt
+
+            __float__ = __index__ = __int__ = __len__ = __getitem__ = _interrupt
+
+        class Failing(Interrupting):
+            def _fail(self, *args):
+                raise MemoryError
+
+            __float__ = __index__ = __len__ = __getitem__ = _fail
+
+        for keyword in ("smoother_range", "line_weight", "use_color_key", "alpha_key",
+                        "threads", "depth"):
+            for value, error in ((Interrupting(), KeyboardInterrupt), (Failing(), MemoryError)):
+                with self.subTest(keyword=keyword, error=error.__name__):
+                    with self.assertRaises(error):
+                        corvalin.render(FRAME, **{keyword: value})
+
     def test_the_ends_of_every_range_are_accepted(self):
         for kwargs in ({"smoother_range": 0, "line_weight": 1}, {"smoother_range": np.float32(100)},
                        {"use_color_key": np.bool_(True), "alpha_key": np.array([0, 255, 7])},
