@@ -70,6 +70,11 @@ TEST_F(CodecModuleSearch, CodecDirIsLookedInFirst) {
 }
 
 TEST(CommandBinary, HoldsNoPathOfTheBuildFolder) {
+#ifdef CORVALIN_TEST_SANITIZED
+  // The sanitizers record the files of their checks unmapped; such a build
+  // is never installed.
+  GTEST_SKIP() << "a sanitizer build";
+#endif
   for (const char* file : {CORVALIN_CLI_PATH, CORVALIN_TEST_CODEC_DIR "/corvalin_oiio_codec.so"}) {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
