@@ -141,6 +141,7 @@ int64_t Number(const std::string& part, std::string_view digits) {
 std::vector<int64_t> ParseFrameList(const std::string& text) {
   std::vector<int64_t> frames;
   std::unordered_set<int64_t> seen;
+  int64_t listed = 0;
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
@@ -164,6 +165,13 @@ std::vector<int64_t> ParseFrameList(const std::string& text) {
       if (cross != std::string::npos) step = Number(part, view.substr(cross + 1));
       if (last < first) BadFrames(part, "ends before it starts");
       if (step < 1) BadFrames(part, "has a step below 1");
+    }
+    // Counted before walking: repeats cost time too, and overlapping ranges
+    // could otherwise walk billions of frames to keep a million.
+    listed += (last - first) / step + 1;
+    if (listed > static_cast<int64_t>(kMaxFrameCount)) {
+      throw CliError("--frames: the list names more than " + std::to_string(kMaxFrameCount) +
+                     " frames (repeats included) in one command");
     }
     for (int64_t f = first; f <= last; f += step) {
       if (seen.insert(f).second) frames.push_back(f);

@@ -69,6 +69,12 @@ TEST(CliFrameList, MalformedListsNameThePartAndTheForms) {
 
 TEST(CliFrameList, TooManyFramesAreRefused) {
   EXPECT_THROW(ParseFrameList("0-999999999"), cli::CliError);
+  // Overlapping ranges are counted as listed, before they are walked.
+  std::string overlapping = "0-999999";
+  for (int i = 1; i < 400; ++i) overlapping += ",0-999999";
+  EXPECT_THROW(ParseFrameList(overlapping), cli::CliError);
+  EXPECT_THROW(ParseFrameList("1-600000,1-600000"), cli::CliError);
+  EXPECT_EQ(ParseFrameList("1-500000,1-500000").size(), 500000u);
   EXPECT_EQ(ParseFrameList("1-1000000").size(), cli::kMaxFrameCount);
 }
 

@@ -323,6 +323,22 @@ void WritePngBomb(const std::string& path, uint32_t width, uint32_t height, bool
   Save(path, png);
 }
 
+TEST_F(CliUntrustedInput, OpenExrAttributesCannotDeclareMoreThanTheFileHolds) {
+  // 337 bytes whose string attribute claims 1.6 GB: the library would
+  // allocate it before finding the file ends.
+  std::string exr = {'\x76', '\x2f', '\x31', '\x01', '\x02', '\0', '\0', '\0'};
+  exr += std::string("comments") + '\0' + "string" + '\0';
+  exr += std::string{'\x00', '\x00', '\x00', '\x63'};  // 0x63000000 = 1660944384
+  exr += std::string(300, 'x');
+  std::ofstream(Path("claims.exr"), std::ios::binary) << exr;
+  ExpectRefused("claims.exr", "the OpenEXR attribute 'comments' declares a value of 1660944384 "
+                              "bytes; 0 to the 300 bytes left in the file are possible");
+  // A header that ends inside an attribute name.
+  std::ofstream(Path("cut.exr"), std::ios::binary) << exr.substr(0, 12);
+  ExpectRefused("cut.exr", "an OpenEXR file whose header ends early");
+  ExpectChildrenStayedSmall();
+}
+
 TEST_F(CliUntrustedInput, FrameMemoryIsLimitedFromTheHeader) {
   // 16000 x 16000, 16-bit, interlaced, zeros: about half a megabyte.
   WritePngBomb(Path("bomb.png"), 16000, 16000);
