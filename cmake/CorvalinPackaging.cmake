@@ -17,9 +17,9 @@ set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 if(WIN32)
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "smooths the jagged edges of flat-colour images")
+  # Windows readers expect CRLF lines.
   configure_file(${corvalin_packaging}/INSTALL.txt.in ${corvalin_generated}/INSTALL.txt @ONLY
                  NEWLINE_STYLE CRLF)
-  # Windows readers expect CRLF lines.
   file(READ ${CMAKE_SOURCE_DIR}/LICENSE corvalin_license)
   string(REPLACE "\n" "\r\n" corvalin_license "${corvalin_license}")
   file(WRITE ${corvalin_generated}/LICENSE.txt "${corvalin_license}")
