@@ -130,9 +130,11 @@ class OiioDecoder final : public FrameDecoder {
                                                 pixelBytes, rowBytes)
                            : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0,
                                                     channels, type, target, pixelBytes, rowBytes);
-    // OpenImageIO reports a band whole or failed.
-    if (!ok) {
-      const std::string why = OneLine(input_->geterror());
+    // A band is whole only when the reader says so and left no error: its
+    // TIFF reader can return success with a failed strip read on record,
+    // and the rows it did not read then hold whatever it chose to put there.
+    const std::string why = OneLine(input_->geterror());  // asking clears it
+    if (!ok || !why.empty()) {
       throw CodecError(why.empty() ? "the image data could not be read" : why);
     }
     return y1 - y0;
