@@ -56,6 +56,35 @@ struct BadRender {
   std::function<void(RenderRequest&, HostImage& source, HostImage& output)> spoil;
 };
 
+// Renders each spoilt request through one instance: it returns the case's
+// status, leaves both images as they were, and reports one error message
+// through the host, with no misuse of its suites.
+template <size_t N>
+void ExpectEachFailsCleanly(const Picture& picture, const BadRender (&cases)[N]) {
+  OfxTestHost host(BundleBinary());
+  Prepare(host);
+  for (const BadRender& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.ClearRecords();
+    HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {});
+    HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
+    RenderRequest request;
+    request.source = &source;
+    request.output = &output;
+    request.window = source.bounds;
+    c.spoil(request, source, output);
+    const std::vector<unsigned char> sourceBefore = source.bytes(), before = output.bytes();
+    EXPECT_EQ(host.Render(request), c.status);
+    EXPECT_EQ(output.bytes(), before);
+    EXPECT_EQ(source.bytes(), sourceBefore);
+    const std::vector<Message> messages = host.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].type, "OfxMessageError");
+    EXPECT_EQ(messages[0].text.rfind("Corvalin: ", 0), 0u) << messages[0].text;
+    EXPECT_TRUE(host.misuses().empty()) << host.misuses()[0];
+  }
+}
+
 TEST(OfxFailure, BadRenderInputFailsCleanly) {
   const Picture picture = GeneratedPicture(7, 12, 9, 8);
   const BadRender cases[] = {
@@ -95,27 +124,7 @@ TEST(OfxFailure, BadRenderInputFailsCleanly) {
       {"window inverted", kOfxStatFailed,
        [](RenderRequest& r, HostImage&, HostImage&) { r.window.y1 = r.window.y2 + 1; }},
   };
-  OfxTestHost host(BundleBinary());
-  Prepare(host);
-  for (const BadRender& c : cases) {
-    SCOPED_TRACE(c.name);
-    host.ClearRecords();
-    HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {});
-    HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
-    RenderRequest request;
-    request.source = &source;
-    request.output = &output;
-    request.window = source.bounds;
-    c.spoil(request, source, output);
-    const std::vector<unsigned char> before = output.bytes();
-    EXPECT_EQ(host.Render(request), c.status);
-    EXPECT_EQ(output.bytes(), before);
-    const std::vector<Message> messages = host.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].type, "OfxMessageError");
-    EXPECT_EQ(messages[0].text.rfind("Corvalin: ", 0), 0u) << messages[0].text;
-    EXPECT_TRUE(host.misuses().empty()) << host.misuses()[0];
-  }
+  ExpectEachFailsCleanly(picture, cases);
 }
 
 // Geometry at the ends of the 32-bit range, and row bytes or data pointers
@@ -186,28 +195,7 @@ TEST(OfxFailure, ExtremeHostGeometryFailsCleanly) {
       {"Output rows past the top of memory", kOfxStatFailed,
        [](RenderRequest&, HostImage&, HostImage& o) { o.reportedAddress = UINTPTR_MAX - 255; }},
   };
-  OfxTestHost host(BundleBinary());
-  Prepare(host);
-  for (const BadRender& c : cases) {
-    SCOPED_TRACE(c.name);
-    host.ClearRecords();
-    HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {});
-    HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
-    RenderRequest request;
-    request.source = &source;
-    request.output = &output;
-    request.window = source.bounds;
-    c.spoil(request, source, output);
-    const std::vector<unsigned char> sourceBefore = source.bytes(), before = output.bytes();
-    EXPECT_EQ(host.Render(request), c.status);
-    EXPECT_EQ(output.bytes(), before);
-    EXPECT_EQ(source.bytes(), sourceBefore);
-    const std::vector<Message> messages = host.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].type, "OfxMessageError");
-    EXPECT_EQ(messages[0].text.rfind("Corvalin: ", 0), 0u) << messages[0].text;
-    EXPECT_TRUE(host.misuses().empty()) << host.misuses()[0];
-  }
+  ExpectEachFailsCleanly(picture, cases);
 }
 
 // The messages name the value that was refused and the limit.
