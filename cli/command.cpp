@@ -263,6 +263,25 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
             return "'" + text + "' is not a float type; use half or float";
           },
           "", ""));
+  render
+      ->add_option_function<std::string>(
+          "--alpha",
+          [&options](const std::string& text) {
+            options.frame.alpha = text == "premultiplied" ? AlphaConvention::premultiplied
+                                                               : AlphaConvention::straight;
+          },
+          "how the colour of INPUT and OUTPUT relates to their alpha, straight or premultiplied "
+          "(default: as each file's format says: OpenEXR and TIFF with associated alpha are "
+          "premultiplied, PNG, TGA and other TIFF straight; OpenEXR outputs are written "
+          "premultiplied, all others straight). Premultiplied colour is divided by alpha "
+          "before the render and multiplied by it after; opaque pixels are unchanged")
+      ->type_name("straight|premultiplied")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (text == "straight" || text == "premultiplied") return {};
+            return "'" + text + "' is not an alpha convention; use straight or premultiplied";
+          },
+          "", ""));
   render->add_flag("--timings", options.timings,
                    "print the time spent decoding, converting, rendering and encoding");
   render->add_flag("-q,--quiet", options.quiet, "print only errors");

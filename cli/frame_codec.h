@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cli/image_io.h"
+#include "effect/associated_alpha.h"
 
 namespace corvalin::cli {
 
@@ -47,12 +48,17 @@ struct FrameHeader {
   int32_t width = 0, height = 0;
   int channels = 0;  // in the file; the first four are used
   SampleKind kind = SampleKind::uint8;
+  // How colour relates to alpha as the format or file says: OpenEXR and a
+  // TIFF whose extra sample is associated alpha hold premultiplied colour.
+  AlphaConvention alpha = AlphaConvention::straight;
 };
 
 // What an output file holds.
 struct OutputLayout {
   FileFormat format = FileFormat::png;
   SampleKind kind = SampleKind::uint8;
+  // Premultiplied for OpenEXR, which compositors read as premultiplied.
+  AlphaConvention alpha = AlphaConvention::straight;
   std::string compression;  // as CheckCompression returns it; empty: the format's default
 };
 

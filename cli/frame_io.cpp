@@ -111,20 +111,35 @@ auto ToChannel(Sample v) {
   }
 }
 
+// Premultiplied float colour divided by its alpha before it is held to 0..1.
+template <int Channels>
+void UnpremultiplySamples(float* v) {
+  if constexpr (Channels == 4) {
+    UnpremultiplyFloat(v[0], v[1], v[2], v[3]);
+  } else if constexpr (Channels == 2) {
+    float green = v[0], blue = v[0];
+    UnpremultiplyFloat(v[0], green, blue, v[1]);
+  }
+}
+
 // One band of file pixels (`channels` samples each, packed, rows `srcRowBytes`
-// apart) into render pixels. Source and destination may be the same memory
-// when the two pixels have the same size: each pixel is read before it is
-// written.
-template <class Pixel, class Sample, int Channels>
+// apart) into render pixels, unpremultiplied if `Unpremultiply` (a file
+// without alpha is opaque and has nothing to divide). Source and destination
+// may be the same memory when the two pixels have the same size: each pixel
+// is read before it is written.
+template <class Pixel, class Sample, int Channels, bool Unpremultiply>
 void ConvertBandIn(const std::byte* src, std::ptrdiff_t srcRowBytes, Pixel* dst,
                    size_t dstStride, int32_t width, int32_t rows) {
   constexpr Sample opaque = OpaqueSample<Sample>();
+  constexpr bool hasAlpha = Channels == 2 || Channels == 4;
+  constexpr bool isFloat = std::is_same_v<Sample, float>;
   for (int32_t y = 0; y < rows; ++y) {
     const std::byte* s = src + y * srcRowBytes;
     Pixel* d = dst + static_cast<size_t>(y) * dstStride;
     for (int32_t x = 0; x < width; ++x) {
       Sample v[4];
       std::memcpy(v, s + static_cast<size_t>(x) * Channels * sizeof(Sample), Channels * sizeof(Sample));
+      if constexpr (Unpremultiply && hasAlpha && isFloat) UnpremultiplySamples<Channels>(v);
       Pixel p;
       if constexpr (Channels < 3) {
         p.red = p.green = p.blue = ToChannel<Pixel>(v[0]);
@@ -135,19 +150,31 @@ void ConvertBandIn(const std::byte* src, std::ptrdiff_t srcRowBytes, Pixel* dst,
         p.blue = ToChannel<Pixel>(v[2]);
         p.alpha = ToChannel<Pixel>(Channels == 4 ? v[3] : opaque);
       }
+      if constexpr (Unpremultiply && hasAlpha && !isFloat) p = UnpremultiplyPixel(p);
       d[x] = p;
     }
   }
 }
 
-template <class Pixel, class Sample>
+template <class Pixel, class Sample, bool Unpremultiply>
 void ConvertBandIn(int channels, const std::byte* src, std::ptrdiff_t srcRowBytes, Pixel* dst,
                    size_t dstStride, int32_t width, int32_t rows) {
   switch (channels) {
-    case 1: return ConvertBandIn<Pixel, Sample, 1>(src, srcRowBytes, dst, dstStride, width, rows);
-    case 2: return ConvertBandIn<Pixel, Sample, 2>(src, srcRowBytes, dst, dstStride, width, rows);
-    case 3: return ConvertBandIn<Pixel, Sample, 3>(src, srcRowBytes, dst, dstStride, width, rows);
-    default: return ConvertBandIn<Pixel, Sample, 4>(src, srcRowBytes, dst, dstStride, width, rows);
+    case 1: return ConvertBandIn<Pixel, Sample, 1, false>(src, srcRowBytes, dst, dstStride, width, rows);
+    case 2: return ConvertBandIn<Pixel, Sample, 2, Unpremultiply>(src, srcRowBytes, dst, dstStride, width, rows);
+    case 3: return ConvertBandIn<Pixel, Sample, 3, false>(src, srcRowBytes, dst, dstStride, width, rows);
+    default: return ConvertBandIn<Pixel, Sample, 4, Unpremultiply>(src, srcRowBytes, dst, dstStride, width, rows);
+  }
+}
+
+template <class Pixel, class Sample>
+void ConvertBandIn(AlphaConvention alpha, int channels, const std::byte* src,
+                   std::ptrdiff_t srcRowBytes, Pixel* dst, size_t dstStride, int32_t width,
+                   int32_t rows) {
+  if (alpha == AlphaConvention::premultiplied) {
+    ConvertBandIn<Pixel, Sample, true>(channels, src, srcRowBytes, dst, dstStride, width, rows);
+  } else {
+    ConvertBandIn<Pixel, Sample, false>(channels, src, srcRowBytes, dst, dstStride, width, rows);
   }
 }
 
@@ -168,7 +195,7 @@ size_t SampleBytes(SampleKind kind) {
 
 template <class Pixel>
 void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
-                           StageTimes* times) {
+                           AlphaConvention alpha, StageTimes* times) {
   const FrameHeader& h = decoder_->header();
   if (world.width() != h.width || world.height() != h.height) {
     throw CliError(path_ + ": the frame does not fit the render world");
@@ -213,14 +240,14 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     StageTimer timer(times, Stage::convertIn);
     switch (h.kind) {
       case SampleKind::uint8:
-        ConvertBandIn<Pixel, uint8_t>(channels, target, rowBytes, rows, stride, h.width, y1 - y0);
+        ConvertBandIn<Pixel, uint8_t>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
         break;
       case SampleKind::uint16:
-        ConvertBandIn<Pixel, uint16_t>(channels, target, rowBytes, rows, stride, h.width, y1 - y0);
+        ConvertBandIn<Pixel, uint16_t>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
         break;
       default:
         if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-          ConvertBandIn<Pixel, float>(channels, target, rowBytes, rows, stride, h.width, y1 - y0);
+          ConvertBandIn<Pixel, float>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
         }
         break;
     }
@@ -257,9 +284,11 @@ void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int
 }
 
 template void FrameReader::ReadInto<PF_Pixel8>(minihost::HostWorld<PF_Pixel8>&,
-                                               std::vector<std::byte>&, StageTimes*);
+                                               std::vector<std::byte>&, AlphaConvention,
+                                               StageTimes*);
 template void FrameReader::ReadInto<PF_Pixel16>(minihost::HostWorld<PF_Pixel16>&,
-                                                std::vector<std::byte>&, StageTimes*);
+                                                std::vector<std::byte>&, AlphaConvention,
+                                                StageTimes*);
 
 // ---------------------------------------------------------------- compression
 
@@ -406,14 +435,14 @@ void FrameWriter::Finish() {
 
 namespace {
 
-// A 16-bit render pixel as RGBA file samples of the output's integer type.
-template <class Pixel>
+// A render pixel as RGBA file samples of the output's integer type.
+template <class Pixel, bool Premultiply>
 void ConvertBandOutInPlace(Pixel* rows, size_t stride, int32_t width, int32_t count) {
   using T = decltype(Pixel{}.red);
   for (int32_t y = 0; y < count; ++y) {
     Pixel* row = rows + static_cast<size_t>(y) * stride;
     for (int32_t x = 0; x < width; ++x) {
-      const Pixel p = row[x];
+      const Pixel p = Premultiply ? PremultiplyPixel(row[x]) : row[x];
       const T rgba[4] = {static_cast<T>(SampleConvert<Pixel>::ToFile(p.red)),
                          static_cast<T>(SampleConvert<Pixel>::ToFile(p.green)),
                          static_cast<T>(SampleConvert<Pixel>::ToFile(p.blue)),
@@ -424,27 +453,51 @@ void ConvertBandOutInPlace(Pixel* rows, size_t stride, int32_t width, int32_t co
 }
 
 template <class Out>
-Out FloatSample(uint16_t v) {
+Out FloatSample(float v) {
   if constexpr (std::is_same_v<Out, float>) {
-    return Channel16ToFloat(v);
+    return v;
   } else {
-    return Imath::half(Channel16ToFloat(v)).bits();
+    return Imath::half(v).bits();
   }
 }
 
-template <class Out>
+template <class Out, bool Premultiply>
 void ConvertBandOutFloat(const PF_Pixel16* rows, size_t stride, int32_t width, int32_t count,
                          Out* band) {
   for (int32_t y = 0; y < count; ++y) {
     const PF_Pixel16* row = rows + static_cast<size_t>(y) * stride;
     Out* d = band + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
     for (int32_t x = 0; x < width; ++x, d += 4) {
-      d[0] = FloatSample<Out>(row[x].red);
-      d[1] = FloatSample<Out>(row[x].green);
-      d[2] = FloatSample<Out>(row[x].blue);
-      d[3] = FloatSample<Out>(row[x].alpha);
+      float red = Channel16ToFloat(row[x].red), green = Channel16ToFloat(row[x].green),
+            blue = Channel16ToFloat(row[x].blue);
+      const float alpha = Channel16ToFloat(row[x].alpha);
+      if constexpr (Premultiply) PremultiplyFloat(red, green, blue, alpha);
+      d[0] = FloatSample<Out>(red);
+      d[1] = FloatSample<Out>(green);
+      d[2] = FloatSample<Out>(blue);
+      d[3] = FloatSample<Out>(alpha);
     }
   }
+}
+
+template <class Pixel>
+void ConvertBandOut(const OutputLayout& layout, Pixel* rows, size_t stride, int32_t width,
+                    int32_t count, std::byte* scratch) {
+  const bool premultiply = layout.alpha == AlphaConvention::premultiplied;
+  if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+    if (layout.kind == SampleKind::float32) {
+      auto* band = reinterpret_cast<float*>(scratch);
+      return premultiply ? ConvertBandOutFloat<float, true>(rows, stride, width, count, band)
+                         : ConvertBandOutFloat<float, false>(rows, stride, width, count, band);
+    }
+    if (layout.kind == SampleKind::half) {
+      auto* band = reinterpret_cast<uint16_t*>(scratch);
+      return premultiply ? ConvertBandOutFloat<uint16_t, true>(rows, stride, width, count, band)
+                         : ConvertBandOutFloat<uint16_t, false>(rows, stride, width, count, band);
+    }
+  }
+  premultiply ? ConvertBandOutInPlace<Pixel, true>(rows, stride, width, count)
+              : ConvertBandOutInPlace<Pixel, false>(rows, stride, width, count);
 }
 
 }  // namespace
@@ -482,17 +535,7 @@ void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
     std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(stride * sizeof(Pixel));
     {
       StageTimer timer(times, Stage::convertOut);
-      if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-        if (layout.kind == SampleKind::float32) {
-          ConvertBandOutFloat(rows, stride, width, y1 - y0, reinterpret_cast<float*>(scratch.data()));
-        } else if (layout.kind == SampleKind::half) {
-          ConvertBandOutFloat(rows, stride, width, y1 - y0, reinterpret_cast<uint16_t*>(scratch.data()));
-        } else {
-          ConvertBandOutInPlace(rows, stride, width, y1 - y0);
-        }
-      } else {
-        ConvertBandOutInPlace(rows, stride, width, y1 - y0);
-      }
+      ConvertBandOut(layout, rows, stride, width, y1 - y0, scratch.data());
       if (floatOut) {
         band = scratch.data();
         rowBytes = static_cast<std::ptrdiff_t>(static_cast<size_t>(width) * 4 * sampleBytes);

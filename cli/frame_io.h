@@ -90,9 +90,12 @@ class FrameReader {
   // integer samples convert as effect/pixel_convert.h says, float ones
   // through its float mapping. `scratch` is kept between frames by the caller.
   // Throws CliError for a damaged file, StopRequested when asked to stop.
+  // Premultiplied colour (`alpha`) is unpremultiplied as
+  // effect/associated_alpha.h says: float samples before their conversion,
+  // integer ones as render channels after it.
   template <class Pixel>
   void ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
-                StageTimes* times);
+                AlphaConvention alpha, StageTimes* times);
 
  private:
   std::string path_;
@@ -130,7 +133,9 @@ class FrameWriter {
 
 // Writes the render world `world` to `path` (through FrameWriter). Converts
 // the world in place where a file pixel fits a render pixel: its pixels are
-// not kept.
+// not kept. A premultiplied layout is premultiplied as
+// effect/associated_alpha.h says: render channels before their conversion
+// to integer samples, float samples after it.
 template <class Pixel>
 void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
                 const OutputLayout& layout, std::vector<std::byte>& scratch, StageTimes* times);

@@ -107,6 +107,15 @@ class OiioDecoder final : public FrameDecoder {
       }
     }
     h.channels = layout.nchannels;
+    // OpenEXR colour is premultiplied by definition; a TIFF says so with an
+    // associated-alpha extra sample, which the reader reports as an alpha
+    // channel not marked unassociated (an unspecified extra sample is no
+    // alpha channel to it, and is read as straight alpha, as before).
+    if (format == FileFormat::exr ||
+        (format == FileFormat::tiff && opened.alpha_channel >= 0 &&
+         opened.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0)) {
+      h.alpha = AlphaConvention::premultiplied;
+    }
     h.width = layout.width;
     h.height = layout.height;
     tiled_ = layout.tile_width > 0;
@@ -247,7 +256,7 @@ class OiioEncoder final : public FrameEncoder {
       : proxy_(std::make_unique<CheckedFile>(file)), type_(TypeOf(layout.kind)) {
     OIIO::ImageSpec fileLayout(width, height, 4, type_);
     fileLayout.alpha_channel = 3;
-    fileLayout.attribute("oiio:UnassociatedAlpha", 1);
+    if (layout.alpha == AlphaConvention::straight) fileLayout.attribute("oiio:UnassociatedAlpha", 1);
     ApplyCompression(fileLayout, layout);
     output_ = OIIO::ImageOutput::create(path);
     if (!output_) throw CodecError(PendingError("no writer for this format"));

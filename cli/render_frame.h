@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cli/image_io.h"
+#include "effect/associated_alpha.h"
 #include "effect/pixel_convert.h"
 #include "host/minihost/mini_host.h"
 
@@ -32,6 +34,10 @@ struct FrameOptions {
   // Bytes one frame may take in flight (FrameReader::MemoryNeed), checked
   // from the file's header before anything is allocated.
   int64_t maxFrameMemory = kDefaultMaxFrameMemory;
+  // How the colour of every file of the run relates to its alpha; none: as
+  // each file says (OpenEXR and associated-alpha TIFF premultiplied, the
+  // rest straight; outputs: OpenEXR premultiplied, the rest straight).
+  std::optional<AlphaConvention> alpha;
 };
 
 // The depth a render of `image` runs at under `frame`.

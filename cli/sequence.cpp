@@ -47,6 +47,11 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
     plan.layout.kind = plan.depth == 16 ? SampleKind::uint16 : SampleKind::uint8;
   }
   plan.layout.compression = options.compression;
+  plan.inputAlpha = options.frame.alpha.value_or(header.alpha);
+  // Compositors read OpenEXR colour as premultiplied; every other output is
+  // written straight unless asked (a TIFF says which in its extra-samples tag).
+  plan.layout.alpha = options.frame.alpha.value_or(
+      format == FileFormat::exr ? AlphaConvention::premultiplied : AlphaConvention::straight);
   return plan;
 }
 
@@ -250,7 +255,7 @@ class Pipeline {
     const FrameHeader& h = t.reader->header();
     auto [in, out] = t.buffers->Worlds<Pixel>(h.width, h.height, options_.frame.rowPadding);
     (void)out;
-    t.reader->ReadInto(*in, t.buffers->scratch, times_);
+    t.reader->ReadInto(*in, t.buffers->scratch, t.plan.inputAlpha, times_);
   }
 
   void Render(Token& t) {

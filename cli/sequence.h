@@ -40,6 +40,7 @@ struct SequenceResult {
 // `output`; a CliError when the options and the file do not fit together.
 struct FramePlan {
   int depth = 8;
+  AlphaConvention inputAlpha = AlphaConvention::straight;
   OutputLayout layout;
 };
 FramePlan PlanOutput(const FrameHeader& header, const std::string& output,

@@ -75,7 +75,7 @@ std::unique_ptr<minihost::HostWorld<Pixel>> Decode(const std::string& path, unsi
                                                               minihost::Uninitialised{});
     std::memset(static_cast<void*>(world->pixels()), fill, BufferBytes(*world));
     std::vector<std::byte> scratch;
-    reader.ReadInto(*world, scratch, nullptr);
+    reader.ReadInto(*world, scratch, reader.header().alpha, nullptr);
     return world;
   } catch (const CliError&) {
     return nullptr;  // refused with a message: what bad input should get

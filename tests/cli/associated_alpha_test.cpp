@@ -31,7 +31,7 @@ void ExpectPixel(const Pixel& p, int a, int r, int g, int b) {
 
 TEST(AssociatedAlpha, HandWorkedValues) {
   // 8 bits: premultiply (c*a + 127) / 255, unpremultiply (c*255 + a/2) / a.
-  ExpectPixel(PremultiplyPixel(P8(128, 255, 100, 1)), 128, 128, 50, 0);
+  ExpectPixel(PremultiplyPixel(P8(128, 255, 100, 1)), 128, 128, 50, 1);
   ExpectPixel(UnpremultiplyPixel(P8(128, 128, 50, 0)), 128, 255, 100, 0);
   ExpectPixel(UnpremultiplyPixel(P8(3, 1, 2, 3)), 3, 85, 170, 255);
   // Colour above alpha (not a premultiplied colour) is held to the maximum.

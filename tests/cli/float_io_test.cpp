@@ -4,7 +4,9 @@
 // Every pixel of these frames is fully transparent (alpha NaN, negative or 0
 // all become 0), which leaves the effect nothing to smooth: each pixel comes
 // back as the conversions alone make it, but for the corner markers, which
-// all land on pixel (1, 1) as opaque red.
+// all land on pixel (1, 1) as opaque red. The files are taken and written
+// with straight alpha (--alpha straight): premultiplied, every colour here
+// would be 0.
 #include <OpenImageIO/imageio.h>
 
 #include <cmath>
@@ -97,8 +99,8 @@ TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
     if (v == nearOne) v = 1.0f;
   }
 
-  ASSERT_EQ(RunRender({Path("in_float.exr"), Path("float.exr")}).status, 0);
-  ASSERT_EQ(RunRender({Path("in_float.exr"), Path("half.exr"),
+  ASSERT_EQ(RunRender({Path("in_float.exr"), Path("float.exr"), "--alpha", "straight"}).status, 0);
+  ASSERT_EQ(RunRender({Path("in_float.exr"), Path("half.exr"), "--alpha", "straight",
                        "--float-output", "half"}).status, 0);
   Read r = ReadFloatImage(Path("float.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::FLOAT);  // the input's float type
@@ -112,7 +114,7 @@ TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
   const Pixels halfIn = {h3555, kNaN, 65504.0f, -2.0f,   std::ldexp(1.0f, -16), h3bff, 1.0f, kNaN,
                         0.5f, 0.25f, -0.0f, 0.0f,       0.0f, 0.0f, 0.0f, 0.0f};
   WriteFloatImage(Path("in_half.exr"), 2, 2, OIIO::TypeDesc::HALF, halfIn);
-  ASSERT_EQ(RunRender({Path("in_half.exr"), Path("from_half.exr")}).status, 0);
+  ASSERT_EQ(RunRender({Path("in_half.exr"), Path("from_half.exr"), "--alpha", "straight"}).status, 0);
   r = ReadFloatImage(Path("from_half.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::HALF);
   ExpectSamples(r.rgba, {h3555, 0, 1, 0, 3.0517578125e-05f, h3bff, 1, 0, 0.5f, 0.25f, 0, 0, 1, 0, 0, 1});
@@ -144,8 +146,8 @@ TEST_F(CliFloatFiles, IntegerInputsBecomeHalfUnlessFloatIsAsked) {
   }());
   const float v1 = 0.003936767578125f, v77 = 0.301971435546875f, v128 = 0.501953125f,
               v200 = 0.7843017578125f;
-  ASSERT_EQ(RunRender({Path("in.png"), Path("half.exr")}).status, 0);
-  ASSERT_EQ(RunRender({Path("in.png"), Path("float.exr"),
+  ASSERT_EQ(RunRender({Path("in.png"), Path("half.exr"), "--alpha", "straight"}).status, 0);
+  ASSERT_EQ(RunRender({Path("in.png"), Path("float.exr"), "--alpha", "straight",
                        "--float-output", "float"}).status, 0);
   ASSERT_EQ(RunRender({Path("in.png"), Path("float.tif"),
                        "--float-output", "half"}).status, 0);

@@ -420,7 +420,7 @@ TEST_F(CliUntrustedInput, AStopRequestEndsALongDecodeWithinItsRows) {
   Clock::duration whole{};
   for (int run = 0; run < 2; ++run) {
     const Clock::time_point start = Clock::now();
-    cli::FrameReader(Path("long.png")).ReadInto(world, scratch, nullptr);
+    cli::FrameReader(Path("long.png")).ReadInto(world, scratch, AlphaConvention::straight, nullptr);
     whole = Clock::now() - start;
   }
   EXPECT_EQ(world.at(5999, 5999).alpha, 32768);  // opaque, in render units
@@ -434,7 +434,7 @@ TEST_F(CliUntrustedInput, AStopRequestEndsALongDecodeWithinItsRows) {
   });
   bool stopped = false;
   try {
-    reader.ReadInto(world, scratch, nullptr);
+    reader.ReadInto(world, scratch, AlphaConvention::straight, nullptr);
   } catch (const cli::StopRequested&) {
     stopped = true;
   }
