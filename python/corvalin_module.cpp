@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "effect/associated_alpha.h"
 #include "effect/controls.h"
 #include "effect/identity.h"
 #include "effect/pixel_convert.h"
@@ -250,10 +251,15 @@ struct ArrayView {
 };
 
 // Reads the array into the input world: the one copy of the caller's pixels.
-template <class Sample, class Pixel>
+// Premultiplied colour is divided out as the command does it: float samples
+// before their conversion, integer ones as render channels after it (RGB is
+// opaque and has nothing to divide).
+template <class Sample, class Pixel, bool Premultiplied>
 void ReadPixels(const ArrayView& a, Pixel* world) {
   using Channel = decltype(world->red);
   constexpr uint32_t opaque = kEightBit<Pixel> ? PF_MAX_CHAN8 : PF_MAX_CHAN16;
+  constexpr bool isFloat = std::is_floating_point_v<Sample>;
+  const bool hasAlpha = a.channels == 4;
   for (int32_t y = 0; y < a.height; ++y) {
     const char* row = a.data + y * a.rowStride;
     Pixel* out = world + static_cast<ptrdiff_t>(y) * a.width;
@@ -261,22 +267,41 @@ void ReadPixels(const ArrayView& a, Pixel* world) {
       Sample s[4]{};
       for (int32_t c = 0; c < a.channels; ++c)
         std::memcpy(&s[c], row + c * a.channelStride, sizeof(Sample));
-      out[x].red = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[0]));
-      out[x].green = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[1]));
-      out[x].blue = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[2]));
-      out[x].alpha = static_cast<Channel>(
-          a.channels == 4 ? Samples<Sample>::template In<Pixel>(s[3]) : opaque);
+      if constexpr (Premultiplied && isFloat) {
+        if (hasAlpha) UnpremultiplyFloat(s[0], s[1], s[2], s[3]);
+      }
+      Pixel p;
+      p.red = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[0]));
+      p.green = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[1]));
+      p.blue = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[2]));
+      p.alpha = static_cast<Channel>(hasAlpha ? Samples<Sample>::template In<Pixel>(s[3]) : opaque);
+      if constexpr (Premultiplied && !isFloat) {
+        if (hasAlpha) p = UnpremultiplyPixel(p);
+      }
+      out[x] = p;
     }
   }
 }
 
-template <class Sample, class Pixel>
+// The output world into the result; premultiplied: render channels before
+// their conversion to integers, float samples after it.
+template <class Sample, class Pixel, bool Premultiplied>
 void WritePixels(const Pixel* world, size_t count, int32_t channels, Sample* out) {
   for (size_t i = 0; i < count; ++i, out += channels) {
-    out[0] = Samples<Sample>::template Out<Pixel>(world[i].red);
-    out[1] = Samples<Sample>::template Out<Pixel>(world[i].green);
-    out[2] = Samples<Sample>::template Out<Pixel>(world[i].blue);
-    if (channels == 4) out[3] = Samples<Sample>::template Out<Pixel>(world[i].alpha);
+    if constexpr (std::is_floating_point_v<Sample>) {
+      Sample rgba[4] = {Samples<Sample>::template Out<Pixel>(world[i].red),
+                        Samples<Sample>::template Out<Pixel>(world[i].green),
+                        Samples<Sample>::template Out<Pixel>(world[i].blue),
+                        Samples<Sample>::template Out<Pixel>(world[i].alpha)};
+      if (Premultiplied && channels == 4) PremultiplyFloat(rgba[0], rgba[1], rgba[2], rgba[3]);
+      for (int32_t c = 0; c < channels; ++c) out[c] = rgba[c];
+    } else {
+      const Pixel p = Premultiplied && channels == 4 ? PremultiplyPixel(world[i]) : world[i];
+      out[0] = Samples<Sample>::template Out<Pixel>(p.red);
+      out[1] = Samples<Sample>::template Out<Pixel>(p.green);
+      out[2] = Samples<Sample>::template Out<Pixel>(p.blue);
+      if (channels == 4) out[3] = Samples<Sample>::template Out<Pixel>(p.alpha);
+    }
   }
 }
 
@@ -298,18 +323,28 @@ void Scan(const RenderSettings& settings, Pixel* input, Pixel* output, int32_t w
 // Renders with the GIL released; `result` is a fresh C-contiguous array. The
 // colour key rewrites the input world, which is the module's own copy.
 template <class Sample, class Pixel>
-void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads, Sample* result) {
+void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
+                bool premultiplied, Sample* result) {
   py::gil_scoped_release release;
   const size_t count = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
   std::unique_ptr<Pixel[]> input(new Pixel[count]);
   std::unique_ptr<Pixel[]> output(new Pixel[count]);
-  ReadPixels<Sample>(a, input.get());
+  if (premultiplied) {
+    ReadPixels<Sample, Pixel, true>(a, input.get());
+  } else {
+    ReadPixels<Sample, Pixel, false>(a, input.get());
+  }
   Scan<Pixel>(settings, input.get(), output.get(), a.width, a.height, threads);
-  WritePixels<Sample>(output.get(), count, a.channels, result);
+  if (premultiplied) {
+    WritePixels<Sample, Pixel, true>(output.get(), count, a.channels, result);
+  } else {
+    WritePixels<Sample, Pixel, false>(output.get(), count, a.channels, result);
+  }
 }
 
 template <class Sample>
-py::array Render(const py::array& pixels, const RenderSettings& settings, int depth, int threads) {
+py::array Render(const py::array& pixels, const RenderSettings& settings, int depth, int threads,
+                 bool premultiplied) {
   const ArrayView a{static_cast<const char*>(pixels.data()),
                     static_cast<int32_t>(pixels.shape(0)),
                     static_cast<int32_t>(pixels.shape(1)),
@@ -321,11 +356,11 @@ py::array Render(const py::array& pixels, const RenderSettings& settings, int de
   Sample* out = result.mutable_data();
   if constexpr (std::is_floating_point_v<Sample>) {
     (void)depth;  // checked by the caller: floats render at 16 bits
-    RenderInto<Sample, PF_Pixel16>(a, settings, threads, out);
+    RenderInto<Sample, PF_Pixel16>(a, settings, threads, premultiplied, out);
   } else if (depth == 16) {
-    RenderInto<Sample, PF_Pixel16>(a, settings, threads, out);
+    RenderInto<Sample, PF_Pixel16>(a, settings, threads, premultiplied, out);
   } else {
-    RenderInto<Sample, PF_Pixel8>(a, settings, threads, out);
+    RenderInto<Sample, PF_Pixel8>(a, settings, threads, premultiplied, out);
   }
   return result;
 }
@@ -415,7 +450,7 @@ void SetControl(RenderSettings& settings, const Keyword& keyword, const py::hand
 std::string KeywordList() {
   std::string list = "pixels";
   for (const Keyword& k : ControlKeywords()) list += ", " + k.name;
-  return list + ", depth, threads";
+  return list + ", premultiplied, depth, threads";
 }
 
 py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
@@ -429,11 +464,14 @@ py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
         KeywordList() + ")");
   RenderSettings settings = DefaultRenderSettings();
   py::object depthArg = py::none(), threadsArg = py::none();
+  bool premultiplied = false;
   for (const auto& [key, value] : kwargs) {
     const std::string name = py::str(key).cast<std::string>();
     if (name == "pixels") {
       if (pixelsArg) throw py::type_error("render() got the pixel array twice");
       pixelsArg = py::reinterpret_borrow<py::object>(value);
+    } else if (name == "premultiplied") {
+      premultiplied = FlagValue(name, value);
     } else if (name == "depth") {
       depthArg = py::reinterpret_borrow<py::object>(value);
     } else if (name == "threads") {
@@ -468,13 +506,13 @@ py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
   CheckShape(pixels, depth);
 
   switch (type) {
-    case SampleType::uint8: return Render<uint8_t>(pixels, settings, depth, threads);
-    case SampleType::uint16: return Render<uint16_t>(pixels, settings, depth, threads);
-    case SampleType::float32: return Render<float>(pixels, settings, depth, threads);
+    case SampleType::uint8: return Render<uint8_t>(pixels, settings, depth, threads, premultiplied);
+    case SampleType::uint16: return Render<uint16_t>(pixels, settings, depth, threads, premultiplied);
+    case SampleType::float32: return Render<float>(pixels, settings, depth, threads, premultiplied);
     case SampleType::float16: {
       // Half floats widen to float32 exactly, and the result narrows back.
       const py::array wide = pixels.attr("astype")("float32");
-      return py::array(Render<float>(wide, settings, depth, threads).attr("astype")("float16"));
+      return py::array(Render<float>(wide, settings, depth, threads, premultiplied).attr("astype")("float16"));
     }
   }
   return py::none();
@@ -528,12 +566,12 @@ std::string RenderDoc() {
     }
     controls += " (default " + defaultText + ")\n";
   }
-  signature += ", depth=None, threads=None) -> numpy.ndarray\n\n";
+  signature += ", premultiplied=False, depth=None, threads=None) -> numpy.ndarray\n\n";
   return signature +
          "Smooths the edges of a frame and returns a new array of the same shape and dtype.\n\n"
          "pixels: a NumPy array of shape (height, width, 4), RGBA, or (height, width, 3), RGB\n"
-         "    (rendered fully opaque, alpha dropped on the way out). Alpha is straight, never\n"
-         "    premultiplied. Any strides are taken (slices, reversed or broadcast views): the\n"
+         "    (rendered fully opaque, alpha dropped on the way out). Alpha is straight unless\n"
+         "    premultiplied=True. Any strides are taken (slices, reversed or broadcast views): the\n"
          "    pixels are copied once, into the render's own buffer, and the array is never "
          "written.\n"
          "    uint8 renders at 8 bits as it is; uint16 (0 to 65535) at 16 bits as\n"
@@ -542,6 +580,13 @@ std::string RenderDoc() {
          "    halves away from zero and NaN as 0, and back as v / 32768.\n"
          "Controls, keyword arguments only:\n" +
          controls +
+         "premultiplied: True for colour multiplied by alpha (as OpenEXR and compositing hosts\n"
+         "    hold it): it is divided by alpha before the render and the result multiplied by it\n"
+         "    after, as the corvalin command does for such files. Float samples: c / a (colour 0\n"
+         "    where alpha is 0) before their conversion and c * a after it, in float32. Integer\n"
+         "    samples, as render channels of largest value M (255 at 8 bits, 32768 at 16):\n"
+         "    min(M, (c * M + a // 2) // a) (0 where a is 0) after conversion and\n"
+         "    (c * a + M // 2) // M before it. Opaque pixels are unchanged (default False).\n"
          "depth: 8 or 16 renders integer pixels at that depth, as the command's --depth does:\n"
          "    uint8 at 16 bits enters as (v * 32768 + 127) // 255 and comes back as the 16-bit\n"
          "    value w = (c * 65535 + 16384) // 32768 read at 8 bits, (w * 255 + 32767) // 65535;\n"

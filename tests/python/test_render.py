@@ -146,6 +146,30 @@ class AgreesWithTheCommand(unittest.TestCase):
         want = corvalin.render(half.astype(np.float32)).astype(np.float16)
         np.testing.assert_array_equal(got, want)
 
+    def test_premultiplied_float_as_the_command_renders_openexr(self):
+        # Colour within alpha, as an OpenEXR file holds it; the command
+        # unpremultiplies it and writes its output premultiplied.
+        frame = cel_frame(6, 27, 33, [(1.0, 1.0, 1.0, 1.0), (0.1, 0.2, 0.05, 0.25),
+                                      (0.0, 0.0, 0.0, 0.0), (0.5, 0.25, 0.125, 0.5),
+                                      (3 / 65536, 0.001, 0.002, 0.002)]).astype(np.float32)
+        path = os.path.join(self.dir.name, "%s.exr")
+        image = oiio.ImageBuf(np.ascontiguousarray(frame))
+        self.assertTrue(image.write(path % "in"), image.geterror())
+        for i, settings in enumerate(SETTINGS):
+            with self.subTest(**settings):
+                out = path % ("out%d" % i)  # a name of its own: ImageBuf caches what it read
+                args = []
+                for name, value in settings.items():
+                    args += ["--" + name.replace("_", "-")] + (
+                        [] if value is True else ["%02X%02X%02X" % value] if name == "alpha_key"
+                        else [repr(value)])
+                subprocess.run([CLI, "render", path % "in", out, "--float-output", "float",
+                                "--threads", "1", "--quiet"] + args, check=True)
+                want = oiio.ImageBuf(out).get_pixels(oiio.FLOAT)
+                got = corvalin.render(frame, premultiplied=True, **settings)
+                np.testing.assert_array_equal(got, want)
+                self.assertTrue((got[..., :3] <= got[..., 3:]).all())
+
 
 class Frames(unittest.TestCase):
     def test_float_frame_pinned(self):
@@ -182,6 +206,59 @@ class Frames(unittest.TestCase):
         np.testing.assert_array_equal(got[..., 1], want)
         np.testing.assert_array_equal(got[..., 2], want)
         self.assertTrue((got[..., 3] == 255).all())
+
+    def test_premultiplied_pinned(self):
+        # At the full Smoother Range every neighbour is alike. The white key
+        # clears the left two columns. (1, 2, 127) at alpha 128
+        # unpremultiplies to (c * 255 + 64) // 128 = (2, 4, 253) and comes
+        # back as (c * 128 + 127) // 255 = (1, 2, 127). The processing
+        # rectangle holds the unkeyed columns: markers at (2, 1), (4, 1),
+        # (2, 3) and (4, 3), opaque red.
+        row = [[255, 255, 255, 255]] * 2 + [[1, 2, 127, 128]] * 3
+        pixels = np.array([row] * 4, np.uint8)
+        keyed = [[0, 0, 0, 0]] * 2 + [[1, 2, 127, 128]] * 3
+        want = np.array([keyed] * 4)
+        want[[1, 1, 3, 3], [2, 4, 2, 4]] = (255, 0, 0, 255)
+        got = corvalin.render(pixels, use_color_key=True, smoother_range=100, premultiplied=True)
+        np.testing.assert_array_equal(got, want)
+        # Float: 0.25 / 0.5 = 0.5 -> channel 16384 -> 0.5 * 0.5 = 0.25.
+        flt = np.array([[[0.25, 0.125, 0.0, 0.5]] * 5] * 4, np.float32)
+        want = flt.copy()
+        want[[1, 1, 3, 3], [1, 4, 1, 4]] = (1, 0, 0, 1)
+        np.testing.assert_array_equal(corvalin.render(flt, smoother_range=100, premultiplied=True), want)
+        # As the flags: 0 and 1 are taken, anything else named.
+        with self.assertRaisesRegex(ValueError, "premultiplied must be True or False"):
+            corvalin.render(pixels, premultiplied=2)
+        with self.assertRaisesRegex(TypeError, "premultiplied must be True or False"):
+            corvalin.render(pixels, premultiplied="yes")
+
+    def test_premultiplied_is_the_straight_render_between_the_two_formulas(self):
+        # The arithmetic worked here in NumPy on render channels of largest
+        # value M: unpremultiply, render straight, premultiply.
+        def unpremultiply(ch, m):
+            a = ch[..., 3:]
+            colour = np.where(a > 0, np.minimum(m, (ch[..., :3] * m + a // 2) // np.maximum(a, 1)), 0)
+            return np.concatenate([colour, a], axis=-1)
+
+        def premultiply(ch, m):
+            a = ch[..., 3:]
+            return np.concatenate([(ch[..., :3] * a + m // 2) // m, a], axis=-1)
+
+        for settings in SETTINGS:
+            with self.subTest(**settings):
+                # 8 bits: channels are the samples.
+                pre = premultiply(FRAMES8[1].astype(np.int64), 255)
+                straight = corvalin.render(unpremultiply(pre, 255).astype(np.uint8), **settings)
+                want = premultiply(straight.astype(np.int64), 255)
+                got = corvalin.render(pre.astype(np.uint8), premultiplied=True, **settings)
+                np.testing.assert_array_equal(got, want)
+                self.assertTrue((got[..., :3] <= got[..., 3:]).all())
+                # 16 bits: through the channels the samples convert to.
+                pre = samples16(premultiply(channels16(FRAMES16[0]), 32768))
+                un = samples16(unpremultiply(channels16(pre), 32768))
+                straight = channels16(corvalin.render(un, **settings))
+                want = samples16(premultiply(straight, 32768))
+                np.testing.assert_array_equal(corvalin.render(pre, premultiplied=True, **settings), want)
 
     def test_any_strides_render_as_the_same_pixels_into_a_new_array(self):
         frame = FRAMES16[0]
