@@ -19,7 +19,9 @@ Failure Describe(const HostSuites& suites, OfxImageEffectHandle descriptor);
 Failure DescribeInContext(const HostSuites& suites, OfxImageEffectHandle descriptor,
                           OfxPropertySetHandle inArgs);
 
-// GetClipPreferences: the output is premultiplied exactly as the source.
+// GetClipPreferences: the output is unpremultiplied for an unpremultiplied
+// source, premultiplied for a premultiplied or opaque one (the colour key can
+// make pixels transparent); Render writes it so.
 Failure GetClipPreferences(const HostSuites& suites, OfxImageEffectHandle instance,
                            OfxPropertySetHandle outArgs);
 

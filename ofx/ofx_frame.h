@@ -10,6 +10,12 @@
 // Components are R, G, B(, A) in memory. RGB images read as fully opaque and
 // are written back without alpha. Components are read and written with
 // memcpy: a host may pad rows to any byte count.
+//
+// Premultiplied pictures cross here too, by effect/associated_alpha.h: a
+// float image is unpremultiplied as float samples before they become render
+// channels, and premultiplied as float samples made from them; byte and
+// short images are unpremultiplied on the render pixels just read and
+// premultiplied on the render pixels about to be written.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +24,9 @@
 #include <string>
 
 #include "engine/pixel/pixel_model.h"
-#include "ofx/ofx_api.h"
+#include "effect/associated_alpha.h"
 #include "effect/pixel_convert.h"
+#include "ofx/ofx_api.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::ofx {
@@ -154,14 +161,17 @@ template <Depth D>
 using PixelOf = typename frame_detail::Codec<D>::Pixel;
 
 // Fills `frame` (Width x Height of the image's bounds, top row first, packed)
-// from the image. The image's layout must have been checked.
+// from the image, straight colour whatever `convention` the image holds.
+// The image's layout must have been checked.
 template <Depth D>
-void LoadFrame(const ImageView& image, PixelOf<D>* frame) {
+void LoadFrame(const ImageView& image, PixelOf<D>* frame, AlphaConvention convention) {
   using C = frame_detail::Codec<D>;
   using Comp = typename C::Component;
   using Pixel = PixelOf<D>;
   using Channel = typename PixelTraits<Pixel>::Channel;
   const bool hasAlpha = image.components == Components::rgba;
+  // An RGB image is opaque: nothing to unpremultiply.
+  const bool unpremultiply = hasAlpha && convention == AlphaConvention::premultiplied;
   const int64_t pixelBytes = PixelBytes(image);
   const int32_t width = static_cast<int32_t>(Width(image.bounds));
   // Rows are counted, not coordinates: a y loop down to bounds.y1 would wrap
@@ -171,25 +181,38 @@ void LoadFrame(const ImageView& image, PixelOf<D>* frame) {
     const int64_t y = int64_t{image.bounds.y2} - 1 - row;
     const unsigned char* p = PixelAddress(image, image.bounds.x1, y);
     for (int32_t x = 0; x < width; ++x, p += pixelBytes, ++frame) {
-      frame->red = static_cast<Channel>(C::In(frame_detail::Read<Comp>(p, 0)));
-      frame->green = static_cast<Channel>(C::In(frame_detail::Read<Comp>(p, 1)));
-      frame->blue = static_cast<Channel>(C::In(frame_detail::Read<Comp>(p, 2)));
-      frame->alpha = hasAlpha ? static_cast<Channel>(C::In(frame_detail::Read<Comp>(p, 3)))
+      Comp red = frame_detail::Read<Comp>(p, 0);
+      Comp green = frame_detail::Read<Comp>(p, 1);
+      Comp blue = frame_detail::Read<Comp>(p, 2);
+      const Comp alpha = hasAlpha ? frame_detail::Read<Comp>(p, 3) : Comp{};
+      if constexpr (D == Depth::float32) {
+        if (unpremultiply) UnpremultiplyFloat(red, green, blue, alpha);
+      }
+      frame->red = static_cast<Channel>(C::In(red));
+      frame->green = static_cast<Channel>(C::In(green));
+      frame->blue = static_cast<Channel>(C::In(blue));
+      frame->alpha = hasAlpha ? static_cast<Channel>(C::In(alpha))
                               : static_cast<Channel>(ChannelMax<Pixel>());
+      if constexpr (D != Depth::float32) {
+        if (unpremultiply) *frame = UnpremultiplyPixel(*frame);
+      }
     }
   }
 }
 
 // Writes the pixels of `window` into `image`: those inside `frameBounds` from
 // the rendered frame (laid out as LoadFrame lays out an image of those
-// bounds), the others black and transparent. The window must lie inside the
-// image's bounds, whose layout must have been checked.
+// bounds), the others black and transparent; premultiplied first when
+// `convention` says so (an RGB image too: its colour then fades with the
+// alpha it does not store). The window must lie inside the image's bounds,
+// whose layout must have been checked.
 template <Depth D>
 void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const ImageView& image,
-                 const OfxRectI& window) {
+                 const OfxRectI& window, AlphaConvention convention) {
   using C = frame_detail::Codec<D>;
   using Pixel = PixelOf<D>;
   const bool hasAlpha = image.components == Components::rgba;
+  const bool premultiply = convention == AlphaConvention::premultiplied;
   const int64_t pixelBytes = PixelBytes(image);
   const int64_t frameWidth = Width(frameBounds);
   for (int64_t y = window.y1; y < window.y2; ++y) {
@@ -201,10 +224,18 @@ void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const Ima
       Pixel pixel{};
       if (rowInFrame && x >= frameBounds.x1 && x < frameBounds.x2)
         pixel = frameRow[x - frameBounds.x1];
-      frame_detail::Write(p, 0, C::Out(pixel.red));
-      frame_detail::Write(p, 1, C::Out(pixel.green));
-      frame_detail::Write(p, 2, C::Out(pixel.blue));
-      if (hasAlpha) frame_detail::Write(p, 3, C::Out(pixel.alpha));
+      if constexpr (D != Depth::float32) {
+        if (premultiply) pixel = PremultiplyPixel(pixel);
+      }
+      auto red = C::Out(pixel.red), green = C::Out(pixel.green), blue = C::Out(pixel.blue);
+      const auto alpha = C::Out(pixel.alpha);
+      if constexpr (D == Depth::float32) {
+        if (premultiply) PremultiplyFloat(red, green, blue, alpha);
+      }
+      frame_detail::Write(p, 0, red);
+      frame_detail::Write(p, 1, green);
+      frame_detail::Write(p, 2, blue);
+      if (hasAlpha) frame_detail::Write(p, 3, alpha);
     }
   }
 }

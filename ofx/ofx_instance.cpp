@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "effect/associated_alpha.h"
 #include "effect/controls.h"
 #include "ofx/ofx_actions.h"
 #include "ofx/ofx_engine.h"
@@ -27,6 +28,50 @@ Failure GetClip(const HostSuites& suites, OfxImageEffectHandle instance, const c
       *clip == nullptr || (props != nullptr && *props == nullptr))
     return {kOfxStatFailed, std::string("the host has no ") + name + " clip"};
   return Ok();
+}
+
+// ---- Premultiplication -----------------------------------------------------
+
+// How the effect treats a Source of some premultiplication: the convention
+// it reads the Source in and the one it writes (and declares for) the
+// Output. The render works on straight colour, so a premultiplied Source is
+// unpremultiplied first. The Output is premultiplied unless the Source is
+// straight: an opaque Source has nothing to unpremultiply, but the colour key
+// can make its pixels transparent, so its Output cannot be declared opaque.
+// A Source whose state is not given reads as straight and renders as it is.
+struct AlphaHandling {
+  AlphaConvention source = AlphaConvention::straight;
+  AlphaConvention output = AlphaConvention::straight;
+};
+
+// False for a state that is none of the three the standard names.
+bool HandlingFor(const std::string& sourceState, AlphaHandling* handling) {
+  if (sourceState == kOfxImagePreMultiplied) {
+    *handling = {AlphaConvention::premultiplied, AlphaConvention::premultiplied};
+  } else if (sourceState == kOfxImageOpaque) {
+    *handling = {AlphaConvention::straight, AlphaConvention::premultiplied};
+  } else if (sourceState == kOfxImageUnPreMultiplied || sourceState.empty()) {
+    *handling = {AlphaConvention::straight, AlphaConvention::straight};
+  } else {
+    *handling = {};
+    return false;
+  }
+  return true;
+}
+
+const char* StateOf(AlphaConvention output) {
+  return output == AlphaConvention::premultiplied ? kOfxImagePreMultiplied
+                                                  : kOfxImageUnPreMultiplied;
+}
+
+// The premultiplication a property set states, or "" when it states none.
+std::string PremultiplicationOf(const HostSuites& suites, OfxPropertySetHandle props) {
+  std::string state;
+  if (props == nullptr ||
+      Properties(*suites.property, props).GetString(kOfxImageEffectPropPreMultiplication,
+                                                    &state) != kOfxStatOK)
+    return {};
+  return state;
 }
 
 // ---- Parameters ------------------------------------------------------------
@@ -98,6 +143,8 @@ class ClipImage {
   }
 
   const ImageView& view() const { return view_; }
+  // The image's premultiplication, or "" when it states none.
+  const std::string& premultiplication() const { return premultiplication_; }
 
   // Whether the bounds and row bytes address the pixels: known only once
   // the depth and components are.
@@ -140,12 +187,14 @@ class ClipImage {
 
     view_.data = static_cast<unsigned char*>(data);
     view_.bounds = OfxRectI{bounds[0], bounds[1], bounds[2], bounds[3]};
+    premultiplication_ = PremultiplicationOf(suites_, handle_);
     return Ok();
   }
 
   const HostSuites& suites_;
   OfxPropertySetHandle handle_ = nullptr;
   ImageView view_;
+  std::string premultiplication_;
 };
 
 // ---- The render ------------------------------------------------------------
@@ -158,7 +207,7 @@ bool FrameFitsEngine(const OfxRectI& bounds, int64_t pixelBytes) {
 
 template <Depth D>
 Failure RenderDepth(const RenderSettings& settings, const ImageView& source,
-                    const ImageView& output, const OfxRectI& window) {
+                    const ImageView& output, const OfxRectI& window, AlphaHandling alpha) {
   using Pixel = PixelOf<D>;
   const OfxRectI& bounds = source.bounds;
   std::vector<Pixel> input, rendered;
@@ -168,13 +217,13 @@ Failure RenderDepth(const RenderSettings& settings, const ImageView& source,
     const size_t count = static_cast<size_t>(Width(bounds) * Height(bounds));
     input.resize(count);
     rendered.resize(count);
-    LoadFrame<D>(source, input.data());
+    LoadFrame<D>(source, input.data(), alpha.source);
     if (!RenderFrame<Pixel>(settings, input.data(), rendered.data(),
                             static_cast<int32_t>(Width(bounds)),
                             static_cast<int32_t>(Height(bounds))))
       return {kOfxStatFailed, "the render failed"};
   }
-  StoreWindow<D>(rendered.data(), bounds, output, window);
+  StoreWindow<D>(rendered.data(), bounds, output, window, alpha.output);
   return Ok();
 }
 
@@ -190,16 +239,12 @@ Failure GetClipPreferences(const HostSuites& suites, OfxImageEffectHandle instan
                           &sourceProps);
       f.status != kOfxStatOK)
     return f;
-  std::string premultiplication;
-  // Without a source state the host's default applies, which for a single
-  // input is that input's state as well.
-  if (Properties(*suites.property, sourceProps)
-              .GetString(kOfxImageEffectPropPreMultiplication, &premultiplication) != kOfxStatOK ||
-      premultiplication.empty())
-    return {kOfxStatReplyDefault, {}};
+  // Render reads the state from the image, and the host labels the image as
+  // the clip: both arrive at the same handling.
+  AlphaHandling alpha;
+  HandlingFor(PremultiplicationOf(suites, sourceProps), &alpha);
   if (Properties(*suites.property, outArgs)
-          .SetString(kOfxImageEffectPropPreMultiplication, premultiplication.c_str()) !=
-      kOfxStatOK)
+          .SetString(kOfxImageEffectPropPreMultiplication, StateOf(alpha.output)) != kOfxStatOK)
     return {kOfxStatFailed, "the host refused the output's premultiplication"};
   return Ok();
 }
@@ -265,19 +310,33 @@ Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
     return f;
   if (Failure f = output.CheckLayout(kOfxImageEffectOutputClipName); f.status != kOfxStatOK)
     return f;
+  // The image's own state first; a host that leaves it off has it on the clip.
+  std::string premultiplication = source.premultiplication();
+  if (premultiplication.empty()) {
+    OfxPropertySetHandle clipProps = nullptr;
+    if (suites.imageEffect->clipGetPropertySet(sourceClip, &clipProps) == kOfxStatOK)
+      premultiplication = PremultiplicationOf(suites, clipProps);
+  }
+  AlphaHandling alpha;
+  if (!HandlingFor(premultiplication, &alpha))
+    return {kOfxStatErrUnsupported,
+            "the Source image has premultiplication '" + premultiplication +
+                "'; the effect renders opaque, premultiplied and unpremultiplied images"};
   if (Width(renderWindow) < 0 || Height(renderWindow) < 0)
     return {kOfxStatFailed, "the render window is inverted"};
   if (IsEmpty(renderWindow)) return Ok();
   if (!Contains(output.view().bounds, renderWindow))
     return {kOfxStatFailed, "the render window does not lie inside the Output image"};
 
-  switch (source.view().depth) {
+  const ImageView& in = source.view();
+  const ImageView& out = output.view();
+  switch (in.depth) {
     case Depth::byte:
-      return RenderDepth<Depth::byte>(settings, source.view(), output.view(), renderWindow);
+      return RenderDepth<Depth::byte>(settings, in, out, renderWindow, alpha);
     case Depth::short16:
-      return RenderDepth<Depth::short16>(settings, source.view(), output.view(), renderWindow);
+      return RenderDepth<Depth::short16>(settings, in, out, renderWindow, alpha);
     case Depth::float32:
-      return RenderDepth<Depth::float32>(settings, source.view(), output.view(), renderWindow);
+      return RenderDepth<Depth::float32>(settings, in, out, renderWindow, alpha);
   }
   return {kOfxStatFailed, "the render failed"};
 }

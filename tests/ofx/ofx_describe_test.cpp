@@ -106,16 +106,28 @@ TEST(OfxDescribe, EachContextHasSourceOutputAndTheFourControls) {
   EXPECT_TRUE(host.misuses().empty());
 }
 
-TEST(OfxInstance, OutputIsPremultipliedAsTheSource) {
-  for (const char* state :
-       {"OfxImageAlphaPremultiplied", "OfxImageAlphaUnPremultiplied", "OfxImageOpaque"}) {
+// The render works on straight colour and the colour key can make any pixel
+// transparent: the Output is straight for a straight Source, else
+// premultiplied, never opaque. A Source of no known state reads as straight.
+TEST(OfxInstance, OutputIsPremultipliedUnlessTheSourceIsStraight) {
+  const struct {
+    const char* source;
+    const char* output;
+  } cases[] = {{"OfxImageAlphaPremultiplied", "OfxImageAlphaPremultiplied"},
+               {"OfxImageAlphaUnPremultiplied", "OfxImageAlphaUnPremultiplied"},
+               {"OfxImageOpaque", "OfxImageAlphaPremultiplied"},
+               {"", "OfxImageAlphaUnPremultiplied"},
+               {"OfxImageAlphaSomehow", "OfxImageAlphaUnPremultiplied"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
     OfxTestHost host(BundleBinary());
     ClipSetup source;
-    source.premultiplication = state;
+    source.premultiplication = c.source;
     Prepare(host, source);
     std::string output;
     EXPECT_EQ(host.GetClipPreferences(&output), kOfxStatOK);
-    EXPECT_EQ(output, state);
+    EXPECT_EQ(output, c.output);
+    EXPECT_TRUE(host.misuses().empty());
   }
 }
 

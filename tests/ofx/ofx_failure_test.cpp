@@ -103,6 +103,8 @@ TEST(OfxFailure, BadRenderInputFailsCleanly) {
        [](RenderRequest&, HostImage&, HostImage& o) { o.components = "OfxImageComponentAlpha"; }},
       {"unknown depth", kOfxStatErrUnsupported,
        [](RenderRequest&, HostImage& s, HostImage&) { s.depth = "OfxBitDepthNone"; }},
+      {"unknown premultiplication", kOfxStatErrUnsupported,
+       [](RenderRequest&, HostImage& s, HostImage&) { s.premultiplication = "OfxImageAlphaSomehow"; }},
       {"Source RGB, Output RGBA", kOfxStatErrUnsupported,
        [](RenderRequest&, HostImage& s, HostImage&) { s.components = "OfxImageComponentRGB"; }},
       {"Source short, Output byte", kOfxStatErrUnsupported,

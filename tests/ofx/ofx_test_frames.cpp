@@ -124,6 +124,7 @@ HostImage SourceImage(const Picture& picture, const std::string& depth,
                       const std::string& components, const Placement& placement) {
   const OfxRectI bounds = Bounds(picture, placement);
   HostImage image(depth, components, bounds, placement.layout);
+  image.premultiplication = kOfxImageUnPreMultiplied;
   const int n = image.componentCount();
   for (int y = bounds.y1; y < bounds.y2; ++y)
     for (int x = bounds.x1; x < bounds.x2; ++x) {
@@ -212,6 +213,12 @@ void SetParams(OfxTestHost& host, const RenderSettings& settings) {
   }
 }
 
+ClipSetup StraightSource() {
+  ClipSetup source;
+  source.premultiplication = kOfxImageUnPreMultiplied;
+  return source;
+}
+
 void Prepare(OfxTestHost& host, const ClipSetup& source) {
   auto check = [](OfxStatus status, const char* action, bool replyDefaultOk = false) {
     if (status != kOfxStatOK && !(replyDefaultOk && status == kOfxStatReplyDefault))
@@ -230,8 +237,11 @@ OfxStatus RenderThrough(OfxTestHost& host, HostImage& source, HostImage& output,
   ClipSetup clip;
   clip.depth = source.depth;
   clip.components = source.components;
+  clip.premultiplication = source.premultiplication;
   clip.rod = OfxRectD{double(b.x1), double(b.y1), double(b.x2), double(b.y2)};
   host.SetSourceClip(clip);
+  if (const OfxStatus preferences = host.GetClipPreferences(); preferences != kOfxStatOK)
+    return preferences;
   OfxRectD roi{};
   const OfxStatus status = host.GetRegionsOfInterest(
       OfxRectD{double(window.x1), double(window.y1), double(window.x2), double(window.y2)}, &roi);

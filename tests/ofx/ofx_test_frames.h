@@ -42,7 +42,8 @@ struct Placement {
   HostImage::Layout layout{};
 };
 
-// The picture as a Source image of `depth` and `components`.
+// The picture as a Source image of `depth` and `components`, labelled as it
+// is: straight (unpremultiplied).
 HostImage SourceImage(const Picture& picture, const std::string& depth,
                       const std::string& components, const Placement& placement);
 
@@ -70,13 +71,18 @@ std::string FirstDifference(const HostImage& actual, const HostImage& expected,
 // user would: colours as components b / 255.
 void SetParams(OfxTestHost& host, const RenderSettings& settings);
 
+// A Source clip of the pictures here, which hold straight colour.
+ClipSetup StraightSource();
+
 // A loaded plug-in with one Filter instance, after the actions a host runs
 // before rendering (Load, Describe, DescribeInContext, CreateInstance,
 // GetClipPreferences). Throws std::runtime_error when one fails.
-void Prepare(OfxTestHost& host, const ClipSetup& source = {});
+void Prepare(OfxTestHost& host, const ClipSetup& source = StraightSource());
 
-// Renders the whole frame of `source` into `output` through the plug-in,
-// after GetRegionsOfInterest, as a host does.
+// Renders the whole frame of `source` into `output` through the plug-in, as
+// a host does: the Source clip takes the image's depth, components and
+// premultiplication, the clip preferences are asked again, then
+// GetRegionsOfInterest and Render.
 OfxStatus RenderThrough(OfxTestHost& host, HostImage& source, HostImage& output,
                         const OfxRectI& window);
 

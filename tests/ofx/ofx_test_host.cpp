@@ -1,5 +1,6 @@
 #include "tests/ofx/ofx_test_host.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -796,6 +797,37 @@ bool HostImage::SameOutside(const std::vector<unsigned char>& before,
   return true;
 }
 
+std::string AlphaFault(const HostImage& image, const OfxRectI& window,
+                       const std::string& premultiplication) {
+  const bool premultiplied = premultiplication == kOfxImagePreMultiplied;
+  const bool opaque = premultiplication == kOfxImageOpaque;
+  if ((!premultiplied && !opaque) || image.componentCount() != 4) return "";
+  const int bytes = image.componentBytes();
+  auto component = [&](int x, int y, int c) -> double {
+    if (bytes == 1) return image.Get<uint8_t>(x, y, c);
+    if (bytes == 2) return image.Get<uint16_t>(x, y, c);
+    return image.Get<float>(x, y, c);
+  };
+  const double max = bytes == 1 ? 255 : bytes == 2 ? 65535 : 1;
+  const int64_t x1 = std::max(window.x1, image.bounds.x1), x2 = std::min(window.x2, image.bounds.x2);
+  const int64_t y1 = std::max(window.y1, image.bounds.y1), y2 = std::min(window.y2, image.bounds.y2);
+  for (int64_t y = y1; y < y2; ++y)
+    for (int64_t x = x1; x < x2; ++x) {
+      const int px = static_cast<int>(x), py = static_cast<int>(y);
+      const double alpha = component(px, py, 3);
+      const std::string where = "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+      if (opaque && !(alpha == max))
+        return "the Output is declared opaque, but " + where + " has alpha " +
+               std::to_string(alpha);
+      for (int c = 0; c < 3 && premultiplied; ++c)
+        if (!(component(px, py, c) <= alpha))
+          return "the Output is declared premultiplied, but " + where + " has colour " +
+                 std::to_string(component(px, py, c)) + " above its alpha " +
+                 std::to_string(alpha);
+    }
+  return "";
+}
+
 // ---- The host --------------------------------------------------------------
 
 OfxTestHost::OfxTestHost(const std::string& binaryPath, HostOptions options)
@@ -1074,6 +1106,14 @@ OfxStatus OfxTestHost::Render(const RenderRequest& request) {
   tJob = previous;
   if (!job.liveImages.empty())
     Misuse(std::to_string(job.liveImages.size()) + " image(s) not released by the render");
+  // The pixels written must be what the clip preferences declared.
+  const Clip* output = instance_->FindClip(kOfxImageEffectOutputClipName);
+  if (status == kOfxStatOK && request.output != nullptr && output != nullptr)
+    if (const std::string fault = AlphaFault(
+            *request.output, request.window,
+            output->props.String(kOfxImageEffectPropPreMultiplication));
+        !fault.empty())
+      Misuse(fault);
   return status;
 }
 

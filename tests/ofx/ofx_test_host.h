@@ -3,7 +3,8 @@
 // suites, and runs the actions a host runs, in a host's order. It owns the
 // images it hands out, with guard bytes around them, and records every
 // message and every misuse of its suites (an image released twice or never,
-// paramGetValue inside a render, a handle of the wrong kind).
+// paramGetValue inside a render, a handle of the wrong kind, an Output whose
+// pixels break the premultiplication its clip preferences declared).
 //
 // Renders may run on several threads at once through one instance; every
 // other action runs on one thread at a time.
@@ -120,6 +121,12 @@ class HostImage {
   size_t dataOffset_;
   std::vector<unsigned char> storage_;
 };
+
+// Why the pixels of `window` in `image` (RGBA) break the premultiplication
+// they are declared to have: premultiplied colour above its alpha, or an
+// opaque image's alpha short of its maximum; empty when none does.
+std::string AlphaFault(const HostImage& image, const OfxRectI& window,
+                       const std::string& premultiplication);
 
 // ---- The host --------------------------------------------------------------
 
