@@ -86,12 +86,12 @@ TEST_F(CliMovies, AMovieOutputIsAUsageErrorBeforeAnythingRenders) {
 TEST_F(CliMovies, FilesOfSeveralImagesAreRefusedWithTheirCount) {
   for (const auto& [name, count] : std::vector<std::pair<std::string, int>>{
            {"two.tif", 2}, {"five.tif", 5}, {"two.exr", 2}, {"one.tif", 1}}) {
-    std::vector<OIIO::ImageSpec> specs(static_cast<size_t>(count), OIIO::ImageSpec(4, 3, 3, OIIO::TypeDesc::HALF));
+    std::vector<OIIO::ImageSpec> layouts(static_cast<size_t>(count), OIIO::ImageSpec(4, 3, 3, OIIO::TypeDesc::HALF));
     auto out = OIIO::ImageOutput::create(Path(name));
-    ASSERT_TRUE(out && out->open(Path(name), count, specs.data())) << name;
+    ASSERT_TRUE(out && out->open(Path(name), count, layouts.data())) << name;
     const std::vector<float> pixels(36, 0.5f);
     for (int i = 0; i < count; ++i) {
-      ASSERT_TRUE(i == 0 || out->open(Path(name), specs[0], OIIO::ImageOutput::AppendSubimage));
+      ASSERT_TRUE(i == 0 || out->open(Path(name), layouts[0], OIIO::ImageOutput::AppendSubimage));
       ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, pixels.data())) << out->geterror();
     }
     ASSERT_TRUE(out->close());
