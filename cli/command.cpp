@@ -13,8 +13,15 @@
 #include <optional>
 #include <ostream>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "cli/frame_pattern.h"
+#include "cli/movie.h"
 #include "cli/progress.h"
 #include "effect/controls.h"
 #include "effect/identity.h"
@@ -307,17 +314,26 @@ PF_Pixel8 ParseAlphaKey(const std::string& text) {
 }
 
 std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
-  const std::optional<FramePattern> in = FindFramePattern(options.input);
+  // The name of an existing file is that file, whatever characters it holds.
+  std::error_code ec;
+  const bool still = std::filesystem::exists(options.input, ec);
+  const std::optional<FramePattern> in =
+      still ? std::nullopt : FindFramePattern(options.input);
   const std::optional<FramePattern> out = FindFramePattern(options.output);
   std::vector<int64_t> frames;
   if (options.frames) {
     frames = ParseFrameList(*options.frames);
-  } else if (in && !std::filesystem::exists(options.input)) {
+  } else if (in) {
     frames = DiscoverFrames(*in);
     if (frames.empty()) {
       throw NoFramesFound("no frames on disk for " + options.input + " (no file named as " +
                           in->Expand(1) + " is)");
     }
+  } else if (out) {
+    // Else the frame field would end up literally in the output's name.
+    throw CliError("INPUT " + options.input + " is a single image, and OUTPUT " + options.output +
+                   " has a frame field: give --frames (such as --frames 1-24) for the frames "
+                   "to write it as, or name OUTPUT without a frame field");
   } else {
     return {FrameJob{-1, options.input, options.output}};
   }
@@ -332,6 +348,82 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
     jobs.push_back(FrameJob{f, in ? in->Expand(f) : options.input, out->Expand(f)});
   }
   return jobs;
+}
+
+namespace {
+
+// An existing file's identity, links followed: its device and inode, so that
+// hard links and links to it are the same file.
+std::optional<std::string> FileIdentity(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(path, ec);
+  if (ec) return std::nullopt;
+  return real.string();
+#else
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+#endif
+}
+
+// Absolute names with "." and ".." gone and the folder's links followed,
+// for files that may not exist yet. Each folder is resolved once: a
+// sequence has thousands of names in a few folders.
+class PathNormaliser {
+ public:
+  std::string operator()(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path full = fs::absolute(path, ec);
+    if (ec) return fs::path(path).lexically_normal().string();
+    const std::string folder = full.parent_path().string();
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+      fs::path real = fs::weakly_canonical(full.parent_path(), ec);
+      if (ec) real = full.parent_path().lexically_normal();
+      it = folders_.emplace(folder, real).first;
+    }
+    return (it->second / full.filename()).lexically_normal().string();
+  }
+
+ private:
+  std::unordered_map<std::string, std::filesystem::path> folders_;
+};
+
+std::string OfFrame(const FrameJob& job) {
+  return job.frame < 0 ? std::string() : " (frame " + std::to_string(job.frame) + ")";
+}
+
+}  // namespace
+
+void CheckOutputsSpareInputs(const std::vector<FrameJob>& jobs) {
+  // Every input once, by identity and by name, then every output looked up:
+  // linear in the frames, for runs of a million of them.
+  std::unordered_map<std::string, size_t> inputs;
+  std::unordered_set<std::string> named;
+  inputs.reserve(2 * jobs.size());
+  named.reserve(jobs.size());
+  PathNormaliser normal;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (!named.insert(jobs[i].input).second) continue;  // a still, held for every frame
+    if (const std::optional<std::string> id = FileIdentity(jobs[i].input)) {
+      inputs.emplace("file " + *id, i);
+    }
+    inputs.emplace("name " + normal(jobs[i].input), i);
+  }
+  for (const FrameJob& job : jobs) {
+    auto hit = inputs.end();
+    if (const std::optional<std::string> id = FileIdentity(job.output)) hit = inputs.find("file " + *id);
+    if (hit == inputs.end()) hit = inputs.find("name " + normal(job.output));
+    if (hit == inputs.end()) continue;
+    // A still is the input of every frame: no frame of its own to name.
+    const FrameJob& reader = jobs[hit->second];
+    const bool still = jobs.size() > 1 && jobs.front().input == jobs.back().input;
+    throw CliError("OUTPUT " + job.output + OfFrame(job) + " is the same file as INPUT " +
+                   reader.input + (still ? std::string() : OfFrame(reader)) +
+                   "; its render would replace an input of the run: name another OUTPUT");
+  }
 }
 
 namespace {
@@ -373,10 +465,17 @@ void PrintTimings(std::ostream& err, const StageTimes& times, const SequenceResu
 }  // namespace
 
 int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
+  // A movie is named as one before anything else is said about the frames.
+  if (const std::optional<std::string> movie = MovieFile(options.input)) {
+    err << "corvalin: error: cannot read " << options.input << ": "
+        << MovieInputMessage(options.input, *movie) << "\n";
+    return kExitFailed;
+  }
   std::vector<FrameJob> jobs;
   try {
     jobs = PlanFrames(options);
     CheckOutputOptions(options, jobs.front().output);
+    CheckOutputsSpareInputs(jobs);
   } catch (const NoFramesFound& e) {
     err << "corvalin: error: " << e.what() << "\n";
     return kExitFailed;

@@ -52,10 +52,17 @@ class NoFramesFound : public CliError {
 };
 
 // The frames the options ask for: those of --frames, or without it every
-// frame on disk for a pattern INPUT (an existing file of that very name is a
-// still). A CliError (a usage error) when the patterns and the frames do not
-// fit together, NoFramesFound when a pattern finds nothing.
+// frame on disk for a pattern INPUT. An INPUT naming an existing file is a
+// still, with or without --frames, held for every frame. A CliError (a usage
+// error) when the patterns and the frames do not fit together (a still INPUT
+// and a pattern OUTPUT need --frames), NoFramesFound when a pattern finds
+// nothing.
 std::vector<FrameJob> PlanFrames(const CommandOptions& options);
+
+// A CliError naming both files when an output of `jobs` is an input of any
+// of them: the same existing file (device and inode, links followed), or the
+// same name once made absolute and normal before it exists.
+void CheckOutputsSpareInputs(const std::vector<FrameJob>& jobs);
 
 // The command line, bound to `options`: the options, their help and
 // checks, which the manual page and the completion are written from too.

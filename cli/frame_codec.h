@@ -120,7 +120,8 @@ std::unique_ptr<FrameEncoder> OpenPngEncoder(FILE* file, int32_t width, int32_t 
 
 // TIFF, TGA and OpenEXR through OpenImageIO: the decoder opens `path` with
 // the reader of `format` alone, never by asking every reader whether it
-// knows the file; the writer picks the format by the extension of `path` (a
+// knows the file, and refuses a file of several images (TIFF pages, OpenEXR
+// parts); the writer picks the format by the extension of `path` (a
 // temporary name beside the output) and writes through `file`. They load the
 // module, or throw a CodecError saying where it was looked for.
 std::unique_ptr<FrameDecoder> OpenOiioDecoder(const std::string& path, FileFormat format);

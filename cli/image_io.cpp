@@ -9,6 +9,7 @@
 
 #include "cli/frame_codec.h"
 #include "cli/frame_io.h"
+#include "cli/movie.h"
 
 namespace corvalin::cli {
 
@@ -104,6 +105,9 @@ FileFormat FormatOfPath(const std::string& path) {
   if (ext == ".tif" || ext == ".tiff") return FileFormat::tiff;
   if (ext == ".tga") return FileFormat::tga;
   if (ext == ".exr") return FileFormat::exr;
+  if (const std::optional<std::string> movie = MovieOfName(path)) {
+    throw CliError(MovieOutputMessage(path, *movie));
+  }
   throw CliError(path + ": unsupported output format '" + ext +
                  "'; use .png, .tif, .tiff, .tga or .exr");
 }

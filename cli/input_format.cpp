@@ -10,11 +10,16 @@
 #include <fstream>
 #include <optional>
 
+#include "cli/movie.h"
+
 namespace corvalin::cli {
 
 namespace {
 
 constexpr size_t kTgaHeaderBytes = 18;
+// The first bytes read: enough for every signature and for a TGA header.
+constexpr size_t kHeadBytes = std::max(kTgaHeaderBytes, kMovieHeadBytes);
+using Head = std::array<unsigned char, kHeadBytes>;
 
 std::string LowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -41,7 +46,7 @@ const char* ExtensionsOf(FileFormat format) {
   return "?";
 }
 
-bool StartsWith(const std::array<unsigned char, kTgaHeaderBytes>& head, size_t have,
+bool StartsWith(const Head& head, size_t have,
                 std::initializer_list<unsigned char> magic) {
   return have >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
 }
@@ -49,7 +54,7 @@ bool StartsWith(const std::array<unsigned char, kTgaHeaderBytes>& head, size_t h
 // TGA has no signature: the header's fields must each hold a value a TGA
 // writer produces (a known image type, a colour map only where one is
 // declared, sides above zero, a known pixel depth).
-bool PlausibleTga(const std::array<unsigned char, kTgaHeaderBytes>& h, size_t have) {
+bool PlausibleTga(const Head& h, size_t have) {
   if (have < kTgaHeaderBytes) return false;
   const int colourMapType = h[1], imageType = h[2], mapEntryBits = h[7], pixelBits = h[16];
   const int width = h[12] | h[13] << 8, height = h[14] | h[15] << 8;
@@ -131,7 +136,7 @@ std::string NotReadable() {
 FileFormat DetectInputFormat(const std::string& path) {
   const std::string ext = std::filesystem::path(path).extension().string();
   const std::optional<FileFormat> named = FormatOfExtension(LowerExtension(path));
-  std::array<unsigned char, kTgaHeaderBytes> head{};
+  Head head{};
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CliError(std::strerror(errno));
   file.read(reinterpret_cast<char*>(head.data()), head.size());
@@ -145,10 +150,17 @@ FileFormat DetectInputFormat(const std::string& path) {
     content = FileFormat::tiff;
   } else if (StartsWith(head, have, {0x76, 0x2f, 0x31, 0x01})) {
     content = FileFormat::exr;
+  } else if (const std::optional<std::string> movie = MovieOfContent(head.data(), have)) {
+    throw CliError(MovieInputMessage(path, *movie));
   } else if (named == FileFormat::tga && PlausibleTga(head, have)) {
     content = FileFormat::tga;
   }
   if (!content) {
+    // Not an image by its content, and named as a movie: a movie the
+    // signatures above do not know, or a damaged one.
+    if (const std::optional<std::string> movie = MovieOfName(path)) {
+      throw CliError(MovieInputMessage(path, *movie));
+    }
     if (named == FileFormat::tga) {
       throw CliError("not a TGA file (its header holds no TGA image type, sides and depth); " +
                      NotReadable());

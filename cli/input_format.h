@@ -18,7 +18,8 @@ inline constexpr const char* kInputFormatList = "PNG, TIFF, TGA or OpenEXR";
 // TIFF's "II*\0" / "MM\0*" (and BigTIFF's 43), OpenEXR's 76 2f 31 01; TGA,
 // which has no signature, only for a .tga name with a plausible header. The
 // name's extension must agree. A CliError (without the "cannot read" prefix)
-// says what the file is not.
+// says what the file is not; for a movie, by its content or (when the content
+// is no image) by its name, it says how to render it instead (cli/movie.h).
 FileFormat DetectInputFormat(const std::string& path);
 
 }  // namespace corvalin::cli

@@ -88,6 +88,16 @@ class OiioDecoder final : public FrameDecoder {
       const std::string why = OneLine(input_->geterror());  // asking clears it
       throw CodecError(why.empty() ? PendingError("not a readable image") : why);
     }
+    // A file of several images is not a frame: reading its first alone would
+    // drop the others unseen.
+    if (const int images = ImageCount(opened); images > 1) {
+      const char* what = format == FileFormat::exr ? "parts" : "pages";
+      throw CodecError("the file holds " +
+                       (images > kMaxImagesCounted ? "more than " + std::to_string(kMaxImagesCounted)
+                                                   : std::to_string(images)) +
+                       " images (" + what + "), and the command reads files of one image; "
+                       "write each image to a file of its own");
+    }
     // The dimensions, tiles and sample types, without the metadata.
     layout_ = input_->spec_dimensions(0);
     const OIIO::ImageSpec& layout = layout_;
@@ -150,6 +160,22 @@ class OiioDecoder final : public FrameDecoder {
   }
 
  private:
+  // A seek may walk the pages from the first one: counting stops here.
+  static constexpr int kMaxImagesCounted = 100;
+
+  // The images of the open file: what the reader says (OpenEXR parts), or
+  // counted by seeking (TIFF pages), up to one more than kMaxImagesCounted.
+  int ImageCount(const OIIO::ImageSpec& opened) {
+    const int declared = opened.get_int_attribute("oiio:subimages", 0);
+    if (declared > 0) return declared;
+    int count = 1;
+    while (count <= kMaxImagesCounted && input_->seek_subimage(count, 0)) ++count;
+    // The failed seek's message would pass for a failed read of the frame;
+    // reads name their image, so the position left here does not matter.
+    (void)input_->geterror();
+    return count;
+  }
+
   // Every number of the layout that reaches an address or a loop, in 64
   // bits, before the reader uses it for pixels.
   static void CheckGeometry(const OIIO::ImageSpec& l) {

@@ -92,10 +92,11 @@ TEST(CliFramePlan, PairsInputAndOutputNames) {
   EXPECT_EQ(plan("in.#.png", "out/%03d.tif", "8-12x2"),
             (Jobs{{8, "in.0008.png", "out/008.tif"}, {10, "in.0010.png", "out/010.tif"},
                   {12, "in.0012.png", "out/012.tif"}}));
-  // A still input is held for every frame; without --frames a name without a
-  // field is taken as it is.
+  // A still input is held for every frame; without --frames it cannot fill a
+  // pattern OUTPUT, whose field would end up in the file's name.
   EXPECT_EQ(plan("still.png", "o.@.png", "1-2"), (Jobs{{1, "still.png", "o.1.png"}, {2, "still.png", "o.2.png"}}));
-  EXPECT_EQ(plan("a.png", "out/%03d.tif", std::nullopt), (Jobs{{-1, "a.png", "out/%03d.tif"}}));
+  EXPECT_EQ(plan("a.png", "out/a.tif", std::nullopt), (Jobs{{-1, "a.png", "out/a.tif"}}));
+  EXPECT_THROW(plan("a.png", "out/%03d.tif", std::nullopt), cli::CliError);
   // Frames into one output name would overwrite each other.
   EXPECT_THROW(plan("in.#.png", "out.png", "1-2"), cli::CliError);
 }
