@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "cli/colour_tags.h"
 #include "cli/image_io.h"
 
 namespace corvalin::cli {
@@ -47,6 +48,8 @@ struct FrameHeader {
   int32_t width = 0, height = 0;
   int channels = 0;  // in the file; the first four are used
   SampleKind kind = SampleKind::uint8;
+  // Colour space, profile and resolution, for the output to carry.
+  ColourTags colour;
 };
 
 // What an output file holds.
@@ -54,6 +57,7 @@ struct OutputLayout {
   FileFormat format = FileFormat::png;
   SampleKind kind = SampleKind::uint8;
   std::string compression;  // as CheckCompression returns it; empty: the format's default
+  ColourTags colour;        // the input's, labelled in the output as the format allows
 };
 
 // Why a codec failed, without the file's name: "the file ends early".

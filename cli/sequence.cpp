@@ -47,6 +47,8 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
     plan.layout.kind = plan.depth == 16 ? SampleKind::uint16 : SampleKind::uint8;
   }
   plan.layout.compression = options.compression;
+  // Each frame's own: frames of a sequence may be labelled differently.
+  plan.layout.colour = header.colour;
   return plan;
 }
 
