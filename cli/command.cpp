@@ -171,7 +171,9 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
       ->required();
   render->add_option("OUTPUT", options.output,
                      "output image, RGBA at the render depth, format from the extension "
-                     "(.png, .tif, .tiff, .tga, .exr); a frame pattern for a sequence")
+                     "(.png, .tif, .tiff, .tga, .exr), labelled with the input's colour space, "
+                     "ICC profile and resolution (the render changes no colour space); a frame "
+                     "pattern for a sequence")
       ->required();
 
   for (const ControlSpec& control : kControls) AddControlOption(*render, control, options.settings);

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "cli/colour_tags.h"
 #include "cli/image_io.h"
 #include "effect/associated_alpha.h"
 
@@ -51,6 +52,8 @@ struct FrameHeader {
   // How colour relates to alpha as the format or file says: OpenEXR and a
   // TIFF whose extra sample is associated alpha hold premultiplied colour.
   AlphaConvention alpha = AlphaConvention::straight;
+  // Colour space, profile and resolution, for the output to carry.
+  ColourTags colour;
 };
 
 // What an output file holds.
@@ -60,6 +63,7 @@ struct OutputLayout {
   // Premultiplied for OpenEXR, which compositors read as premultiplied.
   AlphaConvention alpha = AlphaConvention::straight;
   std::string compression;  // as CheckCompression returns it; empty: the format's default
+  ColourTags colour;        // the input's, labelled in the output as the format allows
 };
 
 // Why a codec failed, without the file's name: "the file ends early".

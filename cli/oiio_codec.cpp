@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "cli/frame_codec.h"
@@ -131,6 +132,7 @@ class OiioDecoder final : public FrameDecoder {
     tiled_ = layout.tile_width > 0;
     granule_ = tiled_ ? std::min(layout.tile_height, layout.height) : 1;
     bufferBytes_ = LibraryBuffers(format, opened.get_int_attribute("tiff:RowsPerStrip", 0));
+    h.colour = ReadColourTags(opened);
   }
 
   int32_t rowGranule() const override { return granule_; }
@@ -217,6 +219,30 @@ class OiioDecoder final : public FrameDecoder {
     return (std::min(chunk, height) + band) * width * pixel;
   }
 
+  // What the reader says of colour and resolution, each value checked:
+  // one out of range, of another type or too large is dropped.
+  static ColourTags ReadColourTags(const OIIO::ImageSpec& header) {
+    ColourTags tags;
+    if (const OIIO::ParamValue* p = header.find_attribute("oiio:ColorSpace", OIIO::TypeDesc::STRING)) {
+      const std::string name = p->get_string();
+      if (PlausibleColourSpace(name)) tags.colourSpace = name;
+    }
+    const OIIO::ParamValue* x = header.find_attribute("XResolution", OIIO::TypeDesc::FLOAT);
+    const OIIO::ParamValue* y = header.find_attribute("YResolution", OIIO::TypeDesc::FLOAT);
+    if (x != nullptr && y != nullptr) {
+      tags.resolution = CheckedResolution(x->get_float(), y->get_float(),
+                                          header.get_string_attribute("ResolutionUnit"));
+    }
+    if (const OIIO::ParamValue* p = header.find_attribute("ICCProfile")) {
+      const size_t bytes = p->type().size() * static_cast<size_t>(std::max(p->nvalues(), 0));
+      const auto* data = static_cast<const uint8_t*>(p->data());
+      if (p->type().basetype == OIIO::TypeDesc::UINT8 && PlausibleIccProfile(data, bytes)) {
+        tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(data, data + bytes);
+      }
+    }
+    return tags;
+  }
+
   std::unique_ptr<OIIO::ImageInput> input_;
   OIIO::ImageSpec layout_;
   bool tiled_ = false;
@@ -275,18 +301,88 @@ void ApplyCompression(OIIO::ImageSpec& layout, const OutputLayout& output) {
   }
 }
 
+// OpenImageIO 2.4's OpenEXR writer drops every "oiio:" attribute, so an
+// EXR would read back as "Linear" whatever it holds, while its reader takes
+// "oiio:ColorSpace" from the header when there is one. The name goes in
+// under a stand-in of the same length, which Close() renames in place: no
+// byte moves, and a writer that keeps the attribute itself is left alone.
+constexpr char kExrColourSpace[] = "oiio:ColorSpace";
+constexpr char kExrStandIn[] = "corvalin:colour";
+static_assert(sizeof kExrColourSpace == sizeof kExrStandIn);
+
+// The header's attributes end within this: ours are a few hundred bytes.
+constexpr size_t kExrHeaderLimit = 64 << 10;
+
+// Where the stand-in's name starts in the header `head` of a scanline file, or 0
+// when it is not there or the header already names a colour space.
+size_t FindExrStandIn(const std::string& head, const std::string& value) {
+  if (head.size() < 8 || head.compare(0, 4, "\x76\x2f\x31\x01") != 0) return 0;
+  size_t at = 8, found = 0;
+  while (at < head.size() && head[at] != '\0') {
+    const size_t nameEnd = head.find('\0', at);
+    if (nameEnd == std::string::npos) return 0;
+    const size_t typeEnd = head.find('\0', nameEnd + 1);
+    if (typeEnd == std::string::npos || typeEnd + 5 > head.size()) return 0;
+    uint32_t size = 0;
+    for (size_t i = 4; i-- > 0;) size = size << 8 | static_cast<uint8_t>(head[typeEnd + 1 + i]);
+    const size_t valueAt = typeEnd + 5;
+    if (size > head.size() - valueAt) return 0;
+    const std::string name = head.substr(at, nameEnd - at);
+    if (name == kExrColourSpace) return 0;
+    if (name == kExrStandIn && head.compare(nameEnd + 1, typeEnd - nameEnd - 1, "string") == 0 &&
+        head.compare(valueAt, size, value) == 0 && size == value.size()) {
+      found = at;
+    }
+    at = valueAt + size;
+  }
+  return at < head.size() ? found : 0;
+}
+
+// The input's colour space, resolution and profile, as the format holds
+// them; names OpenImageIO's writer does not know are ignored by it.
+void ApplyColourTags(OIIO::ImageSpec& fileLayout, const OutputLayout& output) {
+  const ColourTags& tags = output.colour;
+  const std::string space = ColourSpaceName(tags);
+  if (!space.empty()) {
+    fileLayout.attribute("oiio:ColorSpace", space);
+    if (output.format == FileFormat::exr && !IsLinearName(space)) fileLayout.attribute(kExrStandIn, space);
+  }
+  if (tags.resolution) {
+    const Resolution r = OiioResolutionOf(*tags.resolution);
+    fileLayout.attribute("XResolution", static_cast<float>(r.x));
+    fileLayout.attribute("YResolution", static_cast<float>(r.y));
+    fileLayout.attribute("ResolutionUnit", OiioUnitName(r.unit));
+  }
+  // OpenEXR has no place for a profile; TGA neither.
+  if (tags.iccProfile && output.format == FileFormat::tiff) {
+    fileLayout.attribute("ICCProfile",
+                   OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(tags.iccProfile->size())),
+                   tags.iccProfile->data());
+  }
+}
+
 class OiioEncoder final : public FrameEncoder {
  public:
   OiioEncoder(const std::string& path, FILE* file, int32_t width, int32_t height,
               const OutputLayout& layout)
-      : proxy_(std::make_unique<CheckedFile>(file)), type_(TypeOf(layout.kind)) {
+      : proxy_(std::make_unique<CheckedFile>(file)),
+        file_(file),
+        path_(path),
+        type_(TypeOf(layout.kind)) {
     OIIO::ImageSpec fileLayout(width, height, 4, type_);
     fileLayout.alpha_channel = 3;
     if (layout.alpha == AlphaConvention::straight) fileLayout.attribute("oiio:UnassociatedAlpha", 1);
     ApplyCompression(fileLayout, layout);
+    ApplyColourTags(fileLayout, layout);
+    if (const OIIO::ParamValue* p = fileLayout.find_attribute(kExrStandIn)) exrColourSpace_ = p->get_string();
     output_ = OIIO::ImageOutput::create(path);
     if (!output_) throw CodecError(PendingError("no writer for this format"));
-    if (!output_->set_ioproxy(proxy_.get())) throw CodecError(OneLine(output_->geterror()));
+    // OpenImageIO 2.4's TIFF writer reads its directory back after writing
+    // the Exif block that holds a colour space, which it cannot do through
+    // a proxy (the file comes out without its image directory): such a file
+    // is written by its name, and libtiff checks those writes itself.
+    const bool exif = layout.format == FileFormat::tiff && fileLayout.find_attribute("oiio:ColorSpace");
+    if (!exif && !output_->set_ioproxy(proxy_.get())) throw CodecError(OneLine(output_->geterror()));
     if (!output_->open(path, fileLayout)) throw CodecError(OneLine(output_->geterror()));
   }
 
@@ -302,6 +398,7 @@ class OiioEncoder final : public FrameEncoder {
     const std::string closeError = closed ? std::string() : OneLine(output_->geterror());
     output_.reset();
     if (proxy_->failure() != 0 || !closed) Fail(closeError);
+    if (!exrColourSpace_.empty()) NameExrColourSpace();
   }
 
  private:
@@ -310,7 +407,29 @@ class OiioEncoder final : public FrameEncoder {
     throw CodecError(proxy_->failure() != 0 ? std::strerror(proxy_->failure()) : writerSays);
   }
 
+  // Renames the stand-in written by the library, reading the header back
+  // through its own name (the file is open for writing only).
+  void NameExrColourSpace() {
+    errno = 0;
+    if (std::fflush(file_) != 0) throw CodecError(std::strerror(errno != 0 ? errno : EIO));
+    std::string head(kExrHeaderLimit, '\0');
+    FILE* in = std::fopen(path_.c_str(), "rb");
+    if (in == nullptr) throw CodecError(std::strerror(errno));
+    head.resize(std::fread(head.data(), 1, head.size(), in));
+    std::fclose(in);
+    const size_t at = FindExrStandIn(head, exrColourSpace_);
+    if (at == 0) return;
+    errno = 0;
+    if (std::fseek(file_, static_cast<long>(at), SEEK_SET) != 0 ||
+        std::fwrite(kExrColourSpace, 1, sizeof kExrColourSpace - 1, file_) != sizeof kExrColourSpace - 1) {
+      throw CodecError(std::strerror(errno != 0 ? errno : EIO));
+    }
+  }
+
   std::unique_ptr<CheckedFile> proxy_;
+  FILE* file_;
+  std::string path_;
+  std::string exrColourSpace_;  // the stand-in's value, to be renamed
   OIIO::TypeDesc type_;
   std::unique_ptr<OIIO::ImageOutput> output_;
 };

@@ -1,6 +1,7 @@
 // PNG frames through libspng, a row at a time.
 #include <spng.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -81,6 +82,8 @@ class PngDecoder final : public FrameDecoder {
     interlaced_ = ihdr.interlace_method != 0;
     Check(spng_decode_image(ctx_.get(), nullptr, 0, format_,
                             SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+    // Read with the chunks before the image data, where PNG puts these.
+    header_.colour = ReadColourTags(ctx_.get());
   }
 
   int64_t bufferBytes() const override {
@@ -160,6 +163,34 @@ class PngDecoder final : public FrameDecoder {
     }
   }
 
+  // libspng has checked every chunk it reports, an iCCP's compressed
+  // profile included, and drops a damaged one, which is then not there.
+  static ColourTags ReadColourTags(spng_ctx* ctx) {
+    ColourTags tags;
+    tags.fromPng = true;
+    uint8_t intent = 0;
+    if (spng_get_srgb(ctx, &intent) == 0) tags.srgbIntent = intent;
+    uint32_t gamma = 0;
+    if (spng_get_gama_int(ctx, &gamma) == 0) tags.gamma = gamma;
+    spng_chrm_int chrm{};
+    if (spng_get_chrm_int(ctx, &chrm) == 0) {
+      tags.chromaticities = {chrm.white_point_x, chrm.white_point_y, chrm.red_x,  chrm.red_y,
+                             chrm.green_x,       chrm.green_y,       chrm.blue_x, chrm.blue_y};
+    }
+    spng_iccp iccp{};
+    if (spng_get_iccp(ctx, &iccp) == 0 &&
+        PlausibleIccProfile(reinterpret_cast<const uint8_t*>(iccp.profile), iccp.profile_len)) {
+      tags.iccName.assign(iccp.profile_name, strnlen(iccp.profile_name, sizeof iccp.profile_name));
+      const auto* bytes = reinterpret_cast<const uint8_t*>(iccp.profile);
+      tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(bytes, bytes + iccp.profile_len);
+    }
+    spng_phys phys{};
+    if (spng_get_phys(ctx, &phys) == 0) {
+      tags.resolution = ResolutionOfPhys(PngPhys{phys.ppu_x, phys.ppu_y, phys.unit_specifier});
+    }
+    return tags;
+  }
+
   std::unique_ptr<FILE, FileClose> file_;
   Context ctx_;
   int format_ = SPNG_FMT_RGBA8;
@@ -188,6 +219,7 @@ class PngEncoder final : public FrameEncoder {
     ihdr.bit_depth = deep ? 16 : 8;
     ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
     Check(spng_set_ihdr(ctx_.get(), &ihdr));
+    SetColourTags(layout.colour);
     // 16-bit rows are handed over in this machine's byte order; the
     // encoder stores them big-endian, as PNG requires.
     Check(spng_encode_image(ctx_.get(), nullptr, 0, SPNG_FMT_PNG,
@@ -211,6 +243,36 @@ class PngEncoder final : public FrameEncoder {
     throw CodecError(Reason(code));
   }
 
+  // The input's colour chunks and resolution. They were checked when read;
+  // one that libspng still refuses is left out rather than failing the
+  // frame, whose pixels are fine.
+  void SetColourTags(const ColourTags& tags) {
+    const PngColourChunks chunks = PngChunksOf(tags);
+    if (chunks.srgbIntent) (void)spng_set_srgb(ctx_.get(), *chunks.srgbIntent);
+    if (chunks.gamma) (void)spng_set_gama_int(ctx_.get(), *chunks.gamma);
+    if (const auto& c = chunks.chromaticities) {
+      spng_chrm_int chrm{(*c)[0], (*c)[1], (*c)[2], (*c)[3], (*c)[4], (*c)[5], (*c)[6], (*c)[7]};
+      (void)spng_set_chrm_int(ctx_.get(), &chrm);
+    }
+    if (tags.iccProfile) {
+      // libspng keeps the pointer until the chunk is written: the encoder
+      // holds the profile.
+      profile_ = tags.iccProfile;
+      spng_iccp iccp{};
+      const std::string& name = tags.iccName.empty() ? std::string(kDefaultIccName) : tags.iccName;
+      std::memcpy(iccp.profile_name, name.data(), std::min(name.size(), sizeof iccp.profile_name - 1));
+      iccp.profile_len = profile_->size();
+      iccp.profile = reinterpret_cast<char*>(const_cast<uint8_t*>(profile_->data()));
+      (void)spng_set_iccp(ctx_.get(), &iccp);
+    }
+    if (tags.resolution) {
+      if (const std::optional<PngPhys> p = PngPhysOf(*tags.resolution)) {
+        spng_phys phys{p->x, p->y, p->unit};
+        (void)spng_set_phys(ctx_.get(), &phys);
+      }
+    }
+  }
+
   static int Write(spng_ctx*, void* user, void* data, size_t length) {
     auto* self = static_cast<PngEncoder*>(user);
     errno = 0;
@@ -220,6 +282,7 @@ class PngEncoder final : public FrameEncoder {
   }
 
   FILE* file_;
+  std::shared_ptr<const std::vector<uint8_t>> profile_;  // outlives the context
   Context ctx_;
   size_t rowBytes_ = 0;
   int32_t height_ = 0;

@@ -52,6 +52,8 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
   // written straight unless asked (a TIFF says which in its extra-samples tag).
   plan.layout.alpha = options.frame.alpha.value_or(
       format == FileFormat::exr ? AlphaConvention::premultiplied : AlphaConvention::straight);
+  // Each frame's own: frames of a sequence may be labelled differently.
+  plan.layout.colour = header.colour;
   return plan;
 }
 

@@ -36,8 +36,9 @@ struct SequenceResult {
   int stopSignal = 0;  // the signal that stopped the run, or 0
 };
 
-// The render depth and output layout of a frame with `header` written to
-// `output`; a CliError when the options and the file do not fit together.
+// The render depth and output layout (with the header's colour tags) of a
+// frame with `header` written to `output`; a CliError when the options and
+// the file do not fit together.
 struct FramePlan {
   int depth = 8;
   AlphaConvention inputAlpha = AlphaConvention::straight;
