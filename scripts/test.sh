@@ -59,9 +59,23 @@ run_fuzzer() {
   mkdir -p "build-fuzz/$name-corpus" build-fuzz/findings
   local log=build-fuzz/$name.log status=0
   echo "-- $name"
-  "./build-fuzz/fuzz/$name" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-    -artifact_prefix="build-fuzz/findings/$name-" "build-fuzz/$name-corpus" "$@" >"$log" 2>&1 ||
-    status=$?
+  for try in 1 2; do
+    status=0
+    "./build-fuzz/fuzz/$name" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      -artifact_prefix="build-fuzz/findings/$name-" "build-fuzz/$name-corpus" "$@" >"$log" 2>&1 ||
+      status=$?
+    # LeakSanitizer's own tracer can crash while it stops the threads of a
+    # busy machine; that is no finding of ours, so the run is made again
+    # (once) and its unit, written as a crash, is dropped.
+    if [ "$status" -ne 0 ] && [ "$try" = 1 ] &&
+      grep -q 'LeakSanitizer has encountered a fatal error' "$log"; then
+      echo "LeakSanitizer's tracer failed (log kept as $log.tracer); running $name again"
+      mv "$log" "$log.tracer"
+      sed -n 's/.*Test unit written to //p' "$log.tracer" | xargs -r rm -f
+      continue
+    fi
+    break
+  done
   grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done)|ERROR|SUMMARY|wrote outside|differ' \
     "$log" || true
   if [ "$status" -ne 0 ]; then
