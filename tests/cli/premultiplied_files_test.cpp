@@ -27,24 +27,24 @@ FloatFile ReadAsFloat(const std::string& path) {
   FloatFile f;
   OIIO::ImageSpec config;  // samples as stored
   config.attribute("oiio:UnassociatedAlpha", 1);
-  auto in = OIIO::ImageInput::open(path, &config);
-  if (!in) return f;
-  const OIIO::ImageSpec& spec = in->spec();
-  f.type = spec.format;
-  f.alphaChannel = spec.alpha_channel;
-  f.unassociated = spec.get_int_attribute("oiio:UnassociatedAlpha", -1);
-  f.rgba.resize(static_cast<size_t>(spec.image_pixels()) * 4);
+  OIIO::ImageSpec layout;
+  auto in = OIIO::ImageInput::create(path);
+  if (!in || !in->open(path, layout, config)) return f;
+  f.type = layout.format;
+  f.alphaChannel = layout.alpha_channel;
+  f.unassociated = layout.get_int_attribute("oiio:UnassociatedAlpha", -1);
+  f.rgba.resize(static_cast<size_t>(layout.image_pixels()) * 4);
   in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, f.rgba.data());
   return f;
 }
 
 void WriteFile(const std::string& path, int w, int h, OIIO::TypeDesc type, const Floats& rgba,
                bool associated) {
-  OIIO::ImageSpec spec(w, h, 4, type);
-  spec.alpha_channel = 3;
-  if (!associated) spec.attribute("oiio:UnassociatedAlpha", 1);
+  OIIO::ImageSpec layout(w, h, 4, type);
+  layout.alpha_channel = 3;
+  if (!associated) layout.attribute("oiio:UnassociatedAlpha", 1);
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, spec)) << path;
+  ASSERT_TRUE(out && out->open(path, layout)) << path;
   ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, rgba.data()));
   out->close();
 }
