@@ -54,6 +54,16 @@ CLI::Validator RealIn(double lo, double hi) {
       "", "");
 }
 
+// One of two words: "'x' is not a render depth; use 8 or 16".
+CLI::Validator EitherOf(std::string first, std::string second, std::string what) {
+  return CLI::Validator(
+      [first, second, what](std::string& text) -> std::string {
+        if (text == first || text == second) return {};
+        return "'" + text + "' is not " + what + "; use " + first + " or " + second;
+      },
+      "", "");
+}
+
 CLI::Validator IntegerIn(int64_t lo, int64_t hi) {
   const std::string range = std::to_string(lo) + " to " + std::to_string(hi);
   return CLI::Validator(
@@ -181,12 +191,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
                      "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
                      "bits per channel or float samples, or for a float output, else 8)")
       ->type_name("8|16")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (text == "8" || text == "16") return {};
-            return "'" + text + "' is not a render depth; use 8 or 16";
-          },
-          "", ""));
+      ->check(EitherOf("8", "16", "a render depth"));
   render->add_option("--row-padding", options.frame.rowPadding,
                      "extra all-zero pixels at the end of every row of both worlds, as hosts "
                      "pad rows (0 to " + std::to_string(kMaxRowPadding) + ", default 0)")
@@ -266,12 +271,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
           "float type of a float output: .exr, or a .tif written as float (half or float; "
           "default: the input's float type, half for an integer input)")
       ->type_name("half|float")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (text == "half" || text == "float") return {};
-            return "'" + text + "' is not a float type; use half or float";
-          },
-          "", ""));
+      ->check(EitherOf("half", "float", "a float type"));
   render
       ->add_option_function<std::string>(
           "--alpha",
@@ -285,12 +285,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
           "premultiplied, all others straight). Premultiplied colour is divided by alpha "
           "before the render and multiplied by it after; opaque pixels are unchanged")
       ->type_name("straight|premultiplied")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            if (text == "straight" || text == "premultiplied") return {};
-            return "'" + text + "' is not an alpha convention; use straight or premultiplied";
-          },
-          "", ""));
+      ->check(EitherOf("straight", "premultiplied", "an alpha convention"));
   render->add_flag("--timings", options.timings,
                    "print the time spent decoding, converting, rendering and encoding");
   render->add_flag("-q,--quiet", options.quiet, "print only errors");
