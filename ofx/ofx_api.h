@@ -18,6 +18,7 @@ typedef struct OfxImageClipStruct* OfxImageClipHandle;
 typedef struct OfxImageMemoryStruct* OfxImageMemoryHandle;
 typedef struct OfxParamStruct* OfxParamHandle;
 typedef struct OfxParamSetStruct* OfxParamSetHandle;
+typedef struct OfxMutex* OfxMutexHandle;
 
 struct OfxRectI {
   int x1, y1, x2, y2;  // half open: x1 <= x < x2, y1 <= y < y2; y points up
@@ -81,6 +82,7 @@ inline constexpr const char* kOfxPropertySuite = "OfxPropertySuite";
 inline constexpr const char* kOfxImageEffectSuite = "OfxImageEffectSuite";
 inline constexpr const char* kOfxParameterSuite = "OfxParameterSuite";
 inline constexpr const char* kOfxMessageSuite = "OfxMessageSuite";
+inline constexpr const char* kOfxMultiThreadSuite = "OfxMultiThreadSuite";
 
 struct OfxPropertySuiteV1 {
   OfxStatus (*propSetPointer)(OfxPropertySetHandle, const char*, int index, void* value);
@@ -146,6 +148,23 @@ struct OfxParameterSuiteV1 {
                          const OfxRangeD* range);
   OfxStatus (*paramEditBegin)(OfxParamSetHandle, const char* undoLabel);
   OfxStatus (*paramEditEnd)(OfxParamSetHandle);
+};
+
+// What multiThread calls nThreads times, once with each index below
+// threadMax, on the host's threads.
+typedef void(OfxThreadFunctionV1)(unsigned int threadIndex, unsigned int threadMax,
+                                  void* customArg);
+
+struct OfxMultiThreadSuiteV1 {
+  OfxStatus (*multiThread)(OfxThreadFunctionV1 func, unsigned int nThreads, void* customArg);
+  OfxStatus (*multiThreadNumCPUs)(unsigned int* nCPUs);
+  OfxStatus (*multiThreadIndex)(unsigned int* threadIndex);
+  int (*multiThreadIsSpawnedThread)();
+  OfxStatus (*mutexCreate)(OfxMutexHandle* mutex, int lockCount);
+  OfxStatus (*mutexDestroy)(OfxMutexHandle mutex);
+  OfxStatus (*mutexLock)(OfxMutexHandle mutex);
+  OfxStatus (*mutexUnLock)(OfxMutexHandle mutex);
+  OfxStatus (*mutexTryLock)(OfxMutexHandle mutex);
 };
 
 // Version 2 starts with the same function, so the plug-in reads either
@@ -359,3 +378,12 @@ static_assert(sizeof(OfxParameterSuiteV1) == 144 &&
               offsetof(OfxParameterSuiteV1, paramEditEnd) == 136);
 static_assert(sizeof(OfxMessageSuiteV1) == 8 && sizeof(OfxMessageSuiteV2) == 24 &&
               offsetof(OfxMessageSuiteV2, clearPersistentMessage) == 16);
+static_assert(sizeof(OfxMultiThreadSuiteV1) == 72 &&
+              offsetof(OfxMultiThreadSuiteV1, multiThreadNumCPUs) == 8 &&
+              offsetof(OfxMultiThreadSuiteV1, multiThreadIndex) == 16 &&
+              offsetof(OfxMultiThreadSuiteV1, multiThreadIsSpawnedThread) == 24 &&
+              offsetof(OfxMultiThreadSuiteV1, mutexCreate) == 32 &&
+              offsetof(OfxMultiThreadSuiteV1, mutexDestroy) == 40 &&
+              offsetof(OfxMultiThreadSuiteV1, mutexLock) == 48 &&
+              offsetof(OfxMultiThreadSuiteV1, mutexUnLock) == 56 &&
+              offsetof(OfxMultiThreadSuiteV1, mutexTryLock) == 64);

@@ -206,8 +206,9 @@ bool FrameFitsEngine(const OfxRectI& bounds, int64_t pixelBytes) {
 }
 
 template <Depth D>
-Failure RenderDepth(const RenderSettings& settings, const ImageView& source,
-                    const ImageView& output, const OfxRectI& window, AlphaHandling alpha) {
+Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1* threads,
+                    const ImageView& source, const ImageView& output, const OfxRectI& window,
+                    AlphaHandling alpha) {
   using Pixel = PixelOf<D>;
   const OfxRectI& bounds = source.bounds;
   std::vector<Pixel> input, rendered;
@@ -218,7 +219,7 @@ Failure RenderDepth(const RenderSettings& settings, const ImageView& source,
     input.resize(count);
     rendered.resize(count);
     LoadFrame<D>(source, input.data(), alpha.source);
-    if (!RenderFrame<Pixel>(settings, input.data(), rendered.data(),
+    if (!RenderFrame<Pixel>(settings, threads, input.data(), rendered.data(),
                             static_cast<int32_t>(Width(bounds)),
                             static_cast<int32_t>(Height(bounds))))
       return {kOfxStatFailed, "the render failed"};
@@ -332,11 +333,11 @@ Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
   const ImageView& out = output.view();
   switch (in.depth) {
     case Depth::byte:
-      return RenderDepth<Depth::byte>(settings, in, out, renderWindow, alpha);
+      return RenderDepth<Depth::byte>(settings, suites.multiThread, in, out, renderWindow, alpha);
     case Depth::short16:
-      return RenderDepth<Depth::short16>(settings, in, out, renderWindow, alpha);
+      return RenderDepth<Depth::short16>(settings, suites.multiThread, in, out, renderWindow, alpha);
     case Depth::float32:
-      return RenderDepth<Depth::float32>(settings, in, out, renderWindow, alpha);
+      return RenderDepth<Depth::float32>(settings, suites.multiThread, in, out, renderWindow, alpha);
   }
   return {kOfxStatFailed, "the render failed"};
 }

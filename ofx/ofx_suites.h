@@ -10,12 +10,14 @@ namespace corvalin::ofx {
 
 // Fetched in Load. The property, image-effect and parameter suites are
 // needed; the message suite is optional (failures are then only reported
-// by their status).
+// by their status), and so is the multi-thread suite (frames then render
+// on the thread of the Render action alone).
 struct HostSuites {
   const OfxPropertySuiteV1* property = nullptr;
   const OfxImageEffectSuiteV1* imageEffect = nullptr;
   const OfxParameterSuiteV1* parameter = nullptr;
   const OfxMessageSuiteV1* message = nullptr;
+  const OfxMultiThreadSuiteV1* multiThread = nullptr;
 
   bool Complete() const {
     return property != nullptr && imageEffect != nullptr && parameter != nullptr;

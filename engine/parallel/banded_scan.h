@@ -1,0 +1,75 @@
+// One frame in bands run by the caller's threads, bit for bit equal to the
+// serial ScanFrame: the banded scan of parallel_scan.h without oneTBB, for
+// callers that run work on threads they are lent (a host's), not their own.
+//
+// The caller supplies a BandRunner. For every stage of the frame the scan
+// asks it to run one function once per band; the runner may run those calls
+// in any order, on any threads, as long as it returns only when all have
+// returned. SharedBands does the bookkeeping for a runner whose threads
+// each take bands until none are left.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+
+#include "engine/scan/scan_settings.h"
+#include "sdk/AE_Effect.h"
+
+namespace corvalin {
+
+// What a stage runs for band `band`; it may throw (std::bad_alloc).
+using BandFunction = void (*)(void* context, int32_t band);
+
+class BandRunner {
+ public:
+  // Calls function(context, b) once for every b in [0, count) and returns
+  // when all calls have returned, passing on the first exception thrown.
+  virtual void RunBands(int32_t count, BandFunction function, void* context) = 0;
+
+ protected:
+  ~BandRunner() = default;
+};
+
+// The bands of one stage, handed out one at a time to whichever thread asks
+// next, so that threads that start late or run slowly take fewer. Work()
+// never throws: a thrown exception is kept, and no further bands are handed
+// out. Finish() runs on the calling thread whatever no thread took (all of
+// them when no thread ran) and then rethrows the kept exception.
+class SharedBands {
+ public:
+  SharedBands(int32_t count, BandFunction function, void* context)
+      : count_(count), function_(function), context_(context) {}
+  SharedBands(const SharedBands&) = delete;
+  SharedBands& operator=(const SharedBands&) = delete;
+
+  void Work() noexcept;
+  void Finish();
+
+ private:
+  const int32_t count_;
+  const BandFunction function_;
+  void* const context_;
+  std::atomic<int32_t> next_{0};
+  std::mutex failureMutex_;
+  std::exception_ptr failure_;
+};
+
+// Bands of at least 8 rows (see CutIntoBands): the most calls a stage of
+// this frame can use at once.
+int32_t BandCount(int32_t height, int32_t rowbytes);
+
+template <class Pixel>
+void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
+                     PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
+                     BandRunner& runner);
+
+extern template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
+                                                PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
+                                                BandRunner&);
+extern template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
+                                                 PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
+                                                 BandRunner&);
+
+}  // namespace corvalin
