@@ -5,6 +5,12 @@
 // line per frame. Built natively and for Windows (run under wine), so the
 // two binaries' renders can be compared line by line.
 //
+// The set is rendered by hosts without the multi-thread suite and with it at
+// 1, 2 and 4 CPUs; every host's lines must be the same, and only one copy is
+// printed. Tall frames, which the plug-in cuts into several bands, are
+// rendered by each host as well and checked against the module and across
+// hosts; their lines go to standard error, as `banded ...`.
+//
 // Usage: corvalin_ofx_digest BUNDLE [DIGEST_FILE]
 //        corvalin_ofx_digest --installed [DIGEST_FILE]
 // With --installed the bundle is searched for as hosts search for it
@@ -32,8 +38,59 @@ void Check(bool ok, const std::string& what) {
   std::fprintf(stderr, "FAIL: %s\n", what.c_str());
 }
 
-std::vector<std::string> Run(const std::string& bundle) {
-  OfxTestHost host(OfxTestHost::BinaryInBundle(bundle));
+// How a host offers threads: without the suite (threads 0), or with it and
+// that many CPUs.
+struct ThreadMode {
+  unsigned int threads;
+  std::string name() const {
+    return threads == 0 ? "no multi-thread suite" : std::to_string(threads) + " CPU(s)";
+  }
+  HostOptions options() const {
+    HostOptions options;
+    if (threads == 0)
+      options.withheldSuites.insert("OfxMultiThreadSuite");
+    else
+      options.threads = threads;
+    return options;
+  }
+};
+
+struct Renders {
+  std::vector<std::string> lines, banded;
+};
+
+// Frames of several bands each at every depth (the plug-in's bands are at
+// least 8 rows and hold about 256 KiB of each frame).
+void RenderBanded(OfxTestHost& host, const RenderSettings (&settings)[3], Renders* out) {
+  const struct {
+    uint32_t seed;
+    int32_t width, height;
+    int bits;
+  } frames[] = {{6, 40, 1100, 8}, {7, 700, 150, 16}};
+  const char* depths[] = {"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"};
+  const Placement placements[] = {{0, 0, {false, 0, 0xA5}}, {3, -9, {true, 4, 0x5A}}};
+  for (const auto& f : frames) {
+    const Picture picture = GeneratedPicture(f.seed, f.width, f.height, f.bits);
+    for (size_t s = 0; s < std::size(settings); ++s)
+      for (const char* depth : depths)
+        for (size_t p = 0; p < std::size(placements); ++p) {
+          const Placement& at = placements[p];
+          const OfxRectI window{at.x0 + 1, at.y0 + 1, at.x0 + f.width - 1, at.y0 + f.height - 1};
+          const RenderCheck check =
+              RenderAndCompare(host, picture, settings[s], depth, "OfxImageComponentRGBA", at,
+                               p == 1 ? &window : nullptr);
+          char line[256];
+          std::snprintf(line, sizeof line, "banded %s frame%u-%dx%d-%dbit settings%zu place%zu %d %016" PRIx64,
+                        depth, static_cast<unsigned>(f.seed), f.width, f.height, f.bits, s, p,
+                        check.status, check.digest);
+          Check(check.difference.empty(), std::string(line) + ": " + check.difference);
+          out->banded.push_back(line);
+        }
+  }
+}
+
+Renders Run(const std::string& bundle, const ThreadMode& mode) {
+  OfxTestHost host(OfxTestHost::BinaryInBundle(bundle), mode.options());
   Check(host.pluginCount() == 1, "one plug-in in the binary");
   Check(std::string(host.plugin().pluginIdentifier) == "org.corvalin.Corvalin", "identifier");
   Prepare(host);
@@ -53,7 +110,8 @@ std::vector<std::string> Run(const std::string& bundle) {
   const char* depths[] = {"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"};
   const char* components[] = {"OfxImageComponentRGBA", "OfxImageComponentRGB"};
 
-  std::vector<std::string> lines;
+  Renders renders;
+  std::vector<std::string>& lines = renders.lines;
   for (const auto& f : frames) {
     const Picture picture = GeneratedPicture(f.seed, f.width, f.height, f.bits);
     for (size_t s = 0; s < std::size(settings); ++s)
@@ -75,6 +133,17 @@ std::vector<std::string> Run(const std::string& bundle) {
           }
   }
 
+  RenderBanded(host, settings, &renders);
+  // The banded frames use the host's threads when it has more than one CPU,
+  // never more calls than CPUs, and never the suite's misuse.
+  const ThreadUse use = host.threadUse();
+  if (mode.threads >= 2)
+    Check(use.multiThreadCalls > 0 && use.mostThreads >= 2 && use.mostThreads <= mode.threads,
+          mode.name() + ": multiThread asked for " + std::to_string(use.multiThreadCalls) +
+              " time(s), at most " + std::to_string(use.mostThreads) + " threads");
+  else
+    Check(use.multiThreadCalls == 0, mode.name() + ": multiThread was asked for");
+
   // A missing source image fails and leaves the output alone.
   HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", OfxRectI{0, 0, 8, 8});
   const std::vector<unsigned char> before = output.bytes();
@@ -86,7 +155,7 @@ std::vector<std::string> Run(const std::string& bundle) {
   Check(host.DestroyInstance() == kOfxStatReplyDefault, "DestroyInstance");
   Check(host.Unload() == kOfxStatOK, "Unload");
   Check(host.misuses().empty(), host.misuses().empty() ? "" : "suite misuse: " + host.misuses()[0]);
-  return lines;
+  return renders;
 }
 
 }  // namespace
@@ -102,7 +171,15 @@ int main(int argc, char** argv) {
       bundle = OfxTestHost::FindInstalledBundle("Corvalin.ofx.bundle");
       std::fprintf(stderr, "corvalin_ofx_digest: found %s\n", bundle.c_str());
     }
-    const std::vector<std::string> lines = Run(bundle);
+    const ThreadMode modes[] = {{0}, {1}, {2}, {4}};
+    const Renders first = Run(bundle, modes[0]);
+    for (size_t m = 1; m < std::size(modes); ++m) {
+      const Renders other = Run(bundle, modes[m]);
+      Check(other.lines == first.lines && other.banded == first.banded,
+            "renders with " + modes[m].name() + " differ from those with " + modes[0].name());
+    }
+    const std::vector<std::string>& lines = first.lines;
+    for (const std::string& line : first.banded) std::fprintf(stderr, "%s\n", line.c_str());
     std::FILE* out = argc > 2 ? std::fopen(argv[2], "w") : stdout;
     if (out == nullptr) {
       std::fprintf(stderr, "corvalin_ofx_digest: cannot write %s\n", argv[2]);
@@ -110,7 +187,8 @@ int main(int argc, char** argv) {
     }
     for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
     if (out != stdout) std::fclose(out);
-    std::fprintf(stderr, "corvalin_ofx_digest: %zu renders, %d failures\n", lines.size(), failures);
+    std::fprintf(stderr, "corvalin_ofx_digest: %zu renders (%zu banded) by each of %zu hosts, %d failures\n",
+                 lines.size(), first.banded.size(), std::size(modes), failures);
     return failures == 0 ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corvalin_ofx_digest: %s\n", e.what());

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 #if defined(_WIN32)
@@ -589,6 +591,122 @@ OfxStatus ClearPersistentMessage(void*) { return kOfxStatOK; }
 const OfxMessageSuiteV1 kMessageSuiteV1 = {MessageFn};
 const OfxMessageSuiteV2 kMessageSuiteV2 = {MessageFn, PersistentMessage, ClearPersistentMessage};
 
+// ---- Multi-thread suite ----------------------------------------------------
+
+// Set on the threads multiThread spawns: their index, and that they are
+// spawned (the thread of an action is not).
+thread_local bool tSpawned = false;
+thread_local unsigned int tThreadIndex = 0;
+
+// Every call on a thread of its own, all started before any is waited for,
+// so calls that wait for each other would show it. A spawned thread knows
+// the host (its suite calls are checked) but no render: images are for the
+// render's own thread.
+OfxStatus MultiThreadFn(OfxThreadFunctionV1 func, unsigned int nThreads, void* customArg) {
+  OfxTestHost* host = tHost;
+  if (host == nullptr) return kOfxStatErrBadHandle;
+  if (tSpawned) {
+    host->Misuse("multiThread called from a thread it spawned");
+    return kOfxStatErrExists;
+  }
+  if (func == nullptr || nThreads == 0) {
+    host->Misuse("multiThread with no function or no threads");
+    return kOfxStatErrValue;
+  }
+  std::vector<std::thread> threads;
+  OfxStatus status = kOfxStatOK;
+  try {
+    for (unsigned int i = 0; i < nThreads; ++i)
+      threads.emplace_back([host, func, i, nThreads, customArg] {
+        tHost = host;
+        tSpawned = true;
+        tThreadIndex = i;
+        func(i, nThreads, customArg);
+      });
+  } catch (const std::system_error&) {
+    status = kOfxStatErrMemory;  // fewer threads than asked: the plug-in finishes the rest
+  }
+  for (std::thread& t : threads) t.join();
+  if (status == kOfxStatOK) host->CountMultiThread(nThreads);
+  return status;
+}
+
+OfxStatus MultiThreadNumCPUs(unsigned int* nCPUs) {
+  if (tHost == nullptr) return kOfxStatErrBadHandle;
+  if (nCPUs == nullptr) {
+    Misuse("multiThreadNumCPUs into a null pointer");
+    return kOfxStatErrBadHandle;
+  }
+  *nCPUs = tHost->threads();
+  return kOfxStatOK;
+}
+
+OfxStatus MultiThreadIndex(unsigned int* threadIndex) {
+  if (threadIndex == nullptr) {
+    Misuse("multiThreadIndex into a null pointer");
+    return kOfxStatErrBadHandle;
+  }
+  *threadIndex = tSpawned ? tThreadIndex : 0;
+  return kOfxStatOK;
+}
+
+int MultiThreadIsSpawnedThread() { return tSpawned ? 1 : 0; }
+
+struct HostMutex {
+  static constexpr uint32_t kMagic = 0x4D555458;
+  uint32_t magic = kMagic;
+  std::recursive_mutex mutex;
+};
+
+OfxStatus MutexCreate(OfxMutexHandle* handle, int lockCount) {
+  if (handle == nullptr || lockCount < 0) {
+    Misuse("mutexCreate into a null pointer or with a negative lock count");
+    return kOfxStatErrValue;
+  }
+  auto* m = new HostMutex;
+  for (int i = 0; i < lockCount; ++i) m->mutex.lock();
+  *handle = reinterpret_cast<OfxMutexHandle>(m);
+  return kOfxStatOK;
+}
+
+HostMutex* CheckedMutex(OfxMutexHandle handle, const char* what) {
+  HostMutex* m = Checked<HostMutex>(handle);
+  if (m == nullptr) Misuse(std::string(what) + " with a bad mutex handle");
+  return m;
+}
+
+OfxStatus MutexDestroy(OfxMutexHandle handle) {
+  HostMutex* m = CheckedMutex(handle, "mutexDestroy");
+  if (m == nullptr) return kOfxStatErrBadHandle;
+  m->magic = 0;
+  delete m;
+  return kOfxStatOK;
+}
+
+OfxStatus MutexLock(OfxMutexHandle handle) {
+  HostMutex* m = CheckedMutex(handle, "mutexLock");
+  if (m == nullptr) return kOfxStatErrBadHandle;
+  m->mutex.lock();
+  return kOfxStatOK;
+}
+
+OfxStatus MutexUnLock(OfxMutexHandle handle) {
+  HostMutex* m = CheckedMutex(handle, "mutexUnLock");
+  if (m == nullptr) return kOfxStatErrBadHandle;
+  m->mutex.unlock();
+  return kOfxStatOK;
+}
+
+OfxStatus MutexTryLock(OfxMutexHandle handle) {
+  HostMutex* m = CheckedMutex(handle, "mutexTryLock");
+  if (m == nullptr) return kOfxStatErrBadHandle;
+  return m->mutex.try_lock() ? kOfxStatOK : kOfxStatFailed;
+}
+
+const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
+    MultiThreadFn, MultiThreadNumCPUs, MultiThreadIndex, MultiThreadIsSpawnedThread, MutexCreate,
+    MutexDestroy,  MutexLock,          MutexUnLock,      MutexTryLock};
+
 const void* FetchSuiteFn(OfxPropertySetHandle, const char* name, int version) {
   if (tHost == nullptr || name == nullptr) return nullptr;  // outside an action (setHost)
   return tHost->FetchSuite(name, version);
@@ -942,6 +1060,7 @@ const void* OfxTestHost::FetchSuite(const char* name, int version) const {
   if (n == kOfxParameterSuite && version == 1) return &kParameterSuite;
   if (n == kOfxMessageSuite && version == 1) return &kMessageSuiteV1;
   if (n == kOfxMessageSuite && version == 2 && options_.offerMessageV2) return &kMessageSuiteV2;
+  if (n == kOfxMultiThreadSuite && version == 1) return &kMultiThreadSuite;
   return nullptr;
 }
 
@@ -1209,6 +1328,18 @@ std::vector<Message> OfxTestHost::messages() const {
   return messages_;
 }
 
+void OfxTestHost::CountMultiThread(unsigned int nThreads) {
+  std::lock_guard<std::mutex> lock(recordsMutex_);
+  ++threadUse_.multiThreadCalls;
+  threadUse_.mostThreads = std::max(threadUse_.mostThreads, nThreads);
+  threadUse_.functionCalls += static_cast<int>(nThreads);
+}
+
+ThreadUse OfxTestHost::threadUse() const {
+  std::lock_guard<std::mutex> lock(recordsMutex_);
+  return threadUse_;
+}
+
 std::vector<std::string> OfxTestHost::misuses() const {
   std::lock_guard<std::mutex> lock(recordsMutex_);
   return misuses_;
@@ -1218,6 +1349,7 @@ void OfxTestHost::ClearRecords() {
   std::lock_guard<std::mutex> lock(recordsMutex_);
   messages_.clear();
   misuses_.clear();
+  threadUse_ = {};
 }
 
 }  // namespace corvalin::ofxtest

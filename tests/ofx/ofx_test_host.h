@@ -1,10 +1,11 @@
 // A small OpenFX host for tests: it loads a plug-in binary with dlopen or
-// LoadLibrary, offers the property, image-effect, parameter and message
-// suites, and runs the actions a host runs, in a host's order. It owns the
+// LoadLibrary, offers the property, image-effect, parameter, message and
+// multi-thread suites, and runs the actions a host runs, in a host's order. It owns the
 // images it hands out, with guard bytes around them, and records every
 // message and every misuse of its suites (an image released twice or never,
 // paramGetValue inside a render, a handle of the wrong kind, an Output whose
-// pixels break the premultiplication its clip preferences declared).
+// pixels break the premultiplication its clip preferences declared,
+// multiThread called from a thread it spawned).
 //
 // Renders may run on several threads at once through one instance; every
 // other action runs on one thread at a time.
@@ -138,6 +139,16 @@ struct Message {
 struct HostOptions {
   std::set<std::string> withheldSuites;  // suite names the host does not offer
   bool offerMessageV2 = true;
+  // The CPUs multiThreadNumCPUs reports. multiThread runs each of its calls
+  // on a thread of its own, however many are asked for.
+  unsigned int threads = 2;
+};
+
+// What the plug-in asked of the multi-thread suite.
+struct ThreadUse {
+  int multiThreadCalls = 0;      // that ran their functions
+  unsigned int mostThreads = 0;  // the largest nThreads asked for
+  int functionCalls = 0;         // thread-function calls made for them
 };
 
 // One render: the images the clips hand out and the action's arguments.
@@ -217,12 +228,15 @@ class OfxTestHost {
   OfxImageEffectHandle instanceHandle();
   std::vector<Message> messages() const;
   std::vector<std::string> misuses() const;  // suite misuse by the plug-in
-  void ClearRecords();
+  ThreadUse threadUse() const;
+  void ClearRecords();  // messages, misuses and thread use
 
   // Internal: the suites' callbacks reach the host through these.
   void Record(Message message);
   void Misuse(const std::string& what);
+  void CountMultiThread(unsigned int nThreads);
   const void* FetchSuite(const char* name, int version) const;
+  unsigned int threads() const { return options_.threads; }
   Effect* Instance() { return instance_.get(); }
 
  private:
@@ -238,6 +252,7 @@ class OfxTestHost {
   mutable std::mutex recordsMutex_;
   std::vector<Message> messages_;
   std::vector<std::string> misuses_;
+  ThreadUse threadUse_;
 };
 
 extern template uint8_t HostImage::Get<uint8_t>(int, int, int) const;
