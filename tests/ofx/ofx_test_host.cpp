@@ -1070,6 +1070,12 @@ OfxStatus OfxTestHost::Action(const char* action, const void* handle,
   return plugin_->mainEntry(action, handle, inArgs, outArgs);
 }
 
+OfxStatus OfxTestHost::MultiThread(OfxThreadFunctionV1 func, unsigned int nThreads,
+                                   void* customArg) {
+  ActionScope scope(this);
+  return kMultiThreadSuite.multiThread(func, nThreads, customArg);
+}
+
 OfxStatus OfxTestHost::Load() { return Action(kOfxActionLoad, nullptr, nullptr, nullptr); }
 
 OfxStatus OfxTestHost::Unload() { return Action(kOfxActionUnload, nullptr, nullptr, nullptr); }

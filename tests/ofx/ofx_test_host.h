@@ -207,6 +207,10 @@ class OfxTestHost {
   OfxStatus Render(const RenderRequest& request);  // may run on several threads at once
   OfxStatus DestroyInstance();
   OfxStatus Unload();
+  // The multi-thread suite's multiThread, called as the host's own work
+  // would call it (outside any action): for tests of the suite, and of
+  // renders run on threads it spawned.
+  OfxStatus MultiThread(OfxThreadFunctionV1 func, unsigned int nThreads, void* customArg);
   // Any action with the caller's arguments.
   OfxStatus Action(const char* action, const void* handle, OfxPropertySetHandle inArgs,
                    OfxPropertySetHandle outArgs);
