@@ -3,7 +3,9 @@
 # test host's digest program with mingw-w64, checks the binary's PE headers,
 # imports and exports with objdump, runs the program under wine on the Win64
 # bundle (it checks every render against the effect module linked into it)
-# and compares its render digests with those of the native plug-in.
+# and compares its render digests with those of the native plug-in; both
+# programs render with hosts without the multi-thread suite and at 1, 2 and
+# 4 CPUs.
 #
 # Usage: scripts/test_ofx_windows.sh [NATIVE_BUILD_DIR]
 #   NATIVE_BUILD_DIR  a native build that already holds Corvalin.ofx.bundle and
@@ -72,13 +74,20 @@ mkdir -p "$WINEPREFIX"
 WIN_DIGEST="$WIN_BUILD/ofx_windows_digest.txt"
 NATIVE_DIGEST="$WIN_BUILD/ofx_native_digest.txt"
 rm -f "$WIN_DIGEST"
-timeout 600 wine "$TEST_EXE" "$BUNDLE" "$WIN_DIGEST" ||
-  fail "the test program failed under wine with the Win64 bundle"
-"$NATIVE/tests/ofx/corvalin_ofx_digest" "$NATIVE/Corvalin.ofx.bundle" "$NATIVE_DIGEST" ||
-  fail "the test program failed with the native bundle"
+# Each program renders with hosts without the multi-thread suite and at 1, 2
+# and 4 CPUs (they must agree); the tall frames' lines come on stderr.
+timeout 600 wine "$TEST_EXE" "$BUNDLE" "$WIN_DIGEST" 2> "$WIN_BUILD/ofx_windows_banded.txt" ||
+  { cat "$WIN_BUILD/ofx_windows_banded.txt" >&2; fail "the test program failed under wine with the Win64 bundle"; }
+"$NATIVE/tests/ofx/corvalin_ofx_digest" "$NATIVE/Corvalin.ofx.bundle" "$NATIVE_DIGEST" \
+  2> "$WIN_BUILD/ofx_native_banded.txt" ||
+  { cat "$WIN_BUILD/ofx_native_banded.txt" >&2; fail "the test program failed with the native bundle"; }
+banded_win="$(tr -d '\r' < "$WIN_BUILD/ofx_windows_banded.txt" | grep '^banded ' || true)"
+banded_native="$(grep '^banded ' "$WIN_BUILD/ofx_native_banded.txt" || true)"
+[[ -n "$banded_native" ]] || fail "no banded renders from the native plug-in"
+[[ "$banded_win" == "$banded_native" ]] || fail "Win64 and native renders of the banded frames differ"
 [[ -s "$WIN_DIGEST" ]] || fail "no renders from the Win64 plug-in"
 if ! diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" >/dev/null; then
   diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" | head -20 >&2
   fail "Win64 and native renders differ"
 fi
-echo "test_ofx_windows: $(wc -l < "$NATIVE_DIGEST") renders of the Win64 plug-in equal the native ones bit for bit"
+echo "test_ofx_windows: $(wc -l < "$NATIVE_DIGEST") renders and $(wc -l <<<"$banded_native") banded ones of the Win64 plug-in, without the multi-thread suite and at 1, 2 and 4 CPUs, equal the native ones bit for bit"
