@@ -45,14 +45,7 @@ struct ThreadMode {
   std::string name() const {
     return threads == 0 ? "no multi-thread suite" : std::to_string(threads) + " CPU(s)";
   }
-  HostOptions options() const {
-    HostOptions options;
-    if (threads == 0)
-      options.withheldSuites.insert("OfxMultiThreadSuite");
-    else
-      options.threads = threads;
-    return options;
-  }
+  HostOptions options() const { return WithThreads(threads); }
 };
 
 struct Renders {

@@ -206,15 +206,7 @@ TEST(OfxPremultiplied, PinnedBandFramesAtEveryDepth) {
 //   alpha 64:  (20 x 64 + 127) / 255 = 5, (60 x 64 + 127) / 255 = 15, 50
 //   alpha 169: 13, 40, 133;  alpha 244: 19, 57, 191.
 TEST(OfxPremultiplied, KeyedEdgeOfAnOpaqueSourceIsPremultiplied) {
-  const uint16_t W[4] = {255, 255, 255, 255}, B[4] = {20, 60, 200, 255};
-  const uint16_t* rows[5][8] = {{W, W, W, W, W, W, W, W},
-                                {W, W, W, W, W, W, W, W},
-                                {W, W, W, W, B, B, B, B},
-                                {B, B, B, B, B, B, B, B},
-                                {B, B, B, B, B, B, B, B}};
-  Picture picture{8, 5, 8, {}};
-  for (const auto& row : rows)
-    for (const uint16_t* p : row) picture.samples.insert(picture.samples.end(), p, p + 4);
+  const Picture picture = StairPicture();
   const Rgba z{0, 0, 0, 0}, b{20, 60, 200, 255}, m{255, 0, 0, 255};
   const struct {
     const char* state;

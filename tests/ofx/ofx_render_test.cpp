@@ -202,15 +202,7 @@ TEST_F(OfxRender, KeyColourComponentsRoundToBytes) {
 // the key off), pulled in one pixel from the frame's edges: picture rows 2
 // and 4, columns 1 and 7.
 TEST_F(OfxRender, PinnedSmallFrame) {
-  const uint16_t W[4] = {255, 255, 255, 255}, B[4] = {20, 60, 200, 255};
-  const uint16_t* rows[5][8] = {{W, W, W, W, W, W, W, W},
-                                {W, W, W, W, W, W, W, W},
-                                {W, W, W, W, B, B, B, B},
-                                {B, B, B, B, B, B, B, B},
-                                {B, B, B, B, B, B, B, B}};
-  Picture picture{8, 5, 8, {}};
-  for (const auto& row : rows)
-    for (const uint16_t* p : row) picture.samples.insert(picture.samples.end(), p, p + 4);
+  const Picture picture = StairPicture();
   SetParams(host_, DefaultRenderSettings());
   HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {4, -2});
   HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);

@@ -113,6 +113,18 @@ Picture GeneratedPicture(uint32_t seed, int32_t width, int32_t height, int bits)
   return picture;
 }
 
+Picture StairPicture() {
+  const uint16_t white[4] = {255, 255, 255, 255}, blue[4] = {20, 60, 200, 255};
+  Picture picture{8, 5, 8, {}};
+  for (int32_t y = 0; y < picture.height; ++y) {
+    for (int32_t x = 0; x < picture.width; ++x) {
+      const uint16_t* p = y < 2 || (y == 2 && x < 4) ? white : blue;
+      picture.samples.insert(picture.samples.end(), p, p + 4);
+    }
+  }
+  return picture;
+}
+
 Picture Opaque(const Picture& picture) {
   Picture opaque = picture;
   const uint16_t max = picture.bits == 8 ? 255 : 65535;

@@ -32,6 +32,10 @@ struct Picture {
 // palette that includes transparent black and the colour {200, 20, 60}.
 Picture GeneratedPicture(uint32_t seed, int32_t width, int32_t height, int bits);
 
+// 8 x 5 at 8 bits: white (255) over blue (20, 60, 200), opaque, with a
+// one-step stair between them: row 2 is white to column 3, blue from 4.
+Picture StairPicture();
+
 // The picture with every alpha at its largest value: what an RGB image holds.
 Picture Opaque(const Picture& picture);
 

@@ -144,6 +144,16 @@ struct HostOptions {
   unsigned int threads = 2;
 };
 
+// A host of `threads` CPUs; 0: one without the multi-thread suite.
+inline HostOptions WithThreads(unsigned int threads) {
+  HostOptions options;
+  if (threads == 0)
+    options.withheldSuites.insert("OfxMultiThreadSuite");
+  else
+    options.threads = threads;
+  return options;
+}
+
 // What the plug-in asked of the multi-thread suite.
 struct ThreadUse {
   int multiThreadCalls = 0;      // that ran their functions

@@ -19,15 +19,6 @@ namespace {
 
 const PF_Pixel8 kKey{255, 200, 20, 60};
 
-HostOptions Threads(unsigned int threads) {
-  HostOptions options;
-  if (threads == 0)
-    options.withheldSuites.insert("OfxMultiThreadSuite");
-  else
-    options.threads = threads;
-  return options;
-}
-
 // Frames of the digest program's banded set (see ofx_digest_main.cpp) and
 // the digests of their whole output buffers, as the plug-in rendered them
 // with oneTBB before it used the host's threads.
@@ -59,7 +50,7 @@ RenderCheck RenderPinned(OfxTestHost& host, const PinnedFrame& f, bool keepParam
 TEST(OfxThreads, BandedFramesKeepTheirPinnedBytesAtEveryThreadCount) {
   for (unsigned int threads : {0u, 1u, 2u, 4u}) {
     SCOPED_TRACE(threads == 0 ? std::string("no suite") : std::to_string(threads) + " CPUs");
-    OfxTestHost host(BundleBinary(), Threads(threads));
+    OfxTestHost host(BundleBinary(), WithThreads(threads));
     Prepare(host);
     for (const PinnedFrame& f : kPinned) {
       const RenderCheck check = RenderPinned(host, f);
@@ -82,7 +73,7 @@ TEST(OfxThreads, EachStageAsksForOneThreadPerCpuUpToTheBands) {
   } cases[] = {{4, 0, 4}, {2, 0, 2}, {3, 1, 3}, {4, 2, 2}, {8, 2, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.cpus) + " CPUs, frame " + std::to_string(c.frame));
-    OfxTestHost host(BundleBinary(), Threads(c.cpus));
+    OfxTestHost host(BundleBinary(), WithThreads(c.cpus));
     Prepare(host);
     const RenderCheck check = RenderPinned(host, kPinned[c.frame]);
     EXPECT_EQ(check.digest, kPinned[c.frame].digest);
@@ -95,7 +86,7 @@ TEST(OfxThreads, EachStageAsksForOneThreadPerCpuUpToTheBands) {
 }
 
 TEST(OfxThreads, FramesOfOneBandStayOnTheRenderThread) {
-  OfxTestHost host(BundleBinary(), Threads(4));
+  OfxTestHost host(BundleBinary(), WithThreads(4));
   Prepare(host);
   const Picture picture = GeneratedPicture(1, 48, 32, 8);
   for (const char* depth : kDepths)
@@ -109,7 +100,7 @@ TEST(OfxThreads, FramesOfOneBandStayOnTheRenderThread) {
 // A render on a thread the host spawned renders alone there: multiThread may
 // not be called from it.
 TEST(OfxThreads, RendersOnASpawnedThreadDoNotAskForThreads) {
-  OfxTestHost host(BundleBinary(), Threads(4));
+  OfxTestHost host(BundleBinary(), WithThreads(4));
   Prepare(host);
   SetParams(host, kPinned[0].settings);
   struct Job {
@@ -137,7 +128,7 @@ const OfxMultiThreadSuiteV1* Suite(OfxTestHost& host) {
 }
 
 TEST(OfxTestHostThreads, MultiThreadCallsEveryIndexOnAThreadOfItsOwn) {
-  OfxTestHost host(BundleBinary(), Threads(3));
+  OfxTestHost host(BundleBinary(), WithThreads(3));
   const OfxMultiThreadSuiteV1* suite = Suite(host);
   ASSERT_NE(suite, nullptr);
   EXPECT_EQ(suite->multiThreadIsSpawnedThread(), 0);
@@ -188,7 +179,7 @@ TEST(OfxTestHostThreads, MultiThreadCallsEveryIndexOnAThreadOfItsOwn) {
 }
 
 TEST(OfxTestHostThreads, MultiThreadFromASpawnedThreadIsRecorded) {
-  OfxTestHost host(BundleBinary(), Threads(2));
+  OfxTestHost host(BundleBinary(), WithThreads(2));
   struct Nested {
     const OfxMultiThreadSuiteV1* suite;
     OfxStatus status = kOfxStatOK;
@@ -207,7 +198,7 @@ TEST(OfxTestHostThreads, MultiThreadFromASpawnedThreadIsRecorded) {
 }
 
 TEST(OfxTestHostThreads, MutexesLockRecursivelyAndTryLockFailsElsewhere) {
-  OfxTestHost host(BundleBinary(), Threads(2));
+  OfxTestHost host(BundleBinary(), WithThreads(2));
   const OfxMultiThreadSuiteV1* suite = Suite(host);
   OfxMutexHandle mutex = nullptr;
   ASSERT_EQ(suite->mutexCreate(&mutex, 1), kOfxStatOK);
@@ -226,7 +217,7 @@ TEST(OfxTestHostThreads, MutexesLockRecursivelyAndTryLockFailsElsewhere) {
 }
 
 TEST(OfxTestHostThreads, AHostWithoutTheSuiteOffersNone) {
-  OfxTestHost host(BundleBinary(), Threads(0));
+  OfxTestHost host(BundleBinary(), WithThreads(0));
   EXPECT_EQ(Suite(host), nullptr);
 }
 
