@@ -11,7 +11,7 @@
 
 #include "cli/input_format.h"
 #include "cli/stop_signal.h"
-#include "effect/pixel_convert.h"
+#include "effect/sample_convert.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -91,93 +91,6 @@ int32_t DecodeBandRows(const FrameDecoder& decoder) {
   return static_cast<int32_t>(std::min<int64_t>(rows, decoder.header().height));
 }
 
-template <class Sample>
-constexpr Sample OpaqueSample() {
-  if constexpr (std::is_same_v<Sample, float>) {
-    return 1.0f;
-  } else {
-    return std::numeric_limits<Sample>::max();
-  }
-}
-
-template <class Pixel, class Sample>
-auto ToChannel(Sample v) {
-  using T = decltype(Pixel{}.red);
-  if constexpr (std::is_same_v<Sample, float>) {
-    static_assert(std::is_same_v<Pixel, PF_Pixel16>, "float files render at 16 bits");
-    return static_cast<T>(FloatToChannel16(v));
-  } else {
-    return static_cast<T>(SampleConvert<Pixel>::FromFile(v, sizeof(Sample) == 2 ? 16 : 8));
-  }
-}
-
-// Premultiplied float colour divided by its alpha before it is held to 0..1.
-template <int Channels>
-void UnpremultiplySamples(float* v) {
-  if constexpr (Channels == 4) {
-    UnpremultiplyFloat(v[0], v[1], v[2], v[3]);
-  } else if constexpr (Channels == 2) {
-    float green = v[0], blue = v[0];
-    UnpremultiplyFloat(v[0], green, blue, v[1]);
-  }
-}
-
-// One band of file pixels (`channels` samples each, packed, rows `srcRowBytes`
-// apart) into render pixels, unpremultiplied if `Unpremultiply` (a file
-// without alpha is opaque and has nothing to divide). Source and destination
-// may be the same memory when the two pixels have the same size: each pixel
-// is read before it is written.
-template <class Pixel, class Sample, int Channels, bool Unpremultiply>
-void ConvertBandIn(const std::byte* src, std::ptrdiff_t srcRowBytes, Pixel* dst,
-                   size_t dstStride, int32_t width, int32_t rows) {
-  constexpr Sample opaque = OpaqueSample<Sample>();
-  constexpr bool hasAlpha = Channels == 2 || Channels == 4;
-  constexpr bool isFloat = std::is_same_v<Sample, float>;
-  for (int32_t y = 0; y < rows; ++y) {
-    const std::byte* s = src + y * srcRowBytes;
-    Pixel* d = dst + static_cast<size_t>(y) * dstStride;
-    for (int32_t x = 0; x < width; ++x) {
-      Sample v[4];
-      std::memcpy(v, s + static_cast<size_t>(x) * Channels * sizeof(Sample), Channels * sizeof(Sample));
-      if constexpr (Unpremultiply && hasAlpha && isFloat) UnpremultiplySamples<Channels>(v);
-      Pixel p;
-      if constexpr (Channels < 3) {
-        p.red = p.green = p.blue = ToChannel<Pixel>(v[0]);
-        p.alpha = ToChannel<Pixel>(Channels == 2 ? v[1] : opaque);
-      } else {
-        p.red = ToChannel<Pixel>(v[0]);
-        p.green = ToChannel<Pixel>(v[1]);
-        p.blue = ToChannel<Pixel>(v[2]);
-        p.alpha = ToChannel<Pixel>(Channels == 4 ? v[3] : opaque);
-      }
-      if constexpr (Unpremultiply && hasAlpha && !isFloat) p = UnpremultiplyPixel(p);
-      d[x] = p;
-    }
-  }
-}
-
-template <class Pixel, class Sample, bool Unpremultiply>
-void ConvertBandIn(int channels, const std::byte* src, std::ptrdiff_t srcRowBytes, Pixel* dst,
-                   size_t dstStride, int32_t width, int32_t rows) {
-  switch (channels) {
-    case 1: return ConvertBandIn<Pixel, Sample, 1, false>(src, srcRowBytes, dst, dstStride, width, rows);
-    case 2: return ConvertBandIn<Pixel, Sample, 2, Unpremultiply>(src, srcRowBytes, dst, dstStride, width, rows);
-    case 3: return ConvertBandIn<Pixel, Sample, 3, false>(src, srcRowBytes, dst, dstStride, width, rows);
-    default: return ConvertBandIn<Pixel, Sample, 4, Unpremultiply>(src, srcRowBytes, dst, dstStride, width, rows);
-  }
-}
-
-template <class Pixel, class Sample>
-void ConvertBandIn(AlphaConvention alpha, int channels, const std::byte* src,
-                   std::ptrdiff_t srcRowBytes, Pixel* dst, size_t dstStride, int32_t width,
-                   int32_t rows) {
-  if (alpha == AlphaConvention::premultiplied) {
-    ConvertBandIn<Pixel, Sample, true>(channels, src, srcRowBytes, dst, dstStride, width, rows);
-  } else {
-    ConvertBandIn<Pixel, Sample, false>(channels, src, srcRowBytes, dst, dstStride, width, rows);
-  }
-}
-
 // Half widens to float exactly.
 SampleKind ReadKind(SampleKind kind) { return kind == SampleKind::half ? SampleKind::float32 : kind; }
 
@@ -238,17 +151,15 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
       throw CliError("cannot read " + path_ + ": " + e.what());
     }
     StageTimer timer(times, Stage::convertIn);
+    const auto load = [&]<class Sample>() {
+      LoadSamples<Pixel, Sample>(target, PackedSamples<Sample>(channels, rowBytes, alpha), rows,
+                                 static_cast<std::ptrdiff_t>(stride), h.width, 0, y1 - y0);
+    };
     switch (h.kind) {
-      case SampleKind::uint8:
-        ConvertBandIn<Pixel, uint8_t>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
-        break;
-      case SampleKind::uint16:
-        ConvertBandIn<Pixel, uint16_t>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
-        break;
+      case SampleKind::uint8: load.template operator()<uint8_t>(); break;
+      case SampleKind::uint16: load.template operator()<uint16_t>(); break;
       default:
-        if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-          ConvertBandIn<Pixel, float>(alpha, channels, target, rowBytes, rows, stride, h.width, y1 - y0);
-        }
+        if constexpr (std::is_same_v<Pixel, PF_Pixel16>) load.template operator()<float>();
         break;
     }
   }
@@ -266,7 +177,7 @@ FrameMemory FrameReader::MemoryNeed(int depth, int32_t rowPadding, SampleKind ou
   const bool inPlace = !IsFloat(h.kind) && filePixelBytes == pixelBytes;
   const int64_t decodeBand = inPlace ? 0 : DecodeBandRows(*decoder_) * width * filePixelBytes;
   const int64_t encodeBand =
-      IsFloat(outputKind) ? int64_t{kBandRows} * width * 4 * static_cast<int64_t>(SampleBytes(outputKind)) : 0;
+      IsFloat(outputKind) ? int64_t{kBandRows} * width * 4 * int64_t{sizeof(float)} : 0;
   need.decoding = std::max(decodeBand, encodeBand) + decoder_->bufferBytes();
   need.total = need.worlds + need.decoding;
   return need;
@@ -435,69 +346,37 @@ void FrameWriter::Finish() {
 
 namespace {
 
-// A render pixel as RGBA file samples of the output's integer type.
-template <class Pixel, bool Premultiply>
-void ConvertBandOutInPlace(Pixel* rows, size_t stride, int32_t width, int32_t count) {
-  using T = decltype(Pixel{}.red);
-  for (int32_t y = 0; y < count; ++y) {
-    Pixel* row = rows + static_cast<size_t>(y) * stride;
-    for (int32_t x = 0; x < width; ++x) {
-      const Pixel p = Premultiply ? PremultiplyPixel(row[x]) : row[x];
-      const T rgba[4] = {static_cast<T>(SampleConvert<Pixel>::ToFile(p.red)),
-                         static_cast<T>(SampleConvert<Pixel>::ToFile(p.green)),
-                         static_cast<T>(SampleConvert<Pixel>::ToFile(p.blue)),
-                         static_cast<T>(SampleConvert<Pixel>::ToFile(p.alpha))};
-      std::memcpy(&row[x], rgba, sizeof rgba);
-    }
+// Float samples narrowed to half in place, front to back: each half lands
+// no later than the float it comes from.
+void NarrowToHalf(std::byte* band, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    float v;
+    std::memcpy(&v, band + i * sizeof v, sizeof v);
+    const uint16_t bits = Imath::half(v).bits();
+    std::memcpy(band + i * sizeof bits, &bits, sizeof bits);
   }
 }
 
-template <class Out>
-Out FloatSample(float v) {
-  if constexpr (std::is_same_v<Out, float>) {
-    return v;
-  } else {
-    return Imath::half(v).bits();
-  }
-}
-
-template <class Out, bool Premultiply>
-void ConvertBandOutFloat(const PF_Pixel16* rows, size_t stride, int32_t width, int32_t count,
-                         Out* band) {
-  for (int32_t y = 0; y < count; ++y) {
-    const PF_Pixel16* row = rows + static_cast<size_t>(y) * stride;
-    Out* d = band + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
-    for (int32_t x = 0; x < width; ++x, d += 4) {
-      float red = Channel16ToFloat(row[x].red), green = Channel16ToFloat(row[x].green),
-            blue = Channel16ToFloat(row[x].blue);
-      const float alpha = Channel16ToFloat(row[x].alpha);
-      if constexpr (Premultiply) PremultiplyFloat(red, green, blue, alpha);
-      d[0] = FloatSample<Out>(red);
-      d[1] = FloatSample<Out>(green);
-      d[2] = FloatSample<Out>(blue);
-      d[3] = FloatSample<Out>(alpha);
-    }
-  }
-}
-
+// One band of the render as the output's samples: integers in place, floats
+// (and halves, made from them) in `scratch`.
 template <class Pixel>
 void ConvertBandOut(const OutputLayout& layout, Pixel* rows, size_t stride, int32_t width,
                     int32_t count, std::byte* scratch) {
-  const bool premultiply = layout.alpha == AlphaConvention::premultiplied;
+  const auto frameStride = static_cast<std::ptrdiff_t>(stride);
   if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-    if (layout.kind == SampleKind::float32) {
-      auto* band = reinterpret_cast<float*>(scratch);
-      return premultiply ? ConvertBandOutFloat<float, true>(rows, stride, width, count, band)
-                         : ConvertBandOutFloat<float, false>(rows, stride, width, count, band);
-    }
-    if (layout.kind == SampleKind::half) {
-      auto* band = reinterpret_cast<uint16_t*>(scratch);
-      return premultiply ? ConvertBandOutFloat<uint16_t, true>(rows, stride, width, count, band)
-                         : ConvertBandOutFloat<uint16_t, false>(rows, stride, width, count, band);
+    if (IsFloat(layout.kind)) {
+      const auto rowBytes = static_cast<std::ptrdiff_t>(width) * 4 * 4;
+      StoreSamples<Pixel, float>(rows, frameStride, scratch,
+                                 PackedSamples<float>(4, rowBytes, layout.alpha), width, 0, count);
+      if (layout.kind == SampleKind::half)
+        NarrowToHalf(scratch, static_cast<size_t>(width) * static_cast<size_t>(count) * 4);
+      return;
     }
   }
-  premultiply ? ConvertBandOutInPlace<Pixel, true>(rows, stride, width, count)
-              : ConvertBandOutInPlace<Pixel, false>(rows, stride, width, count);
+  using Sample = decltype(Pixel{}.red);
+  const auto rowBytes = frameStride * static_cast<std::ptrdiff_t>(sizeof(Pixel));
+  StoreSamples<Pixel, Sample>(rows, frameStride, reinterpret_cast<std::byte*>(rows),
+                              PackedSamples<Sample>(4, rowBytes, layout.alpha), width, 0, count);
 }
 
 }  // namespace
@@ -524,7 +403,8 @@ void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
   }
   const size_t sampleBytes = layout.kind == SampleKind::float32 ? 4 : 2;
   if (floatOut) {
-    const size_t need = static_cast<size_t>(kBandRows) * static_cast<size_t>(width) * 4 * sampleBytes;
+    // Halves are made from the floats in the same buffer.
+    const size_t need = static_cast<size_t>(kBandRows) * static_cast<size_t>(width) * 4 * sizeof(float);
     if (scratch.size() < need) scratch.resize(need);
   }
   for (int32_t y0 = 0; y0 < height; y0 += kBandRows) {

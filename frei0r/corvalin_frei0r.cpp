@@ -10,6 +10,7 @@
 
 #include "effect/controls.h"
 #include "effect/identity.h"
+#include "effect/sample_convert.h"
 #include "effect/string_table.h"
 #include "engine/parallel/parallel_scan.h"
 #include "frei0r/frei0r_params.h"
@@ -52,17 +53,27 @@ void SetUpWorld(PF_EffectWorld& world, const Instance& inst, PF_Pixel8* pixels) 
   world.height = inst.height;
 }
 
+// frei0r RGBA8888 (bytes red, green, blue, alpha, straight) in and out of
+// the engine's frames, on the render's threads: the output is rendered in
+// place in the host's frame and rearranged there.
 void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
-  const size_t count = inst.frame.size();
-  RgbaToEngine(reinterpret_cast<const uint8_t*>(inframe), inst.frame.data(), count);
   PF_Pixel8* output = reinterpret_cast<PF_Pixel8*>(outframe);
+  const SampleLayout rgba = PackedSamples<uint8_t>(4, int64_t{inst.width} * 4);
+  CoreBands cores(0);
+  ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
+    LoadSamples<PF_Pixel8, uint8_t>(reinterpret_cast<const std::byte*>(inframe), rgba,
+                                    inst.frame.data(), inst.width, inst.width, y0, y1);
+  });
 
   PF_EffectWorld inWorld, outWorld;
   SetUpWorld(inWorld, inst, inst.frame.data());
   SetUpWorld(outWorld, inst, output);
   // Hosts hand a filter one frame at a time: the frame itself uses every core.
   ScanFrameParallel<PF_Pixel8>(inst.settings, &inWorld, &outWorld, inst.frame.data(), output);
-  EngineToRgbaInPlace(reinterpret_cast<uint8_t*>(outframe), count);
+  ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
+    StoreSamples<PF_Pixel8, uint8_t>(output, inst.width, reinterpret_cast<std::byte*>(outframe),
+                                     rgba, inst.width, y0, y1);
+  });
 }
 
 // The control's own help, and how its frei0r value maps onto it.

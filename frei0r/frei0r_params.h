@@ -49,24 +49,6 @@ inline double SliderDefaultParam(const ControlSpec& control) {
   return (control.defaultValue - control.validMin) / (control.validMax - control.validMin);
 }
 
-// frei0r RGBA8888 (bytes red, green, blue, alpha) to the engine's alpha, red,
-// green, blue, and back. Byte moves only, so the round trip is exact.
-inline void RgbaToEngine(const uint8_t* rgba, PF_Pixel8* pixels, size_t count) {
-  for (size_t i = 0; i < count; ++i, rgba += 4)
-    pixels[i] = PF_Pixel8{rgba[3], rgba[0], rgba[1], rgba[2]};
-}
-
-// In place: the engine renders straight into the host's output frame.
-inline void EngineToRgbaInPlace(uint8_t* bytes, size_t count) {
-  for (size_t i = 0; i < count; ++i, bytes += 4) {
-    const uint8_t alpha = bytes[0];
-    bytes[0] = bytes[1];
-    bytes[1] = bytes[2];
-    bytes[2] = bytes[3];
-    bytes[3] = alpha;
-  }
-}
-
 // Frame sizes the engine can address: width and height at least 1, a row's
 // byte count and every pixel index within a signed 32-bit integer.
 inline bool FrameSizeSupported(uint64_t width, uint64_t height) {

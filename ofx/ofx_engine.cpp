@@ -21,57 +21,41 @@ PF_EffectWorld PackedWorld(Pixel* pixels, int32_t width, int32_t height) {
   return world;
 }
 
-// Runs a stage's bands through the host's multiThread: each of `calls`
-// calls takes bands until none are left. A host may make fewer calls than
-// asked (or fail the request); whatever no call took runs here afterwards.
-class HostThreads final : public BandRunner {
- public:
-  HostThreads(const OfxMultiThreadSuiteV1& suite, unsigned int calls)
-      : suite_(suite), calls_(calls) {}
+}  // namespace
 
-  void RunBands(int32_t count, BandFunction function, void* context) override {
-    SharedBands bands(count, function, context);
-    const unsigned int calls = std::min(calls_, static_cast<unsigned int>(std::max(count, 0)));
-    if (calls > 1) suite_.multiThread(&Work, calls, &bands);
-    bands.Finish();
-  }
-
- private:
-  // No exception leaves Work into the host: SharedBands keeps it.
-  static void Work(unsigned int, unsigned int, void* bands) {
-    static_cast<SharedBands*>(bands)->Work();
-  }
-
-  const OfxMultiThreadSuiteV1& suite_;
-  unsigned int calls_;
-};
-
-// How many of the host's threads a frame of `bands` bands uses: 1 without
-// the suite, inside a thread the host spawned (multiThread may not be called
-// there), or for a frame of one band.
-unsigned int HostCalls(const OfxMultiThreadSuiteV1* suite, int32_t bands) {
+HostThreads::HostThreads(const OfxMultiThreadSuiteV1* suite) {
   if (suite == nullptr || suite->multiThread == nullptr || suite->multiThreadNumCPUs == nullptr ||
-      suite->multiThreadIsSpawnedThread == nullptr || bands <= 1)
-    return 1;
-  if (suite->multiThreadIsSpawnedThread() != 0) return 1;
+      suite->multiThreadIsSpawnedThread == nullptr || suite->multiThreadIsSpawnedThread() != 0)
+    return;
   unsigned int cpus = 0;
-  if (suite->multiThreadNumCPUs(&cpus) != kOfxStatOK) return 1;
-  return std::clamp(cpus, 1u, static_cast<unsigned int>(bands));
+  if (suite->multiThreadNumCPUs(&cpus) != kOfxStatOK || cpus <= 1) return;
+  suite_ = suite;
+  cpus_ = cpus;
 }
+
+namespace {
+
+// No exception leaves Work into the host: SharedBands keeps it.
+void Work(unsigned int, unsigned int, void* bands) { static_cast<SharedBands*>(bands)->Work(); }
 
 }  // namespace
 
+void HostThreads::RunBands(int32_t count, BandFunction function, void* context) {
+  SharedBands bands(count, function, context);
+  const unsigned int calls = std::min(cpus_, static_cast<unsigned int>(std::max(count, 0)));
+  if (calls > 1) suite_->multiThread(&Work, calls, &bands);
+  bands.Finish();
+}
+
 template <class Pixel>
-bool RenderFrame(const RenderSettings& settings, const OfxMultiThreadSuiteV1* threads,
-                 Pixel* input, Pixel* output, int32_t width, int32_t height) {
+bool RenderFrame(const RenderSettings& settings, HostThreads& threads, Pixel* input,
+                 Pixel* output, int32_t width, int32_t height) {
   PF_EffectWorld in = PackedWorld(input, width, height);
   PF_EffectWorld out = PackedWorld(output, width, height);
   // The plug-in declines host frame threading, so a frame arrives whole in
   // one Render: the frame itself uses the host's threads.
-  const unsigned int calls = HostCalls(threads, BandCount(height, in.rowbytes));
-  if (calls > 1) {
-    HostThreads runner(*threads, calls);
-    ScanFrameBanded<Pixel>(settings, &in, &out, input, output, runner);
+  if (threads.cpus() > 1 && BandCount(height, in.rowbytes) > 1) {
+    ScanFrameBanded<Pixel>(settings, &in, &out, input, output, threads);
     return true;
   }
   // The serial scan copies the input into the output between the key and
@@ -83,9 +67,9 @@ bool RenderFrame(const RenderSettings& settings, const OfxMultiThreadSuiteV1* th
   return ScanFrame<Pixel>(settings, &in, &out, input, output, copy) == PF_Err_NONE;
 }
 
-template bool RenderFrame<PF_Pixel8>(const RenderSettings&, const OfxMultiThreadSuiteV1*,
-                                     PF_Pixel8*, PF_Pixel8*, int32_t, int32_t);
-template bool RenderFrame<PF_Pixel16>(const RenderSettings&, const OfxMultiThreadSuiteV1*,
-                                      PF_Pixel16*, PF_Pixel16*, int32_t, int32_t);
+template bool RenderFrame<PF_Pixel8>(const RenderSettings&, HostThreads&, PF_Pixel8*, PF_Pixel8*,
+                                     int32_t, int32_t);
+template bool RenderFrame<PF_Pixel16>(const RenderSettings&, HostThreads&, PF_Pixel16*,
+                                      PF_Pixel16*, int32_t, int32_t);
 
 }  // namespace corvalin::ofx

@@ -18,6 +18,7 @@
 // premultiplied on the render pixels about to be written.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -25,7 +26,7 @@
 
 #include "engine/pixel/pixel_model.h"
 #include "effect/associated_alpha.h"
-#include "effect/pixel_convert.h"
+#include "effect/sample_convert.h"
 #include "ofx/ofx_api.h"
 #include "sdk/AE_Effect.h"
 
@@ -112,132 +113,102 @@ inline unsigned char* PixelAddress(const ImageView& image, int64_t x, int64_t y)
          static_cast<ptrdiff_t>((x - image.bounds.x1) * PixelBytes(image));
 }
 
-namespace frame_detail {
-
-// One component type and the render pixel it feeds.
+// The sample type and render pixel of each image depth: floats render at
+// 16 bits.
 template <Depth D>
-struct Codec;
+struct DepthTypes;
 
 template <>
-struct Codec<Depth::byte> {
-  using Component = uint8_t;
+struct DepthTypes<Depth::byte> {
+  using Sample = uint8_t;
   using Pixel = PF_Pixel8;
-  static uint8_t In(uint8_t v) { return v; }
-  static uint8_t Out(uint8_t v) { return v; }
 };
 
 template <>
-struct Codec<Depth::short16> {
-  using Component = uint16_t;
+struct DepthTypes<Depth::short16> {
+  using Sample = uint16_t;
   using Pixel = PF_Pixel16;
-  static uint16_t In(uint16_t v) { return FileToChannel16(v, 16); }
-  static uint16_t Out(uint16_t v) { return Channel16ToFile(v); }
 };
 
 template <>
-struct Codec<Depth::float32> {
-  using Component = float;
+struct DepthTypes<Depth::float32> {
+  using Sample = float;
   using Pixel = PF_Pixel16;
-  static uint16_t In(float v) { return FloatToChannel16(v); }
-  static float Out(uint16_t v) { return Channel16ToFloat(v); }
 };
-
-template <class Component>
-Component Read(const unsigned char* p, int i) {
-  Component c;
-  std::memcpy(&c, p + i * static_cast<int>(sizeof c), sizeof c);
-  return c;
-}
-
-template <class Component>
-void Write(unsigned char* p, int i, Component c) {
-  std::memcpy(p + i * static_cast<int>(sizeof c), &c, sizeof c);
-}
-
-}  // namespace frame_detail
 
 // The render pixel type of an image depth.
 template <Depth D>
-using PixelOf = typename frame_detail::Codec<D>::Pixel;
+using PixelOf = typename DepthTypes<D>::Pixel;
+
+template <Depth D>
+SampleLayout LayoutOf(const ImageView& image, AlphaConvention convention) {
+  using Sample = typename DepthTypes<D>::Sample;
+  // Rows are taken top first, so the step runs against rowBytes.
+  return SampleLayout{static_cast<int>(ComponentCount(image.components)),
+                      -static_cast<std::ptrdiff_t>(image.rowBytes),
+                      static_cast<std::ptrdiff_t>(PixelBytes(image)),
+                      static_cast<std::ptrdiff_t>(sizeof(Sample)), convention};
+}
 
 // Fills `frame` (Width x Height of the image's bounds, top row first, packed)
-// from the image, straight colour whatever `convention` the image holds.
-// The image's layout must have been checked.
+// from the image, straight colour whatever `convention` the image holds, on
+// the runner's threads. The image's layout must have been checked and its
+// bounds must not be empty.
 template <Depth D>
-void LoadFrame(const ImageView& image, PixelOf<D>* frame, AlphaConvention convention) {
-  using C = frame_detail::Codec<D>;
-  using Comp = typename C::Component;
-  using Pixel = PixelOf<D>;
-  using Channel = typename PixelTraits<Pixel>::Channel;
-  const bool hasAlpha = image.components == Components::rgba;
-  // An RGB image is opaque: nothing to unpremultiply.
-  const bool unpremultiply = hasAlpha && convention == AlphaConvention::premultiplied;
-  const int64_t pixelBytes = PixelBytes(image);
+void LoadFrame(const ImageView& image, PixelOf<D>* frame, AlphaConvention convention,
+               BandRunner& threads) {
+  using Sample = typename DepthTypes<D>::Sample;
+  const SampleLayout layout = LayoutOf<D>(image, convention);
   const int32_t width = static_cast<int32_t>(Width(image.bounds));
-  // Rows are counted, not coordinates: a y loop down to bounds.y1 would wrap
-  // at INT_MIN.
-  const int64_t height = Height(image.bounds);
-  for (int64_t row = 0; row < height; ++row) {
-    const int64_t y = int64_t{image.bounds.y2} - 1 - row;
-    const unsigned char* p = PixelAddress(image, image.bounds.x1, y);
-    for (int32_t x = 0; x < width; ++x, p += pixelBytes, ++frame) {
-      Comp red = frame_detail::Read<Comp>(p, 0);
-      Comp green = frame_detail::Read<Comp>(p, 1);
-      Comp blue = frame_detail::Read<Comp>(p, 2);
-      const Comp alpha = hasAlpha ? frame_detail::Read<Comp>(p, 3) : Comp{};
-      if constexpr (D == Depth::float32) {
-        if (unpremultiply) UnpremultiplyFloat(red, green, blue, alpha);
-      }
-      frame->red = static_cast<Channel>(C::In(red));
-      frame->green = static_cast<Channel>(C::In(green));
-      frame->blue = static_cast<Channel>(C::In(blue));
-      frame->alpha = hasAlpha ? static_cast<Channel>(C::In(alpha))
-                              : static_cast<Channel>(ChannelMax<Pixel>());
-      if constexpr (D != Depth::float32) {
-        if (unpremultiply) *frame = UnpremultiplyPixel(*frame);
-      }
-    }
-  }
+  // 64-bit coordinates: the top row is y2 - 1, which cannot wrap.
+  const std::byte* top = reinterpret_cast<const std::byte*>(
+      PixelAddress(image, image.bounds.x1, int64_t{image.bounds.y2} - 1));
+  ConvertInBands(threads, static_cast<int32_t>(Height(image.bounds)),
+                 width * int64_t{sizeof(PixelOf<D>)}, [&](int32_t y0, int32_t y1) {
+                   LoadSamples<PixelOf<D>, Sample>(top, layout, frame, width, width, y0, y1);
+                 });
 }
 
 // Writes the pixels of `window` into `image`: those inside `frameBounds` from
 // the rendered frame (laid out as LoadFrame lays out an image of those
-// bounds), the others black and transparent; premultiplied first when
-// `convention` says so (an RGB image too: its colour then fades with the
-// alpha it does not store). The window must lie inside the image's bounds,
-// whose layout must have been checked.
+// bounds), the others black and transparent (all bytes zero, at every depth
+// and in either convention); premultiplied first when `convention` says so
+// (an RGB image too: its colour then fades with the alpha it does not
+// store). The window must lie inside the image's bounds, whose layout must
+// have been checked.
 template <Depth D>
 void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const ImageView& image,
-                 const OfxRectI& window, AlphaConvention convention) {
-  using C = frame_detail::Codec<D>;
-  using Pixel = PixelOf<D>;
-  const bool hasAlpha = image.components == Components::rgba;
-  const bool premultiply = convention == AlphaConvention::premultiplied;
+                 const OfxRectI& window, AlphaConvention convention, BandRunner& threads) {
+  using Sample = typename DepthTypes<D>::Sample;
+  if (IsEmpty(window)) return;
+  const SampleLayout layout = LayoutOf<D>(image, convention);
   const int64_t pixelBytes = PixelBytes(image);
   const int64_t frameWidth = Width(frameBounds);
-  for (int64_t y = window.y1; y < window.y2; ++y) {
-    unsigned char* p = PixelAddress(image, window.x1, y);
-    const bool rowInFrame = y >= frameBounds.y1 && y < frameBounds.y2;
-    const Pixel* frameRow = rowInFrame ? frame + (frameBounds.y2 - 1 - y) * frameWidth
-                                       : nullptr;
-    for (int64_t x = window.x1; x < window.x2; ++x, p += pixelBytes) {
-      Pixel pixel{};
-      if (rowInFrame && x >= frameBounds.x1 && x < frameBounds.x2)
-        pixel = frameRow[x - frameBounds.x1];
-      if constexpr (D != Depth::float32) {
-        if (premultiply) pixel = PremultiplyPixel(pixel);
+  // The columns of the window that the frame covers: [left, right).
+  const int64_t left = std::clamp<int64_t>(frameBounds.x1, window.x1, window.x2);
+  const int64_t right = std::clamp<int64_t>(frameBounds.x2, left, window.x2);
+  const auto blank = [&](unsigned char* p, int64_t x1, int64_t x2) {
+    if (x2 > x1) std::memset(p + (x1 - window.x1) * pixelBytes, 0, static_cast<size_t>((x2 - x1) * pixelBytes));
+  };
+  ConvertInBands(threads, static_cast<int32_t>(Height(window)),
+                 frameWidth * int64_t{sizeof(PixelOf<D>)}, [&](int32_t r0, int32_t r1) {
+    for (int32_t r = r0; r < r1; ++r) {
+      // Row r of the window counts down from its top row.
+      const int64_t y = int64_t{window.y2} - 1 - r;
+      unsigned char* p = PixelAddress(image, window.x1, y);
+      if (y < frameBounds.y1 || y >= frameBounds.y2 || right <= left) {
+        blank(p, window.x1, window.x2);
+        continue;
       }
-      auto red = C::Out(pixel.red), green = C::Out(pixel.green), blue = C::Out(pixel.blue);
-      const auto alpha = C::Out(pixel.alpha);
-      if constexpr (D == Depth::float32) {
-        if (premultiply) PremultiplyFloat(red, green, blue, alpha);
-      }
-      frame_detail::Write(p, 0, red);
-      frame_detail::Write(p, 1, green);
-      frame_detail::Write(p, 2, blue);
-      if (hasAlpha) frame_detail::Write(p, 3, alpha);
+      blank(p, window.x1, left);
+      const PixelOf<D>* frameRow =
+          frame + (int64_t{frameBounds.y2} - 1 - y) * frameWidth + (left - frameBounds.x1);
+      StoreSamples<PixelOf<D>, Sample>(
+          frameRow, 0, reinterpret_cast<std::byte*>(p + (left - window.x1) * pixelBytes), layout,
+          static_cast<int32_t>(right - left), 0, 1);
+      blank(p, right, window.x2);
     }
-  }
+  });
 }
 
 }  // namespace corvalin::ofx

@@ -3,6 +3,7 @@
 // images and working frames are fetched, used and released within it, so
 // any number of renders may run at once.
 #include <cstdint>
+#include <memory>
 #include <limits>
 #include <new>
 #include <string>
@@ -13,6 +14,7 @@
 #include "ofx/ofx_actions.h"
 #include "ofx/ofx_engine.h"
 #include "ofx/ofx_frame.h"
+#include "ofx/working_frames.h"
 #include "effect/pixel_convert.h"
 
 namespace corvalin::ofx {
@@ -206,25 +208,39 @@ bool FrameFitsEngine(const OfxRectI& bounds, int64_t pixelBytes) {
 }
 
 template <Depth D>
-Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1* threads,
+Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1* threadSuite,
                     const ImageView& source, const ImageView& output, const OfxRectI& window,
                     AlphaHandling alpha) {
   using Pixel = PixelOf<D>;
   const OfxRectI& bounds = source.bounds;
-  std::vector<Pixel> input, rendered;
+  HostThreads threads(threadSuite);
+  // Working frames of an earlier render where one is kept, else fresh ones;
+  // neither is cleared: the conversion writes every pixel of the input, the
+  // render every pixel of its output.
+  struct Frames {
+    WorkingFrames::Frame input, rendered;
+    ~Frames() {
+      WorkingFrames::Shared().GiveBack(std::move(input));
+      WorkingFrames::Shared().GiveBack(std::move(rendered));
+    }
+  } frames;
+  Pixel* input = nullptr;
+  Pixel* rendered = nullptr;
   if (!IsEmpty(bounds)) {
     if (!FrameFitsEngine(bounds, static_cast<int64_t>(sizeof(Pixel))))
       return {kOfxStatErrUnsupported, "the Source image is too large for the effect"};
-    const size_t count = static_cast<size_t>(Width(bounds) * Height(bounds));
-    input.resize(count);
-    rendered.resize(count);
-    LoadFrame<D>(source, input.data(), alpha.source);
-    if (!RenderFrame<Pixel>(settings, threads, input.data(), rendered.data(),
+    const size_t bytes = static_cast<size_t>(Width(bounds) * Height(bounds)) * sizeof(Pixel);
+    frames.input = WorkingFrames::Shared().Take(bytes);
+    frames.rendered = WorkingFrames::Shared().Take(bytes);
+    input = reinterpret_cast<Pixel*>(frames.input.bytes.get());
+    rendered = reinterpret_cast<Pixel*>(frames.rendered.bytes.get());
+    LoadFrame<D>(source, input, alpha.source, threads);
+    if (!RenderFrame<Pixel>(settings, threads, input, rendered,
                             static_cast<int32_t>(Width(bounds)),
                             static_cast<int32_t>(Height(bounds))))
       return {kOfxStatFailed, "the render failed"};
   }
-  StoreWindow<D>(rendered.data(), bounds, output, window, alpha.output);
+  StoreWindow<D>(rendered, bounds, output, window, alpha.output, threads);
   return Ok();
 }
 

@@ -20,6 +20,7 @@
 #include "effect/controls.h"
 #include "effect/identity.h"
 #include "effect/pixel_convert.h"
+#include "effect/sample_convert.h"
 #include "engine/parallel/parallel_scan.h"
 
 namespace py = pybind11;
@@ -193,55 +194,6 @@ int OptionalInteger(const char* name, const py::handle& value, const char* expec
 
 enum class SampleType { uint8, uint16, float16, float32 };
 
-// How samples of one type enter and leave a render at either depth. Floats
-// render at 16 bits only.
-template <class Sample>
-struct Samples;
-
-template <class Pixel>
-constexpr bool kEightBit = sizeof(Pixel) == sizeof(PF_Pixel8);
-
-template <>
-struct Samples<uint8_t> {
-  template <class Pixel>
-  static uint32_t In(uint8_t v) {
-    if constexpr (kEightBit<Pixel>) return v;
-    return FileToChannel16(v, 8);
-  }
-  template <class Pixel>
-  static uint8_t Out(uint32_t v) {
-    if constexpr (kEightBit<Pixel>) return static_cast<uint8_t>(v);
-    return Channel16ToSample8(v);
-  }
-};
-
-template <>
-struct Samples<uint16_t> {
-  template <class Pixel>
-  static uint32_t In(uint16_t v) {
-    if constexpr (kEightBit<Pixel>) return FileToChannel8(v, 16);
-    return FileToChannel16(v, 16);
-  }
-  template <class Pixel>
-  static uint16_t Out(uint32_t v) {
-    if constexpr (kEightBit<Pixel>) return Channel8ToSample16(v);
-    return Channel16ToFile(v);
-  }
-};
-
-template <>
-struct Samples<float> {
-  template <class Pixel>
-  static uint32_t In(float v) {
-    static_assert(sizeof(Pixel) == sizeof(PF_Pixel16), "floats render at 16 bits");
-    return FloatToChannel16(v);
-  }
-  template <class Pixel>
-  static float Out(uint32_t v) {
-    return Channel16ToFloat(v);
-  }
-};
-
 // The array as the render sees it: any strides (slices, reversed or
 // broadcast views), read through byte offsets so that no alignment is assumed.
 struct ArrayView {
@@ -249,61 +201,6 @@ struct ArrayView {
   int32_t height, width, channels;
   Py_ssize_t rowStride, pixelStride, channelStride;
 };
-
-// Reads the array into the input world: the one copy of the caller's pixels.
-// Premultiplied colour is divided out as the command does it: float samples
-// before their conversion, integer ones as render channels after it (RGB is
-// opaque and has nothing to divide).
-template <class Sample, class Pixel, bool Premultiplied>
-void ReadPixels(const ArrayView& a, Pixel* world) {
-  using Channel = decltype(world->red);
-  constexpr uint32_t opaque = kEightBit<Pixel> ? PF_MAX_CHAN8 : PF_MAX_CHAN16;
-  constexpr bool isFloat = std::is_floating_point_v<Sample>;
-  const bool hasAlpha = a.channels == 4;
-  for (int32_t y = 0; y < a.height; ++y) {
-    const char* row = a.data + y * a.rowStride;
-    Pixel* out = world + static_cast<ptrdiff_t>(y) * a.width;
-    for (int32_t x = 0; x < a.width; ++x, row += a.pixelStride) {
-      Sample s[4]{};
-      for (int32_t c = 0; c < a.channels; ++c)
-        std::memcpy(&s[c], row + c * a.channelStride, sizeof(Sample));
-      if constexpr (Premultiplied && isFloat) {
-        if (hasAlpha) UnpremultiplyFloat(s[0], s[1], s[2], s[3]);
-      }
-      Pixel p;
-      p.red = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[0]));
-      p.green = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[1]));
-      p.blue = static_cast<Channel>(Samples<Sample>::template In<Pixel>(s[2]));
-      p.alpha = static_cast<Channel>(hasAlpha ? Samples<Sample>::template In<Pixel>(s[3]) : opaque);
-      if constexpr (Premultiplied && !isFloat) {
-        if (hasAlpha) p = UnpremultiplyPixel(p);
-      }
-      out[x] = p;
-    }
-  }
-}
-
-// The output world into the result; premultiplied: render channels before
-// their conversion to integers, float samples after it.
-template <class Sample, class Pixel, bool Premultiplied>
-void WritePixels(const Pixel* world, size_t count, int32_t channels, Sample* out) {
-  for (size_t i = 0; i < count; ++i, out += channels) {
-    if constexpr (std::is_floating_point_v<Sample>) {
-      Sample rgba[4] = {Samples<Sample>::template Out<Pixel>(world[i].red),
-                        Samples<Sample>::template Out<Pixel>(world[i].green),
-                        Samples<Sample>::template Out<Pixel>(world[i].blue),
-                        Samples<Sample>::template Out<Pixel>(world[i].alpha)};
-      if (Premultiplied && channels == 4) PremultiplyFloat(rgba[0], rgba[1], rgba[2], rgba[3]);
-      for (int32_t c = 0; c < channels; ++c) out[c] = rgba[c];
-    } else {
-      const Pixel p = Premultiplied && channels == 4 ? PremultiplyPixel(world[i]) : world[i];
-      out[0] = Samples<Sample>::template Out<Pixel>(p.red);
-      out[1] = Samples<Sample>::template Out<Pixel>(p.green);
-      out[2] = Samples<Sample>::template Out<Pixel>(p.blue);
-      if (channels == 4) out[3] = Samples<Sample>::template Out<Pixel>(p.alpha);
-    }
-  }
-}
 
 // The one place that calls the engine.
 template <class Pixel>
@@ -321,25 +218,36 @@ void Scan(const RenderSettings& settings, Pixel* input, Pixel* output, int32_t w
 }
 
 // Renders with the GIL released; `result` is a fresh C-contiguous array. The
-// colour key rewrites the input world, which is the module's own copy.
+// colour key rewrites the input world, the module's own copy of the array,
+// which is read and written back on the render's threads. Premultiplied
+// colour is divided out and multiplied back as the command does it, for
+// RGBA arrays (an RGB array is opaque and stays as it is).
 template <class Sample, class Pixel>
 void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
                 bool premultiplied, Sample* result) {
   py::gil_scoped_release release;
   const size_t count = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
+  // Not cleared: the load writes every pixel of the input, the render every
+  // pixel of the output.
   std::unique_ptr<Pixel[]> input(new Pixel[count]);
   std::unique_ptr<Pixel[]> output(new Pixel[count]);
-  if (premultiplied) {
-    ReadPixels<Sample, Pixel, true>(a, input.get());
-  } else {
-    ReadPixels<Sample, Pixel, false>(a, input.get());
-  }
+  const AlphaConvention alpha = premultiplied && a.channels == 4 ? AlphaConvention::premultiplied
+                                                                 : AlphaConvention::straight;
+  const SampleLayout arrayLayout{a.channels, a.rowStride, a.pixelStride, a.channelStride, alpha};
+  const auto resultRowBytes =
+      static_cast<std::ptrdiff_t>(a.width) * a.channels * static_cast<std::ptrdiff_t>(sizeof(Sample));
+  const SampleLayout resultLayout = PackedSamples<Sample>(a.channels, resultRowBytes, alpha);
+  CoreBands cores(threads);
+  const int64_t frameRowBytes = int64_t{a.width} * int64_t{sizeof(Pixel)};
+  ConvertInBands(cores, a.height, frameRowBytes, [&](int32_t y0, int32_t y1) {
+    LoadSamples<Pixel, Sample>(reinterpret_cast<const std::byte*>(a.data), arrayLayout,
+                               input.get(), a.width, a.width, y0, y1);
+  });
   Scan<Pixel>(settings, input.get(), output.get(), a.width, a.height, threads);
-  if (premultiplied) {
-    WritePixels<Sample, Pixel, true>(output.get(), count, a.channels, result);
-  } else {
-    WritePixels<Sample, Pixel, false>(output.get(), count, a.channels, result);
-  }
+  ConvertInBands(cores, a.height, frameRowBytes, [&](int32_t y0, int32_t y1) {
+    StoreSamples<Pixel, Sample>(output.get(), a.width, reinterpret_cast<std::byte*>(result),
+                                resultLayout, a.width, y0, y1);
+  });
 }
 
 template <class Sample>

@@ -63,6 +63,18 @@ void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
   arena.execute([&] { RunFrameStages(settings, frame, schedule); });
 }
 
+void CoreBands::RunBands(int32_t count, BandFunction function, void* context) {
+  const int cores = tbb::info::default_concurrency();
+  int threads = threads_ > 0 ? threads_ : cores;
+#ifndef CORVALIN_PLAIN_THREADS
+  threads = std::min(threads, cores);
+#endif
+  const auto body = [function, context](int32_t band) { function(context, band); };
+  if (threads == 1) return ForEachBand(1, count, body);
+  tbb::task_arena arena(threads);
+  arena.execute([&] { ForEachBand(threads, count, body); });
+}
+
 template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                            PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
                                            const ParallelScanOptions&);

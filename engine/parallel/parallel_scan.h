@@ -18,6 +18,7 @@
 
 #include <cstdint>
 
+#include "engine/parallel/banded_scan.h"
 #include "engine/scan/scan_settings.h"
 #include "sdk/AE_Effect.h"
 
@@ -36,6 +37,18 @@ void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
 extern template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                                   PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
                                                   const ParallelScanOptions&);
+// Work of the caller's own (conversions around the scan) on the same
+// threads: bands on up to `threads` cores (0: all; 1: in order on the
+// calling thread).
+class CoreBands final : public BandRunner {
+ public:
+  explicit CoreBands(int threads) : threads_(threads) {}
+  void RunBands(int32_t count, BandFunction function, void* context) override;
+
+ private:
+  int threads_;
+};
+
 extern template void ScanFrameParallel<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                                    PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
                                                    const ParallelScanOptions&);

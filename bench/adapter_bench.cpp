@@ -1,0 +1,119 @@
+// The adapters' cost around the engine (Google Benchmark): a flat 3840x2160
+// frame, where the engine itself has almost nothing to do, through the
+// OpenFX plug-in at byte, short and float depth (the test host offering 1 or
+// 2 CPUs) and through the frei0r filter, each beside a plain copy of the
+// frame that adapter is handed, in the same run. An adapter at memory speed
+// costs a small multiple of its copy.
+//
+// Usage: corvalin_adapter_bench [benchmark flags]
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_frames.h"
+#include "tests/ofx/ofx_test_frames.h"
+#include "tests/ofx/ofx_test_host.h"
+
+extern "C" {
+#include <frei0r.h>
+}
+
+using namespace corvalin;
+using namespace corvalin::ofxtest;
+
+namespace {
+
+constexpr int32_t kWidth = 3840, kHeight = 2160;
+
+const Picture& FlatPicture() {
+  static const Picture picture = [] {
+    const cli::Image frame = bench::MakeFrame(bench::Pattern::flat, kWidth, kHeight);
+    return Picture{frame.width, frame.height, frame.bits, frame.samples};
+  }();
+  return picture;
+}
+
+void CopyFrame(benchmark::State& state, size_t bytes) {
+  std::vector<unsigned char> from(bytes, 1), to(bytes, 2);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+
+void OfxCopy(benchmark::State& state, const char* depth) {
+  const HostImage source = SourceImage(FlatPicture(), depth, "OfxImageComponentRGBA", {});
+  CopyFrame(state, source.bytes().size());
+}
+
+void OfxRender(benchmark::State& state, const char* depth, unsigned int cpus) {
+  OfxTestHost host(OfxTestHost::BinaryInBundle(CORVALIN_OFX_BUNDLE), HostOptions{{}, true, cpus});
+  Prepare(host);
+  SetParams(host, DefaultRenderSettings());
+  HostImage source = SourceImage(FlatPicture(), depth, "OfxImageComponentRGBA", {});
+  HostImage output(depth, "OfxImageComponentRGBA", source.bounds);
+  for (auto _ : state) {
+    if (RenderThrough(host, source, output, source.bounds) != kOfxStatOK) {
+      state.SkipWithError("the render failed");
+      return;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(source.bytes().size()));
+}
+
+void Frei0rCopy(benchmark::State& state) { CopyFrame(state, size_t{kWidth} * kHeight * 4); }
+
+void Frei0rRender(benchmark::State& state) {
+  void* module = dlopen(CORVALIN_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    state.SkipWithError(dlerror());
+    return;
+  }
+  const auto init = reinterpret_cast<int (*)()>(dlsym(module, "f0r_init"));
+  const auto construct =
+      reinterpret_cast<f0r_instance_t (*)(unsigned int, unsigned int)>(dlsym(module, "f0r_construct"));
+  const auto update = reinterpret_cast<void (*)(f0r_instance_t, double, const uint32_t*, uint32_t*)>(
+      dlsym(module, "f0r_update"));
+  const auto destruct = reinterpret_cast<void (*)(f0r_instance_t)>(dlsym(module, "f0r_destruct"));
+  init();
+  f0r_instance_t instance = construct(kWidth, kHeight);
+  const Picture& picture = FlatPicture();
+  std::vector<uint32_t> in(size_t{kWidth} * kHeight), out(in.size());
+  for (size_t i = 0; i < in.size(); ++i) {
+    const uint8_t rgba[4] = {static_cast<uint8_t>(picture.samples[i * 4]),
+                             static_cast<uint8_t>(picture.samples[i * 4 + 1]),
+                             static_cast<uint8_t>(picture.samples[i * 4 + 2]),
+                             static_cast<uint8_t>(picture.samples[i * 4 + 3])};
+    std::memcpy(&in[i], rgba, sizeof rgba);
+  }
+  for (auto _ : state) update(instance, 0.0, in.data(), out.data());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(in.size() * 4));
+  destruct(instance);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (const char* depth : {"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"}) {
+    const std::string name = std::string("flat4k/ofx/") + depth;
+    benchmark::RegisterBenchmark((name + "/copy").c_str(), OfxCopy, depth)->UseRealTime();
+    for (unsigned int cpus : {1u, 2u})
+      benchmark::RegisterBenchmark((name + "/cpus:" + std::to_string(cpus)).c_str(), OfxRender,
+                                   depth, cpus)
+          ->UseRealTime();
+  }
+  benchmark::RegisterBenchmark("flat4k/frei0r/copy", Frei0rCopy)->UseRealTime();
+  benchmark::RegisterBenchmark("flat4k/frei0r/render", Frei0rRender)->UseRealTime();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
