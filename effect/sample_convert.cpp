@@ -2,19 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
 #include "effect/pixel_convert.h"
+#include "effect/sample_convert_sse2.h"
+#include "engine/pixel/fast_engine.h"
 #include "engine/pixel/pixel_model.h"
 
 namespace corvalin {
 
 namespace {
-
-static_assert(std::endian::native == std::endian::little,
-              "pixels are rearranged as little-endian words");
 
 // Integer conversions by table, filled from the definitions in
 // pixel_convert.h, so every entry is the defined value: a lookup costs less
@@ -102,25 +102,63 @@ struct Steps {
   }
 };
 
+#ifdef CORVALIN_SSE2
+constexpr bool kVectorsCompiled = true;
+#else
+constexpr bool kVectorsCompiled = false;
+#endif
+
+std::atomic<bool>& VectorSwitch() {
+  static std::atomic<bool> on{kVectorsCompiled && std::getenv("CORVALIN_NOVECTOR") == nullptr};
+  return on;
+}
+
+// The one place that chooses the vector path: how many pixels of the row it
+// converted (0 where it does not apply), the scalar loop doing the rest.
+template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
+int32_t LoadVector(const std::byte* s, Pixel* d, int32_t width) {
+#ifdef CORVALIN_SSE2
+  if constexpr (Channels == 4 && Packed && !Premultiplied) {
+    if (VectorSwitch().load(std::memory_order_relaxed)) {
+      if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)
+        return sse2::LoadRgba8(s, d, width);
+      if constexpr (std::is_same_v<Pixel, PF_Pixel16> && std::is_same_v<Sample, uint16_t>)
+        return sse2::LoadRgba16(s, d, width);
+      if constexpr (std::is_same_v<Sample, float>) return sse2::LoadRgbaFloat(s, d, width);
+    }
+  }
+#endif
+  (void)s, (void)d, (void)width;
+  return 0;
+}
+
+template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
+int32_t StoreVector(const Pixel* f, std::byte* d, int32_t width) {
+#ifdef CORVALIN_SSE2
+  if constexpr (Channels == 4 && Packed && !Premultiplied) {
+    if (VectorSwitch().load(std::memory_order_relaxed)) {
+      if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)
+        return sse2::StoreRgba8(f, d, width);
+      if constexpr (std::is_same_v<Pixel, PF_Pixel16> && std::is_same_v<Sample, uint16_t>)
+        return sse2::StoreRgba16(f, d, width);
+      if constexpr (std::is_same_v<Sample, float>) return sse2::StoreRgbaFloat(f, d, width);
+    }
+  }
+#endif
+  (void)f, (void)d, (void)width;
+  return 0;
+}
+
 template <class Pixel, class Sample, int Channels, bool Unpremultiply, bool Packed>
 void LoadRow(const std::byte* s, Steps<Sample, Channels, Packed> steps, Pixel* d, int32_t width,
              const Converter<Pixel, Sample>& convert) {
   using Channel = typename PixelTraits<Pixel>::Channel;
   constexpr bool hasAlpha = Channels == 2 || Channels == 4;
   constexpr Channel opaque = static_cast<Channel>(ChannelMax<Pixel>());
-  if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t> &&
-                Channels == 4 && Packed && !Unpremultiply) {
-    // Bytes R G B A to the render's A R G B: one rotation of the word.
-    for (int32_t x = 0; x < width; ++x, s += 4) {
-      uint32_t word;
-      std::memcpy(&word, s, sizeof word);
-      word = std::rotl(word, 8);
-      std::memcpy(&d[x], &word, sizeof word);
-    }
-    return;
-  }
   const std::ptrdiff_t pixelStep = steps.PixelStep(), sampleStep = steps.SampleStep();
-  for (int32_t x = 0; x < width; ++x, s += pixelStep) {
+  const int32_t done = LoadVector<Pixel, Sample, Channels, Unpremultiply, Packed>(s, d, width);
+  s += done * pixelStep;
+  for (int32_t x = done; x < width; ++x, s += pixelStep) {
     Sample v[4];
     for (int c = 0; c < Channels; ++c) std::memcpy(&v[c], s + c * sampleStep, sizeof(Sample));
     if constexpr (Unpremultiply && hasAlpha && kFloat<Sample>) {
@@ -149,18 +187,10 @@ void LoadRow(const std::byte* s, Steps<Sample, Channels, Packed> steps, Pixel* d
 template <class Pixel, class Sample, int Channels, bool Premultiply, bool Packed>
 void StoreRow(const Pixel* f, std::byte* d, Steps<Sample, Channels, Packed> steps, int32_t width,
               const Converter<Pixel, Sample>& convert) {
-  if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t> &&
-                Channels == 4 && Packed && !Premultiply) {
-    for (int32_t x = 0; x < width; ++x, d += 4) {
-      uint32_t word;
-      std::memcpy(&word, &f[x], sizeof word);
-      word = std::rotr(word, 8);
-      std::memcpy(d, &word, sizeof word);
-    }
-    return;
-  }
   const std::ptrdiff_t pixelStep = steps.PixelStep(), sampleStep = steps.SampleStep();
-  for (int32_t x = 0; x < width; ++x, d += pixelStep) {
+  const int32_t done = StoreVector<Pixel, Sample, Channels, Premultiply, Packed>(f, d, width);
+  d += done * pixelStep;
+  for (int32_t x = done; x < width; ++x, d += pixelStep) {
     Pixel p = f[x];
     if constexpr (Premultiply && !kFloat<Sample>) p = PremultiplyPixel(p);
     Sample v[4] = {convert.Out(p.red), convert.Out(p.green), convert.Out(p.blue),
@@ -214,6 +244,9 @@ void Dispatch(const SampleLayout& layout, std::ptrdiff_t sampleSize, Body&& body
 }
 
 }  // namespace
+
+void UseVectorConversions(bool on) { VectorSwitch().store(kVectorsCompiled && on); }
+bool VectorConversionsOn() { return VectorSwitch().load(); }
 
 template <class Pixel, class Sample>
 void LoadSamples(const std::byte* samples, const SampleLayout& layout, Pixel* frame,

@@ -27,7 +27,11 @@
 // Packed layouts (samples one after another, pixels one after another) take
 // loops compiled for their channel count, with tables for the integer
 // conversions, so that a frame converts at about the speed of memory; other
-// layouts take a general loop. Both give the same values.
+// layouts take a general loop. Packed straight RGBA rows of 16-bit and float
+// samples take the SSE2 path of sample_convert_sse2.h where it is compiled
+// in, unless the environment variable CORVALIN_NOVECTOR is set (to anything)
+// when the process first converts, or UseVectorConversions(false) was
+// called. Every path gives the same values.
 #pragma once
 
 #include <algorithm>
@@ -61,6 +65,11 @@ constexpr SampleLayout PackedSamples(int channels, std::ptrdiff_t rowBytes,
                       channels * static_cast<std::ptrdiff_t>(sizeof(Sample)),
                       static_cast<std::ptrdiff_t>(sizeof(Sample)), alpha};
 }
+
+// Whether the SSE2 path is taken, for every conversion of the process from
+// now on (the tests run both). Off where it is not compiled in.
+void UseVectorConversions(bool on);
+bool VectorConversionsOn();
 
 // Rows [y0, y1) of the caller's picture into rows [y0, y1) of a frame whose
 // rows are frameStride pixels apart. `samples` is the first sample of row 0.

@@ -227,9 +227,16 @@ void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
                 bool premultiplied, Sample* result) {
   py::gil_scoped_release release;
   const size_t count = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
-  // Not cleared: the load writes every pixel of the input, the render every
-  // pixel of the output.
-  std::unique_ptr<Pixel[]> input(new Pixel[count]);
+  // The input frame lives in the result's memory where a result pixel holds
+  // a render pixel: the output frame is written back there only once the
+  // render is done with the input. Neither frame is cleared: the load writes
+  // every pixel of the input, the render every pixel of the output.
+  std::unique_ptr<Pixel[]> ownInput;
+  Pixel* input = reinterpret_cast<Pixel*>(result);
+  if (static_cast<size_t>(a.channels) * sizeof(Sample) < sizeof(Pixel)) {
+    ownInput.reset(new Pixel[count]);
+    input = ownInput.get();
+  }
   std::unique_ptr<Pixel[]> output(new Pixel[count]);
   const AlphaConvention alpha = premultiplied && a.channels == 4 ? AlphaConvention::premultiplied
                                                                  : AlphaConvention::straight;
@@ -241,9 +248,9 @@ void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
   const int64_t frameRowBytes = int64_t{a.width} * int64_t{sizeof(Pixel)};
   ConvertInBands(cores, a.height, frameRowBytes, [&](int32_t y0, int32_t y1) {
     LoadSamples<Pixel, Sample>(reinterpret_cast<const std::byte*>(a.data), arrayLayout,
-                               input.get(), a.width, a.width, y0, y1);
+                               input, a.width, a.width, y0, y1);
   });
-  Scan<Pixel>(settings, input.get(), output.get(), a.width, a.height, threads);
+  Scan<Pixel>(settings, input, output.get(), a.width, a.height, threads);
   ConvertInBands(cores, a.height, frameRowBytes, [&](int32_t y0, int32_t y1) {
     StoreSamples<Pixel, Sample>(output.get(), a.width, reinterpret_cast<std::byte*>(result),
                                 resultLayout, a.width, y0, y1);

@@ -53,7 +53,19 @@ std::vector<Sample> StoreRow(const std::vector<Pixel>& frame,
   return SamplesOf<Sample>(bytes);
 }
 
-TEST(SampleConversion, EveryIntegerSampleLoadsAsItsDefinedChannel) {
+// Every case on the vector path (where compiled in) and on the scalar loops.
+class SampleConversion : public testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { UseVectorConversions(GetParam()); }
+  void TearDown() override { UseVectorConversions(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, SampleConversion, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& path) {
+                           return path.param ? "vector" : "scalar";
+                         });
+
+TEST_P(SampleConversion, EveryIntegerSampleLoadsAsItsDefinedChannel) {
   std::vector<uint16_t> all16(65536);
   for (uint32_t v = 0; v < all16.size(); ++v) all16[v] = static_cast<uint16_t>(v);
   const auto deep = LoadRow<PF_Pixel16>(all16);
@@ -82,7 +94,7 @@ TEST(SampleConversion, EveryIntegerSampleLoadsAsItsDefinedChannel) {
   EXPECT_EQ(narrow[129 / 4].green, 1);
 }
 
-TEST(SampleConversion, EveryChannelStoresAsItsDefinedSample) {
+TEST_P(SampleConversion, EveryChannelStoresAsItsDefinedSample) {
   std::vector<PF_Pixel16> deep;
   for (uint32_t c = 0; c <= PF_MAX_CHAN16; c += 4)
     deep.push_back(PF_Pixel16{static_cast<uint16_t>(c + 3), static_cast<uint16_t>(c),
@@ -106,7 +118,7 @@ TEST(SampleConversion, EveryChannelStoresAsItsDefinedSample) {
   EXPECT_EQ((StoreRow<PF_Pixel8, uint16_t>(narrow)), (std::vector<uint16_t>{0, 257, 32896, 65535}));
 }
 
-TEST(SampleConversion, FloatsRoundHalfAwayFromZeroAtEveryStep) {
+TEST_P(SampleConversion, FloatsRoundHalfAwayFromZeroAtEveryStep) {
   std::vector<float> values;
   for (int k = 0; k < 32768; ++k) {
     const float half = (static_cast<float>(k) + 0.5f) / 32768.0f;  // exact
@@ -146,7 +158,7 @@ TEST(SampleConversion, FloatsRoundHalfAwayFromZeroAtEveryStep) {
   EXPECT_EQ(floats, (std::vector<float>{1.0f / 32768, 0.5f, 32767.0f / 32768, 1.0f}));
 }
 
-TEST(SampleConversion, AnyLayoutReadsAsThePackedOne) {
+TEST_P(SampleConversion, AnyLayoutReadsAsThePackedOne) {
   // A 3 x 2 RGB picture stored bottom row first, rows padded to 13 bytes,
   // samples in the order blue, green, red: read from the top row's red
   // sample with negative row and sample steps.
@@ -174,7 +186,7 @@ TEST(SampleConversion, AnyLayoutReadsAsThePackedOne) {
   EXPECT_EQ(again, stored);
 }
 
-TEST(SampleConversion, GreyFillsColourAndInPlaceEqualsApart) {
+TEST_P(SampleConversion, GreyFillsColourAndInPlaceEqualsApart) {
   // Grey and grey-alpha: the one sample is red, green and blue.
   const auto grey = LoadRow<PF_Pixel8, uint8_t>({7, 200}, AlphaConvention::straight, 1);
   EXPECT_EQ(grey[1].red, 200);
@@ -188,19 +200,21 @@ TEST(SampleConversion, GreyFillsColourAndInPlaceEqualsApart) {
   // place gives what converting into a frame of its own gives.
   std::vector<uint16_t> samples;
   for (uint32_t v = 0; v < 4096; ++v) samples.push_back(static_cast<uint16_t>(v * 16 + 5));
-  const auto apart = LoadRow<PF_Pixel16>(samples, AlphaConvention::premultiplied);
-  std::vector<std::byte> bytes = Bytes(samples);
-  const SampleLayout layout =
-      PackedSamples<uint16_t>(4, static_cast<std::ptrdiff_t>(bytes.size()), AlphaConvention::premultiplied);
-  auto* inPlace = reinterpret_cast<PF_Pixel16*>(bytes.data());
-  LoadSamples<PF_Pixel16, uint16_t>(bytes.data(), layout, inPlace, 1024, 1024, 0, 1);
-  ASSERT_EQ(std::memcmp(inPlace, apart.data(), bytes.size()), 0);
-  const auto storedApart = StoreRow<PF_Pixel16, uint16_t>(apart, AlphaConvention::premultiplied);
-  StoreSamples<PF_Pixel16, uint16_t>(inPlace, 1024, bytes.data(), layout, 1024, 0, 1);
-  EXPECT_EQ(SamplesOf<uint16_t>(bytes), storedApart);
+  for (const AlphaConvention alpha : {AlphaConvention::straight, AlphaConvention::premultiplied}) {
+    const auto apart = LoadRow<PF_Pixel16>(samples, alpha);
+    std::vector<std::byte> bytes = Bytes(samples);
+    const SampleLayout layout =
+        PackedSamples<uint16_t>(4, static_cast<std::ptrdiff_t>(bytes.size()), alpha);
+    auto* inPlace = reinterpret_cast<PF_Pixel16*>(bytes.data());
+    LoadSamples<PF_Pixel16, uint16_t>(bytes.data(), layout, inPlace, 1024, 1024, 0, 1);
+    ASSERT_EQ(std::memcmp(inPlace, apart.data(), bytes.size()), 0);
+    const auto storedApart = StoreRow<PF_Pixel16, uint16_t>(apart, alpha);
+    StoreSamples<PF_Pixel16, uint16_t>(inPlace, 1024, bytes.data(), layout, 1024, 0, 1);
+    EXPECT_EQ(SamplesOf<uint16_t>(bytes), storedApart);
+  }
 }
 
-TEST(SampleConversion, PremultipliedColourIsDividedOnLoadAndMultipliedOnStore) {
+TEST_P(SampleConversion, PremultipliedColourIsDividedOnLoadAndMultipliedOnStore) {
   // Integers on render channels: min(M, (c x M + a / 2) / a), (c x a + M / 2) / M.
   const auto loaded = LoadRow<PF_Pixel8, uint8_t>({64, 200, 0, 128, 9, 9, 9, 0},
                                                   AlphaConvention::premultiplied);
@@ -227,7 +241,7 @@ TEST(SampleConversion, PremultipliedColourIsDividedOnLoadAndMultipliedOnStore) {
   EXPECT_EQ((LoadRow<PF_Pixel8, uint8_t>({9, 9, 9}, AlphaConvention::premultiplied, 3))[0].red, 9);
 }
 
-TEST(SampleConversion, BandsCoverEveryRowOnceInAnyOrder) {
+TEST(SampleBands, CoverEveryRowOnceInAnyOrder) {
   // A runner that runs the bands last first, as a host's threads may.
   class Backwards final : public BandRunner {
    public:

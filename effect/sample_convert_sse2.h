@@ -1,0 +1,26 @@
+// The vector path of the sample conversions: packed RGBA rows of straight
+// colour between 8-bit samples and 8-bit render pixels, and between 16-bit
+// or float samples and 16-bit render pixels, with SSE2 (part of every x86-64
+// CPU). The scalar loops in sample_convert.cpp are the definition; each
+// function here gives the same bits (why, beside each step) and returns how
+// many pixels it converted, leaving the rest of the row to them.
+//
+// sample_convert.cpp calls them only where SSE2 is compiled in and vector
+// conversions are on (see UseVectorConversions).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sdk/AE_Effect.h"
+
+namespace corvalin::sse2 {
+
+int32_t LoadRgba8(const std::byte* samples, PF_Pixel8* frame, int32_t width);
+int32_t StoreRgba8(const PF_Pixel8* frame, std::byte* samples, int32_t width);
+int32_t LoadRgba16(const std::byte* samples, PF_Pixel16* frame, int32_t width);
+int32_t StoreRgba16(const PF_Pixel16* frame, std::byte* samples, int32_t width);
+int32_t LoadRgbaFloat(const std::byte* samples, PF_Pixel16* frame, int32_t width);
+int32_t StoreRgbaFloat(const PF_Pixel16* frame, std::byte* samples, int32_t width);
+
+}  // namespace corvalin::sse2
