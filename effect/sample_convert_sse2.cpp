@@ -30,25 +30,19 @@ inline __m128i PackUnsigned16(__m128i low, __m128i high) {
                        bias16);
 }
 
-// FileToChannel16(v, 16) = (v x 32768 + 32767) / 65535. x = v x 32768 +
-// 32767 stays below 2^31, and for every such x, x / 65535 with the
-// remainder dropped equals (x + 1 + (x >> 16)) >> 16 (checked for all
-// 65536 samples by the tests).
-inline __m128i SampleToChannel(__m128i v) {
-  const __m128i x = _mm_add_epi32(_mm_slli_epi32(v, 15), _mm_set1_epi32(32767));
-  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, _mm_set1_epi32(1)), _mm_srli_epi32(x, 16)),
-                        16);
-}
+// FileToChannel16(v, 16) = (v x 32768 + 32767) / 65535 equals (v + 1) / 2
+// for every 16-bit v (the tests check all 65536): pavgw's rounded average
+// with 0, in 17 bits.
+inline __m128i SampleToChannel(__m128i v) { return _mm_avg_epu16(v, _mm_setzero_si128()); }
 
-// Channel16ToFile(c) = min((c x 65535 + 16384) / 32768, 65535), with c
-// held to 32768 first as the scalar table holds it: the product is
-// c x 2^16 - c, below 2^31, and the division a shift.
+// Channel16ToFile(c) = min((c x 65535 + 16384) / 32768, 65535), c first held
+// to 32768 as the scalar table holds it, equals 2c - ((c + 16383) >> 15) for
+// every c in 0..32768 (checked by the tests): 65535 for c = 32768, where 2c
+// wraps to 0 in 16 bits and the subtraction wraps back.
 inline __m128i ChannelToSample(__m128i c) {
-  const __m128i max = _mm_set1_epi32(PF_MAX_CHAN16);
-  const __m128i above = _mm_cmpgt_epi32(c, max);
-  c = _mm_or_si128(_mm_and_si128(above, max), _mm_andnot_si128(above, c));
-  const __m128i product = _mm_sub_epi32(_mm_slli_epi32(c, 16), c);
-  return _mm_srli_epi32(_mm_add_epi32(product, _mm_set1_epi32(16384)), 15);
+  const __m128i held = _mm_sub_epi16(c, _mm_subs_epu16(c, _mm_set1_epi16(static_cast<short>(PF_MAX_CHAN16))));
+  return _mm_sub_epi16(_mm_add_epi16(held, held),
+                       _mm_srli_epi16(_mm_add_epi16(held, _mm_set1_epi16(16383)), 15));
 }
 
 // FloatToChannel16: held to 0..1 (maxps gives its second operand, 0, for a
@@ -99,26 +93,16 @@ int32_t StoreRgba8(const PF_Pixel8* frame, std::byte* samples, int32_t width) {
 }
 
 int32_t LoadRgba16(const std::byte* samples, PF_Pixel16* frame, int32_t width) {
-  const __m128i zero = _mm_setzero_si128();
   int32_t x = 0;
-  for (; x + 2 <= width; x += 2) {
-    const __m128i v = Load(samples + std::ptrdiff_t{x} * 8);
-    const __m128i low = SampleToChannel(_mm_unpacklo_epi16(v, zero));
-    const __m128i high = SampleToChannel(_mm_unpackhi_epi16(v, zero));
-    Store(frame + x, RgbaToArgb(PackUnsigned16(low, high)));
-  }
+  for (; x + 2 <= width; x += 2)
+    Store(frame + x, RgbaToArgb(SampleToChannel(Load(samples + std::ptrdiff_t{x} * 8))));
   return x;
 }
 
 int32_t StoreRgba16(const PF_Pixel16* frame, std::byte* samples, int32_t width) {
-  const __m128i zero = _mm_setzero_si128();
   int32_t x = 0;
-  for (; x + 2 <= width; x += 2) {
-    const __m128i c = ArgbToRgba(Load(frame + x));
-    const __m128i low = ChannelToSample(_mm_unpacklo_epi16(c, zero));
-    const __m128i high = ChannelToSample(_mm_unpackhi_epi16(c, zero));
-    Store(samples + std::ptrdiff_t{x} * 8, PackUnsigned16(low, high));
-  }
+  for (; x + 2 <= width; x += 2)
+    Store(samples + std::ptrdiff_t{x} * 8, ChannelToSample(ArgbToRgba(Load(frame + x))));
   return x;
 }
 
