@@ -5,10 +5,13 @@
 // frame that adapter is handed, in the same run. An adapter at memory speed
 // costs a small multiple of its copy.
 //
-// Usage: corvalin_adapter_bench [benchmark flags]
+// Usage: corvalin_adapter_bench [--ofx=BUNDLE] [--frei0r=MODULE] [benchmark flags]
+// (the build's own bundle and filter by default: another build's can be
+// compared in the same run).
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,6 +31,9 @@ using namespace corvalin::ofxtest;
 namespace {
 
 constexpr int32_t kWidth = 3840, kHeight = 2160;
+
+std::string gBundle = CORVALIN_OFX_BUNDLE;
+std::string gFrei0r = CORVALIN_FREI0R_MODULE;
 
 const Picture& FlatPicture() {
   static const Picture picture = [] {
@@ -53,7 +59,7 @@ void OfxCopy(benchmark::State& state, const char* depth) {
 }
 
 void OfxRender(benchmark::State& state, const char* depth, unsigned int cpus) {
-  OfxTestHost host(OfxTestHost::BinaryInBundle(CORVALIN_OFX_BUNDLE), HostOptions{{}, true, cpus});
+  OfxTestHost host(OfxTestHost::BinaryInBundle(gBundle), HostOptions{{}, true, cpus});
   Prepare(host);
   SetParams(host, DefaultRenderSettings());
   HostImage source = SourceImage(FlatPicture(), depth, "OfxImageComponentRGBA", {});
@@ -71,7 +77,7 @@ void OfxRender(benchmark::State& state, const char* depth, unsigned int cpus) {
 void Frei0rCopy(benchmark::State& state) { CopyFrame(state, size_t{kWidth} * kHeight * 4); }
 
 void Frei0rRender(benchmark::State& state) {
-  void* module = dlopen(CORVALIN_FREI0R_MODULE, RTLD_NOW | RTLD_LOCAL);
+  void* module = dlopen(gFrei0r.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
     state.SkipWithError(dlerror());
     return;
@@ -102,6 +108,18 @@ void Frei0rRender(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--ofx=", 0) == 0) {
+      gBundle = arg.substr(6);
+    } else if (arg.rfind("--frei0r=", 0) == 0) {
+      gFrei0r = arg.substr(9);
+    } else {
+      std::fprintf(stderr, "corvalin_adapter_bench: unknown argument '%s'\n", arg.c_str());
+      return 2;
+    }
+  }
   for (const char* depth : {"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"}) {
     const std::string name = std::string("flat4k/ofx/") + depth;
     benchmark::RegisterBenchmark((name + "/copy").c_str(), OfxCopy, depth)->UseRealTime();
@@ -112,7 +130,6 @@ int main(int argc, char** argv) {
   }
   benchmark::RegisterBenchmark("flat4k/frei0r/copy", Frei0rCopy)->UseRealTime();
   benchmark::RegisterBenchmark("flat4k/frei0r/render", Frei0rRender)->UseRealTime();
-  benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
