@@ -57,7 +57,7 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 template <CornerFamily family, class Pixel, class Destination>
 int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, ArmIndex arm) {
   const int32_t sourceStride = SourceStride(ctx);
-  const int32_t height = ctx.destinationWorld->height;
+  const int32_t height = ctx.destinationHeight;
   const bool upper = family == CornerFamily::upper;
   switch (arm) {
     case leftArm: return x - 1;
@@ -137,7 +137,7 @@ CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destina
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
-  const int32_t height = ctx.destinationWorld->height;
+  const int32_t height = ctx.destinationHeight;
   const int32_t length = result.length;
   if (!(ctx.x > 2 && ctx.x < sourceStride - 2 && ctx.y > 2 && ctx.y < height - 2)) return;
   const int32_t qx = ctx.x + walk.stepX * length + walk.sideX;

@@ -32,9 +32,11 @@ template <class PixelType, PixelDestination<PixelType> Destination = OutputWrite
 struct EdgeContext {
   using Pixel = PixelType;
   PF_EffectWorld* sourceWorld;
-  PF_EffectWorld* destinationWorld;
   const Pixel* sourcePixels;
+  // The output is reached only through `destination`, which can only write:
+  // the steps know of it no more than its rows and their stride.
   Destination destination;
+  int32_t destinationHeight;
   // Pixels per row, padding included: rowbytes / pixel size of each world.
   int32_t sourceStride;
   int32_t destinationStride;

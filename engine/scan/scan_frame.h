@@ -65,9 +65,9 @@ EdgeContext<Pixel, Destination> MakeEdgeContext(PF_EffectWorld* input, PF_Effect
                                                 const RenderSettings& settings) {
   return EdgeContext<Pixel, Destination>{
       .sourceWorld = input,
-      .destinationWorld = output,
       .sourcePixels = inputPixels,
       .destination = destination,
+      .destinationHeight = output->height,
       .sourceStride = input->rowbytes / static_cast<int32_t>(sizeof(Pixel)),
       .destinationStride = output->rowbytes / static_cast<int32_t>(sizeof(Pixel)),
       .threshold = EdgeThreshold<Pixel>(settings.smootherRange),
