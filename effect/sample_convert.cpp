@@ -268,16 +268,12 @@ void StoreSamples(const Pixel* frame, std::ptrdiff_t frameStride, std::byte* sam
   });
 }
 
-#define CORVALIN_SAMPLE_CONVERSIONS(Pixel, Sample)                                             \
+#define CORVALIN_DEFINE_SAMPLE_CONVERSIONS(Pixel, Sample)                                   \
   template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&, Pixel*,      \
                                            std::ptrdiff_t, int32_t, int32_t, int32_t);         \
   template void StoreSamples<Pixel, Sample>(const Pixel*, std::ptrdiff_t, std::byte*,          \
                                             const SampleLayout&, int32_t, int32_t, int32_t);
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel8, uint8_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel8, uint16_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, uint8_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, uint16_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, float)
-#undef CORVALIN_SAMPLE_CONVERSIONS
+CORVALIN_SAMPLE_PAIRS(CORVALIN_DEFINE_SAMPLE_CONVERSIONS)
+#undef CORVALIN_DEFINE_SAMPLE_CONVERSIONS
 
 }  // namespace corvalin

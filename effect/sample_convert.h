@@ -114,18 +114,20 @@ class SerialBands final : public BandRunner {
   }
 };
 
-#define CORVALIN_SAMPLE_CONVERSIONS(Pixel, Sample)                                            \
+// Every pair of render pixel and sample type that converts, for the explicit
+// instantiations in sample_convert.cpp.
+#define CORVALIN_SAMPLE_PAIRS(X) \
+  X(PF_Pixel8, uint8_t) X(PF_Pixel8, uint16_t) X(PF_Pixel16, uint8_t) X(PF_Pixel16, uint16_t) \
+  X(PF_Pixel16, float)
+
+#define CORVALIN_DECLARE_SAMPLE_CONVERSIONS(Pixel, Sample)                                    \
   extern template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&,      \
                                                   Pixel*, std::ptrdiff_t, int32_t, int32_t,   \
                                                   int32_t);                                   \
   extern template void StoreSamples<Pixel, Sample>(const Pixel*, std::ptrdiff_t, std::byte*,  \
                                                    const SampleLayout&, int32_t, int32_t,     \
                                                    int32_t);
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel8, uint8_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel8, uint16_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, uint8_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, uint16_t)
-CORVALIN_SAMPLE_CONVERSIONS(PF_Pixel16, float)
-#undef CORVALIN_SAMPLE_CONVERSIONS
+CORVALIN_SAMPLE_PAIRS(CORVALIN_DECLARE_SAMPLE_CONVERSIONS)
+#undef CORVALIN_DECLARE_SAMPLE_CONVERSIONS
 
 }  // namespace corvalin
