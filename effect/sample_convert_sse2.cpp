@@ -40,7 +40,8 @@ inline __m128i SampleToChannel(__m128i v) { return _mm_avg_epu16(v, _mm_setzero_
 // every c in 0..32768 (checked by the tests): 65535 for c = 32768, where 2c
 // wraps to 0 in 16 bits and the subtraction wraps back.
 inline __m128i ChannelToSample(__m128i c) {
-  const __m128i held = _mm_sub_epi16(c, _mm_subs_epu16(c, _mm_set1_epi16(static_cast<short>(PF_MAX_CHAN16))));
+  const __m128i max = _mm_set1_epi16(static_cast<short>(PF_MAX_CHAN16));
+  const __m128i held = _mm_sub_epi16(c, _mm_subs_epu16(c, max));
   return _mm_sub_epi16(_mm_add_epi16(held, held),
                        _mm_srli_epi16(_mm_add_epi16(held, _mm_set1_epi16(16383)), 15));
 }

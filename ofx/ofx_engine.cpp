@@ -21,6 +21,9 @@ PF_EffectWorld PackedWorld(Pixel* pixels, int32_t width, int32_t height) {
   return world;
 }
 
+// No exception leaves Work into the host: SharedBands keeps it.
+void Work(unsigned int, unsigned int, void* bands) { static_cast<SharedBands*>(bands)->Work(); }
+
 }  // namespace
 
 HostThreads::HostThreads(const OfxMultiThreadSuiteV1* suite) {
@@ -32,13 +35,6 @@ HostThreads::HostThreads(const OfxMultiThreadSuiteV1* suite) {
   suite_ = suite;
   cpus_ = cpus;
 }
-
-namespace {
-
-// No exception leaves Work into the host: SharedBands keeps it.
-void Work(unsigned int, unsigned int, void* bands) { static_cast<SharedBands*>(bands)->Work(); }
-
-}  // namespace
 
 void HostThreads::RunBands(int32_t count, BandFunction function, void* context) {
   SharedBands bands(count, function, context);

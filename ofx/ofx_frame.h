@@ -188,7 +188,8 @@ void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const Ima
   const int64_t left = std::clamp<int64_t>(frameBounds.x1, window.x1, window.x2);
   const int64_t right = std::clamp<int64_t>(frameBounds.x2, left, window.x2);
   const auto blank = [&](unsigned char* p, int64_t x1, int64_t x2) {
-    if (x2 > x1) std::memset(p + (x1 - window.x1) * pixelBytes, 0, static_cast<size_t>((x2 - x1) * pixelBytes));
+    if (x2 > x1)
+      std::memset(p + (x1 - window.x1) * pixelBytes, 0, static_cast<size_t>((x2 - x1) * pixelBytes));
   };
   ConvertInBands(threads, static_cast<int32_t>(Height(window)),
                  frameWidth * int64_t{sizeof(PixelOf<D>)}, [&](int32_t r0, int32_t r1) {

@@ -37,6 +37,10 @@ void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
 extern template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                                   PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
                                                   const ParallelScanOptions&);
+extern template void ScanFrameParallel<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
+                                                   PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
+                                                   const ParallelScanOptions&);
+
 // Work of the caller's own (conversions around the scan) on the same
 // threads: bands on up to `threads` cores (0: all; 1: in order on the
 // calling thread).
@@ -48,9 +52,5 @@ class CoreBands final : public BandRunner {
  private:
   int threads_;
 };
-
-extern template void ScanFrameParallel<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
-                                                   PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                                   const ParallelScanOptions&);
 
 }  // namespace corvalin
