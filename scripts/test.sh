@@ -85,7 +85,7 @@ run_fuzzer() {
   fi
 }
 run_fuzzer render_fuzzer fuzz/seeds
-run_fuzzer differential_fuzzer
+run_fuzzer differential_fuzzer fuzz/differential-corpus
 # The frame reader loads the OpenImageIO module from this folder.
 CORVALIN_CODEC_DIR="$PWD/build-fuzz/cli" run_fuzzer decode_fuzzer fuzz/decode-seeds fuzz/decode-corpus
 run_fuzzer cli_fuzzer fuzz/cli-seeds fuzz/cli-corpus
