@@ -9,7 +9,6 @@
 
 #include "effect/pixel_convert.h"
 #include "effect/sample_convert_sse2.h"
-#include "engine/pixel/fast_engine.h"
 #include "engine/pixel/pixel_model.h"
 
 namespace corvalin {
@@ -102,11 +101,7 @@ struct Steps {
   }
 };
 
-#ifdef CORVALIN_SSE2
-constexpr bool kVectorsCompiled = true;
-#else
-constexpr bool kVectorsCompiled = false;
-#endif
+constexpr bool kVectorsCompiled = CORVALIN_SSE2_CONVERSIONS;
 
 std::atomic<bool>& VectorSwitch() {
   static std::atomic<bool> on{kVectorsCompiled && std::getenv("CORVALIN_NOVECTOR") == nullptr};
@@ -117,7 +112,7 @@ std::atomic<bool>& VectorSwitch() {
 // converted (0 where it does not apply), the scalar loop doing the rest.
 template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
 int32_t LoadVector(const std::byte* s, Pixel* d, int32_t width) {
-#ifdef CORVALIN_SSE2
+#if CORVALIN_SSE2_CONVERSIONS
   if constexpr (Channels == 4 && Packed && !Premultiplied) {
     if (VectorSwitch().load(std::memory_order_relaxed)) {
       if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)
@@ -134,7 +129,7 @@ int32_t LoadVector(const std::byte* s, Pixel* d, int32_t width) {
 
 template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
 int32_t StoreVector(const Pixel* f, std::byte* d, int32_t width) {
-#ifdef CORVALIN_SSE2
+#if CORVALIN_SSE2_CONVERSIONS
   if constexpr (Channels == 4 && Packed && !Premultiplied) {
     if (VectorSwitch().load(std::memory_order_relaxed)) {
       if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)

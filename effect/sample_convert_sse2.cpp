@@ -1,8 +1,8 @@
 #include "effect/sample_convert_sse2.h"
 
-#include "engine/pixel/fast_engine.h"
+#if CORVALIN_SSE2_CONVERSIONS
 
-#ifdef CORVALIN_SSE2
+#include <emmintrin.h>
 
 namespace corvalin::sse2 {
 
@@ -132,4 +132,4 @@ int32_t StoreRgbaFloat(const PF_Pixel16* frame, std::byte* samples, int32_t widt
 
 }  // namespace corvalin::sse2
 
-#endif  // CORVALIN_SSE2
+#endif  // CORVALIN_SSE2_CONVERSIONS

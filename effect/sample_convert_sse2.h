@@ -9,6 +9,13 @@
 // conversions are on (see UseVectorConversions).
 #pragma once
 
+// SSE2 belongs to every x86-64 CPU; other targets convert with the loops.
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#define CORVALIN_SSE2_CONVERSIONS 1
+#else
+#define CORVALIN_SSE2_CONVERSIONS 0
+#endif
+
 #include <cstddef>
 #include <cstdint>
 

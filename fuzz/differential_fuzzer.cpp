@@ -1,7 +1,7 @@
 // Differential fuzzer of the engine: every input frame is rendered by the
-// fast engine, by the plain scalar engine (the definition of the output,
-// compiled into this program a second time) and by the banded parallel scan
-// with a random band height and thread count. All three must write the same
+// fast engine, by the plain engine (the definition of the output) and by the
+// banded parallel scan of the fast engine with a random band height and
+// thread count. All three must write the same
 // bytes, key the input the same way and leave the guard zones around every
 // world untouched.
 //
@@ -22,7 +22,6 @@
 
 #include "engine/parallel/parallel_scan.h"
 #include "engine/scan/scan_frame.h"
-#include "plain_engine.h"
 
 namespace {
 
@@ -195,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t padding = in.ConsumeIntegralInRange<int32_t>(0, 4);
   const bool deep = in.ConsumeBool();
   static const double kRanges[] = {0.0, 0.1, 0.5, 1.0, 2.0, 5.0, 10.0, 30.0, 100.0};
-  differential::PlainSettings settings{};
+  corvalin::RenderSettings settings{};
   settings.useKey = in.ConsumeBool();
   settings.keyColour = PF_Pixel8{in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>(),
                                  in.ConsumeIntegral<uint8_t>(), in.ConsumeIntegral<uint8_t>()};
@@ -242,31 +241,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (GuardedWorld* w : {&fastIn, &plainIn, &bandedIn, &fastOut, &plainOut, &bandedOut})
     w->world.data = w->Pixels();
 
-  const corvalin::RenderSettings engineSettings{settings.useKey, settings.keyColour,
-                                                settings.smootherRange, settings.lineWeight};
-  auto copy = [&]() -> PF_Err {
-    for (int32_t y = 0; y < height; ++y)
-      std::memcpy(fastOut.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(fastOut.world.rowbytes),
-                  fastIn.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(fastIn.world.rowbytes),
-                  static_cast<size_t>(width) * pixelSize);
-    return PF_Err_NONE;
+  // The copy step copies width pixels of every row, as the mini host's does.
+  auto render = [&](corvalin::Engine engine, GuardedWorld& in, GuardedWorld& out) {
+    auto copy = [&]() -> PF_Err {
+      for (int32_t y = 0; y < height; ++y)
+        std::memcpy(out.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(out.world.rowbytes),
+                    in.Pixels() + static_cast<size_t>(y) * static_cast<size_t>(in.world.rowbytes),
+                    static_cast<size_t>(width) * pixelSize);
+      return PF_Err_NONE;
+    };
+    if (deep)
+      corvalin::ScanFrame(settings, &in.world, &out.world,
+                          reinterpret_cast<PF_Pixel16*>(in.Pixels()),
+                          reinterpret_cast<PF_Pixel16*>(out.Pixels()), copy, engine);
+    else
+      corvalin::ScanFrame(settings, &in.world, &out.world, reinterpret_cast<PF_Pixel8*>(in.Pixels()),
+                          reinterpret_cast<PF_Pixel8*>(out.Pixels()), copy, engine);
   };
-  if (deep) {
-    corvalin::ScanFrame(engineSettings, &fastIn.world, &fastOut.world,
-                        reinterpret_cast<PF_Pixel16*>(fastIn.Pixels()),
-                        reinterpret_cast<PF_Pixel16*>(fastOut.Pixels()), copy);
-    corvalin::ScanFrameParallel(engineSettings, &bandedIn.world, &bandedOut.world,
+  render(corvalin::Engine::fast, fastIn, fastOut);
+  options.engine = corvalin::Engine::fast;
+  if (deep)
+    corvalin::ScanFrameParallel(settings, &bandedIn.world, &bandedOut.world,
                                 reinterpret_cast<PF_Pixel16*>(bandedIn.Pixels()),
                                 reinterpret_cast<PF_Pixel16*>(bandedOut.Pixels()), options);
-  } else {
-    corvalin::ScanFrame(engineSettings, &fastIn.world, &fastOut.world,
-                        reinterpret_cast<PF_Pixel8*>(fastIn.Pixels()),
-                        reinterpret_cast<PF_Pixel8*>(fastOut.Pixels()), copy);
-    corvalin::ScanFrameParallel(engineSettings, &bandedIn.world, &bandedOut.world,
+  else
+    corvalin::ScanFrameParallel(settings, &bandedIn.world, &bandedOut.world,
                                 reinterpret_cast<PF_Pixel8*>(bandedIn.Pixels()),
                                 reinterpret_cast<PF_Pixel8*>(bandedOut.Pixels()), options);
-  }
-  differential::RenderWithPlainEngine(settings, &plainIn.world, &plainOut.world, deep);
+  render(corvalin::Engine::plain, plainIn, plainOut);
 
   for (const GuardedWorld* w : {&fastIn, &plainIn, &bandedIn, &fastOut, &plainOut, &bandedOut})
     if (!w->GuardsIntact()) Fail("a render wrote outside a world", width, height, padding, deep);

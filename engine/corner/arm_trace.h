@@ -10,6 +10,7 @@
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/step_pixels.h"
 
 namespace corvalin {
 
@@ -54,8 +55,8 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 // The walk goes on while its length is below the limit; a walk that reaches
 // it takes the limit as its length. These keep every arm inside columns
 // 1..sourceStride-2 and rows 1..height-2.
-template <CornerFamily family, class Pixel, class Destination>
-int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, ArmIndex arm) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y, ArmIndex arm) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.destinationHeight;
   const bool upper = family == CornerFamily::upper;
@@ -72,21 +73,20 @@ int32_t WalkLimit(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t
 // the arm's length, start and end, and adds its stop flags. Returns whether
 // the walk ended where the staircase turns, the one end after which the next
 // corner may move the arm's far end (MoveEndByNextCorner).
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y, int32_t p,
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y, int32_t p,
              Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
-  const uint32_t threshold = ctx.threshold;
   const int32_t step = walk.stepX + walk.stepY * sourceStride;
   const int32_t side = walk.sideX + walk.sideY * sourceStride;
 
   if constexpr (walk.preCheck) {
     // The edge turns straight away: no arm in this direction.
-    if (PixelsDiffer(in[p + side], in[p + side + step], threshold) &&
-        PixelsAlike(in[p + step], in[p + step + side], threshold)) {
+    if (PixelsDiffer(ctx, in[p + side], in[p + side + step]) &&
+        PixelsAlike(ctx, in[p + step], in[p + step + side])) {
       result.length = 0;
       return false;
     }
@@ -111,11 +111,11 @@ CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, 
     // The first pixel of the pair at this length: the corner pixel itself at
     // length 1, or one pixel out for the arms with a pre-check.
     const int32_t a = p + step * (walk.preCheck ? length : length - 1);
-    if (PixelsDiffer(in[a], in[a + step], threshold)) {
+    if (PixelsDiffer(ctx, in[a], in[a + step])) {
       finish(length, ownLineStop);
       return false;
     }
-    if (PixelsDiffer(in[a + side], in[a + side + step], threshold)) {
+    if (PixelsDiffer(ctx, in[a + side], in[a + side + step])) {
       finish(length, 0);
       return true;
     }
@@ -131,8 +131,8 @@ CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination>& ctx, 
 // trace of the next corner of the same family, whose length alone may move
 // the arm's far end by half a pixel. The nested trace starts no further one,
 // so it is the walk alone.
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination>& ctx, Arm& result) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination, Steps>& ctx, Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
@@ -147,7 +147,7 @@ CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destina
   // horizontal arms, the right one for the vertical arms.
   const int32_t other =
       horizontal ? q + (family == CornerFamily::upper ? -sourceStride : sourceStride) : q + 1;
-  if (!PixelsDiffer(in[q], in[other], ctx.threshold)) return;
+  if (!PixelsDiffer(ctx, in[q], in[other])) return;
 
   Arm next = result;
   WalkArm<family, arm>(ctx, qx, qy, q, next);
@@ -162,8 +162,8 @@ CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destina
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
+void TraceArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
   Arm& result = ctx.arms[arm];
   if (WalkArm<family, arm>(ctx, ctx.x, ctx.y, ctx.sourceIndex, result) && !(ctx.nested & 1))
     MoveEndByNextCorner<family, arm>(ctx, result);
@@ -171,23 +171,23 @@ void TraceArm(EdgeContext<Pixel, Destination>& ctx) {
 
 }  // namespace arm_trace_detail
 
-template <CornerFamily family, class Pixel, class Destination>
-void TraceLeftArm(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+void TraceLeftArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
   arm_trace_detail::TraceArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-void TraceRightArm(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+void TraceRightArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
   arm_trace_detail::TraceArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-void TraceUpArm(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+void TraceUpArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
   arm_trace_detail::TraceArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-void TraceDownArm(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+void TraceDownArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
   arm_trace_detail::TraceArm<family, downArm>(ctx);
 }
 

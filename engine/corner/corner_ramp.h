@@ -10,10 +10,17 @@
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/step_pixels.h"
 
 namespace corvalin {
 
 namespace corner_ramp_detail {
+
+// The pixels a ramp covers over a reach from the corner: its ceiling.
+template <class Pixel, class Destination, class Steps>
+int32_t ArmRampCount(const EdgeContext<Pixel, Destination, Steps>&, double reach) {
+  return static_cast<int32_t>(std::ceil(reach));
+}
 
 struct RampShape {
   bool lengthCheck = false;  // for the arms that may be empty
@@ -42,8 +49,8 @@ constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   constexpr RampShape shape = Shape(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   constexpr bool descending = arm == rightArm || arm == downArm;
@@ -56,17 +63,7 @@ CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination>& ctx) 
   const int32_t cornerEdge = horizontal ? ctx.x + 1 : ctx.y;
   const float c = static_cast<float>(cornerEdge);
   const double reach = static_cast<double>(descending ? armEnd - c : c - armEnd);
-  int32_t count;
-  if constexpr (kFastEngine) {
-    // ceil without a call: the truncation towards zero is the ceiling of a
-    // negative or whole reach, and one less than it of a positive fraction.
-    // The reach lies within the image, so its truncation is in range, as
-    // the plain conversion of the ceiling assumes too.
-    const int32_t whole = static_cast<int32_t>(reach);
-    count = static_cast<double>(whole) < reach ? whole + 1 : whole;
-  } else {
-    count = static_cast<int32_t>(std::ceil(reach));
-  }
+  const int32_t count = ArmRampCount(ctx, reach);
   if (count <= 0) return;
 
   // The whole grid line below the end (at it, for ascending arms), from which
@@ -100,31 +97,30 @@ CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination>& ctx) 
     const float weight = 1.0f - (m - prev);
     const int32_t delta = first + direction * i - corner;
     const int32_t pixel = ctx.sourceIndex + delta * along;
-    BlendAt(ctx.sourcePixels, ctx.destination, pixel, pixel + partner,
-            ctx.destinationIndex + delta * alongDst, weight);
+    BlendAt(ctx, pixel, pixel + partner, ctx.destinationIndex + delta * alongDst, weight);
     prev = m;
   }
 }
 
 }  // namespace corner_ramp_detail
 
-template <CornerFamily family, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void RampLeftArm(const EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void RampLeftArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   corner_ramp_detail::RampArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void RampRightArm(const EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void RampRightArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   corner_ramp_detail::RampArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void RampUpArm(const EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void RampUpArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   corner_ramp_detail::RampArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void RampDownArm(const EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void RampDownArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   corner_ramp_detail::RampArm<family, downArm>(ctx);
 }
 

@@ -35,72 +35,11 @@ inline void AdjustArms(Arm (&arms)[4], float weightFactor) {
   down.end = down.start + (down.end - down.start) * w;
 }
 
-// The fast engine's corner after the first test: it traces what the branch
-// taken reads, and no more. The single-step corner reads two arm lengths
-// alone, and a walk sets its arm's length before the nested trace, which
-// moves only the arm's end; AdjustArms moves starts and ends only, and a ramp
-// reads only its own arm. Walks and nested traces only read the source, so
-// their order changes nothing.
-template <CornerFamily family, class Pixel, class Destination>
-void TraceAndBlendByNeed(EdgeContext<Pixel, Destination>& ctx) {
-  using namespace arm_trace_detail;
+// Traces all four arms, adjusts them, then blends by the single-step corner
+// or ramps along the arms.
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+void TraceAndBlend(EdgeContext<Pixel, Destination, Steps>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
-  constexpr ArmIndex ownRiserArm = upper ? downArm : upArm;
-  constexpr ArmIndex previousRiserArm = upper ? upArm : downArm;
-  Arm (&arms)[4] = ctx.arms;
-  const int32_t x = ctx.x, y = ctx.y, p = ctx.sourceIndex;
-  const bool mayNest = !(ctx.nested & 1);
-  const bool leftTurned = WalkArm<family, leftArm>(ctx, x, y, p, arms[leftArm]);
-  const bool ownRiserTurned = WalkArm<family, ownRiserArm>(ctx, x, y, p, arms[ownRiserArm]);
-  if (arms[leftArm].length >= 2 && arms[ownRiserArm].length >= 2) {
-    SmoothSingleStepCorner<family>(ctx);
-    return;
-  }
-  const bool rightTurned = WalkArm<family, rightArm>(ctx, x, y, p, arms[rightArm]);
-  const bool previousRiserTurned =
-      WalkArm<family, previousRiserArm>(ctx, x, y, p, arms[previousRiserArm]);
-  const bool rampAcross = arms[rightArm].length >= 1;
-  const bool rampRisers = arms[previousRiserArm].length >= (rampAcross ? 2 : 1);
-  if (!rampAcross && !rampRisers) return;
-  if (rampAcross && mayNest) {
-    if (leftTurned) MoveEndByNextCorner<family, leftArm>(ctx, arms[leftArm]);
-    if (rightTurned) MoveEndByNextCorner<family, rightArm>(ctx, arms[rightArm]);
-  }
-  if (rampRisers && mayNest) {
-    if (ownRiserTurned) MoveEndByNextCorner<family, ownRiserArm>(ctx, arms[ownRiserArm]);
-    if (previousRiserTurned)
-      MoveEndByNextCorner<family, previousRiserArm>(ctx, arms[previousRiserArm]);
-  }
-  AdjustArms(ctx.arms, ctx.weightFactor);
-  if (rampAcross) {
-    RampLeftArm<family>(ctx);
-    RampRightArm<family>(ctx);
-  }
-  if (rampRisers) {
-    RampUpArm<family>(ctx);
-    RampDownArm<family>(ctx);
-  }
-}
-
-template <CornerFamily family, class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx) {
-  constexpr bool upper = family == CornerFamily::upper;
-  const int32_t sourceStride = SourceStride(ctx);
-  const Pixel* in = ctx.sourcePixels;
-  const int32_t p = ctx.sourceIndex;
-  // The vertical neighbour that differs (U or D) and the pixel beside it over R.
-  const int32_t vertical = upper ? p - sourceStride : p + sourceStride;
-  const Pixel& V = in[vertical];
-  const Pixel& R = in[p + 1];
-  const Pixel& VR = in[vertical + 1];
-  if (PixelsAlike(V, R, ctx.threshold) && PixelsDiffer(VR, V, ctx.threshold) &&
-      PixelsDiffer(VR, R, ctx.threshold))
-    return;
-  if constexpr (kFastEngine) {
-    TraceAndBlendByNeed<family>(ctx);
-    return;
-  }
-
   TraceLeftArm<family>(ctx);
   TraceRightArm<family>(ctx);
   TraceUpArm<family>(ctx);
@@ -125,13 +64,28 @@ CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination>& ctx)
   }
 }
 
-template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void UpperCorner(EdgeContext<Pixel, Destination>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
+  constexpr bool upper = family == CornerFamily::upper;
+  const int32_t sourceStride = SourceStride(ctx);
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t p = ctx.sourceIndex;
+  // The vertical neighbour that differs (U or D) and the pixel beside it over R.
+  const int32_t vertical = upper ? p - sourceStride : p + sourceStride;
+  const Pixel& V = in[vertical];
+  const Pixel& R = in[p + 1];
+  const Pixel& VR = in[vertical + 1];
+  if (PixelsAlike(ctx, V, R) && PixelsDiffer(ctx, VR, V) && PixelsDiffer(ctx, VR, R)) return;
+  TraceAndBlend<family>(ctx);
+}
+
+template <class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void UpperCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
   TwoSidedCorner<CornerFamily::upper>(ctx);
 }
 
-template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void LowerCorner(EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void LowerCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
   TwoSidedCorner<CornerFamily::lower>(ctx);
 }
 

@@ -18,6 +18,7 @@
 #include "engine/junction/junction_ramp.h"
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/step_pixels.h"
 
 namespace corvalin {
 
@@ -39,32 +40,54 @@ struct TJunctionWalk {
 // Run lengths are held to this, which bounds the staged ramps to 64 pixels.
 constexpr int32_t maxJunctionRun = 128;
 
-// Each channel of a and b as (a + b) / 2, truncated. The fast engine takes
-// all channels at once in one machine word: a + b = 2 * (a & b) + (a ^ b),
-// so (a + b) / 2 = (a & b) + ((a ^ b) >> 1), where the shift's bits that
-// would cross into the next channel are masked off.
-template <class Pixel>
-CORVALIN_ALWAYS_INLINE Pixel TruncatedMean(const Pixel& a, const Pixel& b) {
-  using Word = typename PixelTraits<Pixel>::Word;
-  constexpr Word lowBitsOff =
-      sizeof(Pixel) == 4 ? Word{0x7F7F7F7Fu} : static_cast<Word>(0x7FFF7FFF7FFF7FFFull);
-  Word wa, wb;
-  std::memcpy(&wa, &a, sizeof wa);
-  std::memcpy(&wb, &b, sizeof wb);
-  const Word mean = (wa & wb) + (((wa ^ wb) >> 1) & lowBitsOff);
-  Pixel result;
-  std::memcpy(&result, &mean, sizeof result);
-  return result;
+// The lengths along the run from P, each ended by the run or one side line
+// changing, held to maxJunctionRun.
+template <class Pixel, class Destination, class Steps>
+SideRunLengths MeasureJunctionRuns(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t p,
+                                   int32_t across, int32_t along, int32_t runHigh,
+                                   int32_t runCoord) {
+  return {std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length,
+                   maxJunctionRun),
+          std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length,
+                   maxJunctionRun)};
+}
+
+// Writes the staged ramps along the run from P: the mean of both sides where
+// both are staged, otherwise P's pixel half mixed with the one staged.
+template <class Pixel, class Destination, class Steps>
+void WriteStagedRamps(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                      const RampBuffer<Pixel>& buffer, int32_t p, int32_t pd, int32_t along,
+                      int32_t alongDst, SideRunLengths lengths) {
+  using Channel = typename PixelTraits<Pixel>::Channel;
+  const Pixel* in = ctx.sourcePixels;
+  const int32_t countNeg = (lengths.negative + 1) / 2;
+  const int32_t countPos = (lengths.positive + 1) / 2;
+  const int32_t count = (std::max(lengths.negative, lengths.positive) + 1) / 2;
+  for (int32_t k = 0; k < count; ++k) {
+    const Pixel& own = in[p + k * along];
+    const int32_t target = pd + k * alongDst;
+    const bool neg = buffer.buffered[0] && k < countNeg;
+    const bool pos = buffer.buffered[1] && k < countPos;
+    if (neg && pos) {
+      const Pixel& a = buffer.slots[0][k];
+      const Pixel& c = buffer.slots[1][k];
+      auto mean = [](uint32_t u, uint32_t v) { return static_cast<Channel>((u + v) / 2u); };
+      ctx.destination.Write(target, Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red),
+                                          mean(a.green, c.green), mean(a.blue, c.blue)});
+    } else if (neg) {
+      ctx.destination.Write(target, BlendPixels(ctx, own, buffer.slots[0][k], 0.5f));
+    } else if (pos) {
+      ctx.destination.Write(target, BlendPixels(ctx, own, buffer.slots[1][k], 0.5f));
+    }
+  }
 }
 
 // The orientation is a template argument, so that each one's steps and tests
 // are fixed when it is compiled.
-template <TJunctionWalk walk, class Pixel, class Destination>
-void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
-  using Channel = typename PixelTraits<Pixel>::Channel;
+template <TJunctionWalk walk, class Pixel, class Destination, class Steps>
+void SmoothTJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   constexpr bool horizontalRun = walk.alongX != 0;
   const Pixel* in = ctx.sourcePixels;
-  const uint32_t threshold = ctx.threshold;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
@@ -82,26 +105,12 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
   const int32_t normalHigh = horizontalRun ? height - 2 : sourceStride - 2;
   const int32_t normalCoord = horizontalRun ? ctx.y : ctx.x;
   const int32_t b = p - along;
-  auto alike = [&](int32_t i, int32_t j) { return PixelsAlike(in[i], in[j], threshold); };
-  auto differ = [&](int32_t i, int32_t j) { return PixelsDiffer(in[i], in[j], threshold); };
+  auto alike = [&](int32_t i, int32_t j) { return PixelsAlike(ctx, in[i], in[j]); };
+  auto differ = [&](int32_t i, int32_t j) { return PixelsDiffer(ctx, in[i], in[j]); };
 
-  // Lengths along the run, each ended by the run or one side line changing.
-  // Only their value held to maxJunctionRun is used, so the fast engine stops
-  // the walks there, and makes both at once, testing the run's own line once
-  // per position.
-  int32_t lengthNeg, lengthPos;
-  if constexpr (kFastEngine) {
-    const SideRunLengths lengths =
-        MeasureRunBothSides(ctx, p, across, along, 0, runHigh, runCoord, maxJunctionRun);
-    lengthNeg = lengths.negative;
-    lengthPos = lengths.positive;
-  } else {
-    lengthNeg = std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length,
-                         maxJunctionRun);
-    lengthPos = std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length,
-                         maxJunctionRun);
-  }
-  const int32_t longer = std::max(lengthNeg, lengthPos);
+  const SideRunLengths lengths = MeasureJunctionRuns(ctx, p, across, along, runHigh, runCoord);
+  const int32_t lengthNeg = lengths.negative;
+  const int32_t lengthPos = lengths.positive;
 
   // P +- 2 * across lie in the image only when P is strictly inside the
   // bounds across the run.
@@ -144,42 +153,8 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
       else if (alike(b, p - across))
         WriteRamp(ctx, shorter, p, pd, -across, along, alongDst, true);
     }
-  } else if constexpr (kFastEngine) {
-    // The same writes in the same order, in two stretches: where both sides
-    // are staged (only up to the shorter one's count), then where one alone
-    // is, which past the shorter count can be only one of them.
-    const int32_t countNeg = buffer.buffered[0] ? (lengthNeg + 1) / 2 : 0;
-    const int32_t countPos = buffer.buffered[1] ? (lengthPos + 1) / 2 : 0;
-    const int32_t countBoth = std::min(countNeg, countPos);
-    for (int32_t k = 0; k < countBoth; ++k)
-      ctx.destination.Write(pd + k * alongDst,
-                            TruncatedMean(buffer.slots[0][k], buffer.slots[1][k]));
-    const int32_t slot = countNeg > countPos ? 0 : 1;
-    const int32_t countOne = std::max(countNeg, countPos);
-    for (int32_t k = countBoth; k < countOne; ++k)
-      ctx.destination.Write(pd + k * alongDst,
-                            BlendPixels(in[p + k * along], buffer.slots[slot][k], 0.5f));
   } else {
-    const int32_t countNeg = (lengthNeg + 1) / 2;
-    const int32_t countPos = (lengthPos + 1) / 2;
-    const int32_t count = (longer + 1) / 2;
-    for (int32_t k = 0; k < count; ++k) {
-      const Pixel& own = in[p + k * along];
-      const int32_t target = pd + k * alongDst;
-      const bool neg = buffer.buffered[0] && k < countNeg;
-      const bool pos = buffer.buffered[1] && k < countPos;
-      if (neg && pos) {
-        const Pixel& a = buffer.slots[0][k];
-        const Pixel& c = buffer.slots[1][k];
-        auto mean = [](uint32_t u, uint32_t v) { return static_cast<Channel>((u + v) / 2u); };
-        ctx.destination.Write(target, Pixel{mean(a.alpha, c.alpha), mean(a.red, c.red),
-                                            mean(a.green, c.green), mean(a.blue, c.blue)});
-      } else if (neg) {
-        ctx.destination.Write(target, BlendPixels(own, buffer.slots[0][k], 0.5f));
-      } else if (pos) {
-        ctx.destination.Write(target, BlendPixels(own, buffer.slots[1][k], 0.5f));
-      }
-    }
+    WriteStagedRamps(ctx, buffer, p, pd, along, alongDst, lengths);
   }
 
   // P sticks out of something wider: fill the inner corners beside it, along
@@ -201,28 +176,28 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination>& ctx) {
 }
 
 // Mask 7: right, up and down differ, left continues the run.
-template <class Pixel, class Destination>
-void SmoothTJunctionRight(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+void SmoothTJunctionRight(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight}>(
       ctx);
 }
 
 // Mask 11: right, up and left differ, down continues the run.
-template <class Pixel, class Destination>
-void SmoothTJunctionUp(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+void SmoothTJunctionUp(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp}>(ctx);
 }
 
 // Look-ahead: up and down differ, right continues the run.
-template <class Pixel, class Destination>
-void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongX = 1, .acrossY = -1, .kind = TJunctionKind::TJunctionLeft}>(
       ctx);
 }
 
 // Mask 13: right, down and left differ, up continues the run.
-template <class Pixel, class Destination>
-void SmoothTJunctionDown(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+void SmoothTJunctionDown(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongY = -1, .acrossX = 1, .kind = TJunctionKind::TJunctionDown}>(
       ctx);
 }

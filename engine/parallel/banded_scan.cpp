@@ -53,18 +53,19 @@ class RunnerStages {
 template <class Pixel>
 void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
                      PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner) {
+                     BandRunner& runner, Engine engine) {
   const bands::Bands cut = bands::CutIntoBands(input->height, input->rowbytes, 0);
   const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
   const RunnerStages stages(runner);
   bands::BandSchedule<Pixel, RunnerStages> schedule(frame, cut, stages);
-  RunFrameStages(settings, frame, schedule);
+  RunFrameStages(settings, frame, schedule, engine);
 }
 
 template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
-                                         PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, BandRunner&);
+                                         PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, BandRunner&,
+                                         Engine);
 template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                           PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                          BandRunner&);
+                                          BandRunner&, Engine);
 
 }  // namespace corvalin

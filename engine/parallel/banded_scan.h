@@ -14,6 +14,7 @@
 #include <exception>
 #include <mutex>
 
+#include "engine/scan/engine_choice.h"
 #include "engine/scan/scan_settings.h"
 #include "sdk/AE_Effect.h"
 
@@ -63,13 +64,13 @@ int32_t BandCount(int32_t height, int32_t rowbytes);
 template <class Pixel>
 void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
                      PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner);
+                     BandRunner& runner, Engine engine = DefaultEngine());
 
 extern template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                                 PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
-                                                BandRunner&);
+                                                BandRunner&, Engine);
 extern template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                                  PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                                 BandRunner&);
+                                                 BandRunner&, Engine);
 
 }  // namespace corvalin

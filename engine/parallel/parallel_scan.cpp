@@ -60,7 +60,7 @@ void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
   };
   bands::BandSchedule<Pixel, decltype(forEachBand)> schedule(frame, cut, forEachBand);
   tbb::task_arena arena(threads);
-  arena.execute([&] { RunFrameStages(settings, frame, schedule); });
+  arena.execute([&] { RunFrameStages(settings, frame, schedule, options.engine); });
 }
 
 void CoreBands::RunBands(int32_t count, BandFunction function, void* context) {

@@ -27,6 +27,7 @@ namespace corvalin {
 struct ParallelScanOptions {
   int threads = 0;          // 0: all cores
   int32_t rowsPerBand = 0;  // 0: chosen so that a band fits a core's cache
+  Engine engine = DefaultEngine();
 };
 
 template <class Pixel>

@@ -5,6 +5,7 @@
 
 #include "engine/pixel/pixel_model.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/step_pixels.h"
 
 namespace corvalin {
 
@@ -23,13 +24,13 @@ CORVALIN_ALWAYS_INLINE Pixel OuterAverage(const Pixel& a, const Pixel& b, const 
 }
 
 // Offsets are from the corner pixel's source index.
-template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void BlendCorner(const EdgeContext<Pixel, Destination>& ctx, int32_t first, int32_t second,
+template <class Pixel, class Destination, class Steps>
+CORVALIN_ALWAYS_INLINE void BlendCorner(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t first, int32_t second,
                         int32_t third) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;
   const Pixel outside = OuterAverage(in[i + first], in[i + second], in[i + third]);
-  ctx.destination.Write(ctx.destinationIndex, BlendPixels(in[i], outside, 0.5f));
+  ctx.destination.Write(ctx.destinationIndex, BlendPixels(ctx, in[i], outside, 0.5f));
 }
 
 // A run or arm of two or three pixels makes a small corner.

@@ -25,12 +25,20 @@ constexpr int32_t ownLineStop = 1;
 
 enum ArmIndex : int32_t { leftArm = 0, rightArm = 1, upArm = 2, downArm = 3 };
 
+// The steps as written here, the definition of the output. A context of
+// another kind of steps (the fast engine's) makes the steps call that kind's
+// variants where it has one: each variant is an overload for its contexts,
+// found by argument-dependent lookup wherever a step calls it unqualified.
+struct PlainSteps {};
+
 // The steps read sourcePixels and write through `destination`: the output
 // itself in the serial scan, a writer that routes writes outside the band in
 // the banded parallel scan.
-template <class PixelType, PixelDestination<PixelType> Destination = OutputWriter<PixelType>>
+template <class PixelType, PixelDestination<PixelType> Destination = OutputWriter<PixelType>,
+          class StepsType = PlainSteps>
 struct EdgeContext {
   using Pixel = PixelType;
+  using Steps = StepsType;
   PF_EffectWorld* sourceWorld;
   const Pixel* sourcePixels;
   // The output is reached only through `destination`, which can only write:
@@ -51,13 +59,13 @@ struct EdgeContext {
   float weightFactor;
 };
 
-template <class Pixel, class Destination>
-inline int32_t SourceStride(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+inline int32_t SourceStride(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   return ctx.sourceStride;
 }
 
-template <class Pixel, class Destination>
-inline int32_t DestinationStride(const EdgeContext<Pixel, Destination>& ctx) {
+template <class Pixel, class Destination, class Steps>
+inline int32_t DestinationStride(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   return ctx.destinationStride;
 }
 

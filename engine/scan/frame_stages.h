@@ -17,8 +17,12 @@
 
 #include <algorithm>
 
+#include "engine/scan/engine_choice.h"
 #include "engine/scan/scan_frame.h"
 #include "engine/scan/scan_rows.h"
+#if CORVALIN_FAST_ENGINE
+#include "engine/fast/scan_rows_fast.h"
+#endif
 
 namespace corvalin {
 
@@ -30,9 +34,29 @@ struct FrameWorlds {
   Pixel* outputPixels;
 };
 
+// The one place where the engine is chosen: the context's kind of steps picks
+// the plain row scan or the fast one, and with it every step's variants.
+template <class Pixel, class Destination>
+void ScanPart(Engine engine, const RenderSettings& settings, const FrameWorlds<Pixel>& frame,
+              Destination destination, const ProcessRect& rect, int32_t rowBegin,
+              int32_t rowEnd) {
+#if CORVALIN_FAST_ENGINE
+  if (engine == Engine::fast) {
+    auto ctx = MakeEdgeContext<Pixel, fast::FastSteps>(frame.input, frame.output,
+                                                       frame.inputPixels, destination, settings);
+    ScanRows(ctx, rect, rowBegin, rowEnd);
+    return;
+  }
+#endif
+  (void)engine;
+  auto ctx = MakeEdgeContext<Pixel, PlainSteps>(frame.input, frame.output, frame.inputPixels,
+                                                destination, settings);
+  ScanRows(ctx, rect, rowBegin, rowEnd);
+}
+
 template <class Pixel, class Schedule>
 PF_Err RunFrameStages(const RenderSettings& settings, const FrameWorlds<Pixel>& frame,
-                      Schedule& schedule) {
+                      Schedule& schedule, Engine engine) {
   // The key rewrites input pixels, so it runs before anything is copied.
   ProcessRect rect = schedule.FindRect(settings);
   const int32_t pixelSize = static_cast<int32_t>(sizeof(Pixel));
@@ -44,11 +68,8 @@ PF_Err RunFrameStages(const RenderSettings& settings, const FrameWorlds<Pixel>& 
     const PF_Err copied = part.CopyRows();
     const int32_t scanBegin = std::max(rect.top, part.rowBegin);
     const int32_t scanEnd = std::min(rect.bottom, part.rowEnd);
-    if (scanBegin < scanEnd) {
-      auto ctx = MakeEdgeContext(frame.input, frame.output, frame.inputPixels,
-                                 part.Destination(), settings);
-      ScanRows(ctx, rect, scanBegin, scanEnd);
-    }
+    if (scanBegin < scanEnd)
+      ScanPart(engine, settings, frame, part.Destination(), rect, scanBegin, scanEnd);
     return copied;
   });
   schedule.SettleCrossPartWrites();

@@ -54,15 +54,15 @@ class WholeFrame {
 
 template <class Pixel>
 PF_Err ScanFrame(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
-                 Pixel* inputPixels, Pixel* outputPixels, CopyStep copy) {
+                 Pixel* inputPixels, Pixel* outputPixels, CopyStep copy, Engine engine) {
   const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
   WholeFrame<Pixel> schedule(frame, copy);
-  return RunFrameStages(settings, frame, schedule);
+  return RunFrameStages(settings, frame, schedule, engine);
 }
 
 template PF_Err ScanFrame<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*, PF_EffectWorld*,
-                                     PF_Pixel8*, PF_Pixel8*, CopyStep);
+                                     PF_Pixel8*, PF_Pixel8*, CopyStep, Engine);
 template PF_Err ScanFrame<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*, PF_EffectWorld*,
-                                      PF_Pixel16*, PF_Pixel16*, CopyStep);
+                                      PF_Pixel16*, PF_Pixel16*, CopyStep, Engine);
 
 }  // namespace corvalin

@@ -4,7 +4,8 @@
 // the copy step (which fills the output with the input), scans the rectangle
 // and smooths every edge pattern it finds, then writes an opaque red marker at
 // the rectangle's four corners. It returns the copy step's PF_Err. Input and
-// output worlds must have equal width and height; rows may be padded.
+// output worlds must have equal width and height; rows may be padded. Either
+// engine gives the same bytes; the fast one is the default where it is built.
 #pragma once
 
 #include <concepts>
@@ -14,6 +15,7 @@
 #include "engine/pixel/pixel_destination.h"
 #include "engine/rect/process_rect.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/engine_choice.h"
 #include "engine/scan/scan_settings.h"
 #include "sdk/AE_Effect.h"
 
@@ -45,25 +47,28 @@ class CopyStep {
 
 template <class Pixel>
 PF_Err ScanFrame(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
-                 Pixel* inputPixels, Pixel* outputPixels, CopyStep copy);
+                 Pixel* inputPixels, Pixel* outputPixels, CopyStep copy,
+                 Engine engine = DefaultEngine());
 
 extern template PF_Err ScanFrame<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
-                                            PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, CopyStep);
+                                            PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, CopyStep,
+                                            Engine);
 extern template PF_Err ScanFrame<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                              PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                             CopyStep);
+                                             CopyStep, Engine);
 
 // Parts of the render that the stages share.
 
 // Pulls the rectangle in so that every visited pixel has four neighbours.
 void AdjustProcessRect(ProcessRect& rect, int32_t sourceStride, int32_t height);
 
-template <class Pixel, PixelDestination<Pixel> Destination>
-EdgeContext<Pixel, Destination> MakeEdgeContext(PF_EffectWorld* input, PF_EffectWorld* output,
-                                                const Pixel* inputPixels,
-                                                Destination destination,
-                                                const RenderSettings& settings) {
-  return EdgeContext<Pixel, Destination>{
+template <class Pixel, class Steps = PlainSteps, PixelDestination<Pixel> Destination>
+EdgeContext<Pixel, Destination, Steps> MakeEdgeContext(PF_EffectWorld* input,
+                                                       PF_EffectWorld* output,
+                                                       const Pixel* inputPixels,
+                                                       Destination destination,
+                                                       const RenderSettings& settings) {
+  return EdgeContext<Pixel, Destination, Steps>{
       .sourceWorld = input,
       .sourcePixels = inputPixels,
       .destination = destination,

@@ -8,7 +8,6 @@
 // of different bands land on the same pixel.
 #pragma once
 
-#include <bit>
 #include <cstring>
 
 #include "engine/corner/two_sided_corner.h"
@@ -17,6 +16,7 @@
 #include "engine/rect/process_rect.h"
 #include "engine/runs/straight_run.h"
 #include "engine/scan/edge_context.h"
+#include "engine/scan/step_pixels.h"
 
 namespace corvalin {
 
@@ -26,8 +26,8 @@ constexpr int32_t kFlatBlock = 16;
 enum NeighbourBit : uint32_t { rightDiffers = 1, upDiffers = 2, downDiffers = 4, leftDiffers = 8 };
 enum LookAheadBit : uint32_t { aheadUpDiffers = 1, aheadDownDiffers = 2, aheadRightDiffers = 4 };
 
-template <class Pixel, class Destination>
-inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_t y,
+template <class Pixel, class Destination, class Steps>
+inline void PlaceContext(EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y,
                          int32_t sourceIndex, int32_t destinationIndex) {
   ctx.x = x;
   ctx.y = y;
@@ -36,201 +36,16 @@ inline void PlaceContext(EdgeContext<Pixel, Destination>& ctx, int32_t x, int32_
   ctx.nested = 0;
 }
 
-#ifdef CORVALIN_SSE2
-// The first of `count` pixels from `row` that is not identical to its right
-// neighbour, as an offset from `row`, or `count` when there is none; reads
-// row[0] to row[count]. The plain scan passes over the same pixels one by one
-// (or in blocks), since an identical right neighbour runs no step and sets
-// nothing; this lands on the next pixel that does in one search. Pixels
-// 0..i-1 are each identical to the next exactly when 1..i all equal pixel 0,
-// so the search compares with pixel 0, one load per vector: the first pixel
-// i >= 1 unlike it gives the answer i - 1.
-template <class Pixel>
-inline int32_t FirstChange(const Pixel* row, int32_t count) {
-  constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  const __m128i one = simd::LoadPixel(row[0]);
-  const __m128i first =
-      sizeof(Pixel) == 4 ? _mm_shuffle_epi32(one, 0) : _mm_unpacklo_epi64(one, one);
-  auto equalBytes = [row, first](int32_t k) {
-    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
-  };
-  // The bytes of the four vectors from `from` on that are unlike pixel 0's,
-  // as one 64-bit mask: 0 when all are alike, so a block with a change in it
-  // gives the change's place without being searched again.
-  auto blockUnequal = [&](int32_t from) -> uint64_t {
-    const __m128i e0 = equalBytes(from), e1 = equalBytes(from + perVector);
-    const __m128i e2 = equalBytes(from + 2 * perVector), e3 = equalBytes(from + 3 * perVector);
-    if (_mm_movemask_epi8(_mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3))) == 0xFFFF)
-      return 0;
-    return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e0))) |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e1))) << 16 |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e2))) << 32 |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e3))) << 48);
-  };
-  auto offsetOf = [](int32_t from, uint64_t unequal) {
-    return from + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
-  };
-  auto unequalBytes = [&](int32_t from) {
-    return ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(from))) & 0xFFFFu;
-  };
-  int32_t k = 0;
-  // Most stretches beside thin lines are a few pixels long: the first vector
-  // is tested on its own. Then blocks of four vectors, two to a turn of the
-  // loop.
-  if (perVector <= count) {
-    if (const uint32_t unequal = unequalBytes(0)) return offsetOf(0, unequal);
-    k = perVector;
-  }
-  for (; k + 8 * perVector <= count; k += 8 * perVector) {
-    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
-    if (const uint64_t unequal = blockUnequal(k + 4 * perVector))
-      return offsetOf(k + 4 * perVector, unequal);
-  }
-  if (k + 4 * perVector <= count) {
-    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
-    k += 4 * perVector;
-  }
-  for (; k + perVector <= count; k += perVector)
-    if (const uint32_t unequal = unequalBytes(k)) return offsetOf(k, unequal);
-  for (; k < count; ++k)
-    if (!SamePixel(row[0], row[k + 1])) return k;
-  return count;
-}
-#endif
-
-#ifdef CORVALIN_SSE2
-// ScanRows of the fast engine: the same pixels classified and the same steps
-// run in the same order. It differs in what it computes, never in what it
-// decides:
-// - pixels identical to their right neighbour are passed over by a search
-//   for the next one that is not (FirstChange);
-// - a pixel's four neighbour tests are made at once, and mostly not made at
-//   all: colour distance is symmetric, so a pixel's left bit is the right bit
-//   of the pixel before it (0 when that one was passed over as identical),
-//   and the look-ahead at the pixel before it has tested its up, down and
-//   right neighbours; the straight-run step takes its up and down tests from
-//   there too;
-// - the arms are cleared only for the corner steps, the only ones that read
-//   them.
-template <class Pixel, class Destination>
-void ScanRowsFast(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect,
-                  int32_t rowBegin, int32_t rowEnd) {
-  const Pixel* in = ctx.sourcePixels;
-  const int32_t sourceStride = SourceStride(ctx);
-  const int32_t destinationStride = DestinationStride(ctx);
-  const int32_t width = ctx.sourceWorld->width;
-  const __m128i limit = simd::ThresholdLanes(ctx.threshold);
-  for (int32_t y = rowBegin; y < rowEnd; ++y) {
-    bool continueRight = false;
-    uint32_t previousRight = 0;
-    bool aheadKnown = false;
-    uint32_t ahead = 0;
-    int32_t p = y * sourceStride + rect.left;
-    int32_t pd = y * destinationStride + rect.left;
-    for (int32_t x = rect.left; x < rect.right; ++x, ++p, ++pd) {
-      // The straight-run step does nothing unless P differs from the pixel
-      // above or below it. Where both differ, P (whose left neighbour
-      // differs too) is a cross-junction unless its right neighbour is
-      // alike: its four diagonals are tested at once, for both steps.
-      bool diagonalsKnown = false;
-      uint32_t differingDiagonals = 0;
-      if (continueRight) {
-        continueRight = false;
-        if ((ahead & (aheadUpDiffers | aheadDownDiffers)) == (aheadUpDiffers | aheadDownDiffers)) {
-          PlaceContext(ctx, x, y, p, pd);
-          differingDiagonals = simd::DifferingOfFour(in[p], in[p - sourceStride - 1],
-                                                     in[p - sourceStride + 1],
-                                                     in[p + sourceStride + 1],
-                                                     in[p + sourceStride - 1], limit);
-          diagonalsKnown = true;
-          SmoothStraightRunBetweenEdges(ctx, (differingDiagonals & 2u) != 0,
-                                        (differingDiagonals & 4u) != 0);
-        } else if (ahead & (aheadUpDiffers | aheadDownDiffers)) {
-          PlaceContext(ctx, x, y, p, pd);
-          SmoothStraightRun(ctx, (ahead & aheadUpDiffers) != 0, (ahead & aheadDownDiffers) != 0);
-        }
-      }
-      if (SamePixel(in[p], in[p + 1])) {
-        const int32_t passed = FirstChange(&in[p], rect.right - x);
-        x += passed;
-        p += passed;
-        pd += passed;
-        previousRight = 0;
-        aheadKnown = false;
-        diagonalsKnown = false;
-        if (x == rect.right) break;
-      }
-      const Pixel& P = in[p];
-      PlaceContext(ctx, x, y, p, pd);
-
-      uint32_t mask;
-      if (aheadKnown) {
-        mask = ((ahead & aheadRightDiffers) ? uint32_t{rightDiffers} : 0u) |
-               ((ahead & aheadUpDiffers) ? uint32_t{upDiffers} : 0u) |
-               ((ahead & aheadDownDiffers) ? uint32_t{downDiffers} : 0u) |
-               (previousRight ? uint32_t{leftDiffers} : 0u);
-      } else {
-        mask = simd::DifferingOfFour(P, in[p + 1], in[p - sourceStride], in[p + sourceStride],
-                                     in[p - 1], limit);
-      }
-      previousRight = mask & rightDiffers;
-      aheadKnown = false;
-      if (mask == 0) continue;
-
-      if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
-
-      switch (mask) {
-        case rightDiffers | upDiffers:
-          for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
-          UpperCorner(ctx);
-          break;
-        case rightDiffers | downDiffers:
-          for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
-          LowerCorner(ctx);
-          break;
-        case rightDiffers | upDiffers | downDiffers: SmoothTJunctionRight(ctx); break;
-        case rightDiffers | upDiffers | leftDiffers: SmoothTJunctionUp(ctx); break;
-        case rightDiffers | downDiffers | leftDiffers: SmoothTJunctionDown(ctx); break;
-        case rightDiffers | upDiffers | downDiffers | leftDiffers:
-          if (diagonalsKnown)
-            SmoothCrossJunctionGivenDiagonals(ctx, differingDiagonals);
-          else
-            SmoothCrossJunction(ctx);
-          break;
-        default: break;
-      }
-
-      if (x < width - 2) {
-        const Pixel& next = in[p + 1];
-        // The fourth test, of the pixel with itself, never differs.
-        ahead = simd::DifferingOfFour(next, in[p + 1 - sourceStride], in[p + 1 + sourceStride],
-                                      in[p + 2], next, limit);
-        aheadKnown = true;
-        // Only the step reads the context, and the next pixel places it anew.
-        if (ahead == (aheadUpDiffers | aheadDownDiffers)) {
-          PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
-          SmoothTJunctionLeft(ctx);
-        }
-      }
-    }
-  }
-}
-#endif
-
 // Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
 // adjusted rectangle (every visited pixel has all four neighbours in the
 // buffer).
-template <class Pixel, class Destination>
-void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
+template <class Pixel, class Destination, class Steps>
+void ScanRows(EdgeContext<Pixel, Destination, Steps>& ctx, const ProcessRect& rect, int32_t rowBegin,
               int32_t rowEnd) {
-#ifdef CORVALIN_SSE2
-  ScanRowsFast(ctx, rect, rowBegin, rowEnd);
-#else
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
   const int32_t width = ctx.sourceWorld->width;
-  const uint32_t threshold = ctx.threshold;
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     bool continueRight = false;
     int32_t p = y * sourceStride + rect.left;
@@ -257,10 +72,10 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
       for (Arm& arm : ctx.arms) arm = Arm{0, 0.0f, 0.0f, 0};
 
       uint32_t mask = 0;
-      if (PixelsDiffer(P, in[p + 1], threshold)) mask |= rightDiffers;
-      if (PixelsDiffer(P, in[p - sourceStride], threshold)) mask |= upDiffers;
-      if (PixelsDiffer(P, in[p + sourceStride], threshold)) mask |= downDiffers;
-      if (PixelsDiffer(P, in[p - 1], threshold)) mask |= leftDiffers;
+      if (PixelsDiffer(ctx, P, in[p + 1])) mask |= rightDiffers;
+      if (PixelsDiffer(ctx, P, in[p - sourceStride])) mask |= upDiffers;
+      if (PixelsDiffer(ctx, P, in[p + sourceStride])) mask |= downDiffers;
+      if (PixelsDiffer(ctx, P, in[p - 1])) mask |= leftDiffers;
       if (mask == 0) continue;
 
       if (x < width - 2 && (mask & rightDiffers)) continueRight = true;
@@ -279,14 +94,13 @@ void ScanRows(EdgeContext<Pixel, Destination>& ctx, const ProcessRect& rect, int
         PlaceContext(ctx, x + 1, y, p + 1, pd + 1);
         const Pixel& next = in[p + 1];
         uint32_t ahead = 0;
-        if (PixelsDiffer(next, in[p + 1 - sourceStride], threshold)) ahead |= aheadUpDiffers;
-        if (PixelsDiffer(next, in[p + 1 + sourceStride], threshold)) ahead |= aheadDownDiffers;
-        if (PixelsDiffer(next, in[p + 2], threshold)) ahead |= aheadRightDiffers;
+        if (PixelsDiffer(ctx, next, in[p + 1 - sourceStride])) ahead |= aheadUpDiffers;
+        if (PixelsDiffer(ctx, next, in[p + 1 + sourceStride])) ahead |= aheadDownDiffers;
+        if (PixelsDiffer(ctx, next, in[p + 2])) ahead |= aheadRightDiffers;
         if (ahead == (aheadUpDiffers | aheadDownDiffers)) SmoothTJunctionLeft(ctx);
       }
     }
   }
-#endif
 }
 
 }  // namespace corvalin

@@ -230,8 +230,8 @@ TYPED_TEST(CornerFrame, LaterWritesReplaceEarlierOnes) {
 
   // The left ramp alone (7/8 of P under the 100 below) ...
   auto ctx = f.ContextAt(4, 4);
-  for (auto trace : {&TraceLeftArm<lower, P, OutputWriter<P>>, &TraceRightArm<lower, P, OutputWriter<P>>,
-                     &TraceUpArm<lower, P, OutputWriter<P>>, &TraceDownArm<lower, P, OutputWriter<P>>})
+  for (auto trace : {&TraceLeftArm<lower, P, OutputWriter<P>, PlainSteps>, &TraceRightArm<lower, P, OutputWriter<P>, PlainSteps>,
+                     &TraceUpArm<lower, P, OutputWriter<P>, PlainSteps>, &TraceDownArm<lower, P, OutputWriter<P>, PlainSteps>})
     trace(ctx);
   AdjustArms(ctx.arms, ctx.weightFactor);
   RampLeftArm<lower>(ctx);

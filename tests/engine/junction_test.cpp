@@ -118,16 +118,16 @@ void RunSteps(const std::vector<StepCase<Pixel>>& cases) {
 
 using P16 = PF_Pixel16;
 using Writes = std::vector<std::tuple<int32_t, int32_t, P16>>;
-const auto TRight = &SmoothTJunctionRight<P16, OutputWriter<P16>>;
-const auto TUp = &SmoothTJunctionUp<P16, OutputWriter<P16>>;
-const auto TLeft = &SmoothTJunctionLeft<P16, OutputWriter<P16>>;
-const auto TDown = &SmoothTJunctionDown<P16, OutputWriter<P16>>;
-const auto Cross = &SmoothCrossJunction<P16, OutputWriter<P16>>;
+const auto TRight = &SmoothTJunctionRight<P16, OutputWriter<P16>, PlainSteps>;
+const auto TUp = &SmoothTJunctionUp<P16, OutputWriter<P16>, PlainSteps>;
+const auto TLeft = &SmoothTJunctionLeft<P16, OutputWriter<P16>, PlainSteps>;
+const auto TDown = &SmoothTJunctionDown<P16, OutputWriter<P16>, PlainSteps>;
+const auto Cross = &SmoothCrossJunction<P16, OutputWriter<P16>, PlainSteps>;
 
 TEST(JunctionEightBit, HalfBlendsTruncateTo255Parts) {
   using P = PF_Pixel8;
-  const auto right = &SmoothTJunctionRight<P, OutputWriter<P>>;
-  const auto cross = &SmoothCrossJunction<P, OutputWriter<P>>;
+  const auto right = &SmoothTJunctionRight<P, OutputWriter<P>, PlainSteps>;
+  const auto cross = &SmoothCrossJunction<P, OutputWriter<P>, PlainSteps>;
   RunSteps<P>({
       // Both sides staged (shares 0.25, 0.75 of the background) and averaged.
       {"free end of a thin line", 10, 5, 3, black8, [](auto& f) { f.Fill(2, 2, 6, 3, red8); },

@@ -1,4 +1,5 @@
 #include "engine/pixel/pixel_model.h"
+#include "engine/scan/step_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,15 @@ TEST(BlendPixels, SixteenBitWeightsTruncate) {
 TEST(BlendAt, ReadsTwoInputsAndWritesThirdIndex) {
   const PF_Pixel8 input[3] = {P8(255, 200, 0, 0), P8(255, 0, 0, 0), P8(255, 9, 9, 9)};
   PF_Pixel8 output[3] = {P8(1, 1, 1, 1), P8(1, 1, 1, 1), P8(1, 1, 1, 1)};
-  BlendAt(input, OutputWriter<PF_Pixel8>(output), 0, 1, 2, 0.75f);
+  const EdgeContext<PF_Pixel8> ctx{.sourceWorld = nullptr,
+                                   .sourcePixels = input,
+                                   .destination = OutputWriter<PF_Pixel8>(output),
+                                   .destinationHeight = 1,
+                                   .sourceStride = 3,
+                                   .destinationStride = 3,
+                                   .threshold = 0,
+                                   .weightFactor = 0.5f};
+  BlendAt(ctx, 0, 1, 2, 0.75f);
   EXPECT_EQ(output[2], P8(255, 149, 0, 0));
   EXPECT_EQ(output[0], P8(1, 1, 1, 1));
   EXPECT_EQ(output[1], P8(1, 1, 1, 1));

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
-#include "engine/junction/junction_ramp.h"
+#include "engine/scan/engine_choice.h"
+
+#if CORVALIN_FAST_ENGINE
+#include "engine/fast/ramps_fast.h"
 
 namespace corvalin::testing {
 namespace {
@@ -21,11 +24,12 @@ uint32_t RunTimeWeight(int32_t halves, int32_t runLength, int32_t k) {
 
 template <class Pixel, int32_t halves>
 void ExpectTableEqualsRunTimeArithmetic() {
-  for (int32_t runLength = 0; runLength <= detail::kTabledRun; ++runLength) {
-    const uint16_t* row = detail::HalfSpanBlendWeights<Pixel, halves>(runLength);
+  for (int32_t runLength = 0; runLength <= fast::detail::kTabledRun; ++runLength) {
+    const uint16_t* row = fast::detail::HalfSpanBlendWeights<Pixel, halves>(runLength);
     volatile double span = static_cast<double>(runLength) * 0.5;
     const int32_t count = detail::RampCount(span, runLength);
-    ASSERT_LE(count, detail::kTabledRampPixels);
+    ASSERT_EQ(fast::detail::RampCount(span, runLength), count);
+    ASSERT_LE(count, fast::detail::kTabledRampPixels);
     for (int32_t k = 0; k < count; ++k)
       ASSERT_EQ(row[k], RunTimeWeight<Pixel>(halves, runLength, k))
           << "run " << runLength << ", pixel " << k << ", height " << halves << "/2";
@@ -41,7 +45,7 @@ TEST(RampWeightTable, EveryEntryEqualsTheRunTimeArithmetic) {
 
 template <class Pixel, int32_t halves>
 uint32_t Tabled(int32_t runLength, int32_t k) {
-  return detail::HalfSpanBlendWeights<Pixel, halves>(runLength)[k];
+  return fast::detail::HalfSpanBlendWeights<Pixel, halves>(runLength)[k];
 }
 
 // Worked entries. Run 2, span 1: A(0) = h / 2, A(1) = 0, so pixel 0 keeps
@@ -61,8 +65,10 @@ TEST(RampWeightTable, WorkedEntries) {
 }
 
 // Made at compile time: usable where only constants are.
-static_assert((detail::kHalfSpanWeightRow<PF_Pixel16, 1, 2>[0]) == 24576);
-static_assert((detail::kHalfSpanWeightRow<PF_Pixel8, 2, 2>[0]) == 127);
+static_assert((fast::detail::kHalfSpanWeightRow<PF_Pixel16, 1, 2>[0]) == 24576);
+static_assert((fast::detail::kHalfSpanWeightRow<PF_Pixel8, 2, 2>[0]) == 127);
 
 }  // namespace
 }  // namespace corvalin::testing
+
+#endif

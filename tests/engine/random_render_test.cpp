@@ -1,8 +1,11 @@
 // Random renders that drive every edge pattern into every border, with guard
-// zones around the output that no step may write.
+// zones around the output that no step may write, by each engine: the fast
+// engine must write the plain engine's bytes and key the input the same way.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "test_frame.h"
 
@@ -72,19 +75,34 @@ void RenderRandomFrames(uint32_t seed, int frames) {
 
     // Output with guard zones of two rows on either side.
     const size_t guardSize = static_cast<size_t>(2 * stride + 4);
-    std::vector<Pixel> output(
-        guardSize * 2 + static_cast<size_t>(stride) * static_cast<size_t>(height), guard);
-    Pixel* outPixels = output.data() + guardSize;
-    PF_EffectWorld inWorld{}, outWorld{};
-    inWorld.data = input.data();
-    outWorld.data = outPixels;
-    inWorld.rowbytes = outWorld.rowbytes = stride * static_cast<int32_t>(sizeof(Pixel));
-    inWorld.width = outWorld.width = width;
-    inWorld.height = outWorld.height = height;
-    EXPECT_EQ(RenderWorlds(controls, &inWorld, &outWorld, input.data(), outPixels), PF_Err_NONE);
-    for (size_t i = 0; i < guardSize; ++i) {
-      ASSERT_EQ(output[i], guard) << "written before the output at " << i;
-      ASSERT_EQ(output[output.size() - 1 - i], guard) << "written after the output";
+    std::vector<Pixel> plainInput, plainOutput;
+    for (const Engine engine : BuiltEngines()) {
+      SCOPED_TRACE(EngineName(engine));
+      std::vector<Pixel> keyedInput = input;
+      std::vector<Pixel> output(
+          guardSize * 2 + static_cast<size_t>(stride) * static_cast<size_t>(height), guard);
+      Pixel* outPixels = output.data() + guardSize;
+      PF_EffectWorld inWorld{}, outWorld{};
+      inWorld.data = keyedInput.data();
+      outWorld.data = outPixels;
+      inWorld.rowbytes = outWorld.rowbytes = stride * static_cast<int32_t>(sizeof(Pixel));
+      inWorld.width = outWorld.width = width;
+      inWorld.height = outWorld.height = height;
+      EXPECT_EQ(RenderWorlds(controls, &inWorld, &outWorld, keyedInput.data(), outPixels,
+                             &CopyWorld<Pixel>, engine),
+                PF_Err_NONE);
+      for (size_t i = 0; i < guardSize; ++i) {
+        ASSERT_EQ(output[i], guard) << "written before the output at " << i;
+        ASSERT_EQ(output[output.size() - 1 - i], guard) << "written after the output";
+      }
+      if (engine == Engine::plain) {
+        plainInput = std::move(keyedInput);
+        plainOutput = std::move(output);
+        continue;
+      }
+      ASSERT_EQ(keyedInput, plainInput) << "keyed differently from the plain engine";
+      for (size_t i = 0; i < output.size(); ++i)
+        ASSERT_EQ(output[i], plainOutput[i]) << "differs from the plain engine at " << i;
     }
   }
   for (uint32_t mask : {3u, 5u, 7u, 11u, 13u, 15u})

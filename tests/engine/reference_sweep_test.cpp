@@ -70,6 +70,7 @@ Pixel EdgyPixel(std::mt19937& random) {
 TYPED_TEST(ReferenceSweep, ComparisonsAreTheSumOfAbsoluteDifferencesAgainstTheThreshold) {
   using Pixel = TypeParam;
   std::mt19937 random(4711);
+  TestFrame<Pixel> f(3, 3, Pixel{});
   for (int i = 0; i < 20000; ++i) {
     const Pixel p = EdgyPixel<Pixel>(random);
     const Pixel q[4] = {EdgyPixel<Pixel>(random), EdgyPixel<Pixel>(random), p,
@@ -80,12 +81,16 @@ TYPED_TEST(ReferenceSweep, ComparisonsAreTheSumOfAbsoluteDifferencesAgainstTheTh
                                    0x80000000u, 0xFFFFFFFFu};
     for (const uint32_t t : thresholds) {
       ASSERT_EQ(static_cast<uint64_t>(ColourDistance(p, q[0])), d);
-      ASSERT_EQ(PixelsDiffer(p, q[0], t), t < d) << i << " threshold " << t;
-      ASSERT_EQ(PixelsAlike(q[0], p, t), d <= t);
       uint32_t expected = 0;
       for (uint32_t k = 0; k < 4; ++k)
         if (t < Distance(p, q[k])) expected |= 1u << k;
-      ASSERT_EQ(DifferingOfFour(p, q[0], q[1], q[2], q[3], t), expected) << i << " threshold " << t;
+      ForEachStepKind(f, 1, 1, 0.0, 0.0, [&](auto ctx) {
+        ctx.threshold = t;
+        ASSERT_EQ(PixelsDiffer(ctx, p, q[0]), t < d) << i << " threshold " << t;
+        ASSERT_EQ(PixelsAlike(ctx, q[0], p), d <= t);
+        ASSERT_EQ(DifferingOfFour(ctx, p, q[0], q[1], q[2], q[3]), expected)
+            << i << " threshold " << t;
+      });
     }
   }
 }
@@ -93,13 +98,16 @@ TYPED_TEST(ReferenceSweep, ComparisonsAreTheSumOfAbsoluteDifferencesAgainstTheTh
 TYPED_TEST(ReferenceSweep, BlendsFollowTheAlphaRuleAtEveryWeight) {
   using Pixel = TypeParam;
   std::mt19937 random(815);
+  TestFrame<Pixel> f(3, 3, Pixel{});
   const float weights[] = {0.0f, 1.0f, 0.5f, 0.3f, 0.75f, 0.875f, 1e-6f, -0.5f, 2.0f};
   for (int i = 0; i < 20000; ++i) {
     Pixel a = EdgyPixel<Pixel>(random), b = EdgyPixel<Pixel>(random);
     if (i % 7 == 0) a.alpha = 0;
     if (i % 11 == 0) b.alpha = 0;
     const float w = i % 2 ? weights[i / 2 % 9] : static_cast<float>(Draw(random) % 100001) / 100000.0f;
-    ASSERT_EQ(BlendPixels(a, b, w), Blend(a, b, w)) << i << " weight " << w;
+    ForEachStepKind(f, 1, 1, 0.0, 0.0, [&](auto ctx) {
+      ASSERT_EQ(BlendPixels(ctx, a, b, w), Blend(a, b, w)) << i << " weight " << w;
+    });
   }
 }
 
@@ -125,24 +133,25 @@ TYPED_TEST(ReferenceSweep, JunctionRampsOfEveryLength) {
       for (const int kind : {0, 1, 2}) {  // WriteRamp over half or weighted spans, BufferRamp
         SCOPED_TRACE(::testing::Message() << "length " << length << " kind " << kind
                                           << " line weight " << lineWeight);
-        auto ctx = f.ContextAt(1, 1, 1.0, lineWeight);
-        const double x = kind == 1 ? length * static_cast<double>(ctx.weightFactor) : length * 0.5;
-        const int32_t count = x > 0 ? std::min(static_cast<int32_t>(std::ceil(x)), length) : 0;
-        RampBuffer<Pixel> buffer;
-        if (kind == 2)
-          BufferRamp(buffer, 0, ctx, length, ctx.sourceIndex, -f.stride, 1);
-        else
-          WriteRamp(ctx, length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, kind == 0);
-        Expected<Pixel> e(f);
-        for (int32_t k = 0; k < count; ++k) {
-          const Pixel ramp = Blend(f.in(1 + k, 1), f.in(1 + k, 0), keep(kind == 2 ? 1.0 : 0.5, x, k));
-          if (kind == 2) {
-            ASSERT_EQ(buffer.slots[0][k], ramp) << "at " << k;
-          } else {
-            e.Set(1 + k, 1, ramp);
+        ForEachStepKind(f, 1, 1, 1.0, lineWeight, [&](auto ctx) {
+          const double x = kind == 1 ? length * static_cast<double>(ctx.weightFactor) : length * 0.5;
+          const int32_t count = x > 0 ? std::min(static_cast<int32_t>(std::ceil(x)), length) : 0;
+          RampBuffer<Pixel> buffer;
+          if (kind == 2)
+            BufferRamp(buffer, 0, ctx, length, ctx.sourceIndex, -f.stride, 1);
+          else
+            WriteRamp(ctx, length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, kind == 0);
+          Expected<Pixel> e(f);
+          for (int32_t k = 0; k < count; ++k) {
+            const Pixel ramp = Blend(f.in(1 + k, 1), f.in(1 + k, 0), keep(kind == 2 ? 1.0 : 0.5, x, k));
+            if (kind == 2) {
+              ASSERT_EQ(buffer.slots[0][k], ramp) << "at " << k;
+            } else {
+              e.Set(1 + k, 1, ramp);
+            }
           }
-        }
-        e.Check();
+          e.Check();
+        });
       }
 }
 
@@ -169,11 +178,15 @@ TYPED_TEST(ReferenceSweep, LonePixelsAtEveryColumn) {
         const Pixel v = (alike & (1u << i)) ? lone : Blend(lone, ground, 0.5f);
         sum[0] += v.alpha, sum[1] += v.red, sum[2] += v.green, sum[3] += v.blue;
       }
-      ASSERT_EQ(f.Render(), PF_Err_NONE);
-      EXPECT_EQ(f.out(x, 2), (Pixel{static_cast<Channel>(sum[0] / 4), static_cast<Channel>(sum[1] / 4),
-                                    static_cast<Channel>(sum[2] / 4), static_cast<Channel>(sum[3] / 4)}));
-      if (alike == 0) {
-        EXPECT_EQ(f.out(x + 1, 2), ground);
+      for (const Engine engine : BuiltEngines()) {
+        SCOPED_TRACE(EngineName(engine));
+        ASSERT_EQ(f.Render(DefaultRenderSettings(), &CopyWorld<Pixel>, engine), PF_Err_NONE);
+        EXPECT_EQ(f.out(x, 2),
+                  (Pixel{static_cast<Channel>(sum[0] / 4), static_cast<Channel>(sum[1] / 4),
+                         static_cast<Channel>(sum[2] / 4), static_cast<Channel>(sum[3] / 4)}));
+        if (alike == 0) {
+          EXPECT_EQ(f.out(x + 1, 2), ground);
+        }
       }
     }
   }

@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "effect/controls.h"
+#include "engine/scan/engine_choice.h"
 #include "engine/scan/scan_frame.h"
+#if CORVALIN_FAST_ENGINE
+#include "engine/fast/scan_rows_fast.h"
+#endif
 #include "tests/support/test_images.h"
 
 // Comparison and printers (global, where lookup finds them for the host
@@ -33,6 +37,14 @@ namespace corvalin::testing {
 
 using Depths = ::testing::Types<PF_Pixel8, PF_Pixel16>;
 
+// The engines this build has: the plain one everywhere, the fast one on x86-64.
+inline std::vector<Engine> BuiltEngines() {
+  return CORVALIN_FAST_ENGINE ? std::vector<Engine>{Engine::plain, Engine::fast}
+                              : std::vector<Engine>{Engine::plain};
+}
+
+inline const char* EngineName(Engine engine) { return engine == Engine::fast ? "fast" : "plain"; }
+
 template <class Pixel>
 PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*, PF_Rect*) {
   for (int32_t y = 0; y < src->height; ++y) {
@@ -51,9 +63,10 @@ using CopyFn = PF_Err (*)(PF_ProgPtr, PF_EffectWorld*, PF_EffectWorld*, PF_Rect*
 // with the host's callback.
 template <class Pixel>
 PF_Err RenderWorlds(const RenderSettings& settings, PF_EffectWorld* in, PF_EffectWorld* out,
-                    Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>) {
+                    Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>,
+                    Engine engine = DefaultEngine()) {
   return ScanFrame(settings, in, out, inPixels, outPixels,
-                   [&] { return copy(nullptr, in, out, nullptr, nullptr); });
+                   [&] { return copy(nullptr, in, out, nullptr, nullptr); }, engine);
 }
 
 template <class Pixel>
@@ -61,6 +74,7 @@ struct TestFrame {
   int32_t width, height, stride;
   std::vector<Pixel> input, output;
   PF_EffectWorld inWorld{}, outWorld{};
+
 
   TestFrame(int32_t w, int32_t h, Pixel fill, int32_t padding = 0)
       : width(w), height(h), stride(w + padding),
@@ -83,19 +97,23 @@ struct TestFrame {
 
   // By default with the effect's default settings.
   PF_Err Render(const RenderSettings& settings = DefaultRenderSettings(),
-                CopyFn copy = &CopyWorld<Pixel>) {
-    return RenderWorlds(settings, &inWorld, &outWorld, input.data(), output.data(), copy);
+                CopyFn copy = &CopyWorld<Pixel>, Engine engine = DefaultEngine()) {
+    return RenderWorlds(settings, &inWorld, &outWorld, input.data(), output.data(), copy,
+                        engine);
   }
 
   // An EdgeContext on pixel (x, y), as the driver sets it before a step, with
-  // the output holding a copy of the input.
-  EdgeContext<Pixel> ContextAt(int32_t x, int32_t y, double smootherRange = 1.0,
-                               double lineWeight = 0.0) {
+  // the output holding a copy of the input; of the plain steps unless another
+  // kind is named.
+  template <class Steps = PlainSteps>
+  EdgeContext<Pixel, OutputWriter<Pixel>, Steps> ContextAt(int32_t x, int32_t y,
+                                                           double smootherRange = 1.0,
+                                                           double lineWeight = 0.0) {
     output = input;
     SetUpWorlds();
     RenderSettings settings{false, PF_Pixel8{}, smootherRange, lineWeight};
-    EdgeContext<Pixel> ctx = MakeEdgeContext<Pixel>(&inWorld, &outWorld, input.data(),
-                                                    OutputWriter<Pixel>(output.data()), settings);
+    auto ctx = MakeEdgeContext<Pixel, Steps>(&inWorld, &outWorld, input.data(),
+                                             OutputWriter<Pixel>(output.data()), settings);
     ctx.x = x;
     ctx.y = y;
     ctx.sourceIndex = ctx.destinationIndex = y * stride + x;
@@ -118,6 +136,23 @@ struct TestFrame {
     world.world_flags = sizeof(Pixel) == 8 ? PF_WorldFlag_DEEP : 0;
   }
 };
+
+// Calls check(ctx) with a context on (x, y) of each kind of steps this build
+// has, each made afresh (so each starts from an output equal to the input).
+template <class Pixel, class Check>
+void ForEachStepKind(TestFrame<Pixel>& f, int32_t x, int32_t y, double smootherRange,
+                     double lineWeight, const Check& check) {
+  {
+    SCOPED_TRACE("plain steps");
+    check(f.template ContextAt<PlainSteps>(x, y, smootherRange, lineWeight));
+  }
+#if CORVALIN_FAST_ENGINE
+  {
+    SCOPED_TRACE("fast steps");
+    check(f.template ContextAt<fast::FastSteps>(x, y, smootherRange, lineWeight));
+  }
+#endif
+}
 
 template <class Pixel>
 Pixel Colour(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue) {
