@@ -12,6 +12,8 @@ std::string SizeText(int64_t width, int64_t height) { return Text(width) + " x "
 
 std::string FrameGeometryProblem(int64_t width, int64_t height, int64_t rowBytes, int depth) {
   const std::string frame = "a frame of " + SizeText(width, height) + " pixels";
+  if (depth != 8 && depth != 16)
+    return frame + " at " + Text(depth) + " bits: the engine renders 8 or 16 bits";
   if (width < 0 || height < 0) return frame + ": width and height must be at least 0";
   const int64_t pixelBytes = PixelBytesAt(depth);
   const std::string rowLimit = "a row must be at most " + Text(kMaxFrameIndex) +

@@ -21,7 +21,8 @@ namespace corvalin {
 using Pixel8 = PF_Pixel8;
 using Pixel16 = PF_Pixel16;
 
-// The largest pixel index and row byte count the engine can hold.
+// The most pixels a frame may span, row padding included, and the most bytes
+// of a row: the engine holds indices and row byte counts in signed 32 bits.
 inline constexpr int64_t kMaxFrameIndex = INT32_MAX;
 
 struct FrameView {
@@ -48,17 +49,18 @@ FrameView PackedView(Pixel* pixels, int64_t width, int64_t height) {
 // Why the engine cannot address a frame of this geometry, or "" when it can:
 // width and height at least 0, a row of at least width pixels and a whole
 // number of them, at most kMaxFrameIndex bytes, and (row stride in pixels) x
-// height at most kMaxFrameIndex. For sizing buffers before they exist;
-// `depth` must be 8 or 16.
-[[nodiscard]] std::string FrameGeometryProblem(int64_t width, int64_t height, int64_t rowBytes, int depth);
+// height at most kMaxFrameIndex, at a depth of 8 or 16. For sizing buffers
+// before they exist.
+[[nodiscard]] std::string FrameGeometryProblem(int64_t width, int64_t height, int64_t rowBytes,
+                                               int depth);
 
 // FrameGeometryProblem for rows without padding, for any width a caller
 // holds (the row's byte count is not formed where it would overflow).
 [[nodiscard]] std::string PackedFrameProblem(int64_t width, int64_t height, int depth);
 
 // Why the engine cannot render `input` into `output`, or "" when it can: a
-// depth of 8 or 16, both of it, pixels present, one size, and the geometry
-// of each. The message names the view, the value and the valid range.
+// depth of 8 or 16, the same for both, pixels present, one size, and the
+// geometry of each. The message names the view, the value and the valid range.
 [[nodiscard]] std::string FrameViewProblem(const FrameView& input, const FrameView& output);
 
 }  // namespace corvalin

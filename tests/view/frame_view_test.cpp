@@ -80,6 +80,7 @@ TEST(FrameGeometry, RefusesOnePastEachLimitNamingTheValueAndTheRange) {
        "a frame of 0 x 2147483648 pixels is too tall: height must be at most 2147483647"},
       {{-1, 4, 0, 8}, "a frame of -1 x 4 pixels: width and height must be at least 0"},
       {{4, -1, 16, 8}, "a frame of 4 x -1 pixels: width and height must be at least 0"},
+      {{4, 1, 16, 32}, "a frame of 4 x 1 pixels at 32 bits: the engine renders 8 or 16 bits"},
   };
   for (const auto& r : refused) {
     const Geometry& g = r.geometry;
