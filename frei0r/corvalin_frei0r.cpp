@@ -55,7 +55,7 @@ void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
   CoreBands cores(0);
   ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
     LoadSamples<Pixel8, uint8_t>(reinterpret_cast<const std::byte*>(inframe), rgba,
-                                    inst.frame.data(), inst.width, inst.width, y0, y1);
+                                 inst.frame.data(), inst.width, inst.width, y0, y1);
   });
 
   // Hosts hand a filter one frame at a time: the frame itself uses every
@@ -67,7 +67,7 @@ void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
     return;
   ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
     StoreSamples<Pixel8, uint8_t>(output, inst.width, reinterpret_cast<std::byte*>(outframe),
-                                     rgba, inst.width, y0, y1);
+                                  rgba, inst.width, y0, y1);
   });
 }
 
@@ -153,7 +153,7 @@ void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
       const f0r_param_color_t& c = *static_cast<const f0r_param_color_t*>(param);
       inst->settings.*control.colourField =
           Pixel8{control.defaultColour.alpha, ByteFromComponent(c.r), ByteFromComponent(c.g),
-                    ByteFromComponent(c.b)};
+                 ByteFromComponent(c.b)};
       break;
     }
     case ControlType::floatSlider: {
