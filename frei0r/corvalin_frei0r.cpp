@@ -13,6 +13,7 @@
 #include "effect/sample_convert.h"
 #include "effect/string_table.h"
 #include "engine/parallel/parallel_scan.h"
+#include "engine/view/render_view.h"
 #include "frei0r/frei0r_params.h"
 
 // The header has no C++ guards; its declarations give the definitions below C
@@ -36,7 +37,7 @@ struct Instance {
   int32_t width = 0, height = 0;
   RenderSettings settings = DefaultRenderSettings();
   std::array<double, kParamCount> sliderParams{};
-  std::vector<PF_Pixel8> frame;
+  std::vector<Pixel8> frame;
 
   Instance() {
     for (int i = 0; i < kParamCount; ++i)
@@ -45,34 +46,28 @@ struct Instance {
   }
 };
 
-void SetUpWorld(PF_EffectWorld& world, const Instance& inst, PF_Pixel8* pixels) {
-  world = PF_EffectWorld{};
-  world.data = pixels;
-  world.rowbytes = inst.width * static_cast<int32_t>(sizeof(PF_Pixel8));
-  world.width = inst.width;
-  world.height = inst.height;
-}
-
 // frei0r RGBA8888 (bytes red, green, blue, alpha, straight) in and out of
 // the engine's frames, on the render's threads: the output is rendered in
 // place in the host's frame and rearranged there.
 void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
-  PF_Pixel8* output = reinterpret_cast<PF_Pixel8*>(outframe);
+  Pixel8* output = reinterpret_cast<Pixel8*>(outframe);
   const SampleLayout rgba = PackedSamples<uint8_t>(4, int64_t{inst.width} * 4);
   CoreBands cores(0);
   ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
-    LoadSamples<PF_Pixel8, uint8_t>(reinterpret_cast<const std::byte*>(inframe), rgba,
-                                    inst.frame.data(), inst.width, inst.width, y0, y1);
+    LoadSamples<Pixel8, uint8_t>(reinterpret_cast<const std::byte*>(inframe), rgba,
+                                 inst.frame.data(), inst.width, inst.width, y0, y1);
   });
 
-  PF_EffectWorld inWorld, outWorld;
-  SetUpWorld(inWorld, inst, inst.frame.data());
-  SetUpWorld(outWorld, inst, output);
-  // Hosts hand a filter one frame at a time: the frame itself uses every core.
-  ScanFrameParallel<PF_Pixel8>(inst.settings, &inWorld, &outWorld, inst.frame.data(), output);
+  // Hosts hand a filter one frame at a time: the frame itself uses every
+  // core. No view is refused: f0r_construct takes only sizes the engine
+  // renders.
+  if (!RenderFrameView(inst.settings, PackedView(inst.frame.data(), inst.width, inst.height),
+                       PackedView(output, inst.width, inst.height), &cores)
+           .empty())
+    return;
   ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
-    StoreSamples<PF_Pixel8, uint8_t>(output, inst.width, reinterpret_cast<std::byte*>(outframe),
-                                     rgba, inst.width, y0, y1);
+    StoreSamples<Pixel8, uint8_t>(output, inst.width, reinterpret_cast<std::byte*>(outframe),
+                                  rgba, inst.width, y0, y1);
   });
 }
 
@@ -157,8 +152,8 @@ void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
     case ControlType::colour: {
       const f0r_param_color_t& c = *static_cast<const f0r_param_color_t*>(param);
       inst->settings.*control.colourField =
-          PF_Pixel8{control.defaultColour.alpha, ByteFromComponent(c.r), ByteFromComponent(c.g),
-                    ByteFromComponent(c.b)};
+          Pixel8{control.defaultColour.alpha, ByteFromComponent(c.r), ByteFromComponent(c.g),
+                 ByteFromComponent(c.b)};
       break;
     }
     case ControlType::floatSlider: {
@@ -179,7 +174,7 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
       *static_cast<f0r_param_bool*>(param) = inst->settings.*control.flagField ? 1.0 : 0.0;
       break;
     case ControlType::colour: {
-      const PF_Pixel8& key = inst->settings.*control.colourField;
+      const Pixel8& key = inst->settings.*control.colourField;
       *static_cast<f0r_param_color_t*>(param) = f0r_param_color_t{
           ComponentFromByte(key.red), ComponentFromByte(key.green), ComponentFromByte(key.blue)};
       break;

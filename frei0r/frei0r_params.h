@@ -16,7 +16,7 @@
 
 #include "effect/controls.h"
 #include "effect/pixel_convert.h"
-#include "sdk/AE_Effect.h"
+#include "engine/view/frame_view.h"
 
 namespace corvalin::frei0r {
 
@@ -49,11 +49,12 @@ inline double SliderDefaultParam(const ControlSpec& control) {
   return (control.defaultValue - control.validMin) / (control.validMax - control.validMin);
 }
 
-// Frame sizes the engine can address: width and height at least 1, a row's
-// byte count and every pixel index within a signed 32-bit integer.
+// Frame sizes the filter renders: at least one pixel, and a frame of 8-bit
+// pixels the engine can address. frei0r's sizes are unsigned ints, which
+// 64 bits hold whole.
 inline bool FrameSizeSupported(uint64_t width, uint64_t height) {
-  return width >= 1 && height >= 1 && width <= INT32_MAX / 4 &&
-         width * height <= static_cast<uint64_t>(INT32_MAX);
+  return width >= 1 && height >= 1 &&
+         PackedFrameProblem(static_cast<int64_t>(width), static_cast<int64_t>(height), 8).empty();
 }
 
 }  // namespace corvalin::frei0r

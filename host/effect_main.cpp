@@ -1,13 +1,12 @@
 #include "host/effect_main.h"
 
 #include <cstdint>
-#include <initializer_list>
-#include <limits>
 
 #include "effect/controls.h"
 #include "effect/identity.h"  // the identity checks, compiled into the module
 #include "effect/string_table.h"
 #include "engine/scan/scan_frame.h"
+#include "engine/view/frame_view.h"
 #include "host/params_setup.h"
 #include "host/render_params.h"
 #include "host/suite_handler.h"
@@ -17,26 +16,20 @@ namespace corvalin {
 
 namespace {
 
-// Whether the engine can address both worlds with a signed 32-bit pixel
-// index without leaving either buffer.
+// The host's world as the engine's view of it, for the engine's checks.
 template <class Pixel>
-bool WorldsAddressable(const PF_EffectWorld& input, const PF_EffectWorld& output) {
-  if (input.width != output.width || input.height != output.height) return false;
-  if (input.width < 0 || input.height < 0) return false;
-  constexpr int64_t pixelSize = sizeof(Pixel);
-  for (const PF_EffectWorld* world : {&input, &output}) {
-    const int64_t rowbytes = world->rowbytes;
-    if (rowbytes < int64_t{world->width} * pixelSize || rowbytes % pixelSize != 0) return false;
-    if (rowbytes / pixelSize * world->height > std::numeric_limits<int32_t>::max()) return false;
-  }
-  return true;
+FrameView ViewOf(const PF_EffectWorld& world, Pixel* pixels) {
+  return FrameView{pixels, world.width, world.height, world.rowbytes, kDepthOf<Pixel>};
 }
 
 template <class Pixel>
 PF_Err RenderDepth(PF_InData* in_data, PF_ParamDef* params[],
                    PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
                    Pixel* outputPixels) {
-  if (!WorldsAddressable<Pixel>(*input, *output)) return PF_Err_BAD_CALLBACK_PARAM;
+  // The host's own worlds go to the scan, with the host's copy; only the
+  // engine's limits are checked through views.
+  if (!FrameViewProblem(ViewOf(*input, inputPixels), ViewOf(*output, outputPixels)).empty())
+    return PF_Err_BAD_CALLBACK_PARAM;
   const auto hostCopy = [&] {
     return in_data->utils->copy(in_data->effect_ref, input, output, nullptr, nullptr);
   };

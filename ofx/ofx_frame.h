@@ -24,11 +24,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/pixel/pixel_model.h"
 #include "effect/associated_alpha.h"
 #include "effect/sample_convert.h"
+#include "engine/pixel/pixel_model.h"
+#include "engine/view/frame_view.h"
 #include "ofx/ofx_api.h"
-#include "sdk/AE_Effect.h"
 
 namespace corvalin::ofx {
 
@@ -61,11 +61,6 @@ constexpr bool Contains(const OfxRectI& outer, const OfxRectI& inner) {
          inner.y2 <= outer.y2;
 }
 
-// The engine indexes pixels with signed 32-bit integers, row padding
-// included (index = y x stride + x): every image the plug-in touches stays
-// within that.
-inline constexpr int64_t kMaxImageIndex = INT32_MAX;
-
 // Why the pixels of `image` cannot be addressed, or an empty string when they
 // can. Every value comes from the host and is checked here in 64 bits,
 // before any pixel is read or written: the bounds must be finite (INT_MIN
@@ -90,10 +85,10 @@ inline std::string LayoutProblem(const ImageView& image) {
            std::to_string(Width(b)) + " pixels (" + std::to_string(packedRowBytes) + " bytes)";
   // Both factors are below 2^32, so the product fits.
   const int64_t rowPixels = (rowBytes + pixelBytes - 1) / pixelBytes;
-  if (Height(b) * rowPixels > kMaxImageIndex)
+  if (Height(b) * rowPixels > kMaxFrameIndex)
     return "its " + std::to_string(Height(b)) + " rows of " + std::to_string(rowBytes) +
            " bytes span " + std::to_string(Height(b) * rowPixels) + " pixels, more than the " +
-           std::to_string(kMaxImageIndex) + " the effect addresses";
+           std::to_string(kMaxFrameIndex) + " the effect addresses";
   // The rows run up from data with a positive rowBytes and down with a
   // negative one; neither end may wrap around the address space.
   const uint64_t address = reinterpret_cast<uintptr_t>(image.data);
@@ -121,19 +116,19 @@ struct DepthTypes;
 template <>
 struct DepthTypes<Depth::byte> {
   using Sample = uint8_t;
-  using Pixel = PF_Pixel8;
+  using Pixel = Pixel8;
 };
 
 template <>
 struct DepthTypes<Depth::short16> {
   using Sample = uint16_t;
-  using Pixel = PF_Pixel16;
+  using Pixel = Pixel16;
 };
 
 template <>
 struct DepthTypes<Depth::float32> {
   using Sample = float;
-  using Pixel = PF_Pixel16;
+  using Pixel = Pixel16;
 };
 
 // The render pixel type of an image depth.

@@ -4,18 +4,18 @@
 // any number of renders may run at once.
 #include <cstdint>
 #include <memory>
-#include <limits>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "effect/associated_alpha.h"
 #include "effect/controls.h"
-#include "ofx/ofx_actions.h"
-#include "ofx/ofx_engine.h"
-#include "ofx/ofx_frame.h"
-#include "ofx/working_frames.h"
 #include "effect/pixel_convert.h"
+#include "engine/view/render_view.h"
+#include "ofx/ofx_actions.h"
+#include "ofx/ofx_frame.h"
+#include "ofx/ofx_threads.h"
+#include "ofx/working_frames.h"
 
 namespace corvalin::ofx {
 
@@ -103,8 +103,8 @@ Failure ReadSettings(const HostSuites& suites, OfxImageEffectHandle instance, Of
           double r = 0, g = 0, b = 0;
           status = suites.parameter->paramGetValueAtTime(param, time, &r, &g, &b);
           settings->*control.colourField =
-              PF_Pixel8{control.defaultColour.alpha, ColourComponentToByte(r),
-                        ColourComponentToByte(g), ColourComponentToByte(b)};
+              Pixel8{control.defaultColour.alpha, ColourComponentToByte(r),
+                     ColourComponentToByte(g), ColourComponentToByte(b)};
           break;
         }
         case ControlType::floatSlider: {
@@ -201,12 +201,6 @@ class ClipImage {
 
 // ---- The render ------------------------------------------------------------
 
-// The engine addresses pixels with signed 32-bit indices and row bytes.
-bool FrameFitsEngine(const OfxRectI& bounds, int64_t pixelBytes) {
-  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  return Width(bounds) * pixelBytes <= kMax && Width(bounds) * Height(bounds) <= kMax;
-}
-
 template <Depth D>
 Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1* threadSuite,
                     const ImageView& source, const ImageView& output, const OfxRectI& window,
@@ -227,18 +221,27 @@ Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1*
   Pixel* input = nullptr;
   Pixel* rendered = nullptr;
   if (!IsEmpty(bounds)) {
-    if (!FrameFitsEngine(bounds, static_cast<int64_t>(sizeof(Pixel))))
-      return {kOfxStatErrUnsupported, "the Source image is too large for the effect"};
-    const size_t bytes = static_cast<size_t>(Width(bounds) * Height(bounds)) * sizeof(Pixel);
+    // The working frames are the engine's, packed: checked before they are
+    // sized, so that no size can wrap.
+    const int64_t width = Width(bounds), height = Height(bounds);
+    if (const std::string problem = PackedFrameProblem(width, height, kDepthOf<Pixel>);
+        !problem.empty())
+      return {kOfxStatErrUnsupported, "the Source image is too large for the effect: " + problem};
+    const size_t bytes = static_cast<size_t>(width * height) * sizeof(Pixel);
     frames.input = WorkingFrames::Shared().Take(bytes);
     frames.rendered = WorkingFrames::Shared().Take(bytes);
     input = reinterpret_cast<Pixel*>(frames.input.bytes.get());
     rendered = reinterpret_cast<Pixel*>(frames.rendered.bytes.get());
     LoadFrame<D>(source, input, alpha.source, threads);
-    if (!RenderFrame<Pixel>(settings, threads, input, rendered,
-                            static_cast<int32_t>(Width(bounds)),
-                            static_cast<int32_t>(Height(bounds))))
-      return {kOfxStatFailed, "the render failed"};
+    // The plug-in declines host frame threading, so a frame arrives whole in
+    // one Render: the frame itself uses the host's threads where it has more
+    // than one.
+    if (const std::string problem =
+            RenderFrameView(settings, PackedView(input, width, height),
+                            PackedView(rendered, width, height),
+                            threads.cpus() > 1 ? &threads : nullptr);
+        !problem.empty())
+      return {kOfxStatFailed, "the render failed: " + problem};
   }
   StoreWindow<D>(rendered, bounds, output, window, alpha.output, threads);
   return Ok();

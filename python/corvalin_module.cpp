@@ -1,6 +1,6 @@
 // The Python module `corvalin`: the effect over NumPy arrays. It converts the
-// array's samples into a world of its own, renders that through the banded
-// parallel scan with the GIL released, and converts the result into a new
+// array's samples into a frame of its own, renders that in bands on every
+// core with the GIL released, and converts the result into a new
 // array of the input's shape and dtype. The keyword arguments, their defaults
 // and ranges come from the control table, so a new control needs no code here.
 #include <pybind11/numpy.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -22,6 +23,7 @@
 #include "effect/pixel_convert.h"
 #include "effect/sample_convert.h"
 #include "engine/parallel/parallel_scan.h"
+#include "engine/view/render_view.h"
 
 namespace py = pybind11;
 
@@ -30,7 +32,6 @@ namespace {
 using namespace corvalin;
 
 constexpr int kMaxThreads = 256;
-constexpr int64_t kMaxIndex = INT32_MAX;  // pixels of a frame, and bytes of a row
 
 // ---- Keyword names --------------------------------------------------------
 
@@ -134,8 +135,8 @@ bool FlagValue(const std::string& name, const py::handle& value) {
   return v == 1;
 }
 
-PF_Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
-                      const py::handle& value) {
+Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
+                   const py::handle& value) {
   const std::string expected = name + " must be three integers from 0 to 255 (red, green, blue)";
   if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) || !PySequence_Check(value.ptr()))
     throw py::type_error(expected + ", got " + Describe(value));
@@ -151,7 +152,7 @@ PF_Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
     if (v < 0 || v > 255) throw py::value_error(expected + ", got " + Describe(value));
     rgb[i] = static_cast<uint8_t>(v);
   }
-  return PF_Pixel8{control.defaultColour.alpha, rgb[0], rgb[1], rgb[2]};
+  return Pixel8{control.defaultColour.alpha, rgb[0], rgb[1], rgb[2]};
 }
 
 double NumberValue(const ControlSpec& control, const std::string& name, const py::handle& value) {
@@ -202,23 +203,17 @@ struct ArrayView {
   Py_ssize_t rowStride, pixelStride, channelStride;
 };
 
-// The one place that calls the engine.
+// The one place that calls the engine, on a frame CheckShape has let through.
 template <class Pixel>
 void Scan(const RenderSettings& settings, Pixel* input, Pixel* output, int32_t width,
-          int32_t height, int threads) {
-  PF_EffectWorld in{}, out{};
-  for (PF_EffectWorld* world : {&in, &out}) {
-    world->rowbytes = width * static_cast<int32_t>(sizeof(Pixel));
-    world->width = width;
-    world->height = height;
-  }
-  in.data = input;
-  out.data = output;
-  ScanFrameParallel<Pixel>(settings, &in, &out, input, output, ParallelScanOptions{threads, 0});
+          int32_t height, CoreBands& cores) {
+  const std::string problem = RenderFrameView(settings, PackedView(input, width, height),
+                                              PackedView(output, width, height), &cores);
+  if (!problem.empty()) throw std::logic_error("the checked frame was refused: " + problem);
 }
 
 // Renders with the GIL released; `result` is a fresh C-contiguous array. The
-// colour key rewrites the input world, the module's own copy of the array,
+// colour key rewrites the input frame, the module's own copy of the array,
 // which is read and written back on the render's threads. Premultiplied
 // colour is divided out and multiplied back as the command does it, for
 // RGBA arrays (an RGB array is opaque and stays as it is).
@@ -250,7 +245,7 @@ void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
     LoadSamples<Pixel, Sample>(reinterpret_cast<const std::byte*>(a.data), arrayLayout,
                                input, a.width, a.width, y0, y1);
   });
-  Scan<Pixel>(settings, input, output.get(), a.width, a.height, threads);
+  Scan<Pixel>(settings, input, output.get(), a.width, a.height, cores);
   ConvertInBands(cores, a.height, frameRowBytes, [&](int32_t y0, int32_t y1) {
     StoreSamples<Pixel, Sample>(output.get(), a.width, reinterpret_cast<std::byte*>(result),
                                 resultLayout, a.width, y0, y1);
@@ -271,11 +266,11 @@ py::array Render(const py::array& pixels, const RenderSettings& settings, int de
   Sample* out = result.mutable_data();
   if constexpr (std::is_floating_point_v<Sample>) {
     (void)depth;  // checked by the caller: floats render at 16 bits
-    RenderInto<Sample, PF_Pixel16>(a, settings, threads, premultiplied, out);
+    RenderInto<Sample, Pixel16>(a, settings, threads, premultiplied, out);
   } else if (depth == 16) {
-    RenderInto<Sample, PF_Pixel16>(a, settings, threads, premultiplied, out);
+    RenderInto<Sample, Pixel16>(a, settings, threads, premultiplied, out);
   } else {
-    RenderInto<Sample, PF_Pixel8>(a, settings, threads, premultiplied, out);
+    RenderInto<Sample, Pixel8>(a, settings, threads, premultiplied, out);
   }
   return result;
 }
@@ -313,12 +308,8 @@ void CheckShape(const py::array& pixels, int depth) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
   if (width < 1 || height < 1)
     throw py::value_error("pixels is empty (" + size + "); width and height must be at least 1");
-  const int64_t pixelBytes = depth == 16 ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
-  if (int64_t{width} * height > kMaxIndex || int64_t{width} * pixelBytes > kMaxIndex)
-    throw py::value_error(
-        "pixels of " + size + " is too large: width x height must be at most " +
-        std::to_string(kMaxIndex) + " (a signed 32-bit pixel index) and width at most " +
-        std::to_string(kMaxIndex / pixelBytes) + " at " + std::to_string(depth) + " bits");
+  if (const std::string problem = PackedFrameProblem(width, height, depth); !problem.empty())
+    throw py::value_error("pixels is too large: " + problem);
 }
 
 // ---- render() and controls() ----------------------------------------------

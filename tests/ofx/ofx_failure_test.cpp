@@ -237,6 +237,32 @@ TEST(OfxFailure, GeometryMessagesNameTheValue) {
   }
 }
 
+// An RGB row of 3-byte pixels that the host can hold but the engine's 4-byte
+// working row cannot: refused by the engine's check, in its words, before a
+// working frame is made or a pixel read.
+TEST(OfxFailure, SourceWiderThanTheEnginesRowsIsRefusedInItsWords) {
+  OfxTestHost host(BundleBinary());
+  Prepare(host);
+  HostImage source("OfxBitDepthByte", "OfxImageComponentRGB", {0, 0, 4, 4});
+  HostImage output("OfxBitDepthByte", "OfxImageComponentRGB", {0, 0, 4, 4});
+  source.bounds = {0, 0, 600'000'000, 1};
+  source.rowBytes = 1'800'000'000;
+  RenderRequest request;
+  request.source = &source;
+  request.output = &output;
+  request.window = output.bounds;
+  const std::vector<unsigned char> before = output.bytes();
+  EXPECT_EQ(host.Render(request), kOfxStatErrUnsupported);
+  EXPECT_EQ(output.bytes(), before);
+  const std::vector<Message> messages = host.messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text,
+            "Corvalin: the Source image is too large for the effect: a frame of 600000000 x 1 "
+            "pixels at 8 bits is too wide: a row must be at most 2147483647 bytes, width at "
+            "most 536870911 at 8 bits");
+  EXPECT_TRUE(host.misuses().empty());
+}
+
 // One step inside the limits the bounds are finite: such images render as
 // the module renders the picture, with nothing outside the window touched.
 TEST(OfxFailure, ImagesOneInsideTheCoordinateLimitsRender) {
