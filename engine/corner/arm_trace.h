@@ -38,10 +38,8 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
   const bool upper = family == CornerFamily::upper;
   const int32_t across = upper ? -1 : 1;  // the row across P's corner edge
   switch (arm) {
-    case leftArm:
-      return {.stepX = -1, .sideY = across, .longerRule = true};
-    case rightArm:
-      return {.stepX = 1, .sideY = -across, .preCheck = true, .nonZeroNested = true};
+    case leftArm: return {.stepX = -1, .sideY = across, .longerRule = true};
+    case rightArm: return {.stepX = 1, .sideY = -across, .preCheck = true, .nonZeroNested = true};
     case upArm:
       return upper ? ArmWalk{.stepY = -1, .sideX = -1, .preCheck = true, .nonZeroNested = true}
                    : ArmWalk{.stepY = -1, .sideX = 1};
@@ -56,7 +54,8 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 // it takes the limit as its length. These keep every arm inside columns
 // 1..sourceStride-2 and rows 1..height-2.
 template <CornerFamily family, class Pixel, class Destination, class Steps>
-int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y, ArmIndex arm) {
+int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y,
+                  ArmIndex arm) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.destinationHeight;
   const bool upper = family == CornerFamily::upper;
@@ -74,8 +73,8 @@ int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, 
 // the walk ended where the staircase turns, the one end after which the next
 // corner may move the arm's far end (MoveEndByNextCorner).
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y, int32_t p,
-             Arm& result) {
+CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x,
+                                    int32_t y, int32_t p, Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
@@ -132,7 +131,8 @@ CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>
 // the arm's far end by half a pixel. The nested trace starts no further one,
 // so it is the walk alone.
 template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination, Steps>& ctx, Arm& result) {
+CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                                                Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;

@@ -85,8 +85,8 @@ CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination, Steps>
   const int32_t partner = shape.partnerX + shape.partnerY * sourceStride;
   const int32_t corner = horizontal ? ctx.x : ctx.y;
   // Axis position of pixel 0 and the direction of the walk towards the corner.
-  const int32_t first = descending ? cornerEdge + count - 1 + shape.offset
-                                   : cornerEdge - count + shape.offset;
+  const int32_t first =
+      descending ? cornerEdge + count - 1 + shape.offset : cornerEdge - count + shape.offset;
   const int32_t direction = descending ? -1 : 1;
 
   float prev = 0.0f;

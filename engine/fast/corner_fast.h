@@ -33,7 +33,7 @@ void TraceAndBlend(FastContext<Pixel, Destination>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   constexpr ArmIndex ownRiserArm = upper ? downArm : upArm;
   constexpr ArmIndex previousRiserArm = upper ? upArm : downArm;
-  Arm (&arms)[4] = ctx.arms;
+  Arm(&arms)[4] = ctx.arms;
   const int32_t x = ctx.x, y = ctx.y, p = ctx.sourceIndex;
   const bool mayNest = !(ctx.nested & 1);
   const bool leftTurned = WalkArm<family, leftArm>(ctx, x, y, p, arms[leftArm]);

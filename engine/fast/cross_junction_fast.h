@@ -30,9 +30,8 @@ namespace detail {
 // `differing` holds the bits of the diagonals that differ from P, as
 // DifferingOfFour gives them.
 template <class Pixel>
-inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& q1,
-                                  const Pixel& q2, const Pixel& q3, uint32_t differing,
-                                  Pixel& value, bool& mixed) {
+inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& q1, const Pixel& q2,
+                                  const Pixel& q3, uint32_t differing, Pixel& value, bool& mixed) {
   using namespace simd;
   constexpr uint32_t M = ChannelMax<Pixel>();
   constexpr uint32_t wA = static_cast<uint32_t>(static_cast<float>(M) * 0.5f);
@@ -72,8 +71,8 @@ inline uint32_t OpaqueCrossCentre(const Pixel& P, const Pixel& q0, const Pixel& 
     static_assert(M == 32768 && wA == M / 2);
     // Alpha is the first word of each pixel: bytes 0 and 8 of a pair.
     auto opaqueOfPair = [](__m128i two) {
-      const uint32_t equal = static_cast<uint32_t>(
-          _mm_movemask_epi8(_mm_cmpeq_epi16(two, _mm_set1_epi16(INT16_MIN))));
+      const uint32_t equal =
+          static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(two, _mm_set1_epi16(INT16_MIN))));
       return (equal & 1u) | ((equal >> 7) & 2u);
     };
     const uint32_t opaque = opaqueOfPair(others.low) | (opaqueOfPair(others.high) << 2);

@@ -14,8 +14,8 @@ namespace corvalin::fast {
 // word comparison: the walks along an edge compare mostly identical pairs.
 // Otherwise the distance is psadbw's exact sum.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE bool PixelsDiffer(const FastContext<Pixel, Destination>& ctx,
-                                         const Pixel& a, const Pixel& b) {
+CORVALIN_ALWAYS_INLINE bool PixelsDiffer(const FastContext<Pixel, Destination>& ctx, const Pixel& a,
+                                         const Pixel& b) {
   if (SamePixel(a, b)) return false;
   return ctx.threshold < static_cast<uint32_t>(simd::SumOfAbsoluteDifferences<Pixel>(
                              simd::LoadPixel(a), simd::LoadPixel(b)));
@@ -35,8 +35,7 @@ CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const FastContext<Pixel, Destina
 template <class Pixel, class Destination>
 CORVALIN_ALWAYS_INLINE Pixel BlendPixelsByWeight(const FastContext<Pixel, Destination>&,
                                                  const Pixel& a, const Pixel& b, uint32_t wA) {
-  if (a.alpha != 0 && b.alpha != 0)
-    return simd::MixAllChannels(a, b, wA, ChannelMax<Pixel>() - wA);
+  if (a.alpha != 0 && b.alpha != 0) return simd::MixAllChannels(a, b, wA, ChannelMax<Pixel>() - wA);
   return corvalin::BlendPixelsByWeight(a, b, wA);
 }
 

@@ -37,9 +37,9 @@ RunLength MeasureRunFrom(const FastContext<Pixel, Destination>& ctx, int32_t sta
 // of the walk is a call.
 template <class Pixel, class Destination>
 CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const FastContext<Pixel, Destination>& ctx,
-                                            int32_t startIndex, int32_t besideStart,
-                                            int32_t step, int32_t low, int32_t high,
-                                            int32_t coord, int32_t cap = INT32_MAX) {
+                                            int32_t startIndex, int32_t besideStart, int32_t step,
+                                            int32_t low, int32_t high, int32_t coord,
+                                            int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
   const bool startInside = low < coord && coord < high;
   const int32_t limit = startInside ? std::min(cap, step > 0 ? high - coord : coord - low) : 0;
@@ -55,9 +55,9 @@ CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const FastContext<Pixel, Destination
 // tests have no side effects, so that test is made once for both; each side
 // line is tested until its own walk has ended.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE SideRunLengths MeasureRunBothSides(
-    const FastContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t across, int32_t step,
-    int32_t low, int32_t high, int32_t coord, int32_t cap) {
+CORVALIN_ALWAYS_INLINE SideRunLengths
+MeasureRunBothSides(const FastContext<Pixel, Destination>& ctx, int32_t startIndex, int32_t across,
+                    int32_t step, int32_t low, int32_t high, int32_t coord, int32_t cap) {
   const Pixel* in = ctx.sourcePixels;
   const bool startInside = low < coord && coord < high;
   const int32_t limit = startInside ? std::min(cap, step > 0 ? high - coord : coord - low) : 0;
@@ -67,10 +67,8 @@ CORVALIN_ALWAYS_INLINE SideRunLengths MeasureRunBothSides(
     const int32_t own = startIndex + k * step;
     ++k;
     if (PixelsDiffer(ctx, in[own], in[own + step])) break;
-    if (negative < 0 && PixelsDiffer(ctx, in[own - across], in[own - across + step]))
-      negative = k;
-    if (positive < 0 && PixelsDiffer(ctx, in[own + across], in[own + across + step]))
-      positive = k;
+    if (negative < 0 && PixelsDiffer(ctx, in[own - across], in[own - across + step])) negative = k;
+    if (positive < 0 && PixelsDiffer(ctx, in[own + across], in[own + across + step])) positive = k;
     if (negative >= 0 && positive >= 0) break;
   }
   return {negative < 0 ? k : negative, positive < 0 ? k : positive};

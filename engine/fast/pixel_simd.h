@@ -51,7 +51,8 @@ struct FourPixels {
 };
 
 template <class Pixel>
-CORVALIN_ALWAYS_INLINE FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3) {
+CORVALIN_ALWAYS_INLINE FourPixels LoadFour(const Pixel& q0, const Pixel& q1, const Pixel& q2,
+                                           const Pixel& q3) {
   if constexpr (sizeof(Pixel) == 4)
     return {_mm_unpacklo_epi64(_mm_unpacklo_epi32(LoadPixel(q0), LoadPixel(q1)),
                                _mm_unpacklo_epi32(LoadPixel(q2), LoadPixel(q3))),
@@ -82,7 +83,8 @@ CORVALIN_ALWAYS_INLINE __m128i ThresholdLanes(uint32_t threshold) {
 // exceeds the threshold. The distances are the exact sums of absolute
 // differences as above, side by side.
 template <class Pixel>
-CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels& b, __m128i limit) {
+CORVALIN_ALWAYS_INLINE __m128i DifferLanes(const FourPixels& a, const FourPixels& b,
+                                           __m128i limit) {
   __m128i sums;
   if constexpr (sizeof(Pixel) == 4) {
     const __m128i difference =
@@ -114,7 +116,7 @@ CORVALIN_ALWAYS_INLINE uint32_t LaneBits(__m128i lanes) {
 
 template <class Pixel>
 CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0, const Pixel& q1,
-                                const Pixel& q2, const Pixel& q3, __m128i limit) {
+                                                const Pixel& q2, const Pixel& q3, __m128i limit) {
   return LaneBits(DifferLanes<Pixel>(FourTimes(p), LoadFour(q0, q1, q2, q3), limit));
 }
 
@@ -124,7 +126,8 @@ CORVALIN_ALWAYS_INLINE uint32_t DifferingOfFour(const Pixel& p, const Pixel& q0,
 // every x up to 255 * 255. At 16 bits each product is put together from its
 // low and high 16 bits and the sum, below 2^31, is divided by the shift.
 template <class Pixel>
-CORVALIN_ALWAYS_INLINE Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA, uint32_t wB) {
+CORVALIN_ALWAYS_INLINE Pixel MixAllChannels(const Pixel& a, const Pixel& b, uint32_t wA,
+                                            uint32_t wB) {
   const __m128i zero = _mm_setzero_si128();
   Pixel result;
   if constexpr (sizeof(Pixel) == 4) {

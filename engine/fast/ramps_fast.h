@@ -113,8 +113,9 @@ void WriteLongRamp(const FastContext<Pixel, Destination>& ctx, int32_t runLength
     const uint16_t* wA = HalfSpanBlendWeights<Pixel, 1>(runLength);
     for (int32_t k = count - 1; k >= 0; --k) {
       const int32_t source = startIndex + k * step;
-      ctx.destination.Write(startDst + k * stepDst,
-                            BlendPixelsByWeight(ctx, in[source], in[source + partnerOffset], wA[k]));
+      ctx.destination.Write(
+          startDst + k * stepDst,
+          BlendPixelsByWeight(ctx, in[source], in[source + partnerOffset], wA[k]));
     }
     return;
   }
@@ -163,10 +164,9 @@ void BufferLongRamp(RampBuffer<Pixel>& buffer, int32_t slot,
 // That blend is made where the step calls it, without a call and its setup;
 // a run of 0 covers nothing either way.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void WriteRamp(const FastContext<Pixel, Destination>& ctx,
-                                      int32_t runLength, int32_t startIndex, int32_t startDst,
-                                      int32_t partnerOffset, int32_t step, int32_t stepDst,
-                                      bool halfLength) {
+CORVALIN_ALWAYS_INLINE void WriteRamp(const FastContext<Pixel, Destination>& ctx, int32_t runLength,
+                                      int32_t startIndex, int32_t startDst, int32_t partnerOffset,
+                                      int32_t step, int32_t stepDst, bool halfLength) {
   if (runLength <= 2 && (halfLength || ctx.weightFactor == 0.5f)) {
     if (runLength <= 0) return;
     const Pixel* in = ctx.sourcePixels;
@@ -183,13 +183,12 @@ CORVALIN_ALWAYS_INLINE void WriteRamp(const FastContext<Pixel, Destination>& ctx
 template <class Pixel, class Destination>
 CORVALIN_ALWAYS_INLINE void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot,
                                        const FastContext<Pixel, Destination>& ctx,
-                                       int32_t runLength, int32_t startIndex,
-                                       int32_t partnerOffset, int32_t step) {
+                                       int32_t runLength, int32_t startIndex, int32_t partnerOffset,
+                                       int32_t step) {
   if (runLength == 1 || runLength == 2) {
     const Pixel* in = ctx.sourcePixels;
-    buffer.slots[slot][0] =
-        BlendPixelsByWeight(ctx, in[startIndex], in[startIndex + partnerOffset],
-                            detail::OnePixelRampWeight<Pixel, 2>(runLength));
+    buffer.slots[slot][0] = BlendPixelsByWeight(ctx, in[startIndex], in[startIndex + partnerOffset],
+                                                detail::OnePixelRampWeight<Pixel, 2>(runLength));
     buffer.buffered[slot] = true;
     return;
   }

@@ -49,7 +49,8 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
              static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e3))) << 48);
   };
   auto offsetOf = [](int32_t from, uint64_t unequal) {
-    return from + static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
+    return from +
+           static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   };
   auto unequalBytes = [&](int32_t from) {
     return ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(from))) & 0xFFFFu;
@@ -92,8 +93,8 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
 // - the arms are cleared only for the corner steps, the only ones that read
 //   them.
 template <class Pixel, class Destination>
-void ScanRows(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect,
-                  int32_t rowBegin, int32_t rowEnd) {
+void ScanRows(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
+              int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);
@@ -117,10 +118,9 @@ void ScanRows(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect,
         continueRight = false;
         if ((ahead & (aheadUpDiffers | aheadDownDiffers)) == (aheadUpDiffers | aheadDownDiffers)) {
           PlaceContext(ctx, x, y, p, pd);
-          differingDiagonals = simd::DifferingOfFour(in[p], in[p - sourceStride - 1],
-                                                     in[p - sourceStride + 1],
-                                                     in[p + sourceStride + 1],
-                                                     in[p + sourceStride - 1], limit);
+          differingDiagonals =
+              simd::DifferingOfFour(in[p], in[p - sourceStride - 1], in[p - sourceStride + 1],
+                                    in[p + sourceStride + 1], in[p + sourceStride - 1], limit);
           diagonalsKnown = true;
           SmoothStraightRunBetweenEdges(ctx, (differingDiagonals & 2u) != 0,
                                         (differingDiagonals & 4u) != 0);

@@ -21,8 +21,8 @@ constexpr int32_t RunLengthCap(const FastContext<Pixel, Destination>&) {
 // The step where P differs from the pixels above and below it and the scan
 // has tested P against its upper-right and lower-right neighbours.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void SmoothStraightRunBetweenEdges(const FastContext<Pixel, Destination>& ctx,
-                                   bool upperRightDiffers, bool lowerRightDiffers) {
+CORVALIN_ALWAYS_INLINE void SmoothStraightRunBetweenEdges(
+    const FastContext<Pixel, Destination>& ctx, bool upperRightDiffers, bool lowerRightDiffers) {
   using namespace straight_run_detail;
   if (!upperRightDiffers)
     LowerLeftCorner(ctx);
@@ -35,8 +35,8 @@ CORVALIN_ALWAYS_INLINE void SmoothStraightRunBetweenEdges(const FastContext<Pixe
 // two from the scan, testing them first and making the two diagonal tests at
 // once decides exactly as the plain SmoothStraightRun.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const FastContext<Pixel, Destination>& ctx, bool upDiffers,
-                       bool downDiffers) {
+CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const FastContext<Pixel, Destination>& ctx,
+                                              bool upDiffers, bool downDiffers) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);

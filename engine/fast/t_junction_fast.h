@@ -17,9 +17,9 @@ namespace corvalin::fast {
 // Only the lengths held to maxJunctionRun are used, so the walks stop there,
 // and both are made at once, testing the run's own line once per position.
 template <class Pixel, class Destination>
-CORVALIN_ALWAYS_INLINE SideRunLengths MeasureJunctionRuns(
-    const FastContext<Pixel, Destination>& ctx, int32_t p, int32_t across, int32_t along,
-    int32_t runHigh, int32_t runCoord) {
+CORVALIN_ALWAYS_INLINE SideRunLengths
+MeasureJunctionRuns(const FastContext<Pixel, Destination>& ctx, int32_t p, int32_t across,
+                    int32_t along, int32_t runHigh, int32_t runCoord) {
   return MeasureRunBothSides(ctx, p, across, along, 0, runHigh, runCoord, maxJunctionRun);
 }
 
@@ -46,15 +46,15 @@ CORVALIN_ALWAYS_INLINE Pixel TruncatedMean(const Pixel& a, const Pixel& b) {
 // which past the shorter count can be only one of them.
 template <class Pixel, class Destination>
 CORVALIN_ALWAYS_INLINE void WriteStagedRamps(const FastContext<Pixel, Destination>& ctx,
-                      const RampBuffer<Pixel>& buffer, int32_t p, int32_t pd, int32_t along,
-                      int32_t alongDst, SideRunLengths lengths) {
+                                             const RampBuffer<Pixel>& buffer, int32_t p, int32_t pd,
+                                             int32_t along, int32_t alongDst,
+                                             SideRunLengths lengths) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t countNeg = buffer.buffered[0] ? (lengths.negative + 1) / 2 : 0;
   const int32_t countPos = buffer.buffered[1] ? (lengths.positive + 1) / 2 : 0;
   const int32_t countBoth = std::min(countNeg, countPos);
   for (int32_t k = 0; k < countBoth; ++k)
-    ctx.destination.Write(pd + k * alongDst,
-                          TruncatedMean(buffer.slots[0][k], buffer.slots[1][k]));
+    ctx.destination.Write(pd + k * alongDst, TruncatedMean(buffer.slots[0][k], buffer.slots[1][k]));
   const int32_t slot = countNeg > countPos ? 0 : 1;
   const int32_t countOne = std::max(countNeg, countPos);
   for (int32_t k = countBoth; k < countOne; ++k)

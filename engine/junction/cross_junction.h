@@ -26,9 +26,10 @@ enum AlikeDiagonal : uint32_t {
 // It spans half the walk when its own line changed first, otherwise the walk
 // times the weight factor ("Line Weight").
 template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void MeasureAndRamp(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t startIndex, int32_t startDst,
-                    int32_t partnerOffset, int32_t step, int32_t stepDst, int32_t low,
-                    int32_t high, int32_t coord) {
+CORVALIN_ALWAYS_INLINE void MeasureAndRamp(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                                           int32_t startIndex, int32_t startDst,
+                                           int32_t partnerOffset, int32_t step, int32_t stepDst,
+                                           int32_t low, int32_t high, int32_t coord) {
   const RunLength run =
       MeasureRun(ctx, startIndex, startIndex + partnerOffset, step, low, high, coord);
   WriteRamp(ctx, run.length, startIndex, startDst, partnerOffset, step, stepDst,
@@ -45,13 +46,21 @@ struct CrossSide {
 };
 
 constexpr CrossSide crossSides[4] = {
-    {.firstDiagonal = upperLeftAlike, .secondDiagonal = lowerLeftAlike, .outX = -1,
+    {.firstDiagonal = upperLeftAlike,
+     .secondDiagonal = lowerLeftAlike,
+     .outX = -1,
      .towardsFirstY = -1},
-    {.firstDiagonal = upperLeftAlike, .secondDiagonal = upperRightAlike, .outY = -1,
+    {.firstDiagonal = upperLeftAlike,
+     .secondDiagonal = upperRightAlike,
+     .outY = -1,
      .towardsFirstX = -1},
-    {.firstDiagonal = upperRightAlike, .secondDiagonal = lowerRightAlike, .outX = 1,
+    {.firstDiagonal = upperRightAlike,
+     .secondDiagonal = lowerRightAlike,
+     .outX = 1,
      .towardsFirstY = -1},
-    {.firstDiagonal = lowerRightAlike, .secondDiagonal = lowerLeftAlike, .outY = 1,
+    {.firstDiagonal = lowerRightAlike,
+     .secondDiagonal = lowerLeftAlike,
+     .outY = 1,
      .towardsFirstX = 1},
 };
 
@@ -65,8 +74,7 @@ Pixel MeanOfHalfMixes(const EdgeContext<Pixel, Destination, Steps>& ctx, const P
   const Pixel* diagonal[4] = {&q0, &q1, &q2, &q3};
   int32_t sumA = 0, sumR = 0, sumG = 0, sumB = 0;
   for (int32_t i = 0; i < 4; ++i) {
-    const Pixel value =
-        (alikeDiagonals & (1u << i)) ? P : BlendPixels(ctx, P, *diagonal[i], 0.5f);
+    const Pixel value = (alikeDiagonals & (1u << i)) ? P : BlendPixels(ctx, P, *diagonal[i], 0.5f);
     sumA += value.alpha;
     sumR += value.red;
     sumG += value.green;
@@ -123,7 +131,7 @@ void RampCrossSides(const EdgeContext<Pixel, Destination, Steps>& ctx, uint32_t 
 // and lower-left neighbours), for a scan that has tested them already.
 template <class Pixel, class Destination, class Steps>
 inline void SmoothCrossJunctionGivenDiagonals(const EdgeContext<Pixel, Destination, Steps>& ctx,
-                                               uint32_t differingDiagonals) {
+                                              uint32_t differingDiagonals) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t p = ctx.sourceIndex;
@@ -136,8 +144,8 @@ inline void SmoothCrossJunctionGivenDiagonals(const EdgeContext<Pixel, Destinati
   const Pixel& lowerRight = in[p + sourceStride + 1];
   const Pixel& lowerLeft = in[p + sourceStride - 1];
   Pixel centre;
-  const uint32_t alikeDiagonals = CrossCentre(ctx, P, upperLeft, upperRight, lowerRight,
-                                              lowerLeft, differingDiagonals, centre);
+  const uint32_t alikeDiagonals =
+      CrossCentre(ctx, P, upperLeft, upperRight, lowerRight, lowerLeft, differingDiagonals, centre);
   ctx.destination.Write(pd, centre);
   RampCrossSides(ctx, alikeDiagonals);
 }

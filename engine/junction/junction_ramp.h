@@ -33,9 +33,10 @@ struct RunLength {
 // positions stops there with length `cap`, for callers that hold the length
 // to cap anyway and do not look at where it stopped.
 template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t startIndex,
-                            int32_t besideStart, int32_t step, int32_t low, int32_t high,
-                            int32_t coord, int32_t cap = INT32_MAX) {
+CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                                            int32_t startIndex, int32_t besideStart, int32_t step,
+                                            int32_t low, int32_t high, int32_t coord,
+                                            int32_t cap = INT32_MAX) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t direction = step > 0 ? 1 : -1;
   RunLength run{0, false};

@@ -46,10 +46,9 @@ template <class Pixel, class Destination, class Steps>
 SideRunLengths MeasureJunctionRuns(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t p,
                                    int32_t across, int32_t along, int32_t runHigh,
                                    int32_t runCoord) {
-  return {std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length,
-                   maxJunctionRun),
-          std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length,
-                   maxJunctionRun)};
+  return {
+      std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length, maxJunctionRun),
+      std::min(MeasureRun(ctx, p, p + across, along, 0, runHigh, runCoord).length, maxJunctionRun)};
 }
 
 // Writes the staged ramps along the run from P: the mean of both sides where
@@ -161,16 +160,16 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
   // the edge of that shape, each pixel from its diagonal one step further out.
   if (alike(p, p + along - across) && alike(p, p + along + across)) {
     if (walk.kind == TJunctionKind::TJunctionRight) {
-      const RunLength below = MeasureRun(ctx, p - across, p - across + along, -across, 1,
-                                         normalHigh, normalCoord);
-      WriteRamp(ctx, below.length, p - across, pd - acrossDst, along - across, -across,
-                -acrossDst, true);
+      const RunLength below =
+          MeasureRun(ctx, p - across, p - across + along, -across, 1, normalHigh, normalCoord);
+      WriteRamp(ctx, below.length, p - across, pd - acrossDst, along - across, -across, -acrossDst,
+                true);
     }
     if (walk.kind != TJunctionKind::TJunctionLeft) {
-      const RunLength above = MeasureRun(ctx, p + across, p + across + along, across, 1,
-                                         normalHigh, normalCoord);
-      WriteRamp(ctx, above.length, p + across, pd + acrossDst, along + across, across,
-                acrossDst, true);
+      const RunLength above =
+          MeasureRun(ctx, p + across, p + across + along, across, 1, normalHigh, normalCoord);
+      WriteRamp(ctx, above.length, p + across, pd + acrossDst, along + across, across, acrossDst,
+                true);
     }
   }
 }
@@ -178,14 +177,15 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
 // Mask 7: right, up and down differ, left continues the run.
 template <class Pixel, class Destination, class Steps>
 void SmoothTJunctionRight(const EdgeContext<Pixel, Destination, Steps>& ctx) {
-  SmoothTJunction<TJunctionWalk{.alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight}>(
-      ctx);
+  SmoothTJunction<TJunctionWalk{
+      .alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight}>(ctx);
 }
 
 // Mask 11: right, up and left differ, down continues the run.
 template <class Pixel, class Destination, class Steps>
 void SmoothTJunctionUp(const EdgeContext<Pixel, Destination, Steps>& ctx) {
-  SmoothTJunction<TJunctionWalk{.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp}>(ctx);
+  SmoothTJunction<TJunctionWalk{.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp}>(
+      ctx);
 }
 
 // Look-ahead: up and down differ, right continues the run.

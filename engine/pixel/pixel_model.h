@@ -55,7 +55,6 @@ CORVALIN_ALWAYS_INLINE bool SamePixel(const Pixel& a, const Pixel& b) {
   return wa == wb;
 }
 
-
 template <class Pixel>
 CORVALIN_ALWAYS_INLINE int32_t ColourDistance(const Pixel& a, const Pixel& b) {
   auto diff = [](int32_t ca, int32_t cb) { return ca > cb ? ca - cb : cb - ca; };

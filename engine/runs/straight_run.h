@@ -22,7 +22,8 @@ constexpr int32_t RunLengthCap(const EdgeContext<Pixel, Destination, Steps>&) {
 // Pixels from P rightwards over which both P's row and the row across the
 // horizontal edge (acrossOffset) keep their colour; at most to the last column.
 template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t acrossOffset) {
+CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                                             int32_t acrossOffset) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t width = ctx.sourceWorld->width;
   int32_t h = 1;
@@ -38,15 +39,16 @@ CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destinatio
 // column and the one on its left keep their colour. Upwards it stops before
 // comparing row 1 with row 0; downwards it reaches at most the last row.
 template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination, Steps>& ctx, bool upwards) {
+CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
+                                           bool upwards) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.sourceWorld->height;
   const int32_t step = upwards ? -sourceStride : sourceStride;
   int32_t v = 1;
   for (int32_t r = ctx.y, m = ctx.sourceIndex;
-       (upwards ? r > 1 : r < height - 1) && v < RunLengthCap(ctx); r += upwards ? -1 : 1, m += step,
-               ++v) {
+       (upwards ? r > 1 : r < height - 1) && v < RunLengthCap(ctx);
+       r += upwards ? -1 : 1, m += step, ++v) {
     if (PixelsDiffer(ctx, in[m], in[m + step])) break;
     if (PixelsDiffer(ctx, in[m - 1], in[m - 1 + step])) break;
   }
@@ -83,8 +85,7 @@ CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const EdgeContext<Pixel, Destinati
   const int32_t i = ctx.sourceIndex;
   const Pixel& P = in[i];
 
-  if (PixelsAlike(ctx, P, in[i - sourceStride + 1]) &&
-      PixelsDiffer(ctx, P, in[i + sourceStride])) {
+  if (PixelsAlike(ctx, P, in[i - sourceStride + 1]) && PixelsDiffer(ctx, P, in[i + sourceStride])) {
     LowerLeftCorner(ctx);
     return;
   }

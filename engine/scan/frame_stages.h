@@ -38,12 +38,11 @@ struct FrameWorlds {
 // the plain row scan or the fast one, and with it every step's variants.
 template <class Pixel, class Destination>
 void ScanPart(Engine engine, const RenderSettings& settings, const FrameWorlds<Pixel>& frame,
-              Destination destination, const ProcessRect& rect, int32_t rowBegin,
-              int32_t rowEnd) {
+              Destination destination, const ProcessRect& rect, int32_t rowBegin, int32_t rowEnd) {
 #if CORVALIN_FAST_ENGINE
   if (engine == Engine::fast) {
-    auto ctx = MakeEdgeContext<Pixel, fast::FastSteps>(frame.input, frame.output,
-                                                       frame.inputPixels, destination, settings);
+    auto ctx = MakeEdgeContext<Pixel, fast::FastSteps>(frame.input, frame.output, frame.inputPixels,
+                                                       destination, settings);
     ScanRows(ctx, rect, rowBegin, rowEnd);
     return;
   }

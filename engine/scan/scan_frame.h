@@ -27,9 +27,9 @@ namespace corvalin {
 class CopyStep {
  public:
   template <class Copy>
-    requires(!std::same_as<std::remove_cvref_t<Copy>, CopyStep> &&
-             std::is_invocable_r_v<PF_Err, Copy&>)
-  CopyStep(Copy&& copy)  // not explicit: a lambda is passed as it is
+  requires(!std::same_as<std::remove_cvref_t<Copy>, CopyStep> &&
+           std::is_invocable_r_v<PF_Err, Copy&>)
+      CopyStep(Copy&& copy)  // not explicit: a lambda is passed as it is
       : callable_(const_cast<void*>(static_cast<const void*>(std::addressof(copy)))),
         call_(&Call<std::remove_reference_t<Copy>>) {}
 
@@ -50,12 +50,11 @@ PF_Err ScanFrame(const RenderSettings& settings, PF_EffectWorld* input, PF_Effec
                  Pixel* inputPixels, Pixel* outputPixels, CopyStep copy,
                  Engine engine = DefaultEngine());
 
-extern template PF_Err ScanFrame<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
-                                            PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, CopyStep,
-                                            Engine);
+extern template PF_Err ScanFrame<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*, PF_EffectWorld*,
+                                            PF_Pixel8*, PF_Pixel8*, CopyStep, Engine);
 extern template PF_Err ScanFrame<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
-                                             PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                             CopyStep, Engine);
+                                             PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*, CopyStep,
+                                             Engine);
 
 // Parts of the render that the stages share.
 

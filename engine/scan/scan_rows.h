@@ -40,8 +40,8 @@ inline void PlaceContext(EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x,
 // adjusted rectangle (every visited pixel has all four neighbours in the
 // buffer).
 template <class Pixel, class Destination, class Steps>
-void ScanRows(EdgeContext<Pixel, Destination, Steps>& ctx, const ProcessRect& rect, int32_t rowBegin,
-              int32_t rowEnd) {
+void ScanRows(EdgeContext<Pixel, Destination, Steps>& ctx, const ProcessRect& rect,
+              int32_t rowBegin, int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t destinationStride = DestinationStride(ctx);

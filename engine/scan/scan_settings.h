@@ -11,10 +11,10 @@ namespace corvalin {
 // The effect's controls as the engine receives them. Adapters fill it
 // through the control table, which names the field of every control.
 struct RenderSettings {
-  bool useKey = false;           // pixels of keyColour become transparent first
-  PF_Pixel8 keyColour{};         // 8-bit also in 16-bit renders; alpha is not compared
-  double smootherRange = 0.0;    // percent of the largest colour distance, 0..100
-  double lineWeight = 0.0;       // 0..1
+  bool useKey = false;         // pixels of keyColour become transparent first
+  PF_Pixel8 keyColour{};       // 8-bit also in 16-bit renders; alpha is not compared
+  double smootherRange = 0.0;  // percent of the largest colour distance, 0..100
+  double lineWeight = 0.0;     // 0..1
 };
 
 // trunc(range * 4 * ChannelMax) as a signed 64-bit integer, low 32 bits,

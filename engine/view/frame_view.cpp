@@ -37,8 +37,7 @@ std::string FrameGeometryProblem(int64_t width, int64_t height, int64_t rowBytes
   // Both factors are within 32 bits here, so the product fits.
   const int64_t stride = rowBytes / pixelBytes;
   if (stride * height > kMaxFrameIndex)
-    return frame + " with rows " + Text(stride) + " pixels apart spans " +
-           Text(stride * height) +
+    return frame + " with rows " + Text(stride) + " pixels apart spans " + Text(stride * height) +
            " pixels: width (row padding included) x height must be at most " +
            Text(kMaxFrameIndex) + " (a signed 32-bit pixel index)";
   return {};
@@ -58,8 +57,8 @@ std::string FrameViewProblem(const FrameView& input, const FrameView& output) {
     if (view->pixels == nullptr) return name + " has no pixels";
   }
   if (input.depth != output.depth)
-    return "the input has depth " + Text(input.depth) + " and the output " +
-           Text(output.depth) + "; both must have one depth";
+    return "the input has depth " + Text(input.depth) + " and the output " + Text(output.depth) +
+           "; both must have one depth";
   if (input.width != output.width || input.height != output.height)
     return "the input is " + SizeText(input.width, input.height) + " pixels and the output " +
            SizeText(output.width, output.height) + "; both must be of one size";

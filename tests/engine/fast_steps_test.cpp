@@ -56,17 +56,16 @@ TYPED_TEST(FastStepsTest, BothSideWalksOfARunInOneWalk) {
     TestFrame<Pixel> f = RunWithSides<Pixel>(c.runEnd, c.upperChange, c.lowerChange);
     const auto ctx = f.template ContextAt<FastSteps>(1, 2);
     const int32_t p = ctx.sourceIndex;
-    const SideRunLengths both =
-        MeasureRunBothSides(ctx, p, f.stride, 1, 0, f.stride - 1, 1, c.cap);
-    EXPECT_EQ(both.negative, c.negative) << c.runEnd << " " << c.upperChange << " " << c.lowerChange;
-    EXPECT_EQ(both.positive, c.positive) << c.runEnd << " " << c.upperChange << " " << c.lowerChange;
+    const SideRunLengths both = MeasureRunBothSides(ctx, p, f.stride, 1, 0, f.stride - 1, 1, c.cap);
+    EXPECT_EQ(both.negative, c.negative)
+        << c.runEnd << " " << c.upperChange << " " << c.lowerChange;
+    EXPECT_EQ(both.positive, c.positive)
+        << c.runEnd << " " << c.upperChange << " " << c.lowerChange;
     // The same lengths as the two walks made one by one, by the fast walk and
     // the plain one.
     ForEachStepKind(f, 1, 2, 1.0, 0.0, [&](auto one) {
-      EXPECT_EQ(MeasureRun(one, p, p - f.stride, 1, 0, f.stride - 1, 1, c.cap).length,
-                c.negative);
-      EXPECT_EQ(MeasureRun(one, p, p + f.stride, 1, 0, f.stride - 1, 1, c.cap).length,
-                c.positive);
+      EXPECT_EQ(MeasureRun(one, p, p - f.stride, 1, 0, f.stride - 1, 1, c.cap).length, c.negative);
+      EXPECT_EQ(MeasureRun(one, p, p + f.stride, 1, 0, f.stride - 1, 1, c.cap).length, c.positive);
     });
   }
 }
@@ -85,8 +84,7 @@ TYPED_TEST(FastStepsTest, ShortRunWalksReportWhereAndOnWhichLineTheyStop) {
       {2, 16, 15, 1, true},   // the run changes between x = 1 and 2
       {2, 2, 15, 1, true},    // both lines change there: the run's own is tested first
       {14, 2, 15, 1, false},  // only the upper line changes there
-      {3, 16, 15, 2, true},
-      {14, 3, 15, 2, false},
+      {3, 16, 15, 2, true},  {14, 3, 15, 2, false},
       {14, 16, 2, 1, false},  // the bound allows one position, and nothing changes
       {2, 16, 2, 1, true},
   };

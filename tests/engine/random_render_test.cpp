@@ -43,10 +43,10 @@ void CountPatterns(std::vector<Pixel> pixels, int32_t width, int32_t height, int
 template <class Pixel>
 void RenderRandomFrames(uint32_t seed, int frames) {
   test_images::Random random(seed);
-  const std::array<Colour8, 7> candidates = {
-      Colour8{255, 0, 0, 0}, Colour8{255, 255, 255, 255}, Colour8{255, 255, 0, 0},
-      Colour8{128, 0, 0, 255}, Colour8{0, 0, 0, 0}, Colour8{255, 2, 1, 0},
-      Colour8{0, 90, 10, 200}};
+  const std::array<Colour8, 7> candidates = {Colour8{255, 0, 0, 0},   Colour8{255, 255, 255, 255},
+                                             Colour8{255, 255, 0, 0}, Colour8{128, 0, 0, 255},
+                                             Colour8{0, 0, 0, 0},     Colour8{255, 2, 1, 0},
+                                             Colour8{0, 90, 10, 200}};
   const double ranges[] = {0.0, 0.5, 1.0, 5.0, 30.0, 100.0};
   const Pixel guard{7, 77, 177, 7};
   PatternCounts counts;
@@ -54,8 +54,8 @@ void RenderRandomFrames(uint32_t seed, int frames) {
   for (int frame = 0; frame < frames; ++frame) {
     const int32_t width = random.Between(1, 24), height = random.Between(1, 24);
     const int32_t stride = width + random.Below(4);
-    SCOPED_TRACE(::testing::Message() << "frame " << frame << ": " << width << "x" << height
-                                      << " stride " << stride);
+    SCOPED_TRACE(::testing::Message()
+                 << "frame " << frame << ": " << width << "x" << height << " stride " << stride);
     std::vector<Pixel> palette(static_cast<size_t>(random.Between(2, 4)));
     for (Pixel& p : palette)
       p = test_images::ToPixel<Pixel>(candidates[test_images::Pick(random, candidates.size())]);

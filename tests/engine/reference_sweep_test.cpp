@@ -41,11 +41,16 @@ Pixel Blend(const Pixel& a, const Pixel& b, float w) {
   if (!(product > 0.0f)) product = 0.0f;
   if (product > static_cast<float>(M)) product = static_cast<float>(M);
   const uint32_t wA = static_cast<uint32_t>(product), wB = M - wA;
-  auto mix = [&](uint32_t ca, uint32_t cb) { return static_cast<Channel>((ca * wA + cb * wB) / M); };
+  auto mix = [&](uint32_t ca, uint32_t cb) {
+    return static_cast<Channel>((ca * wA + cb * wB) / M);
+  };
   Pixel out{mix(a.alpha, b.alpha), mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
-  if (a.alpha == M && b.alpha == M) out.alpha = static_cast<Channel>(M);
-  else if (a.alpha == 0) out = Pixel{out.alpha, b.red, b.green, b.blue};
-  else if (b.alpha == 0) out = Pixel{out.alpha, a.red, a.green, a.blue};
+  if (a.alpha == M && b.alpha == M)
+    out.alpha = static_cast<Channel>(M);
+  else if (a.alpha == 0)
+    out = Pixel{out.alpha, b.red, b.green, b.blue};
+  else if (b.alpha == 0)
+    out = Pixel{out.alpha, a.red, a.green, a.blue};
   return out;
 }
 
@@ -76,9 +81,13 @@ TYPED_TEST(ReferenceSweep, ComparisonsAreTheSumOfAbsoluteDifferencesAgainstTheTh
     const Pixel q[4] = {EdgyPixel<Pixel>(random), EdgyPixel<Pixel>(random), p,
                         EdgyPixel<Pixel>(random)};
     const uint64_t d = Distance(p, q[0]);
-    const uint32_t thresholds[] = {0, static_cast<uint32_t>(d), static_cast<uint32_t>(d) - 1,
-                                   static_cast<uint32_t>(d) + 1, Draw(random),
-                                   0x80000000u, 0xFFFFFFFFu};
+    const uint32_t thresholds[] = {0,
+                                   static_cast<uint32_t>(d),
+                                   static_cast<uint32_t>(d) - 1,
+                                   static_cast<uint32_t>(d) + 1,
+                                   Draw(random),
+                                   0x80000000u,
+                                   0xFFFFFFFFu};
     for (const uint32_t t : thresholds) {
       ASSERT_EQ(static_cast<uint64_t>(ColourDistance(p, q[0])), d);
       uint32_t expected = 0;
@@ -104,7 +113,8 @@ TYPED_TEST(ReferenceSweep, BlendsFollowTheAlphaRuleAtEveryWeight) {
     Pixel a = EdgyPixel<Pixel>(random), b = EdgyPixel<Pixel>(random);
     if (i % 7 == 0) a.alpha = 0;
     if (i % 11 == 0) b.alpha = 0;
-    const float w = i % 2 ? weights[i / 2 % 9] : static_cast<float>(Draw(random) % 100001) / 100000.0f;
+    const float w =
+        i % 2 ? weights[i / 2 % 9] : static_cast<float>(Draw(random) % 100001) / 100000.0f;
     ForEachStepKind(f, 1, 1, 0.0, 0.0, [&](auto ctx) {
       ASSERT_EQ(BlendPixels(ctx, a, b, w), Blend(a, b, w)) << i << " weight " << w;
     });
@@ -131,19 +141,22 @@ TYPED_TEST(ReferenceSweep, JunctionRampsOfEveryLength) {
   for (const double lineWeight : {0.0, 0.3, 1.0})
     for (int32_t length = 0; length <= 140; ++length)
       for (const int kind : {0, 1, 2}) {  // WriteRamp over half or weighted spans, BufferRamp
-        SCOPED_TRACE(::testing::Message() << "length " << length << " kind " << kind
-                                          << " line weight " << lineWeight);
+        SCOPED_TRACE(::testing::Message()
+                     << "length " << length << " kind " << kind << " line weight " << lineWeight);
         ForEachStepKind(f, 1, 1, 1.0, lineWeight, [&](auto ctx) {
-          const double x = kind == 1 ? length * static_cast<double>(ctx.weightFactor) : length * 0.5;
+          const double x =
+              kind == 1 ? length * static_cast<double>(ctx.weightFactor) : length * 0.5;
           const int32_t count = x > 0 ? std::min(static_cast<int32_t>(std::ceil(x)), length) : 0;
           RampBuffer<Pixel> buffer;
           if (kind == 2)
             BufferRamp(buffer, 0, ctx, length, ctx.sourceIndex, -f.stride, 1);
           else
-            WriteRamp(ctx, length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, kind == 0);
+            WriteRamp(ctx, length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1,
+                      kind == 0);
           Expected<Pixel> e(f);
           for (int32_t k = 0; k < count; ++k) {
-            const Pixel ramp = Blend(f.in(1 + k, 1), f.in(1 + k, 0), keep(kind == 2 ? 1.0 : 0.5, x, k));
+            const Pixel ramp =
+                Blend(f.in(1 + k, 1), f.in(1 + k, 0), keep(kind == 2 ? 1.0 : 0.5, x, k));
             if (kind == 2) {
               ASSERT_EQ(buffer.slots[0][k], ramp) << "at " << k;
             } else {

@@ -26,8 +26,8 @@ inline bool operator==(const PF_Pixel16& a, const PF_Pixel16& b) {
   return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
 }
 inline std::ostream& operator<<(std::ostream& os, const PF_Pixel8& p) {
-  return os << "(" << int(p.alpha) << "," << int(p.red) << "," << int(p.green) << ","
-            << int(p.blue) << ")";
+  return os << "(" << int(p.alpha) << "," << int(p.red) << "," << int(p.green) << "," << int(p.blue)
+            << ")";
 }
 inline std::ostream& operator<<(std::ostream& os, const PF_Pixel16& p) {
   return os << "(" << p.alpha << "," << p.red << "," << p.green << "," << p.blue << ")";
@@ -48,11 +48,11 @@ inline const char* EngineName(Engine engine) { return engine == Engine::fast ? "
 template <class Pixel>
 PF_Err CopyWorld(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect*, PF_Rect*) {
   for (int32_t y = 0; y < src->height; ++y) {
-    std::memcpy(static_cast<char*>(dst->data) +
-                    static_cast<size_t>(y) * static_cast<size_t>(dst->rowbytes),
-                static_cast<const char*>(src->data) +
-                    static_cast<size_t>(y) * static_cast<size_t>(src->rowbytes),
-                static_cast<size_t>(src->width) * sizeof(Pixel));
+    std::memcpy(
+        static_cast<char*>(dst->data) + static_cast<size_t>(y) * static_cast<size_t>(dst->rowbytes),
+        static_cast<const char*>(src->data) +
+            static_cast<size_t>(y) * static_cast<size_t>(src->rowbytes),
+        static_cast<size_t>(src->width) * sizeof(Pixel));
   }
   return PF_Err_NONE;
 }
@@ -65,8 +65,9 @@ template <class Pixel>
 PF_Err RenderWorlds(const RenderSettings& settings, PF_EffectWorld* in, PF_EffectWorld* out,
                     Pixel* inPixels, Pixel* outPixels, CopyFn copy = &CopyWorld<Pixel>,
                     Engine engine = DefaultEngine()) {
-  return ScanFrame(settings, in, out, inPixels, outPixels,
-                   [&] { return copy(nullptr, in, out, nullptr, nullptr); }, engine);
+  return ScanFrame(
+      settings, in, out, inPixels, outPixels,
+      [&] { return copy(nullptr, in, out, nullptr, nullptr); }, engine);
 }
 
 template <class Pixel>
@@ -75,9 +76,10 @@ struct TestFrame {
   std::vector<Pixel> input, output;
   PF_EffectWorld inWorld{}, outWorld{};
 
-
   TestFrame(int32_t w, int32_t h, Pixel fill, int32_t padding = 0)
-      : width(w), height(h), stride(w + padding),
+      : width(w),
+        height(h),
+        stride(w + padding),
         input(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}),
         output(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}) {
     Fill(0, 0, w, h, fill);
@@ -98,8 +100,7 @@ struct TestFrame {
   // By default with the effect's default settings.
   PF_Err Render(const RenderSettings& settings = DefaultRenderSettings(),
                 CopyFn copy = &CopyWorld<Pixel>, Engine engine = DefaultEngine()) {
-    return RenderWorlds(settings, &inWorld, &outWorld, input.data(), output.data(), copy,
-                        engine);
+    return RenderWorlds(settings, &inWorld, &outWorld, input.data(), output.data(), copy, engine);
   }
 
   // An EdgeContext on pixel (x, y), as the driver sets it before a step, with
@@ -157,8 +158,8 @@ void ForEachStepKind(TestFrame<Pixel>& f, int32_t x, int32_t y, double smootherR
 template <class Pixel>
 Pixel Colour(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue) {
   using Channel = typename PixelTraits<Pixel>::Channel;
-  return Pixel{static_cast<Channel>(alpha), static_cast<Channel>(red),
-               static_cast<Channel>(green), static_cast<Channel>(blue)};
+  return Pixel{static_cast<Channel>(alpha), static_cast<Channel>(red), static_cast<Channel>(green),
+               static_cast<Channel>(blue)};
 }
 
 // Opaque full red (ink) and opaque full blue (paper): a blend of the two
@@ -231,8 +232,8 @@ class Expected {
       for (int32_t x = 0; x < frame_.width; ++x) {
         const size_t i = test_images::Index(x, y, frame_.stride);
         if (!(frame_.output[i] == pixels_[i]) && ++mismatches <= 8)
-          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame_.output[i]
-                        << " expected " << pixels_[i];
+          ADD_FAILURE() << "at (" << x << "," << y << "): " << frame_.output[i] << " expected "
+                        << pixels_[i];
       }
   }
 
