@@ -44,8 +44,8 @@ TEST(JunctionRamp, WriteRampSharesFollowLengthAndLineWeight) {
       {5, false, 0.3, {18904, 23945, 28987, 32610}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message()
-                 << c.length << (c.halfLength ? " half" : " full") << " " << c.lineWeight);
+    SCOPED_TRACE(::testing::Message() << c.length << (c.halfLength ? " half" : " full") << " "
+                                      << c.lineWeight);
     TestFrame<PF_Pixel16> f = RampRow(black16, red16);
     auto ctx = f.ContextAt(1, 1, 1.0, c.lineWeight);
     WriteRamp(ctx, c.length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, c.halfLength);
@@ -130,56 +130,20 @@ TEST(JunctionEightBit, HalfBlendsTruncateTo255Parts) {
   const auto cross = &SmoothCrossJunction<P, OutputWriter<P>, PlainSteps>;
   RunSteps<P>({
       // Both sides staged (shares 0.25, 0.75 of the background) and averaged.
-      {"free end of a thin line",
-       10,
-       5,
-       3,
-       black8,
-       [](auto& f) { f.Fill(2, 2, 6, 3, red8); },
-       right,
-       5,
-       2,
-       {{5, 2, Red8(63)}, {4, 2, Red8(191)}}},
+      {"free end of a thin line", 10, 5, 3, black8, [](auto& f) { f.Fill(2, 2, 6, 3, red8); },
+       right, 5, 2, {{5, 2, Red8(63)}, {4, 2, Red8(191)}}},
       // The lower side line changes after 2: slot 0 holds one entry (0.5),
       // slot 1 two: P = (127 + 63) / 2; its neighbour (255 * 127 + 191 * 128) / 255.
-      {"merge of unequal sides",
-       10,
-       5,
-       0,
-       black8,
-       [](auto& f) {
-         f.Fill(2, 2, 6, 3, red8);
-         f.in(3, 3) = P{255, 0, 0, 255};
-       },
-       right,
-       5,
-       2,
+      {"merge of unequal sides", 10, 5, 0, black8,
+       [](auto& f) { f.Fill(2, 2, 6, 3, red8); f.in(3, 3) = P{255, 0, 0, 255}; }, right, 5, 2,
        {{5, 2, Red8(95)}, {4, 2, Red8(222)}}},
-      {"lone pixel",
-       7,
-       7,
-       0,
-       black8,
-       [](auto& f) { f.in(3, 3) = red8; },
-       cross,
-       3,
-       3,
+      {"lone pixel", 7, 7, 0, black8, [](auto& f) { f.in(3, 3) = red8; }, cross, 3, 3,
        {{3, 3, Red8(127)}}},
       // The upper-left diagonal is transparent: alpha 127, P's colour; the
       // other three give (255, 99, 50, 3); the truncated mean (223, 124, 62, 4).
-      {"mixed channels and a transparent diagonal",
-       5,
-       5,
-       0,
-       black8,
-       [](auto& f) {
-         f.in(2, 2) = P{255, 200, 101, 7};
-         f.in(1, 1) = P{0, 50, 50, 50};
-       },
-       cross,
-       2,
-       2,
-       {{2, 2, P{223, 124, 62, 4}}}},
+      {"mixed channels and a transparent diagonal", 5, 5, 0, black8,
+       [](auto& f) { f.in(2, 2) = P{255, 200, 101, 7}; f.in(1, 1) = P{0, 50, 50, 50}; }, cross,
+       2, 2, {{2, 2, P{223, 124, 62, 4}}}},
   });
 }
 
@@ -192,194 +156,75 @@ TEST(JunctionT, LineEndsStepsSpursAndTapers) {
   for (int32_t k = 0; k < 64; ++k)
     long128.push_back({200 - k, 2, Mix16(static_cast<uint16_t>(256 * (1 + 2 * k)))});
   RunSteps<P16>({
-      {"free end of a thin line",
-       10,
-       5,
-       1,
-       black16,
-       [](auto& f) { f.Fill(2, 2, 6, 3, red16); },
-       TRight,
-       5,
-       2,
-       {{5, 2, Mix16(8192)}, {4, 2, Mix16(24576)}}},
+      {"free end of a thin line", 10, 5, 1, black16, [](auto& f) { f.Fill(2, 2, 6, 3, red16); },
+       TRight, 5, 2, {{5, 2, Mix16(8192)}, {4, 2, Mix16(24576)}}},
       // Row 2 x = 1..4, then row 3 from x = 5: the side line below takes
       // 0.375 and 0.125 of the run; the run half its staged upper blend.
-      {"thin-line step one row lower",
-       12,
-       6,
-       0,
-       black16,
-       [](auto& f) {
-         f.Fill(1, 2, 5, 3, red16);
-         f.Fill(5, 3, 11, 4, red16);
-       },
-       TRight,
-       4,
-       2,
+      {"thin-line step one row lower", 12, 6, 0, black16,
+       [](auto& f) { f.Fill(1, 2, 5, 3, red16); f.Fill(5, 3, 11, 4, red16); }, TRight, 4, 2,
        {{4, 3, Mix16(12288)}, {3, 3, Mix16(4096)}, {4, 2, Mix16(20480)}, {3, 2, Mix16(28672)}}},
-      {"thin sides stage both sides",
-       10,
-       7,
-       2,
-       black16,
+      {"thin sides stage both sides", 10, 7, 2, black16,
        [](auto& f) {
-         f.Fill(0, 1, 10, 2, blue16);
-         f.Fill(0, 5, 10, 6, blue16);
-         f.Fill(1, 3, 5, 4, red16);
-         f.in(5, 4) = red16;
+         f.Fill(0, 1, 10, 2, blue16); f.Fill(0, 5, 10, 6, blue16);
+         f.Fill(1, 3, 5, 4, red16); f.in(5, 4) = red16;
        },
-       TRight,
-       4,
-       3,
-       {{4, 3, Mix16(8192)}, {3, 3, Mix16(24576)}}},
-      {"one-pixel spur out of a vertical bar",
-       6,
-       14,
-       0,
-       black16,
+       TRight, 4, 3, {{4, 3, Mix16(8192)}, {3, 3, Mix16(24576)}}},
+      {"one-pixel spur out of a vertical bar", 6, 14, 0, black16,
        [](auto& f) {
          for (int32_t y = 3; y < 12; ++y) f.in(2, y) = P16{M16, M16, uint16_t(100 * y), 0};
          f.in(3, 7) = red16;
        },
-       TRight,
-       3,
-       7,
-       {{3, 7, Mix16(24576)},
-        {3, 8, barPixel(12288, 337)},
-        {3, 9, barPixel(4096, 125)},
-        {3, 6, barPixel(12288, 187)},
-        {3, 5, barPixel(4096, 50)}}},
+       TRight, 3, 7,
+       {{3, 7, Mix16(24576)}, {3, 8, barPixel(12288, 337)}, {3, 9, barPixel(4096, 125)},
+        {3, 6, barPixel(12288, 187)}, {3, 5, barPixel(4096, 50)}}},
       // Blue above and beyond the end, black below: the run fades into blue
       // over half the shorter length.
-      {"sides of different colour taper",
-       10,
-       6,
-       0,
-       black16,
+      {"sides of different colour taper", 10, 6, 0, black16,
        [](auto& f) {
-         f.Fill(0, 0, 10, 3, blue16);
-         f.Fill(1, 3, 5, 4, red16);
-         f.Fill(5, 3, 10, 4, blue16);
+         f.Fill(0, 0, 10, 3, blue16); f.Fill(1, 3, 5, 4, red16); f.Fill(5, 3, 10, 4, blue16);
          f.in(2, 4) = blue16;
        },
-       TRight,
-       4,
-       3,
-       {{4, 3, Mix16(24576, 8192)}}},
+       TRight, 4, 3, {{4, 3, Mix16(24576, 8192)}}},
       {"a run longer than 128 is held to 128", 210, 5, 1, black16,
        [](auto& f) { f.Fill(1, 2, 201, 3, red16); }, TRight, 200, 2, long128},
       // Up and down spurs fill only the corner right of P.
-      {"spur up",
-       14,
-       6,
-       0,
-       black16,
-       [](auto& f) {
-         f.Fill(3, 3, 12, 4, red16);
-         f.in(7, 2) = red16;
-       },
-       TUp,
-       7,
-       2,
+      {"spur up", 14, 6, 0, black16,
+       [](auto& f) { f.Fill(3, 3, 12, 4, red16); f.in(7, 2) = red16; }, TUp, 7, 2,
        {{7, 2, Mix16(24576)}, {8, 2, Mix16(12288)}, {9, 2, Mix16(4096)}}},
-      {"spur down",
-       14,
-       6,
-       1,
-       black16,
-       [](auto& f) {
-         f.Fill(3, 2, 12, 3, red16);
-         f.in(7, 3) = red16;
-       },
-       TDown,
-       7,
-       3,
+      {"spur down", 14, 6, 1, black16,
+       [](auto& f) { f.Fill(3, 2, 12, 3, red16); f.in(7, 3) = red16; }, TDown, 7, 3,
        {{7, 3, Mix16(24576)}, {8, 3, Mix16(12288)}, {9, 3, Mix16(4096)}}},
       // Run x = 4 below P = (4, 3), blue left, black right; B = (4, 2) blue.
       // The taper needs the pixel right of B to match B.
-      {"up: no taper",
-       8,
-       10,
-       0,
-       black16,
+      {"up: no taper", 8, 10, 0, black16,
        [](auto& f) {
-         f.Fill(0, 0, 5, 3, blue16);
-         f.Fill(0, 3, 4, 10, blue16);
-         f.Fill(4, 3, 5, 7, red16);
+         f.Fill(0, 0, 5, 3, blue16); f.Fill(0, 3, 4, 10, blue16); f.Fill(4, 3, 5, 7, red16);
        },
-       TUp,
-       4,
-       3,
-       {}},
-      {"up: taper",
-       8,
-       10,
-       0,
-       black16,
+       TUp, 4, 3, {}},
+      {"up: taper", 8, 10, 0, black16,
        [](auto& f) {
-         f.Fill(0, 0, 5, 3, blue16);
-         f.Fill(0, 3, 4, 10, blue16);
-         f.Fill(4, 3, 5, 7, red16);
+         f.Fill(0, 0, 5, 3, blue16); f.Fill(0, 3, 4, 10, blue16); f.Fill(4, 3, 5, 7, red16);
          f.in(5, 2) = blue16;
        },
-       TUp,
-       4,
-       3,
-       {{4, 3, Mix16(20480, 12288)}, {4, 4, Mix16(28672, 4096)}}},
-      {"left: free end",
-       10,
-       5,
-       0,
-       black16,
-       [](auto& f) { f.Fill(4, 2, 8, 3, red16); },
-       TLeft,
-       4,
-       2,
-       {{4, 2, Mix16(8192)}, {5, 2, Mix16(24576)}}},
-      {"left: spur, no corner ramps",
-       7,
-       14,
-       0,
-       black16,
-       [](auto& f) {
-         f.Fill(4, 3, 5, 12, red16);
-         f.in(3, 7) = red16;
-       },
-       TLeft,
-       3,
-       7,
+       TUp, 4, 3, {{4, 3, Mix16(20480, 12288)}, {4, 4, Mix16(28672, 4096)}}},
+      {"left: free end", 10, 5, 0, black16, [](auto& f) { f.Fill(4, 2, 8, 3, red16); }, TLeft, 4,
+       2, {{4, 2, Mix16(8192)}, {5, 2, Mix16(24576)}}},
+      {"left: spur, no corner ramps", 7, 14, 0, black16,
+       [](auto& f) { f.Fill(4, 3, 5, 12, red16); f.in(3, 7) = red16; }, TLeft, 3, 7,
        {{3, 7, Mix16(24576)}}},
       // Blue above and left of the run y = 3, x = 5..8; black below. The
       // taper needs both diagonals beyond to match B.
-      {"left: no taper",
-       10,
-       6,
-       0,
-       black16,
+      {"left: no taper", 10, 6, 0, black16,
        [](auto& f) {
-         f.Fill(0, 0, 10, 3, blue16);
-         f.Fill(0, 3, 5, 4, blue16);
-         f.Fill(5, 3, 9, 4, red16);
+         f.Fill(0, 0, 10, 3, blue16); f.Fill(0, 3, 5, 4, blue16); f.Fill(5, 3, 9, 4, red16);
        },
-       TLeft,
-       5,
-       3,
-       {}},
-      {"left: taper",
-       10,
-       6,
-       0,
-       black16,
+       TLeft, 5, 3, {}},
+      {"left: taper", 10, 6, 0, black16,
        [](auto& f) {
-         f.Fill(0, 0, 10, 3, blue16);
-         f.Fill(0, 3, 5, 4, blue16);
-         f.Fill(5, 3, 9, 4, red16);
+         f.Fill(0, 0, 10, 3, blue16); f.Fill(0, 3, 5, 4, blue16); f.Fill(5, 3, 9, 4, red16);
          f.in(4, 4) = blue16;
        },
-       TLeft,
-       5,
-       3,
-       {{5, 3, Mix16(20480, 12288)}, {6, 3, Mix16(28672, 4096)}}},
+       TLeft, 5, 3, {{5, 3, Mix16(20480, 12288)}, {6, 3, Mix16(28672, 4096)}}},
   });
 }
 
@@ -390,99 +235,33 @@ TEST(JunctionCross, LonePixelsAndDiagonalLines) {
   // P = (3, 3) with only its lower-right diagonal alike; the row below goes
   // on to x = 7, so the right ramp's walk ends after 4 positions at a change
   // in its partner line. The down ramp (partner on the right) stops at once.
-  auto fourPositions = [](auto& f) {
-    f.in(3, 3) = red16;
-    f.Fill(4, 4, 8, 5, red16);
-  };
+  auto fourPositions = [](auto& f) { f.in(3, 3) = red16; f.Fill(4, 4, 8, 5, red16); };
   RunSteps<P16>({
-      {"lone pixel",
-       7,
-       7,
-       1,
-       black16,
-       [](auto& f) { f.in(3, 3) = red16; },
-       Cross,
-       3,
-       3,
+      {"lone pixel", 7, 7, 1, black16, [](auto& f) { f.in(3, 3) = red16; }, Cross, 3, 3,
        {{3, 3, Mix16(16384)}}},
-      {"two crossing diagonals",
-       9,
-       9,
-       0,
-       black16,
+      {"two crossing diagonals", 9, 9, 0, black16,
        [&](auto& f) {
          diagonal(f);
          for (int32_t k = 0; k < 9; ++k) f.in(8 - k, k) = red16;
        },
-       Cross,
-       4,
-       4,
-       {}},
+       Cross, 4, 4, {}},
       // Each walk stops at once on the partner line: one pixel over span 0.5.
-      {"one diagonal line",
-       9,
-       9,
-       0,
-       black16,
-       diagonal,
-       Cross,
-       4,
-       4,
-       {{4, 4, Mix16(24576)},
-        {3, 4, Mix16(4096)},
-        {4, 3, Mix16(4096)},
-        {5, 4, Mix16(4096)},
+      {"one diagonal line", 9, 9, 0, black16, diagonal, Cross, 4, 4,
+       {{4, 4, Mix16(24576)}, {3, 4, Mix16(4096)}, {4, 3, Mix16(4096)}, {5, 4, Mix16(4096)},
         {4, 5, Mix16(4096)}}},
-      {"three alike diagonals ramp left and down",
-       9,
-       9,
-       2,
-       black16,
-       [](auto& f) { f.in(4, 4) = f.in(3, 3) = f.in(5, 3) = f.in(5, 5) = red16; },
-       Cross,
-       4,
-       4,
+      {"three alike diagonals ramp left and down", 9, 9, 2, black16,
+       [](auto& f) { f.in(4, 4) = f.in(3, 3) = f.in(5, 3) = f.in(5, 5) = red16; }, Cross, 4, 4,
        {{4, 4, Mix16(28672)}, {3, 4, Mix16(4096)}, {4, 5, Mix16(4096)}}},
       // Span 4: shares 7/16, 5/16, 3/16, 1/16; the down ramp span 1: 1/4.
-      {"four positions, Line Weight 1",
-       12,
-       8,
-       1,
-       black16,
-       fourPositions,
-       Cross,
-       3,
-       3,
-       {{3, 3, Mix16(20480)},
-        {4, 3, Mix16(14336)},
-        {5, 3, Mix16(10240)},
-        {6, 3, Mix16(6144)},
-        {7, 3, Mix16(2048)},
-        {3, 4, Mix16(8192)}},
+      {"four positions, Line Weight 1", 12, 8, 1, black16, fourPositions, Cross, 3, 3,
+       {{3, 3, Mix16(20480)}, {4, 3, Mix16(14336)}, {5, 3, Mix16(10240)}, {6, 3, Mix16(6144)},
+        {7, 3, Mix16(2048)}, {3, 4, Mix16(8192)}},
        1.0},
       // Span 2: shares 3/8, 1/8; the down ramp span 0.5.
-      {"four positions, Line Weight 0",
-       12,
-       8,
-       1,
-       black16,
-       fourPositions,
-       Cross,
-       3,
-       3,
+      {"four positions, Line Weight 0", 12, 8, 1, black16, fourPositions, Cross, 3, 3,
        {{3, 3, Mix16(20480)}, {4, 3, Mix16(12288)}, {5, 3, Mix16(4096)}, {3, 4, Mix16(4096)}}},
-      {"own row changes after 4: half span at Line Weight 1",
-       12,
-       8,
-       1,
-       black16,
-       [&](auto& f) {
-         fourPositions(f);
-         f.in(8, 3) = red16;
-       },
-       Cross,
-       3,
-       3,
+      {"own row changes after 4: half span at Line Weight 1", 12, 8, 1, black16,
+       [&](auto& f) { fourPositions(f); f.in(8, 3) = red16; }, Cross, 3, 3,
        {{3, 3, Mix16(20480)}, {4, 3, Mix16(12288)}, {5, 3, Mix16(4096)}, {3, 4, Mix16(8192)}},
        1.0},
   });
@@ -498,8 +277,7 @@ TEST(JunctionBounds, RampsStopAtRowsAndColumnsOneAndLast) {
     if (ramped) writes.insert(writes.end(), {{4, y + 1, Mix16(12288)}, {3, y + 1, Mix16(4096)}});
     cases.push_back({"step at a border row", 12, height, 0, black16,
                      [y = y](auto& f) {
-                       f.Fill(1, y, 5, y + 1, red16);
-                       f.Fill(5, y + 1, 11, y + 2, red16);
+                       f.Fill(1, y, 5, y + 1, red16); f.Fill(5, y + 1, 11, y + 2, red16);
                        if (y + 2 < f.height) f.Fill(0, y + 2, 12, y + 3, blue16);
                      },
                      TRight, 4, y, writes});
@@ -507,54 +285,24 @@ TEST(JunctionBounds, RampsStopAtRowsAndColumnsOneAndLast) {
   // Spur corners: right spurs on rows 1 and H - 2, up spurs at columns 1 and
   // S - 2 have none; a down spur one column in from S - 2 has room for one.
   for (int32_t y : {1, 3})
-    cases.push_back({"right spur at a border row",
-                     6,
-                     5,
-                     0,
-                     black16,
-                     [y](auto& f) {
-                       f.Fill(2, 0, 3, 5, red16);
-                       f.in(3, y) = red16;
-                     },
-                     TRight,
-                     3,
-                     y,
-                     {{3, y, Mix16(24576)}}});
+    cases.push_back({"right spur at a border row", 6, 5, 0, black16,
+                     [y](auto& f) { f.Fill(2, 0, 3, 5, red16); f.in(3, y) = red16; }, TRight, 3,
+                     y, {{3, y, Mix16(24576)}}});
   for (int32_t x : {1, 6})
-    cases.push_back({"up spur at a border column",
-                     8,
-                     6,
-                     0,
-                     black16,
-                     [x](auto& f) {
-                       f.Fill(0, 3, 8, 4, red16);
-                       f.in(x, 2) = red16;
-                     },
-                     TUp,
-                     x,
-                     2,
+    cases.push_back({"up spur at a border column", 8, 6, 0, black16,
+                     [x](auto& f) { f.Fill(0, 3, 8, 4, red16); f.in(x, 2) = red16; }, TUp, x, 2,
                      {{x, 2, Mix16(24576)}}});
-  cases.push_back({"down spur next to S - 2",
-                   8,
-                   6,
-                   0,
-                   black16,
-                   [](auto& f) {
-                     f.Fill(0, 2, 8, 3, red16);
-                     f.in(5, 3) = red16;
-                   },
-                   TDown,
-                   5,
-                   3,
+  cases.push_back({"down spur next to S - 2", 8, 6, 0, black16,
+                   [](auto& f) { f.Fill(0, 2, 8, 3, red16); f.in(5, 3) = red16; }, TDown, 5, 3,
                    {{5, 3, Mix16(24576)}, {6, 3, Mix16(4096)}}});
   // A diagonal through P: cross ramps only along the axes whose coordinate
   // lies strictly inside 1 .. S - 2 (or H - 2).
   for (const auto& [x, y] : {std::pair{1, 4}, {7, 4}, {4, 1}, {4, 7}}) {
     Writes writes{{x, y, Mix16(24576)}};
-    if (x != 1 && x != 7)
-      writes.insert(writes.end(), {{x - 1, y, Mix16(4096)}, {x + 1, y, Mix16(4096)}});
-    if (y != 1 && y != 7)
-      writes.insert(writes.end(), {{x, y - 1, Mix16(4096)}, {x, y + 1, Mix16(4096)}});
+    if (x != 1 && x != 7) writes.insert(writes.end(), {{x - 1, y, Mix16(4096)},
+                                               {x + 1, y, Mix16(4096)}});
+    if (y != 1 && y != 7) writes.insert(writes.end(), {{x, y - 1, Mix16(4096)},
+                                               {x, y + 1, Mix16(4096)}});
     cases.push_back({"diagonal through a border pixel", 9, 9, 0, black16,
                      [x = x, y = y](auto& f) {
                        for (int32_t k = -9; k <= 9; ++k)
