@@ -394,21 +394,15 @@ PF_Err MiniHost::About(std::string* text) {
   return err;
 }
 
-template <class Pixel>
-PF_Err MiniHost::Render(const RenderSettings& settings, HostWorld<Pixel>& input,
-                        HostWorld<Pixel>& output) const {
-  RenderParams params(settings, input.world());
+PF_Err MiniHost::Render(const RenderSettings& settings, PF_EffectWorld& input,
+                        PF_EffectWorld& output) const {
+  RenderParams params(settings, input);
   PF_OutData outData{};
   Call call(this);
   call.input = &params.defs[0].u.ld;
-  call.output = &output.world();
-  return Run(call, PF_Cmd_RENDER, &outData, params.array, &output.world());
+  call.output = &output;
+  return Run(call, PF_Cmd_RENDER, &outData, params.array, &output);
 }
-
-template PF_Err MiniHost::Render<PF_Pixel8>(const RenderSettings&, HostWorld<PF_Pixel8>&,
-                                            HostWorld<PF_Pixel8>&) const;
-template PF_Err MiniHost::Render<PF_Pixel16>(const RenderSettings&, HostWorld<PF_Pixel16>&,
-                                             HostWorld<PF_Pixel16>&) const;
 
 A_Err MiniHost::Register(Registration* registration) const {
   if (module_.pluginDataEntry == nullptr) return A_Err_GENERIC;

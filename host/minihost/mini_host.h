@@ -163,7 +163,12 @@ class MiniHost {
   // frames at once through one MiniHost.
   template <class Pixel>
   PF_Err Render(const RenderSettings& settings, HostWorld<Pixel>& input,
-                HostWorld<Pixel>& output) const;
+                HostWorld<Pixel>& output) const {
+    return Render(settings, input.world(), output.world());
+  }
+  // The same over worlds that the caller owns (of one size and depth).
+  PF_Err Render(const RenderSettings& settings, PF_EffectWorld& input,
+                PF_EffectWorld& output) const;
 
   // Any command with the caller's records (a fresh PF_InData from this host).
   PF_Err Command(PF_Cmd cmd, PF_OutData* outData, PF_ParamDef* params[] = nullptr,
@@ -196,10 +201,5 @@ class MiniHost {
 
 extern template class HostWorld<PF_Pixel8>;
 extern template class HostWorld<PF_Pixel16>;
-extern template PF_Err MiniHost::Render<PF_Pixel8>(const RenderSettings&, HostWorld<PF_Pixel8>&,
-                                                   HostWorld<PF_Pixel8>&) const;
-extern template PF_Err MiniHost::Render<PF_Pixel16>(const RenderSettings&,
-                                                    HostWorld<PF_Pixel16>&,
-                                                    HostWorld<PF_Pixel16>&) const;
 
 }  // namespace corvalin::minihost
