@@ -32,6 +32,23 @@ using HeaderCheck = std::function<void(const Image& header)>;
 // regular file (a FIFO or a device would block or never end).
 Image ReadImage(const std::string& path, const HeaderCheck& check = {});
 
+// The opaque 8-bit image of a drawn picture: its `width`, `height` and the
+// red, green and blue of at(x, y), as the demo's and benchmark's tools draw.
+template <class Picture>
+Image OpaqueImage8(const Picture& picture) {
+  Image image;
+  image.width = picture.width;
+  image.height = picture.height;
+  image.samples.reserve(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const auto& p = picture.at(x, y);
+      image.samples.insert(image.samples.end(), {p.red, p.green, p.blue, 255});
+    }
+  }
+  return image;
+}
+
 // Writes RGBA with unassociated alpha to a temporary file beside `path` and
 // renames it into place; on failure nothing is left behind. A CliError when
 // the format cannot hold the image's bits (TGA holds 8, OpenEXR 16 as float).
