@@ -382,6 +382,44 @@ void DrawScene(Canvas<Pixel> canvas, uint32_t seed, const Scene& scene = {}) {
   if (scene.outlines && palette.size() > 1) canvas.Outline(palette[1]);
 }
 
+// xorshift32: the same sequence everywhere, for the OpenFX tests' pictures,
+// which were pinned with it.
+class XorShift32 {
+ public:
+  explicit XorShift32(uint32_t seed) : state_(seed) {}
+  uint32_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+  int32_t Below(int32_t n) { return static_cast<int32_t>(Next() % static_cast<uint32_t>(n)); }
+
+ private:
+  uint32_t state_;
+};
+
+// Nine flat shapes over palette[0] from a xorshift32 seed: boxes, ellipses
+// and staircase diagonal bands of palette colours.
+template <class Pixel>
+void DrawFlatShapes(Canvas<Pixel> canvas, uint32_t seed, const std::vector<Pixel>& palette) {
+  const int32_t width = canvas.width(), height = canvas.height();
+  canvas.Fill(palette[0]);
+  XorShift32 random(seed);
+  for (int shape = 0; shape < 9; ++shape) {
+    const Pixel colour = palette[static_cast<size_t>(random.Below(int32_t(palette.size())))];
+    const int32_t cx = random.Below(width), cy = random.Below(height);
+    const int32_t rx = 2 + random.Below(width / 3 + 1), ry = 2 + random.Below(height / 3 + 1);
+    const int32_t kind = random.Below(3);
+    canvas.FillWhere(canvas.Bounds(), colour, [&](int32_t x, int32_t y) {
+      const int64_t dx = x - cx, dy = y - cy;
+      if (kind == 0) return dx >= -rx && dx <= rx && dy >= -ry && dy <= ry;
+      if (kind == 1) return dx * dx * ry * ry + dy * dy * rx * rx <= int64_t{rx} * rx * ry * ry;
+      return (dx * 2 - dy * 3) >= 0 && (dx * 2 - dy * 3) < 3 * rx;
+    });
+  }
+}
+
 // A pixel buffer of width x height with `padding` spare pixels after each row
 // (left all zero), and a canvas over its picture.
 template <class Pixel>
