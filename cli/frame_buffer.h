@@ -8,6 +8,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "host/minihost/host_world.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::cli {
@@ -25,13 +26,8 @@ class FrameBuffer {
         stride_(width + rowPadding),
         // At least one pixel, so that even an empty frame has a pixel base.
         pixels_(std::make_unique_for_overwrite<Pixel[]>(
-            std::max<size_t>(1, static_cast<size_t>(stride_) * static_cast<size_t>(height)))) {
-    world_.data = pixels_.get();
-    world_.rowbytes = stride_ * static_cast<int32_t>(sizeof(Pixel));
-    world_.width = width_;
-    world_.height = height_;
-    world_.world_flags = PF_WorldFlag_WRITEABLE | (sizeof(Pixel) == 8 ? PF_WorldFlag_DEEP : 0);
-    world_.extent_hint = PF_Rect{0, 0, width_, height_};
+            std::max<size_t>(1, static_cast<size_t>(stride_) * static_cast<size_t>(height)))),
+        world_(minihost::WorldOver(pixels_.get(), width_, height_, stride_)) {
     ClearPadding();
   }
   FrameBuffer(const FrameBuffer&) = delete;
@@ -62,7 +58,7 @@ class FrameBuffer {
 
   int32_t width_, height_, stride_;
   std::unique_ptr<Pixel[]> pixels_;
-  PF_EffectWorld world_{};
+  PF_EffectWorld world_;
 };
 
 // The one choice of pixel type by render depth: calls `visit` with a pixel of

@@ -65,13 +65,7 @@ HostWorld<Pixel>& HostWorld<Pixel>::operator=(const HostWorld& other) {
 
 template <class Pixel>
 void HostWorld<Pixel>::BindWorld() {
-  world_ = PF_EffectWorld{};
-  world_.data = pixels_.data();
-  world_.rowbytes = stride_ * static_cast<int32_t>(sizeof(Pixel));
-  world_.width = width_;
-  world_.height = height_;
-  world_.world_flags = PF_WorldFlag_WRITEABLE | (sizeof(Pixel) == 8 ? PF_WorldFlag_DEEP : 0);
-  world_.extent_hint = PF_Rect{0, 0, width_, height_};
+  world_ = WorldOver(pixels_.data(), width_, height_, stride_);
 }
 
 template class HostWorld<PF_Pixel8>;

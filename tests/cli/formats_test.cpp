@@ -76,7 +76,8 @@ TEST(CliPlanSamples, RefusesWhatAFormatCannotHold) {
        "--float-output: PNG holds no float samples; use a .exr or .tif output"},
       {"o.tif", {8, SampleKind::float32, {}},
        "--float-output: a float output holds the 16-bit render; leave out --depth 8"},
-      {"o.png", {8, {}, SampleKind::half}, "a half float file renders at 16 bits; leave out --depth 8"},
+      {"o.png", {8, {}, SampleKind::half},
+       "a half float file renders at 16 bits; leave out --depth 8"},
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.message);
