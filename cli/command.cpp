@@ -429,14 +429,7 @@ namespace {
 // renders: the same for every frame, since they share one extension.
 void CheckOutputOptions(const CommandOptions& options, const std::string& output) {
   const FileFormat format = FormatOfPath(output);
-  if (options.frame.depth != 0) OutputFormat(output, options.frame.depth);
-  if (options.floatOutput && (format == FileFormat::png || format == FileFormat::tga)) {
-    throw CliError("--float-output: " + std::string(FormatName(format)) +
-                   " holds no float samples; use a .exr or .tif output");
-  }
-  if (options.floatOutput && options.frame.depth == 8) {
-    throw CliError("--float-output: a float output holds the 16-bit render; leave out --depth 8");
-  }
+  PlanSamples(output, format, SampleRequest{options.frame.depth, options.floatOutput, {}});
   if (!options.compression.empty()) CheckCompression(format, options.compression);
 }
 

@@ -12,65 +12,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
-#include "cli/colour_tags.h"
-#include "cli/image_io.h"
-#include "effect/associated_alpha.h"
+#include "cli/formats.h"
 
 namespace corvalin::cli {
-
-enum class SampleKind { uint8, uint16, half, float32 };
-inline bool IsFloat(SampleKind k) { return k == SampleKind::half || k == SampleKind::float32; }
-// "8-bit", "16-bit", "half float", "32-bit float"
-inline const char* SampleKindName(SampleKind k) {
-  switch (k) {
-    case SampleKind::uint8: return "8-bit";
-    case SampleKind::uint16: return "16-bit";
-    case SampleKind::half: return "half float";
-    case SampleKind::float32: return "32-bit float";
-  }
-  return "?";
-}
-
-// Geometry a file may declare. No frame comes near a million pixels on a
-// side, and origins within 2^30 keep every sum of an origin, a side and a
-// tile inside 32 bits, as the libraries compute them.
-inline constexpr int64_t kMaxFileSide = 1000000;
-inline constexpr int64_t kMaxFileOrigin = int64_t{1} << 30;
-inline constexpr int64_t kMaxFileChannels = 1024;
-inline constexpr int64_t kMaxFileTileSide = 2048;  // tiles are 16 to 512 in practice
-
-// Rows per band of decoding: a band of a UHD frame fits in a core's cache.
-inline constexpr int32_t kFileBandRows = 16;
-
-struct FrameHeader {
-  int32_t width = 0, height = 0;
-  int channels = 0;  // in the file; the first four are used
-  SampleKind kind = SampleKind::uint8;
-  // How colour relates to alpha as the format or file says: OpenEXR and a
-  // TIFF whose extra sample is associated alpha hold premultiplied colour.
-  AlphaConvention alpha = AlphaConvention::straight;
-  // Colour space, profile and resolution, for the output to carry.
-  ColourTags colour;
-};
-
-// What an output file holds.
-struct OutputLayout {
-  FileFormat format = FileFormat::png;
-  SampleKind kind = SampleKind::uint8;
-  // Premultiplied for OpenEXR, which compositors read as premultiplied.
-  AlphaConvention alpha = AlphaConvention::straight;
-  std::string compression;  // as CheckCompression returns it; empty: the format's default
-  ColourTags colour;        // the input's, labelled in the output as the format allows
-};
-
-// Why a codec failed, without the file's name: "the file ends early".
-class CodecError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // An open input file whose header has been read.
 class FrameDecoder {
@@ -107,13 +53,6 @@ class FrameEncoder {
   virtual void Close() = 0;
 };
 
-// Opens `path` for reading after checking that it is a regular file (a FIFO
-// or a device would block or never end) of a format the command reads
-// (cli/input_format.h), and reads its header with that format's decoder
-// only, refusing an empty frame or one beyond the pixel limit before any
-// pixel memory exists. The errors are CliErrors naming the file.
-std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path);
-
 // PNG through libspng, a file known by its signature (cli/input_format.h).
 // The decoder gives four channels of 8 or 16 bits whatever the colour type:
 // gray gives red = green = blue, a palette its colours, a transparent colour
@@ -143,8 +82,5 @@ struct OiioCodecEntry {
 };
 inline constexpr const char* kOiioCodecFile = "corvalin_oiio_codec.so";
 inline constexpr const char* kOiioCodecSymbol = "corvalin_oiio_codec_entry";
-
-// The compression setting of `layout`, or its format's default.
-std::string CompressionOf(const OutputLayout& layout);
 
 }  // namespace corvalin::cli

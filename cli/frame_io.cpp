@@ -87,31 +87,21 @@ namespace {
 // than the image has, whatever its tiles declare.
 int32_t DecodeBandRows(const FrameDecoder& decoder) {
   const int64_t granule = std::max<int32_t>(1, decoder.rowGranule());
-  const int64_t rows = (kBandRows + granule - 1) / granule * granule;
+  const int64_t rows = (kFileBandRows + granule - 1) / granule * granule;
   return static_cast<int32_t>(std::min<int64_t>(rows, decoder.header().height));
 }
 
 // Half widens to float exactly.
 SampleKind ReadKind(SampleKind kind) { return kind == SampleKind::half ? SampleKind::float32 : kind; }
 
-size_t SampleBytes(SampleKind kind) {
-  switch (kind) {
-    case SampleKind::uint8: return 1;
-    case SampleKind::uint16:
-    case SampleKind::half: return 2;
-    case SampleKind::float32: return 4;
-  }
-  return 1;
-}
-
 }  // namespace
 
 template <class Pixel>
-void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
+void FrameReader::ReadInto(FrameBuffer<Pixel>& frame, std::vector<std::byte>& scratch,
                            AlphaConvention alpha, StageTimes* times) {
   const FrameHeader& h = decoder_->header();
-  if (world.width() != h.width || world.height() != h.height) {
-    throw CliError(path_ + ": the frame does not fit the render world");
+  if (frame.width() != h.width || frame.height() != h.height) {
+    throw CliError(path_ + ": the frame does not fit its buffer");
   }
   if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
     if (IsFloat(h.kind)) throw CliError(path_ + ": float files render at 16 bits");
@@ -119,9 +109,9 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
   const int channels = std::min(h.channels, 4);
   const SampleKind readKind = ReadKind(h.kind);
   const size_t filePixelBytes = static_cast<size_t>(channels) * SampleBytes(readKind);
-  // An RGBA file at the render depth decodes into the world itself.
+  // An RGBA file at the render depth decodes into the buffer itself.
   const bool inPlace = !IsFloat(h.kind) && filePixelBytes == sizeof(Pixel);
-  const size_t stride = static_cast<size_t>(world.stride());
+  const size_t stride = static_cast<size_t>(frame.stride());
   const size_t width = static_cast<size_t>(h.width);
 
   const int32_t bandRows = DecodeBandRows(*decoder_);
@@ -132,13 +122,13 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
     if (scratch.size() < need) scratch.resize(need);
   }
 
-  // The world is not cleared: each band is used only once the decoder says
+  // The buffer is not cleared: each band is used only once the decoder says
   // it wrote every row of it, so no row of the frame can hold memory the
   // decoder did not write.
   for (int32_t y0 = 0; y0 < h.height; y0 += bandRows) {
     ThrowIfStopRequested();
     const int32_t y1 = std::min(h.height, y0 + bandRows);
-    Pixel* rows = world.pixels() + static_cast<size_t>(y0) * stride;
+    Pixel* rows = frame.pixels() + static_cast<size_t>(y0) * stride;
     std::byte* target = inPlace ? reinterpret_cast<std::byte*>(rows) : scratch.data();
     try {
       StageTimer timer(times, Stage::decode);
@@ -167,7 +157,7 @@ void FrameReader::ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::b
 
 FrameMemory FrameReader::MemoryNeed(int depth, int32_t rowPadding, SampleKind outputKind) const {
   const FrameHeader& h = decoder_->header();
-  const int64_t pixelBytes = depth == 16 ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
+  const int64_t pixelBytes = RenderPixelBytes(depth);
   const int64_t width = h.width, height = h.height;
   FrameMemory need;
   need.worlds = 2 * (width + rowPadding) * height * pixelBytes;
@@ -177,7 +167,7 @@ FrameMemory FrameReader::MemoryNeed(int depth, int32_t rowPadding, SampleKind ou
   const bool inPlace = !IsFloat(h.kind) && filePixelBytes == pixelBytes;
   const int64_t decodeBand = inPlace ? 0 : DecodeBandRows(*decoder_) * width * filePixelBytes;
   const int64_t encodeBand =
-      IsFloat(outputKind) ? int64_t{kBandRows} * width * 4 * int64_t{sizeof(float)} : 0;
+      IsFloat(outputKind) ? int64_t{kFileBandRows} * width * 4 * int64_t{sizeof(float)} : 0;
   need.decoding = std::max(decodeBand, encodeBand) + decoder_->bufferBytes();
   need.total = need.worlds + need.decoding;
   return need;
@@ -194,61 +184,23 @@ void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int
                  mib(limit) + " MiB per frame; raise it with --max-frame-memory");
 }
 
-template void FrameReader::ReadInto<PF_Pixel8>(minihost::HostWorld<PF_Pixel8>&,
-                                               std::vector<std::byte>&, AlphaConvention,
-                                               StageTimes*);
-template void FrameReader::ReadInto<PF_Pixel16>(minihost::HostWorld<PF_Pixel16>&,
+template void FrameReader::ReadInto<PF_Pixel8>(FrameBuffer<PF_Pixel8>&, std::vector<std::byte>&,
+                                               AlphaConvention, StageTimes*);
+template void FrameReader::ReadInto<PF_Pixel16>(FrameBuffer<PF_Pixel16>&,
                                                 std::vector<std::byte>&, AlphaConvention,
                                                 StageTimes*);
 
-// ---------------------------------------------------------------- compression
-
-namespace {
-
-struct CompressionSet {
-  FileFormat format;
-  const char* defaultValue;
-  std::vector<const char*> names;  // empty: a deflate level 0 to 9
-  const char* choices;
-};
-
-// The defaults come from measurements on cel frames (README, "Output
-// compression"): the fastest setting of each format that compresses.
-const CompressionSet kCompression[] = {
-    {FileFormat::png, "2", {}, "0 to 9 (deflate level; 0 stores)"},
-    {FileFormat::tiff, "lzw", {"none", "lzw", "deflate"}, "none, lzw or deflate"},
-    {FileFormat::tga, "rle", {"none", "rle"}, "none or rle"},
-    {FileFormat::exr, "rle", {"none", "rle", "zip", "zips", "piz"}, "none, rle, zip, zips or piz"},
-};
-
-const CompressionSet& SetOf(FileFormat format) {
-  for (const CompressionSet& s : kCompression)
-    if (s.format == format) return s;
-  return kCompression[0];
-}
-
-}  // namespace
-
-std::string CheckCompression(FileFormat format, const std::string& value) {
-  const CompressionSet& set = SetOf(format);
-  if (set.names.empty()) {
-    if (value.size() == 1 && value[0] >= '0' && value[0] <= '9') return value;
-  } else {
-    for (const char* name : set.names)
-      if (value == name) return value;
-  }
-  throw CliError("--compression " + value + " does not apply to " + FormatName(format) +
-                 " output; use " + set.choices);
-}
-
-const char* DefaultCompression(FileFormat format) { return SetOf(format).defaultValue; }
-std::string CompressionChoices(FileFormat format) { return SetOf(format).choices; }
-
-std::string CompressionOf(const OutputLayout& layout) {
-  return layout.compression.empty() ? DefaultCompression(layout.format) : layout.compression;
-}
-
 // ---------------------------------------------------------------- writing
+
+fs::path OutputFolder(const std::string& path) {
+  const fs::path parent = fs::path(path).parent_path();
+  const fs::path folder = parent.empty() ? fs::path(".") : parent;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    throw CliError("cannot write " + path + ": the folder " + folder.string() + " does not exist");
+  }
+  return folder;
+}
 
 struct FrameWriter::State {
   std::string path;
@@ -275,11 +227,7 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
   State& s = *state_;
   s.path = path;
   const fs::path target(path);
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    throw CliError("cannot write " + path + ": the folder " + folder.string() + " does not exist");
-  }
+  const fs::path folder = OutputFolder(path);
   // A hidden name beside the target, unique across threads and processes,
   // keeping the extension so that the writer picks the same format. It is
   // created only where nothing has the name: on a farm, a task on another
@@ -382,10 +330,10 @@ void ConvertBandOut(const OutputLayout& layout, Pixel* rows, size_t stride, int3
 }  // namespace
 
 template <class Pixel>
-void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
-                const OutputLayout& layout, std::vector<std::byte>& scratch, StageTimes* times) {
-  const int32_t width = world.width(), height = world.height();
-  const size_t stride = static_cast<size_t>(world.stride());
+void WriteFrame(const std::string& path, FrameBuffer<Pixel>& frame, const OutputLayout& layout,
+                std::vector<std::byte>& scratch, StageTimes* times) {
+  const int32_t width = frame.width(), height = frame.height();
+  const size_t stride = static_cast<size_t>(frame.stride());
   const bool floatOut = IsFloat(layout.kind);
   if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
     if (floatOut || layout.kind == SampleKind::uint16) {
@@ -404,13 +352,13 @@ void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
   const size_t sampleBytes = layout.kind == SampleKind::float32 ? 4 : 2;
   if (floatOut) {
     // Halves are made from the floats in the same buffer.
-    const size_t need = static_cast<size_t>(kBandRows) * static_cast<size_t>(width) * 4 * sizeof(float);
+    const size_t need = static_cast<size_t>(kFileBandRows) * static_cast<size_t>(width) * 4 * sizeof(float);
     if (scratch.size() < need) scratch.resize(need);
   }
-  for (int32_t y0 = 0; y0 < height; y0 += kBandRows) {
+  for (int32_t y0 = 0; y0 < height; y0 += kFileBandRows) {
     ThrowIfStopRequested();
-    const int32_t y1 = std::min(height, y0 + kBandRows);
-    Pixel* rows = world.pixels() + static_cast<size_t>(y0) * stride;
+    const int32_t y1 = std::min(height, y0 + kFileBandRows);
+    Pixel* rows = frame.pixels() + static_cast<size_t>(y0) * stride;
     const void* band = rows;
     std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(stride * sizeof(Pixel));
     {
@@ -428,9 +376,9 @@ void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
   writer->Finish();
 }
 
-template void WriteWorld<PF_Pixel8>(const std::string&, minihost::HostWorld<PF_Pixel8>&,
+template void WriteFrame<PF_Pixel8>(const std::string&, FrameBuffer<PF_Pixel8>&,
                                     const OutputLayout&, std::vector<std::byte>&, StageTimes*);
-template void WriteWorld<PF_Pixel16>(const std::string&, minihost::HostWorld<PF_Pixel16>&,
+template void WriteFrame<PF_Pixel16>(const std::string&, FrameBuffer<PF_Pixel16>&,
                                      const OutputLayout&, std::vector<std::byte>&, StageTimes*);
 
 }  // namespace corvalin::cli

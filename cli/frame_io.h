@@ -1,8 +1,9 @@
-// Frames between image files and render worlds without a full-frame copy.
+// Frames between image files and frame buffers without a full-frame copy:
+// the frame reader and writer, above the codecs (frame_codec.h).
 //
 // A frame is decoded in bands of rows. Where the file's pixel has the size of
 // a render pixel (RGBA at the render depth) the decoder writes straight into
-// the render world and each band is converted in place, while it is still in
+// the frame buffer and each band is converted in place, while it is still in
 // cache; otherwise a band goes through one small scratch buffer. Output runs
 // the same way backwards. The codecs (frame_codec.h) decode and encode; the
 // channel conversions are ours, since the command's integer rounding is not
@@ -13,13 +14,14 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/frame_buffer.h"
 #include "cli/frame_codec.h"
-#include "cli/image_io.h"
-#include "host/minihost/mini_host.h"
+#include "cli/formats.h"
 
 namespace corvalin::cli {
 
@@ -58,7 +60,7 @@ class StageTimer {
 
 // The memory one frame takes while it is in flight, in bytes.
 struct FrameMemory {
-  int64_t worlds = 0;    // the input and output render worlds
+  int64_t worlds = 0;    // the input and output frame buffers
   int64_t decoding = 0;  // the scratch band and the decoder's own buffers
   int64_t total = 0;
 };
@@ -66,6 +68,13 @@ struct FrameMemory {
 // A CliError naming the need and the limit when `need` exceeds `limit`.
 void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int32_t height,
                       int depth);
+
+// Opens `path` for reading after checking that it is a regular file (a FIFO
+// or a device would block or never end) of a format the command reads
+// (cli/input_format.h), and reads its header with that format's decoder
+// only, refusing an empty frame or one beyond the pixel limit before any
+// pixel memory exists. The errors are CliErrors naming the file.
+std::unique_ptr<FrameDecoder> OpenDecoder(const std::string& path);
 
 // An open input file. The constructor refuses what is not a regular file,
 // not an image, empty, beyond the pixel limit, or of a sample type other
@@ -85,7 +94,7 @@ class FrameReader {
   // before any of it is allocated.
   FrameMemory MemoryNeed(int depth, int32_t rowPadding, SampleKind outputKind) const;
 
-  // Decodes the pixels into `world` (of the header's size) as render
+  // Decodes the pixels into `frame` (of the header's size) as render
   // channels: gray gives red = green = blue, a missing alpha is opaque;
   // integer samples convert as effect/pixel_convert.h says, float ones
   // through its float mapping. `scratch` is kept between frames by the caller.
@@ -94,7 +103,7 @@ class FrameReader {
   // effect/associated_alpha.h says: float samples before their conversion,
   // integer ones as render channels after it.
   template <class Pixel>
-  void ReadInto(minihost::HostWorld<Pixel>& world, std::vector<std::byte>& scratch,
+  void ReadInto(FrameBuffer<Pixel>& frame, std::vector<std::byte>& scratch,
                 AlphaConvention alpha, StageTimes* times);
 
  private:
@@ -102,13 +111,9 @@ class FrameReader {
   std::unique_ptr<FrameDecoder> decoder_;
 };
 
-// The compression setting `value` for `format` in canonical form, or a
-// CliError listing the choices. Every choice is lossless.
-std::string CheckCompression(FileFormat format, const std::string& value);
-// What a format is written with when no setting is given.
-const char* DefaultCompression(FileFormat format);
-// "0 to 9 (deflate level)", "none, lzw or deflate", ...
-std::string CompressionChoices(FileFormat format);
+// The folder the output `path` goes in ("." for a bare name), or a CliError
+// saying that it does not exist.
+std::filesystem::path OutputFolder(const std::string& path);
 
 // Writes a file through a temporary file beside its name, renamed into
 // place by Finish(); destroyed before that, it removes the temporary file.
@@ -131,16 +136,13 @@ class FrameWriter {
   std::unique_ptr<State> state_;
 };
 
-// Writes the render world `world` to `path` (through FrameWriter). Converts
-// the world in place where a file pixel fits a render pixel: its pixels are
-// not kept. A premultiplied layout is premultiplied as
+// Writes the rendered `frame` to `path` (through FrameWriter). Converts the
+// frame in place where a file pixel fits a render pixel: its pixels are not
+// kept. A premultiplied layout is premultiplied as
 // effect/associated_alpha.h says: render channels before their conversion
 // to integer samples, float samples after it.
 template <class Pixel>
-void WriteWorld(const std::string& path, minihost::HostWorld<Pixel>& world,
-                const OutputLayout& layout, std::vector<std::byte>& scratch, StageTimes* times);
-
-// Rows per band of encoding and (where the file allows) decoding.
-inline constexpr int32_t kBandRows = kFileBandRows;
+void WriteFrame(const std::string& path, FrameBuffer<Pixel>& frame, const OutputLayout& layout,
+                std::vector<std::byte>& scratch, StageTimes* times);
 
 }  // namespace corvalin::cli

@@ -1,27 +1,14 @@
 #include "cli/image_io.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "cli/frame_codec.h"
 #include "cli/frame_io.h"
-#include "cli/movie.h"
 
 namespace corvalin::cli {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
 
 // Gray gives red = green = blue; a missing alpha is `opaque`.
 template <class Sample>
@@ -89,45 +76,12 @@ Image ReadImage(const std::string& path, const HeaderCheck& check) {
   return image;
 }
 
-const char* FormatName(FileFormat format) {
-  switch (format) {
-    case FileFormat::png: return "PNG";
-    case FileFormat::tiff: return "TIFF";
-    case FileFormat::tga: return "TGA";
-    case FileFormat::exr: return "OpenEXR";
-  }
-  return "?";
-}
-
-FileFormat FormatOfPath(const std::string& path) {
-  const std::string ext = Lower(fs::path(path).extension().string());
-  if (ext == ".png") return FileFormat::png;
-  if (ext == ".tif" || ext == ".tiff") return FileFormat::tiff;
-  if (ext == ".tga") return FileFormat::tga;
-  if (ext == ".exr") return FileFormat::exr;
-  if (const std::optional<std::string> movie = MovieOfName(path)) {
-    throw CliError(MovieOutputMessage(path, *movie));
-  }
-  throw CliError(path + ": unsupported output format '" + ext +
-                 "'; use .png, .tif, .tiff, .tga or .exr");
-}
-
-FileFormat OutputFormat(const std::string& path, int bits) {
-  const FileFormat format = FormatOfPath(path);
-  if (format == FileFormat::tga && bits != 8) {
-    throw CliError(path + ": TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr "
-                   "output for 16 bits");
-  }
-  if (format == FileFormat::exr && bits != 16) {
-    throw CliError(path + ": an OpenEXR output holds the 16-bit render as float; leave out "
-                   "--depth 8");
-  }
-  return format;
-}
-
 void WriteImage(const std::string& path, const Image& image) {
   OutputLayout layout;
-  layout.format = OutputFormat(path, image.bits);
+  layout.format = FormatOfPath(path);
+  // Only checked: the image's own integer samples are written, which the
+  // writer of a float format converts.
+  PlanSamples(path, layout.format, SampleRequest{image.bits, std::nullopt, std::nullopt});
   layout.kind = image.bits == 16 ? SampleKind::uint16 : SampleKind::uint8;
   FrameWriter writer(path, image.width, image.height, layout);
   const size_t rowSamples = static_cast<size_t>(image.width) * 4;

@@ -1,22 +1,16 @@
 // Whole images in file units, for the tests and the demo's tools: four-channel
-// RGBA samples of 8 or 16 bits. They read and write through the same codecs
-// as the frame pipeline (frame_codec.h).
+// RGBA samples of 8 or 16 bits. They read and write through the frame reader
+// and writer (frame_io.h), as the command does.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace corvalin::cli {
+#include "cli/formats.h"
 
-// Every failure the command reports: the message names the file or option and
-// the problem.
-class CliError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace corvalin::cli {
 
 struct Image {
   int32_t width = 0, height = 0;
@@ -28,10 +22,6 @@ struct Image {
   }
 };
 
-// Largest pixel count of a frame including row padding: a pixel index is a
-// signed 32-bit integer.
-inline constexpr int64_t kMaxFramePixels = 2147483647;
-
 // Called with the header of a file being read (width, height and bits set, no
 // samples) before any pixel memory is allocated; throws to refuse the file.
 using HeaderCheck = std::function<void(const Image& header)>;
@@ -42,23 +32,26 @@ using HeaderCheck = std::function<void(const Image& header)>;
 // regular file (a FIFO or a device would block or never end).
 Image ReadImage(const std::string& path, const HeaderCheck& check = {});
 
-// The output formats, chosen by extension.
-enum class FileFormat { png, tiff, tga, exr };
-
-// "PNG", "TIFF", "TGA", "OpenEXR"
-const char* FormatName(FileFormat format);
-
-// The format of `path` by its extension, or a CliError naming the supported
-// extensions.
-FileFormat FormatOfPath(const std::string& path);
-
-// The format of `path`, or a CliError naming the supported extensions, or one
-// saying the format cannot hold a render of `bits` per channel (TGA holds 8
-// bits, OpenEXR the 16-bit render as float).
-FileFormat OutputFormat(const std::string& path, int bits);
+// The opaque 8-bit image of a drawn picture: its `width`, `height` and the
+// red, green and blue of at(x, y), as the demo's and benchmark's tools draw.
+template <class Picture>
+Image OpaqueImage8(const Picture& picture) {
+  Image image;
+  image.width = picture.width;
+  image.height = picture.height;
+  image.samples.reserve(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const auto& p = picture.at(x, y);
+      image.samples.insert(image.samples.end(), {p.red, p.green, p.blue, 255});
+    }
+  }
+  return image;
+}
 
 // Writes RGBA with unassociated alpha to a temporary file beside `path` and
-// renames it into place; on failure nothing is left behind.
+// renames it into place; on failure nothing is left behind. A CliError when
+// the format cannot hold the image's bits (TGA holds 8, OpenEXR 16 as float).
 void WriteImage(const std::string& path, const Image& image);
 
 }  // namespace corvalin::cli

@@ -21,31 +21,6 @@ constexpr size_t kTgaHeaderBytes = 18;
 constexpr size_t kHeadBytes = std::max(kTgaHeaderBytes, kMovieHeadBytes);
 using Head = std::array<unsigned char, kHeadBytes>;
 
-std::string LowerExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
-}
-
-std::optional<FileFormat> FormatOfExtension(const std::string& ext) {
-  if (ext == ".png") return FileFormat::png;
-  if (ext == ".tif" || ext == ".tiff") return FileFormat::tiff;
-  if (ext == ".tga") return FileFormat::tga;
-  if (ext == ".exr") return FileFormat::exr;
-  return std::nullopt;
-}
-
-const char* ExtensionsOf(FileFormat format) {
-  switch (format) {
-    case FileFormat::png: return ".png";
-    case FileFormat::tiff: return ".tif or .tiff";
-    case FileFormat::tga: return ".tga";
-    case FileFormat::exr: return ".exr";
-  }
-  return "?";
-}
-
 bool StartsWith(const Head& head, size_t have,
                 std::initializer_list<unsigned char> magic) {
   return have >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
@@ -128,14 +103,14 @@ void CheckExrAttributeSizes(std::ifstream& file, uint64_t fileSize) {
 
 std::string NotReadable() {
   return std::string("not a file of a format the command reads (") + kInputFormatList +
-         ", named .png, .tif, .tiff, .tga or .exr)";
+         ", named " + kExtensionList + ")";
 }
 
 }  // namespace
 
 FileFormat DetectInputFormat(const std::string& path) {
   const std::string ext = std::filesystem::path(path).extension().string();
-  const std::optional<FileFormat> named = FormatOfExtension(LowerExtension(path));
+  const std::optional<FileFormat> named = FormatOfExtension(path);
   Head head{};
   std::ifstream file(path, std::ios::binary);
   if (!file) throw CliError(std::strerror(errno));
@@ -170,7 +145,7 @@ FileFormat DetectInputFormat(const std::string& path) {
   if (!named) {
     throw CliError(std::string("a ") + FormatName(*content) + " file named '" + ext +
                    "'; the command reads only " + kInputFormatList + " files named " +
-                   ".png, .tif, .tiff, .tga or .exr, so name it " + ExtensionsOf(*content));
+                   kExtensionList + ", so name it " + ExtensionsOf(*content));
   }
   if (*named != *content) {
     throw CliError(std::string("a ") + FormatName(*content) + " file named as " +

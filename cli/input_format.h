@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cli/image_io.h"
+#include "cli/formats.h"
 
 namespace corvalin::cli {
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "cli/formats.h"
+
 namespace corvalin::cli {
 
 namespace {
@@ -106,7 +108,7 @@ std::string MovieInputMessage(const std::string& input, const std::string& kind)
 std::string MovieOutputMessage(const std::string& output, const std::string& kind) {
   const std::string out = ShellWord(output);
   return output + ": a movie (" + kind +
-         "), and the command writes image files (.png, .tif, .tiff, .tga or .exr), not movies. "
+         "), and the command writes image files (" + kExtensionList + "), not movies. "
          "Render the movie with ffmpeg through the frei0r filter (docs/frei0r.md):\n"
          "    ffmpeg -i in.mov " + kFilter + " " + out + "\n"
          "or render frames and encode them with ffmpeg:\n"

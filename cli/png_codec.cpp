@@ -14,10 +14,9 @@ namespace corvalin::cli {
 
 namespace {
 
-// PNG allows sides up to 2^31 - 1, but no frame this command renders comes
-// near a million pixels on a side; the limit refuses absurd headers before
-// any pixel memory exists, with their own numbers in the message.
-constexpr uint32_t kPngMaxSide = 1000000;
+// PNG allows sides up to 2^31 - 1; the file limit refuses absurd headers
+// before any pixel memory exists, with their own numbers in the message.
+constexpr auto kPngMaxSide = static_cast<uint32_t>(kMaxFileSide);
 
 // Ancillary chunks (text, colour profiles) are held in memory while the
 // image is decoded; real ones are a few kilobytes. The pixel data is

@@ -20,8 +20,8 @@ void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixel
 
 template <class Pixel>
 void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
-                  minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
-                  bool throughModule, int threads) {
+                  FrameBuffer<Pixel>& input, FrameBuffer<Pixel>& output, bool throughModule,
+                  int threads) {
   if (!throughModule) {
     // Isolated: while its bands run, this thread takes no other frame's
     // stage, which would hold this frame (and its buffers) up.
@@ -31,39 +31,29 @@ void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings
     });
     return;
   }
-  const PF_Err err = host.Render(settings, input, output);
+  const PF_Err err = host.Render(settings, input.world(), output.world());
   if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
 }
 
 template void RenderWorlds<PF_Pixel8>(const minihost::MiniHost&, const RenderSettings&,
-                                      minihost::HostWorld<PF_Pixel8>&,
-                                      minihost::HostWorld<PF_Pixel8>&, bool, int);
+                                      FrameBuffer<PF_Pixel8>&, FrameBuffer<PF_Pixel8>&, bool, int);
 template void RenderWorlds<PF_Pixel16>(const minihost::MiniHost&, const RenderSettings&,
-                                       minihost::HostWorld<PF_Pixel16>&,
-                                       minihost::HostWorld<PF_Pixel16>&, bool, int);
-
-namespace {
-
-template <class Pixel>
-Image RenderAt(const minihost::MiniHost& host, const Image& image, const RenderSettings& settings,
-               const FrameOptions& frame) {
-  CheckFrameSize(image.width, image.height, frame.rowPadding, static_cast<int>(sizeof(Pixel)));
-  minihost::HostWorld<Pixel> input(image.width, image.height, frame.rowPadding);
-  minihost::HostWorld<Pixel> output(image.width, image.height, frame.rowPadding);
-  ImageToWorld(image, input);
-  RenderWorlds(host, settings, input, output, frame.threads <= 1, frame.threads);
-  return WorldToImage(output);
-}
-
-}  // namespace
+                                       FrameBuffer<PF_Pixel16>&, FrameBuffer<PF_Pixel16>&, bool,
+                                       int);
 
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
                   const RenderSettings& settings, const FrameOptions& frame) {
   if (frame.rowPadding < 0 || frame.rowPadding > kMaxRowPadding) {
     throw CliError("--row-padding must be 0 to " + std::to_string(kMaxRowPadding));
   }
-  if (RenderDepth(image, frame) == 16) return RenderAt<PF_Pixel16>(host, image, settings, frame);
-  return RenderAt<PF_Pixel8>(host, image, settings, frame);
+  return AtRenderDepth(RenderDepth(image, frame), [&]<class Pixel>(Pixel) {
+    CheckFrameSize(image.width, image.height, frame.rowPadding, static_cast<int>(sizeof(Pixel)));
+    FrameBuffer<Pixel> input(image.width, image.height, frame.rowPadding);
+    FrameBuffer<Pixel> output(image.width, image.height, frame.rowPadding);
+    ImageToWorld(image, input);
+    RenderWorlds(host, settings, input, output, frame.threads <= 1, frame.threads);
+    return WorldToImage(output);
+  });
 }
 
 }  // namespace corvalin::cli

@@ -1,11 +1,13 @@
-// One frame through the effect: file samples into host worlds, the module's
-// render over the mini host, and the output world back into file samples.
+// One frame through the effect: file samples into frame buffers, the
+// module's render over the mini host, and the output back into file samples.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 
+#include "cli/frame_buffer.h"
 #include "cli/image_io.h"
 #include "effect/associated_alpha.h"
 #include "effect/pixel_convert.h"
@@ -49,8 +51,10 @@ inline int RenderDepth(const Image& image, const FrameOptions& frame) {
 // addressed with a signed 32-bit pixel index.
 void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixelBytes);
 
-template <class Pixel>
-void ImageToWorld(const Image& image, minihost::HostWorld<Pixel>& world) {
+// Into a FrameBuffer or any world of the image's size with at(x, y).
+template <class World>
+void ImageToWorld(const Image& image, World& world) {
+  using Pixel = std::remove_reference_t<decltype(world.at(0, 0))>;
   for (int32_t y = 0; y < image.height; ++y) {
     for (int32_t x = 0; x < image.width; ++x) {
       const uint16_t* s = &image.samples[image.index(x, y)];
@@ -64,8 +68,9 @@ void ImageToWorld(const Image& image, minihost::HostWorld<Pixel>& world) {
   }
 }
 
-template <class Pixel>
-Image WorldToImage(const minihost::HostWorld<Pixel>& world) {
+template <class World>
+Image WorldToImage(const World& world) {
+  using Pixel = std::remove_cvref_t<decltype(world.at(0, 0))>;
   Image image;
   image.width = world.width();
   image.height = world.height();
@@ -89,12 +94,12 @@ Image RenderImage(const minihost::MiniHost& host, const Image& image,
                   const RenderSettings& settings, const FrameOptions& frame);
 
 // The one place the command calls the engine: renders `input` into `output`
-// (worlds of one size and padding) through the module's EffectMain over
+// (frames of one size and padding) through the module's EffectMain over
 // `host` when `throughModule`, else through the banded parallel scan on the
 // threads of the calling task arena. Both write the same bytes.
 template <class Pixel>
 void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
-                  minihost::HostWorld<Pixel>& input, minihost::HostWorld<Pixel>& output,
-                  bool throughModule, int threads);
+                  FrameBuffer<Pixel>& input, FrameBuffer<Pixel>& output, bool throughModule,
+                  int threads);
 
 }  // namespace corvalin::cli

@@ -19,39 +19,15 @@ namespace fs = std::filesystem;
 FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
                      const SequenceOptions& options) {
   FramePlan plan;
-  const FileFormat format = FormatOfPath(output);
-  const bool floatFile = format == FileFormat::exr ||
-                         (format == FileFormat::tiff && (options.floatOutput || IsFloat(header.kind)));
-  if (IsFloat(header.kind)) {
-    if (options.frame.depth == 8) {
-      throw CliError(std::string("a ") + SampleKindName(header.kind) +
-                     " file renders at 16 bits; leave out --depth 8");
-    }
-    plan.depth = 16;
-  } else if (options.frame.depth != 0) {
-    plan.depth = options.frame.depth;
-  } else {
-    plan.depth = floatFile || header.kind == SampleKind::uint16 ? 16 : 8;
-  }
-  plan.layout.format = OutputFormat(output, plan.depth);
-  if (floatFile) {
-    if (plan.depth != 16) {
-      throw CliError(output + ": a float output holds the 16-bit render; leave out --depth 8");
-    }
-    plan.layout.kind = options.floatOutput ? *options.floatOutput
-                       : IsFloat(header.kind) ? header.kind
-                                              : SampleKind::half;
-    // The TIFF writer has no half samples; float holds v / 32768 exactly.
-    if (format == FileFormat::tiff) plan.layout.kind = SampleKind::float32;
-  } else {
-    plan.layout.kind = plan.depth == 16 ? SampleKind::uint16 : SampleKind::uint8;
-  }
+  plan.layout.format = FormatOfPath(output);
+  const SamplePlan samples = PlanSamples(
+      output, plan.layout.format,
+      SampleRequest{options.frame.depth, options.floatOutput, header.kind});
+  plan.depth = samples.depth;
+  plan.layout.kind = samples.kind;
   plan.layout.compression = options.compression;
   plan.inputAlpha = options.frame.alpha.value_or(header.alpha);
-  // Compositors read OpenEXR colour as premultiplied; every other output is
-  // written straight unless asked (a TIFF says which in its extra-samples tag).
-  plan.layout.alpha = options.frame.alpha.value_or(
-      format == FileFormat::exr ? AlphaConvention::premultiplied : AlphaConvention::straight);
+  plan.layout.alpha = options.frame.alpha.value_or(DefaultOutputAlpha(plan.layout.format));
   // Each frame's own: frames of a sequence may be labelled differently.
   plan.layout.colour = header.colour;
   return plan;
@@ -59,46 +35,44 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
 
 namespace {
 
-// The worlds and scratch buffers of one frame in flight, kept for the next
-// frame: a sequence allocates them once per frame in flight, not once per
-// frame. They are allocated uninitialised, since the decoder writes every
-// pixel of the input and the render every pixel of the output; only the
-// row padding, which hosts hand over zeroed, is cleared here.
+// The frame buffers and scratch buffer of one frame in flight, kept for the
+// next frame: a sequence allocates them once per frame in flight, not once
+// per frame. The pixels are left uninitialised, since the decoder writes
+// every pixel of the input and the render every pixel of the output; only
+// the row padding, which hosts hand over zeroed, is cleared.
 struct FrameBuffers {
-  std::optional<minihost::HostWorld<PF_Pixel8>> in8, out8;
-  std::optional<minihost::HostWorld<PF_Pixel16>> in16, out16;
+  std::optional<FrameBuffer<PF_Pixel8>> in8, out8;
+  std::optional<FrameBuffer<PF_Pixel16>> in16, out16;
   std::vector<std::byte> scratch;
 
+  // The input and output at `Pixel`'s depth, made for the size if they are
+  // not of it.
   template <class Pixel>
-  std::pair<minihost::HostWorld<Pixel>*, minihost::HostWorld<Pixel>*> Worlds(int32_t w, int32_t h,
-                                                                           int32_t padding) {
+  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Pair(int32_t w, int32_t h,
+                                                           int32_t padding) {
     auto& in = Slot<Pixel>(true);
     auto& out = Slot<Pixel>(false);
     if (!in || in->width() != w || in->height() != h || in->stride() != w + padding) {
       // Drop the old pair first: a frame in flight holds one pair at a time.
       in8.reset(), out8.reset(), in16.reset(), out16.reset();
-      in.emplace(w, h, padding, minihost::Uninitialised{});
-      out.emplace(w, h, padding, minihost::Uninitialised{});
-      ClearPadding(*in, padding);
+      in.emplace(w, h, padding);
+      out.emplace(w, h, padding);
+    } else {
+      // The render may leave corner markers in the output's padding.
+      out->ClearPadding();
     }
-    // The render may leave corner markers in the output's padding.
-    ClearPadding(*out, padding);
-    return {&*in, &*out};
+    return {*in, *out};
+  }
+
+  // The pair made last at `Pixel`'s depth.
+  template <class Pixel>
+  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Pair() {
+    return {*Slot<Pixel>(true), *Slot<Pixel>(false)};
   }
 
  private:
   template <class Pixel>
-  static void ClearPadding(minihost::HostWorld<Pixel>& world, int32_t padding) {
-    if (padding == 0) return;
-    for (int32_t y = 0; y < world.height(); ++y) {
-      Pixel* row = world.pixels() + static_cast<size_t>(y) * static_cast<size_t>(world.stride());
-      std::fill(row + world.width(), row + world.width() + padding, Pixel{});
-    }
-  }
-
- private:
-  template <class Pixel>
-  std::optional<minihost::HostWorld<Pixel>>& Slot(bool input) {
+  std::optional<FrameBuffer<Pixel>>& Slot(bool input) {
     if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
       return input ? in8 : out8;
     } else {
@@ -144,7 +118,7 @@ class Pipeline {
     const int threads = std::max(1, options_.frame.threads);
     // Enough frames in flight to keep every thread busy while frames wait
     // for their turn to be reported, and no more. Only the frames being
-    // decoded, rendered or encoded hold worlds: at most one per thread.
+    // decoded, rendered or encoded hold buffers: at most one per thread.
     const size_t tokens = static_cast<size_t>(threads) + 2;
     // More threads than cores is allowed (earlier scripts' --jobs x --threads).
     tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
@@ -198,22 +172,16 @@ class Pipeline {
                      std::to_string(reference_.frame) + ")");
     }
     t.plan = PlanOutput(h, job.output, options_);
-    const int pixelBytes = t.plan.depth == 16 ? static_cast<int>(sizeof(PF_Pixel16))
-                                              : static_cast<int>(sizeof(PF_Pixel8));
     try {
-      CheckFrameSize(h.width, h.height, options_.frame.rowPadding, pixelBytes);
+      CheckFrameSize(h.width, h.height, options_.frame.rowPadding,
+                     RenderPixelBytes(t.plan.depth));
       // From the header, before any pixel memory of this frame exists.
       CheckFrameMemory(t.reader->MemoryNeed(t.plan.depth, options_.frame.rowPadding, t.plan.layout.kind),
                        options_.frame.maxFrameMemory, h.width, h.height, t.plan.depth);
     } catch (const CliError& e) {
       throw CliError(job.input + ": " + e.what());
     }
-    const fs::path folder = fs::path(job.output).parent_path();
-    std::error_code ec;
-    if (!folder.empty() && !fs::is_directory(folder, ec)) {
-      throw CliError("cannot write " + job.output + ": the folder " + folder.string() +
-                     " does not exist");
-    }
+    OutputFolder(job.output);
   }
 
   // Runs one stage of a frame still being rendered; a failure is kept for
@@ -244,25 +212,17 @@ class Pipeline {
 
   void Decode(Token& t) {
     t.buffers = Acquire();
-    if (t.plan.depth == 16) {
-      DecodeAt<PF_Pixel16>(t);
-    } else {
-      DecodeAt<PF_Pixel8>(t);
-    }
-    t.reader.reset();  // closes the file
-  }
-
-  template <class Pixel>
-  void DecodeAt(Token& t) {
     const FrameHeader& h = t.reader->header();
-    auto [in, out] = t.buffers->Worlds<Pixel>(h.width, h.height, options_.frame.rowPadding);
-    (void)out;
-    t.reader->ReadInto(*in, t.buffers->scratch, t.plan.inputAlpha, times_);
+    AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
+      FrameBuffer<Pixel>& in =
+          t.buffers->Pair<Pixel>(h.width, h.height, options_.frame.rowPadding).first;
+      t.reader->ReadInto(in, t.buffers->scratch, t.plan.inputAlpha, times_);
+    });
+    t.reader.reset();  // closes the file
   }
 
   void Render(Token& t) {
     StageTimer timer(times_, Stage::render);
-    FrameBuffers& b = *t.buffers;
     // A sequence with a frame for every thread keeps each thread busy with
     // frames of its own, and a frame's bands run one after another on its
     // thread; a shorter one shares the threads out among its frames. (Bands
@@ -270,23 +230,19 @@ class Pipeline {
     // memory grow by a few kilobytes with every frame.)
     const size_t threads = static_cast<size_t>(std::max(1, options_.frame.threads));
     const int bandThreads = static_cast<int>(threads / std::min(threads, jobs_.size()));
-    if (t.plan.depth == 16) {
-      RenderWorlds(host_, options_.settings, *b.in16, *b.out16, options_.throughModule, bandThreads);
-    } else {
-      RenderWorlds(host_, options_.settings, *b.in8, *b.out8, options_.throughModule, bandThreads);
-    }
+    AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
+      auto [in, out] = t.buffers->Pair<Pixel>();
+      RenderWorlds(host_, options_.settings, in, out, options_.throughModule, bandThreads);
+    });
   }
 
   void Encode(Token& t) {
-    FrameBuffers& b = *t.buffers;
-    const std::string& output = jobs_[t.index].output;
-    if (t.plan.depth == 16) {
-      WriteWorld(output, *b.out16, t.plan.layout, b.scratch, times_);
-    } else {
-      WriteWorld(output, *b.out8, t.plan.layout, b.scratch, times_);
-    }
-    // Written: the next frame may have the worlds while this one waits for
-    // its turn to be reported. So only the frames on a thread hold worlds.
+    AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
+      FrameBuffer<Pixel>& out = t.buffers->Pair<Pixel>().second;
+      WriteFrame(jobs_[t.index].output, out, t.plan.layout, t.buffers->scratch, times_);
+    });
+    // Written: the next frame may have the buffers while this one waits for
+    // its turn to be reported. So only the frames on a thread hold buffers.
     Release(t);
   }
 

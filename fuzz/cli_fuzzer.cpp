@@ -73,7 +73,8 @@ void PlanCommand(const CommandOptions& options) {
   } catch (const CliError&) {
   }
   try {
-    if (options.frame.depth != 0) OutputFormat(options.output, options.frame.depth);
+    PlanSamples(options.output, FormatOfPath(options.output),
+                SampleRequest{options.frame.depth, options.floatOutput, {}});
   } catch (const CliError&) {
   }
 }

@@ -50,7 +50,7 @@ const std::string& WorkFolder() {
 }
 
 template <class Pixel>
-size_t BufferBytes(const minihost::HostWorld<Pixel>& world) {
+size_t BufferBytes(const FrameBuffer<Pixel>& world) {
   return static_cast<size_t>(world.stride()) * static_cast<size_t>(world.height()) * sizeof(Pixel);
 }
 
@@ -66,13 +66,12 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 // The frame decoded into a world whose every byte was `fill` before, or
 // null when the reader refuses it.
 template <class Pixel>
-std::unique_ptr<minihost::HostWorld<Pixel>> Decode(const std::string& path, unsigned char fill) {
+std::unique_ptr<FrameBuffer<Pixel>> Decode(const std::string& path, unsigned char fill) {
   try {
     FrameReader reader(path);
     const FrameHeader& h = reader.header();
     if (int64_t{h.width} * h.height > kMaxFuzzPixels) return nullptr;
-    auto world = std::make_unique<minihost::HostWorld<Pixel>>(h.width, h.height, 0,
-                                                              minihost::Uninitialised{});
+    auto world = std::make_unique<FrameBuffer<Pixel>>(h.width, h.height, 0);
     std::memset(static_cast<void*>(world->pixels()), fill, BufferBytes(*world));
     std::vector<std::byte> scratch;
     reader.ReadInto(*world, scratch, reader.header().alpha, nullptr);

@@ -140,8 +140,8 @@ TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
   }
 }
 
-TEST(CliImageToWorld, PaddingPixelsStayZero) {
-  HostWorld<PF_Pixel8> world(3, 2, 2);
+TEST(CliImageToWorld, PaddingPixelsOfAFrameBufferStayZero) {
+  cli::FrameBuffer<PF_Pixel8> world(3, 2, 2);
   cli::ImageToWorld(FlatImage(3, 2, 8, 255, 255, 255, 255), world);
   for (int32_t i : {3, 4, 8, 9}) {
     const PF_Pixel8& p = world.pixels()[i];

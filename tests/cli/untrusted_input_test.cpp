@@ -413,7 +413,7 @@ TEST_F(CliUntrustedInput, AStopRequestEndsALongDecodeWithinItsRows) {
   // An interlaced frame is decoded whole inside the first band: the stop
   // must be heeded within the passes, not after them.
   WritePngBomb(Path("long.png"), 6000, 6000);
-  minihost::HostWorld<PF_Pixel16> world(6000, 6000, 0, minihost::Uninitialised{});
+  cli::FrameBuffer<PF_Pixel16> world(6000, 6000, 0);
   std::vector<std::byte> scratch;
   using Clock = std::chrono::steady_clock;
   // A whole decode, timed the second time, when the world's pages exist.

@@ -6,20 +6,15 @@
 
 #include "effect/pixel_convert.h"
 #include "effect/controls.h"
+#include "tests/support/test_images.h"
 
 namespace corvalin::ofxtest {
 
 namespace {
 
-struct Random {  // xorshift32: the same sequence everywhere
-  uint32_t state;
-  uint32_t Next() {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-  }
-  int32_t Below(int32_t n) { return static_cast<int32_t>(Next() % static_cast<uint32_t>(n)); }
+// A picture's four samples as a pixel the test pictures' canvas draws.
+struct Samples {
+  uint16_t alpha, red, green, blue;
 };
 
 OfxRectI Bounds(const Picture& picture, const Placement& placement) {
@@ -75,40 +70,22 @@ HostImage Expected(const minihost::HostWorld<Pixel>& render, const std::string& 
 }  // namespace
 
 Picture GeneratedPicture(uint32_t seed, int32_t width, int32_t height, int bits) {
-  // alpha, red, green, blue in 8 bits
-  const int palette[5][4] = {{255, 255, 255, 255}, {255, 200, 20, 60}, {255, 30, 90, 220},
-                             {0, 0, 0, 0},         {128, 10, 240, 10}};
-  Picture picture{width, height, bits, {}};
-  picture.samples.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  // 16-bit samples off the multiples of 257, so that the conversions round.
   auto sample = [bits](int v) {
-    // 16-bit samples off the multiples of 257, so that the conversions round.
     if (bits == 8) return static_cast<uint16_t>(v);
     return static_cast<uint16_t>(v == 0 || v == 255 ? v * 257 : v * 257 - 77);
   };
-  auto paint = [&](int32_t x, int32_t y, int colour) {
-    uint16_t* s = &picture.samples[picture.index(x, y)];
-    s[0] = sample(palette[colour][1]);
-    s[1] = sample(palette[colour][2]);
-    s[2] = sample(palette[colour][3]);
-    s[3] = sample(palette[colour][0]);
-  };
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) paint(x, y, 0);
-  Random rng{seed};
-  for (int shape = 0; shape < 9; ++shape) {
-    const int colour = rng.Below(5);
-    const int32_t cx = rng.Below(width), cy = rng.Below(height);
-    const int32_t rx = 2 + rng.Below(width / 3 + 1), ry = 2 + rng.Below(height / 3 + 1);
-    const int kind = rng.Below(3);
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x) {
-        const int64_t dx = x - cx, dy = y - cy;
-        bool inside = false;
-        if (kind == 0) inside = dx >= -rx && dx <= rx && dy >= -ry && dy <= ry;
-        if (kind == 1) inside = dx * dx * ry * ry + dy * dy * rx * rx <= int64_t{rx} * rx * ry * ry;
-        if (kind == 2) inside = (dx * 2 - dy * 3) >= 0 && (dx * 2 - dy * 3) < 3 * rx;
-        if (inside) paint(x, y, colour);
-      }
+  std::vector<Samples> palette;
+  for (const test_images::Colour8 c :
+       {test_images::Colour8{255, 255, 255, 255}, {255, 200, 20, 60}, {255, 30, 90, 220},
+        {0, 0, 0, 0}, {128, 10, 240, 10}}) {
+    palette.push_back({sample(c.alpha), sample(c.red), sample(c.green), sample(c.blue)});
+  }
+  test_images::PaddedImage<Samples> drawn(width, height);
+  test_images::DrawFlatShapes(drawn.canvas(), seed, palette);
+  Picture picture{width, height, bits, {}};
+  for (const Samples& p : drawn.pixels) {
+    picture.samples.insert(picture.samples.end(), {p.red, p.green, p.blue, p.alpha});
   }
   return picture;
 }

@@ -1,8 +1,9 @@
-// Test pictures for the tests, the benchmark and the Windows render digests:
+// Test pictures for the tests, the benchmark, the Windows render digests and
+// the tools that draw the bundled example and the benchmark's cel frames:
 // flat regions, hard outlines, staircase slopes, discs and rings, one-pixel
 // lines, polylines and hatching, noise, transparent and key-coloured areas,
-// drawn into any strided buffer of pixels with alpha, red, green and blue
-// fields (PF_Pixel8, PF_Pixel16).
+// shapes sampled at pixel centres, drawn into any strided buffer of pixels
+// with alpha, red, green and blue fields (PF_Pixel8, PF_Pixel16, Colour8).
 //
 // Only the standard library, and of std::mt19937 only its raw output: the
 // standard fixes that sequence, while its distributions differ between
@@ -11,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -30,6 +32,11 @@ struct Colour8 {
   uint8_t alpha, red, green, blue;
   friend bool operator==(const Colour8&, const Colour8&) = default;
 };
+
+// An opaque colour.
+constexpr Colour8 Opaque(uint8_t red, uint8_t green, uint8_t blue) {
+  return Colour8{255, red, green, blue};
+}
 
 // Each channel c becomes c * maximum / 255, remainder dropped.
 template <class Pixel>
@@ -178,6 +185,54 @@ class Canvas {
     });
   }
 
+  // Every pixel of `r` for which inside(x, y) holds.
+  template <class Inside>
+  void FillWhere(Rect r, const Pixel& p, Inside inside) {
+    ForEach(r, [&](int32_t x, int32_t y) {
+      if (inside(x, y)) at(x, y) = p;
+    });
+  }
+
+  // Shapes at any real place and size: every pixel of `box` whose centre
+  // (x + 0.5, y + 0.5) passes inside(cx, cy), with hard (aliased) steps.
+  template <class Inside>
+  void FillCentres(Rect box, const Pixel& p, Inside inside) {
+    FillWhere(box, p, [&](int32_t x, int32_t y) { return inside(x + 0.5, y + 0.5); });
+  }
+  // The pixels whose centres lie within the real box from (x0, y0) to (x1, y1).
+  static Rect CentreBounds(double x0, double y0, double x1, double y1) {
+    return Rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1) + 1,
+                static_cast<int32_t>(y1) + 1};
+  }
+  // Centres within r of (cx, cy).
+  void CentreDisc(double cx, double cy, double r, const Pixel& p) {
+    FillCentres(CentreBounds(cx - r, cy - r, cx + r, cy + r), p, [&](double x, double y) {
+      return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+    });
+  }
+  // A rectangle of half sides a, b turned by `angle` about its centre.
+  void CentreBox(double cx, double cy, double a, double b, double angle, const Pixel& p) {
+    const double co = std::cos(angle), si = std::sin(angle), reach = std::hypot(a, b);
+    FillCentres(CentreBounds(cx - reach, cy - reach, cx + reach, cy + reach), p,
+                [&](double x, double y) {
+                  const double u = (x - cx) * co + (y - cy) * si;
+                  const double v = -(x - cx) * si + (y - cy) * co;
+                  return std::abs(u) <= a && std::abs(v) <= b;
+                });
+  }
+  // A stroke `width` wide along the segment from (x0, y0) to (x1, y1).
+  void Stroke(double x0, double y0, double x1, double y1, double width, const Pixel& p) {
+    const double r = width / 2;
+    FillCentres(CentreBounds(std::min(x0, x1) - r, std::min(y0, y1) - r, std::max(x0, x1) + r,
+                             std::max(y0, y1) + r),
+                p, [&](double x, double y) {
+                  const double dx = x1 - x0, dy = y1 - y0;
+                  double t = ((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy);
+                  t = std::clamp(t, 0.0, 1.0);
+                  return std::hypot(x - (x0 + t * dx), y - (y0 + t * dy)) <= r;
+                });
+  }
+
   // Hard outlines: `ink` on every pixel whose colour differs from its right
   // or lower neighbour's, all judged on the picture before any is inked.
   void Outline(const Pixel& ink) {
@@ -230,13 +285,6 @@ class Canvas {
     for (int32_t y = std::max(r.top, 0); y < std::min(r.bottom, height_); ++y)
       for (int32_t x = left; x < right; ++x) visit(x, y);
   }
-  template <class Inside>
-  void FillWhere(Rect r, const Pixel& p, Inside inside) {
-    ForEach(r, [&](int32_t x, int32_t y) {
-      if (inside(x, y)) at(x, y) = p;
-    });
-  }
-
   Pixel* pixels_;
   int32_t width_, height_, stride_;
 };
@@ -332,6 +380,44 @@ void DrawScene(Canvas<Pixel> canvas, uint32_t seed, const Scene& scene = {}) {
     canvas.Set(at.x, at.y, colour());
   }
   if (scene.outlines && palette.size() > 1) canvas.Outline(palette[1]);
+}
+
+// xorshift32: the same sequence everywhere, for the OpenFX tests' pictures,
+// which were pinned with it.
+class XorShift32 {
+ public:
+  explicit XorShift32(uint32_t seed) : state_(seed) {}
+  uint32_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+  int32_t Below(int32_t n) { return static_cast<int32_t>(Next() % static_cast<uint32_t>(n)); }
+
+ private:
+  uint32_t state_;
+};
+
+// Nine flat shapes over palette[0] from a xorshift32 seed: boxes, ellipses
+// and staircase diagonal bands of palette colours.
+template <class Pixel>
+void DrawFlatShapes(Canvas<Pixel> canvas, uint32_t seed, const std::vector<Pixel>& palette) {
+  const int32_t width = canvas.width(), height = canvas.height();
+  canvas.Fill(palette[0]);
+  XorShift32 random(seed);
+  for (int shape = 0; shape < 9; ++shape) {
+    const Pixel colour = palette[static_cast<size_t>(random.Below(int32_t(palette.size())))];
+    const int32_t cx = random.Below(width), cy = random.Below(height);
+    const int32_t rx = 2 + random.Below(width / 3 + 1), ry = 2 + random.Below(height / 3 + 1);
+    const int32_t kind = random.Below(3);
+    canvas.FillWhere(canvas.Bounds(), colour, [&](int32_t x, int32_t y) {
+      const int64_t dx = x - cx, dy = y - cy;
+      if (kind == 0) return dx >= -rx && dx <= rx && dy >= -ry && dy <= ry;
+      if (kind == 1) return dx * dx * ry * ry + dy * dy * rx * rx <= int64_t{rx} * rx * ry * ry;
+      return (dx * 2 - dy * 3) >= 0 && (dx * 2 - dy * 3) < 3 * rx;
+    });
+  }
 }
 
 // A pixel buffer of width x height with `padding` spare pixels after each row
