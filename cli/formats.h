@@ -13,6 +13,7 @@
 
 #include "cli/colour_tags.h"
 #include "effect/associated_alpha.h"
+#include "engine/view/frame_view.h"
 
 namespace corvalin::cli {
 
@@ -106,9 +107,9 @@ inline constexpr int64_t kMaxFileOrigin = int64_t{1} << 30;
 inline constexpr int64_t kMaxFileChannels = 1024;
 inline constexpr int64_t kMaxFileTileSide = 2048;  // tiles are 16 to 512 in practice
 
-// Largest pixel count of a frame including row padding: a pixel index is a
-// signed 32-bit integer.
-inline constexpr int64_t kMaxFramePixels = 2147483647;
+// Largest pixel count of a frame including row padding: the engine's, whose
+// pixel index is a signed 32-bit integer.
+inline constexpr int64_t kMaxFramePixels = kMaxFrameIndex;
 
 // Rows per band of decoding and encoding: a band of a UHD frame fits in a
 // core's cache.

@@ -2,20 +2,16 @@
 
 #include <tbb/task_arena.h>
 
-#include <limits>
-
 #include "engine/parallel/parallel_scan.h"
+#include "engine/view/frame_view.h"
 
 namespace corvalin::cli {
 
 void CheckFrameSize(int32_t width, int32_t height, int32_t rowPadding, int pixelBytes) {
-  const int64_t stride = int64_t{width} + rowPadding;
-  if (stride * height > kMaxFramePixels || stride * pixelBytes > std::numeric_limits<int32_t>::max()) {
-    throw CliError("a frame of " + std::to_string(width) + " x " + std::to_string(height) +
-                   " pixels with row padding " + std::to_string(rowPadding) +
-                   " is too large: (width + padding) x height must be at most " +
-                   std::to_string(kMaxFramePixels) + " pixels (a signed 32-bit pixel index)");
-  }
+  const int64_t rowBytes = (int64_t{width} + rowPadding) * pixelBytes;
+  const std::string problem =
+      FrameGeometryProblem(width, height, rowBytes, pixelBytes == 8 ? 16 : 8);
+  if (!problem.empty()) throw CliError(problem);
 }
 
 template <class Pixel>

@@ -1,8 +1,9 @@
 #include "host/minihost/host_world.h"
 
-#include <limits>
 #include <stdexcept>
 #include <string>
+
+#include "engine/view/frame_view.h"
 
 namespace corvalin::minihost {
 
@@ -21,20 +22,15 @@ HostWorld<Pixel>::HostWorld(int32_t width, int32_t height, int32_t rowPadding, U
 template <class Pixel>
 void HostWorld<Pixel>::Allocate(int32_t rowPadding, bool zero) {
   const int32_t width = width_, height = height_;
-  constexpr int64_t kMaxIndex = std::numeric_limits<int32_t>::max();
   if (width < 0 || height < 0 || rowPadding < 0) {
     throw std::invalid_argument("image width, height and row padding must be 0 or more (got " +
                                 std::to_string(width) + ", " + std::to_string(height) + ", " +
                                 std::to_string(rowPadding) + ")");
   }
   const int64_t stride = int64_t{width} + rowPadding;
-  if (stride * int64_t{sizeof(Pixel)} > kMaxIndex || stride * height > kMaxIndex) {
-    throw std::invalid_argument("image of " + std::to_string(width) + " x " +
-                                std::to_string(height) + " pixels with row padding " +
-                                std::to_string(rowPadding) +
-                                " is too large: (width + padding) x height must stay below 2^31"
-                                " pixels and a row below 2^31 bytes");
-  }
+  const std::string problem = FrameGeometryProblem(width, height, stride * int64_t{sizeof(Pixel)},
+                                                   kDepthOf<Pixel>);
+  if (!problem.empty()) throw std::invalid_argument(problem);
   stride_ = static_cast<int32_t>(stride);
   // At least one pixel, so that even an empty image has a pixel base.
   const size_t count = static_cast<size_t>(stride) * static_cast<size_t>(height);

@@ -104,8 +104,9 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"zero_wide.png", unread("zero_wide.png", "the PNG header gives 0 x 30" + sideLimit)},
       {"zero_high.png", unread("zero_high.png", "the PNG header gives 40 x 0" + sideLimit)},
       {"padded.png",
-       Path("padded.png") + ": a frame of 46340 x 46341 pixels with row padding 4 is too large: "
-                            "(width + padding) x height must be at most " + pixelLimit,
+       Path("padded.png") + ": a frame of 46340 x 46341 pixels with rows 46344 pixels apart "
+                            "spans 2147627304 pixels: width (row padding included) x height "
+                            "must be at most 2147483647 (a signed 32-bit pixel index)",
        {"--row-padding", "4"}},
       {"short.png", unread("short.png", "PNG IDAT stream too short")},
       {"fifo.png", unread("fifo.png", "not a regular file (a FIFO, socket or device)")},
