@@ -20,35 +20,13 @@
 #include <random>
 #include <vector>
 
+#include "guarded_world.h"
 #include "engine/parallel/parallel_scan.h"
 #include "engine/scan/scan_frame.h"
 
 namespace {
 
-constexpr size_t kGuardBytes = 256;
-constexpr uint8_t kGuardValue = 0xA5;
-
-struct GuardedWorld {
-  std::vector<uint8_t> bytes;
-  PF_EffectWorld world{};
-
-  GuardedWorld(int32_t width, int32_t height, int32_t padding, size_t pixelSize, bool deep) {
-    const size_t rowbytes = static_cast<size_t>(width + padding) * pixelSize;
-    bytes.assign(kGuardBytes + rowbytes * static_cast<size_t>(height) + kGuardBytes, kGuardValue);
-    world.data = bytes.data() + kGuardBytes;
-    world.rowbytes = static_cast<int32_t>(rowbytes);
-    world.width = width;
-    world.height = height;
-    world.world_flags = PF_WorldFlag_WRITEABLE | (deep ? PF_WorldFlag_DEEP : 0);
-  }
-  uint8_t* Pixels() { return bytes.data() + kGuardBytes; }
-  size_t PixelBytes() const { return bytes.size() - 2 * kGuardBytes; }
-  bool GuardsIntact() const {
-    for (size_t i = 0; i < kGuardBytes; ++i)
-      if (bytes[i] != kGuardValue || bytes[bytes.size() - 1 - i] != kGuardValue) return false;
-    return true;
-  }
-};
+using fuzzing::GuardedWorld;
 
 // A pixel as its four channels, in memory order (alpha, red, green, blue).
 struct Colour {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "guarded_world.h"
 #include "host/minihost/mini_host.h"
 
 namespace {
@@ -19,34 +20,7 @@ using corvalin::minihost::LinkedEffectModule;
 using corvalin::minihost::MiniHost;
 using corvalin::minihost::RenderParams;
 
-constexpr size_t kGuardBytes = 256;
-constexpr uint8_t kGuardValue = 0xA5;
-
-// One world inside a buffer with a guard zone on each side.
-struct GuardedWorld {
-  std::vector<uint8_t> bytes;
-  PF_EffectWorld world{};
-
-  GuardedWorld(int32_t width, int32_t height, int32_t padding, size_t pixelSize, bool deep) {
-    const size_t rowbytes = static_cast<size_t>(width + padding) * pixelSize;
-    bytes.assign(kGuardBytes + rowbytes * static_cast<size_t>(height) + kGuardBytes, 0);
-    std::memset(bytes.data(), kGuardValue, kGuardBytes);
-    std::memset(bytes.data() + bytes.size() - kGuardBytes, kGuardValue, kGuardBytes);
-    world.data = bytes.data() + kGuardBytes;
-    world.rowbytes = static_cast<int32_t>(rowbytes);
-    world.width = width;
-    world.height = height;
-    world.world_flags = PF_WorldFlag_WRITEABLE | (deep ? PF_WorldFlag_DEEP : 0);
-  }
-  size_t PixelBytes() const { return bytes.size() - 2 * kGuardBytes; }
-  uint8_t* Pixels() { return bytes.data() + kGuardBytes; }
-
-  bool GuardsIntact() const {
-    for (size_t i = 0; i < kGuardBytes; ++i)
-      if (bytes[i] != kGuardValue || bytes[bytes.size() - 1 - i] != kGuardValue) return false;
-    return true;
-  }
-};
+using fuzzing::GuardedWorld;
 
 const MiniHost& Host() {
   static const MiniHost host(LinkedEffectModule());

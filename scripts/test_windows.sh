@@ -16,16 +16,9 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 WIN_BUILD="$ROOT/build-win"
 JOBS="${JOBS:-2}"
 
-need=()
-for pkg in cmake g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if ((${#need[@]})); then
-  echo "installing ${need[*]}"
-  SUDO=""; [[ $(id -u) -eq 0 ]] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+# shellcheck source=scripts/windows_common.sh
+source "$ROOT/scripts/windows_common.sh"
+install_windows_tools
 
 fail() { echo "test_windows: FAIL: $*" >&2; exit 1; }
 
@@ -45,21 +38,7 @@ AEX="$WIN_BUILD/host/Corvalin.aex"
 TEST_EXE="$WIN_BUILD/tests/windows/corvalin_windows_test.exe"
 
 # ---- PE headers, imports, exports -----------------------------------------
-HEADERS="$(x86_64-w64-mingw32-objdump -p "$AEX")"
-grep -q 'file format pei-x86-64' <<<"$HEADERS" || fail "Corvalin.aex is not a PE file for x86-64"
-grep -Eq 'Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)' <<<"$HEADERS" || fail "Corvalin.aex is not PE32+"
-chars="$(awk '/^Characteristics/ {print $2; exit}' <<<"$HEADERS")"
-(( (chars & 0x2000) != 0 )) || fail "Corvalin.aex is not a DLL (characteristics $chars)"
-# Only Windows system DLLs: the C++ runtime and winpthread are linked in.
-while read -r dll; do
-  case "${dll,,}" in
-    kernel32.dll|msvcrt.dll|user32.dll|advapi32.dll|ntdll.dll|ucrtbase.dll|api-ms-win-*) ;;
-    *) fail "Corvalin.aex imports $dll, which is not a Windows system DLL" ;;
-  esac
-done < <(awk '/DLL Name:/ {print $3}' <<<"$HEADERS")
-exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$HEADERS" | awk '/\[/ && NR > 1 {print $NF}' | sort | tr '\n' ' ')"
-[[ "$exports" == "EffectMain PluginDataEntryFunction " ]] || fail "Corvalin.aex exports '$exports'"
-echo "test_windows: Corvalin.aex is a PE32+ x86-64 DLL importing only system DLLs, exporting $exports"
+check_windows_dll test_windows "$AEX" "EffectMain PluginDataEntryFunction "
 
 # ---- run under wine --------------------------------------------------------
 export WINEPREFIX="$WIN_BUILD/wineprefix" WINEDEBUG=-all

@@ -13,21 +13,9 @@ if(NOT header MATCHES "Type:[ ]+DYN" OR NOT header MATCHES "Machine:[ ]+Advanced
   message(FATAL_ERROR "${BINARY} is not an x86-64 shared object:\n${header}")
 endif()
 
-execute_process(COMMAND nm -D --defined-only ${BINARY} OUTPUT_VARIABLE symbols
-                RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${BINARY}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
-set(names "")
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE "^.* " "" name "${line}")
-  list(APPEND names ${name})
-endforeach()
-list(SORT names)
-if(NOT names STREQUAL "OfxGetNumberOfPlugins;OfxGetPlugin")
-  message(FATAL_ERROR "${BINARY} exports: ${names}")
-endif()
+set(MODULE ${BINARY})
+set(EXPORTS "OfxGetNumberOfPlugins;OfxGetPlugin")
+include(${CMAKE_CURRENT_LIST_DIR}/../host/check_exports.cmake)
 
 # Hosts load it from anywhere: no search path of this build inside.
 execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic)
