@@ -78,6 +78,37 @@ void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
   }
 }
 
+// Each iteration makes a plain copy, then the reference render, then the
+// measured one, each timed on its own; the measured render is the
+// iteration's time. Returns the three totals in seconds.
+struct IterationSeconds {
+  double copy = 0, reference = 0, measured = 0;
+};
+
+template <class Copy, class Reference, class Measured>
+IterationSeconds TimeAgainstReference(benchmark::State& state, const Copy& copy,
+                                      const Reference& reference, const Measured& measured) {
+  IterationSeconds total;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    copy();
+    benchmark::ClobberMemory();
+    const auto t1 = Clock::now();
+    reference();
+    benchmark::ClobberMemory();
+    const auto t2 = Clock::now();
+    measured();
+    benchmark::ClobberMemory();
+    const auto t3 = Clock::now();
+    const double seconds = std::chrono::duration<double>(t3 - t2).count();
+    total.copy += std::chrono::duration<double>(t1 - t0).count();
+    total.reference += std::chrono::duration<double>(t2 - t1).count();
+    total.measured += seconds;
+    state.SetIterationTime(seconds);
+  }
+  return total;
+}
+
 // One frame on several threads (the banded parallel scan), against the serial
 // render through the module in the same iteration:
 //   speedup    serial seconds / parallel seconds
@@ -97,29 +128,14 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
   renderParallel();
   Host().Render(settings, input, output);
 
-  double parallelSeconds = 0, serialSeconds = 0, copySeconds = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    PlainCopy(input, output);
-    benchmark::ClobberMemory();
-    const auto t1 = Clock::now();
-    Host().Render(settings, input, output);
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    renderParallel();
-    benchmark::ClobberMemory();
-    const auto t3 = Clock::now();
-    const double parallel = std::chrono::duration<double>(t3 - t2).count();
-    copySeconds += std::chrono::duration<double>(t1 - t0).count();
-    serialSeconds += std::chrono::duration<double>(t2 - t1).count();
-    parallelSeconds += parallel;
-    state.SetIterationTime(parallel);
-  }
+  const IterationSeconds t = TimeAgainstReference(
+      state, [&] { PlainCopy(input, output); },
+      [&] { Host().Render(settings, input, output); }, renderParallel);
   const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
-  if (parallelSeconds > 0) {
-    state.counters["MP/s"] = megapixels / parallelSeconds;
-    state.counters["speedup"] = serialSeconds / parallelSeconds;
-    state.counters["vs_copy"] = copySeconds / parallelSeconds;
+  if (t.measured > 0) {
+    state.counters["MP/s"] = megapixels / t.measured;
+    state.counters["speedup"] = t.reference / t.measured;
+    state.counters["vs_copy"] = t.copy / t.measured;
   }
 }
 
@@ -147,30 +163,15 @@ void BM_Engines(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) 
   render(Engine::plain);
   render(Engine::fast);
 
-  double fastSeconds = 0, plainSeconds = 0, copySeconds = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    PlainCopy(input, output);
-    benchmark::ClobberMemory();
-    const auto t1 = Clock::now();
-    render(Engine::plain);
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    render(Engine::fast);
-    benchmark::ClobberMemory();
-    const auto t3 = Clock::now();
-    const double fast = std::chrono::duration<double>(t3 - t2).count();
-    copySeconds += std::chrono::duration<double>(t1 - t0).count();
-    plainSeconds += std::chrono::duration<double>(t2 - t1).count();
-    fastSeconds += fast;
-    state.SetIterationTime(fast);
-  }
+  const IterationSeconds t = TimeAgainstReference(
+      state, [&] { PlainCopy(input, output); }, [&] { render(Engine::plain); },
+      [&] { render(Engine::fast); });
   const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
-  if (fastSeconds > 0 && plainSeconds > 0) {
-    state.counters["MP/s"] = megapixels / fastSeconds;
-    state.counters["plain_MP/s"] = megapixels / plainSeconds;
-    state.counters["speedup"] = plainSeconds / fastSeconds;
-    state.counters["vs_copy"] = copySeconds / fastSeconds;
+  if (t.measured > 0 && t.reference > 0) {
+    state.counters["MP/s"] = megapixels / t.measured;
+    state.counters["plain_MP/s"] = megapixels / t.reference;
+    state.counters["speedup"] = t.reference / t.measured;
+    state.counters["vs_copy"] = t.copy / t.measured;
   }
 }
 
