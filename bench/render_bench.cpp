@@ -41,11 +41,20 @@ void PlainCopy(minihost::HostWorld<Pixel>& from, minihost::HostWorld<Pixel>& to)
   }
 }
 
+// The picture drawn into an input world, beside an output world of its size.
+template <class Pixel>
+struct BenchWorlds {
+  minihost::HostWorld<Pixel> input, output;
+  BenchWorlds(Pattern pattern, int32_t w, int32_t h) : input(w, h), output(w, h) {
+    cli::ImageToWorld(MakeFrame(pattern, w, h), input);
+  }
+};
+
 template <class Pixel>
 void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
-  const cli::Image frame = MakeFrame(pattern, w, h);
-  minihost::HostWorld<Pixel> input(w, h), output(w, h);
-  cli::ImageToWorld(frame, input);
+  BenchWorlds<Pixel> worlds(pattern, w, h);
+  minihost::HostWorld<Pixel>& input = worlds.input;
+  minihost::HostWorld<Pixel>& output = worlds.output;
   const RenderSettings settings = DefaultRenderSettings();
 
   // One untimed round first, so page faults of fresh buffers count nowhere.
@@ -116,9 +125,9 @@ IterationSeconds TimeAgainstReference(benchmark::State& state, const Copy& copy,
 template <class Pixel>
 void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int32_t h,
                        int threads) {
-  const cli::Image frame = MakeFrame(pattern, w, h);
-  minihost::HostWorld<Pixel> input(w, h), output(w, h);
-  cli::ImageToWorld(frame, input);
+  BenchWorlds<Pixel> worlds(pattern, w, h);
+  minihost::HostWorld<Pixel>& input = worlds.input;
+  minihost::HostWorld<Pixel>& output = worlds.output;
   const RenderSettings settings = DefaultRenderSettings();
   const ParallelScanOptions options{threads, 0};
   auto renderParallel = [&] {
@@ -148,9 +157,9 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
 //   vs_copy    plain copy seconds / fast seconds
 template <class Pixel>
 void BM_Engines(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
-  const cli::Image frame = MakeFrame(pattern, w, h);
-  minihost::HostWorld<Pixel> input(w, h), output(w, h);
-  cli::ImageToWorld(frame, input);
+  BenchWorlds<Pixel> worlds(pattern, w, h);
+  minihost::HostWorld<Pixel>& input = worlds.input;
+  minihost::HostWorld<Pixel>& output = worlds.output;
   const RenderSettings settings = DefaultRenderSettings();
   auto render = [&](Engine engine) {
     ScanFrame<Pixel>(settings, &input.world(), &output.world(), input.pixels(), output.pixels(),
