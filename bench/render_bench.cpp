@@ -53,8 +53,7 @@ struct BenchWorlds {
 template <class Pixel>
 void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
   BenchWorlds<Pixel> worlds(pattern, w, h);
-  minihost::HostWorld<Pixel>& input = worlds.input;
-  minihost::HostWorld<Pixel>& output = worlds.output;
+  auto& [input, output] = worlds;
   const RenderSettings settings = DefaultRenderSettings();
 
   // One untimed round first, so page faults of fresh buffers count nowhere.
@@ -126,8 +125,7 @@ template <class Pixel>
 void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int32_t h,
                        int threads) {
   BenchWorlds<Pixel> worlds(pattern, w, h);
-  minihost::HostWorld<Pixel>& input = worlds.input;
-  minihost::HostWorld<Pixel>& output = worlds.output;
+  auto& [input, output] = worlds;
   const RenderSettings settings = DefaultRenderSettings();
   const ParallelScanOptions options{threads, 0};
   auto renderParallel = [&] {
@@ -158,8 +156,7 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
 template <class Pixel>
 void BM_Engines(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
   BenchWorlds<Pixel> worlds(pattern, w, h);
-  minihost::HostWorld<Pixel>& input = worlds.input;
-  minihost::HostWorld<Pixel>& output = worlds.output;
+  auto& [input, output] = worlds;
   const RenderSettings settings = DefaultRenderSettings();
   auto render = [&](Engine engine) {
     ScanFrame<Pixel>(settings, &input.world(), &output.world(), input.pixels(), output.pixels(),
