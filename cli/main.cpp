@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <oneapi/tbb/global_control.h>
+
 #include "cli/command.h"
 #include "cli/stop_signal.h"
 
@@ -19,7 +21,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   corvalin::cli::InstallStopHandlers();
   const bool terminal = CORVALIN_ISATTY(fileno(stderr)) != 0;
+  // The worker threads are joined before the process ends, not left to wind
+  // down while it exits: a thread still exiting races with whatever walks
+  // the threads at exit (the leak checker stops every one of them).
+  tbb::task_scheduler_handle workers{tbb::attach{}};
   const int status = corvalin::cli::RunCommand(args, std::cout, std::cerr, terminal);
+  (void)tbb::finalize(workers, std::nothrow);
   // Stopped by a signal: end by it too, so that the caller sees the signal.
   if (const int signal = corvalin::cli::StopSignal()) {
     std::cout.flush();
