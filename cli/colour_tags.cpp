@@ -77,6 +77,18 @@ PngColourChunks PngChunksOf(const ColourTags& tags) {
 }
 
 std::optional<PngPhys> PngPhysOf(const Resolution& r) {
+  if (r.unit == ResolutionUnit::none) {
+    // Only the ratio means anything: it is kept to seven digits or better.
+    double x = r.x, y = r.y;
+    const auto whole = [](double v) { return std::abs(v - std::round(v)) <= 1e-7 * v; };
+    while (!(whole(x) && whole(y)) && std::max(x, y) * 10 <= kPngMaxValue) {
+      x *= 10;
+      y *= 10;
+    }
+    const std::optional<uint32_t> px = PngValue(x), py = PngValue(y);
+    if (!px || !py) return std::nullopt;
+    return PngPhys{*px, *py, 0};
+  }
   double perUnit = 1;
   uint8_t unit = 1;
   switch (r.unit) {
@@ -124,6 +136,30 @@ const char* OiioUnitName(ResolutionUnit unit) {
 Resolution OiioResolutionOf(const Resolution& r) {
   if (r.unit != ResolutionUnit::metre) return r;
   return Resolution{r.x * 0.0254, r.y * 0.0254, ResolutionUnit::inch};
+}
+
+std::string GammaProblem(uint32_t gamma) {
+  if (gamma >= 10000 && gamma <= 1000000) return {};
+  char text[64];
+  std::snprintf(text, sizeof text, "its file gamma %.5f is not 0.1 to 10",
+                static_cast<double>(gamma) / 100000.0);
+  return text;
+}
+
+std::string ChromaticitiesProblem(const std::array<uint32_t, 8>& v) {
+  static const char* const kPoints[4] = {"white point", "red", "green", "blue"};
+  for (size_t point = 0; point < 4; ++point) {
+    const uint32_t x = v[2 * point], y = v[2 * point + 1];
+    if (x > 100000 || y > 100000 || x + y > 100000 || (point == 0 && y == 0)) {
+      char text[128];
+      std::snprintf(text, sizeof text,
+                    "its %s (%.5f, %.5f) is not a colour (x and y 0 to 1, x + y at most 1)",
+                    kPoints[point], static_cast<double>(x) / 100000.0,
+                    static_cast<double>(y) / 100000.0);
+      return text;
+    }
+  }
+  return {};
 }
 
 bool PlausibleColourSpace(const std::string& colourSpace) {

@@ -72,8 +72,10 @@ PngColourChunks PngChunksOf(const ColourTags& tags);
 inline constexpr const char* kDefaultIccName = "ICC profile";
 
 // pHYs for a resolution: per metre for a physical unit (300 per inch is
-// 11811 per metre, rounded to nearest), the values as they are for none.
-// Nothing when a value rounds outside 1 to 2^31 - 1, which PNG allows.
+// 11811 per metre, rounded to nearest); for none, the values scaled by a
+// power of ten until both are whole (an aspect of 0.9 as 10 by 9), as far
+// as 2^31 - 1 allows. Nothing when a value rounds outside 1 to 2^31 - 1,
+// which PNG allows.
 std::optional<PngPhys> PngPhysOf(const Resolution& resolution);
 
 // The resolution of pHYs as OpenImageIO states it: per inch for pixels per
@@ -91,6 +93,14 @@ std::optional<Resolution> CheckedResolution(double x, double y, const std::strin
 const char* OiioUnitName(ResolutionUnit unit);
 // The resolution in a unit OpenImageIO's writers know: metres become inches.
 Resolution OiioResolutionOf(const Resolution& resolution);
+
+// Why a PNG gAMA value (file gamma x 100000) is not carried, or "": file
+// gammas of 0.1 to 10 (exponents 10 to 0.1) are kept, as for names.
+std::string GammaProblem(uint32_t gamma);
+
+// Why cHRM values (x 100000) are not carried, or "": every coordinate lies
+// in 0 to 1 with x + y at most 1, and the white point's y is above 0.
+std::string ChromaticitiesProblem(const std::array<uint32_t, 8>& values);
 
 // Whether `colourSpace` may be kept: 1 to 64 printable ASCII characters.
 bool PlausibleColourSpace(const std::string& colourSpace);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli/colour_tags.h"
 #include "effect/associated_alpha.h"
@@ -126,6 +127,10 @@ struct FrameHeader {
   AlphaConvention alpha = AlphaConvention::straight;
   // Colour space, profile and resolution, for the output to carry.
   ColourTags colour;
+  // Memory the kept metadata takes while the frame is in flight (a profile).
+  int64_t metadataBytes = 0;
+  // Metadata passed over or dropped, one line each, for the user.
+  std::vector<std::string> warnings;
 };
 
 // What an output file holds.

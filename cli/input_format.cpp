@@ -48,59 +48,6 @@ bool PlausibleTga(const Head& h, size_t have) {
   return pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
 }
 
-// Every attribute of an OpenEXR header declares the size of its value, and
-// the library allocates that size before it reads: a small file could ask
-// for gigabytes. No value can be larger than what follows it in the file, so
-// each declared size is held to that before any reader runs. The header is
-// walked as the format lays it out: name, type name, a 32-bit little-endian
-// size, the value; an empty name ends a header, and a multi-part file holds
-// headers until an empty one.
-void CheckExrAttributeSizes(std::ifstream& file, uint64_t fileSize) {
-  constexpr uint32_t kMultiPart = 0x1000, kLongNames = 0x400;
-  file.clear();
-  file.seekg(4);
-  unsigned char version[4] = {};
-  file.read(reinterpret_cast<char*>(version), 4);
-  const uint32_t flags = uint32_t{version[1]} << 8 | uint32_t{version[2]} << 16;
-  const size_t maxName = (flags & kLongNames) != 0 ? 255 : 31;
-  auto readName = [&](std::string& name) {
-    name.clear();
-    for (int c = file.get(); c != 0; c = file.get()) {
-      if (c == std::char_traits<char>::eof()) throw CliError("an OpenEXR file whose header ends early");
-      if (name.size() == maxName) {
-        throw CliError("an OpenEXR attribute name longer than " + std::to_string(maxName) +
-                       " characters");
-      }
-      name += static_cast<char>(c);
-    }
-  };
-  std::string name, type;
-  for (bool headerEmpty = false; !headerEmpty;) {
-    headerEmpty = true;
-    while (true) {
-      readName(name);
-      if (name.empty()) break;
-      headerEmpty = false;
-      readName(type);
-      unsigned char size[4] = {};
-      if (!file.read(reinterpret_cast<char*>(size), 4)) {
-        throw CliError("an OpenEXR file whose header ends early");
-      }
-      const int64_t declared = static_cast<int32_t>(uint32_t{size[0]} | uint32_t{size[1]} << 8 |
-                                                    uint32_t{size[2]} << 16 | uint32_t{size[3]} << 24);
-      const auto at = static_cast<int64_t>(file.tellg());
-      const int64_t left = static_cast<int64_t>(fileSize) - at;
-      if (declared < 0 || declared > left) {
-        throw CliError("the OpenEXR attribute '" + name + "' declares a value of " +
-                       std::to_string(declared) + " bytes; 0 to the " + std::to_string(left) +
-                       " bytes left in the file are possible");
-      }
-      file.seekg(declared, std::ios::cur);
-    }
-    if ((flags & kMultiPart) == 0) break;
-  }
-}
-
 std::string NotReadable() {
   return std::string("not a file of a format the command reads (") + kInputFormatList +
          ", named " + kExtensionList + ")";
@@ -150,12 +97,6 @@ FileFormat DetectInputFormat(const std::string& path) {
   if (*named != *content) {
     throw CliError(std::string("a ") + FormatName(*content) + " file named as " +
                    FormatName(*named) + " ('" + ext + "'); name it " + ExtensionsOf(*content));
-  }
-  if (*content == FileFormat::exr) {
-    std::error_code ec;
-    const uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) throw CliError(ec.message());
-    CheckExrAttributeSizes(file, size);
   }
   return *content;
 }

@@ -4,11 +4,18 @@
 #include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
+#include "cli/exr_header.h"
 #include "cli/frame_codec.h"
 
 namespace corvalin::cli {
@@ -74,12 +81,105 @@ void CheckRange(const std::string& what, int64_t value, int64_t lo, int64_t hi,
 
 int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
+// A file of several images is not a frame: reading its first alone would
+// drop the others unseen.
+[[noreturn]] void RefuseImages(int images, int counted, const char* what) {
+  throw CodecError("the file holds " +
+                   (images > counted ? "more than " + std::to_string(counted) : std::to_string(images)) +
+                   " images (" + what + "), and the command reads files of one image; "
+                   "write each image to a file of its own");
+}
+
+// An OpenEXR file as the library is shown it when attributes were left out
+// of its header: the kept header, then the offset table with every offset
+// moved by the bytes left out, then the rest of the file, so that each
+// offset still finds its chunk.
+class ExrShownFile final : public OIIO::Filesystem::IOProxy {
+ public:
+  ExrShownFile(const std::string& path, std::string head, const ExrHeaderWalk& walk)
+      : IOProxy(path, IOProxy::Read),
+        fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
+        head_(std::move(head)),
+        headerEnd_(walk.headerEnd),
+        tableBytes_(walk.chunkCount * 8),
+        shift_(walk.headerEnd - head_.size()) {
+    if (fd_ < 0) throw CodecError(std::strerror(errno));
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    fileSize_ = end > 0 ? static_cast<uint64_t>(end) : 0;
+  }
+  ~ExrShownFile() override { ::close(fd_); }
+  ExrShownFile(const ExrShownFile&) = delete;
+  ExrShownFile& operator=(const ExrShownFile&) = delete;
+
+  const char* proxytype() const override { return "corvalin-exr-header"; }
+  size_t size() const override { return fileSize_ - shift_; }
+  size_t read(void* buf, size_t size) override {
+    const size_t n = pread(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+  }
+  size_t pread(void* buf, size_t size, int64_t offset) override {
+    auto* out = static_cast<uint8_t*>(buf);
+    uint64_t at = static_cast<uint64_t>(std::max<int64_t>(offset, 0));
+    size_t done = 0;
+    const uint64_t tableAt = head_.size();
+    while (done < size) {
+      if (at < tableAt) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, tableAt - at));
+        std::memcpy(out + done, head_.data() + at, n);
+        done += n, at += n;
+      } else if (at < tableAt + tableBytes_) {
+        const uint64_t entry = (at - tableAt) / 8, within = (at - tableAt) % 8;
+        uint8_t bytes[8];
+        if (!ReadFile(headerEnd_ + entry * 8, bytes, 8)) break;
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i) value = value << 8 | bytes[i];
+        if (value >= headerEnd_) value -= shift_;
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, 8 - within));
+        std::memcpy(out + done, bytes + within, n);
+        done += n, at += n;
+      } else {
+        const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(at + shift_));
+        if (n <= 0) break;
+        done += static_cast<size_t>(n), at += static_cast<uint64_t>(n);
+      }
+    }
+    return done;
+  }
+
+ private:
+  bool ReadFile(uint64_t at, uint8_t* into, size_t bytes) {
+    return ::pread(fd_, into, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
+  }
+
+  int fd_;
+  std::string head_;
+  uint64_t headerEnd_, tableBytes_, shift_, fileSize_ = 0;
+};
+
+// "'comments' (100 MiB), 'preview' (2 MiB) and 3 more".
+std::string NameAttributes(const std::vector<ExrAttribute>& attributes, uint64_t count) {
+  std::string names;
+  const size_t shown = attributes.size();
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0) names += i + 1 == shown && count == shown ? " and " : ", ";
+    const uint32_t size = attributes[i].size;
+    names += "'" + attributes[i].name + "' (" +
+             (size >= (1u << 20) ? std::to_string((size + (1u << 20) - 1) >> 20) + " MiB"
+                                 : std::to_string(size) + " bytes") + ")";
+  }
+  if (count > shown) names += " and " + std::to_string(count - shown) + " more";
+  return names;
+}
+
 class OiioDecoder final : public FrameDecoder {
  public:
   OiioDecoder(const std::string& path, FileFormat format) {
     // Keep alpha unassociated: the effect works on the colour as stored.
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
+    if (format == FileFormat::exr) ShowExrHeader(path, config);
     // This format's reader alone: OpenImageIO would otherwise ask every
     // reader it has whether it knows the file.
     input_ = OIIO::ImageInput::create(ReaderName(format), false, &config);
@@ -89,15 +189,8 @@ class OiioDecoder final : public FrameDecoder {
       const std::string why = OneLine(input_->geterror());  // asking clears it
       throw CodecError(why.empty() ? PendingError("not a readable image") : why);
     }
-    // A file of several images is not a frame: reading its first alone would
-    // drop the others unseen.
     if (const int images = ImageCount(opened); images > 1) {
-      const char* what = format == FileFormat::exr ? "parts" : "pages";
-      throw CodecError("the file holds " +
-                       (images > kMaxImagesCounted ? "more than " + std::to_string(kMaxImagesCounted)
-                                                   : std::to_string(images)) +
-                       " images (" + what + "), and the command reads files of one image; "
-                       "write each image to a file of its own");
+      RefuseImages(images, kMaxImagesCounted, format == FileFormat::exr ? "parts" : "pages");
     }
     // The dimensions, tiles and sample types, without the metadata.
     layout_ = input_->spec_dimensions(0);
@@ -132,7 +225,7 @@ class OiioDecoder final : public FrameDecoder {
     tiled_ = layout.tile_width > 0;
     granule_ = tiled_ ? std::min(layout.tile_height, layout.height) : 1;
     bufferBytes_ = LibraryBuffers(format, opened.get_int_attribute("tiff:RowsPerStrip", 0));
-    h.colour = ReadColourTags(opened);
+    h.colour = ReadColourTags(opened, h.warnings);
   }
 
   int32_t rowGranule() const override { return granule_; }
@@ -164,6 +257,31 @@ class OiioDecoder final : public FrameDecoder {
  private:
   // A seek may walk the pages from the first one: counting stops here.
   static constexpr int kMaxImagesCounted = 100;
+  static_assert(kMaxImagesCounted == kMaxExrPartsCounted);
+
+  // The library reads a header whole: its parts and attributes are counted
+  // and sized first, and what lies beyond the limits is refused (parts, an
+  // attribute the pixels need) or left out of the header it is shown.
+  void ShowExrHeader(const std::string& path, OIIO::ImageSpec& config) {
+    const ExrHeaderWalk walk = WalkExrHeader(path);
+    if (!walk.problem.empty()) throw CodecError(walk.problem);
+    if (walk.parts > 1) RefuseImages(walk.parts, kMaxExrPartsCounted, "parts");
+    header_.metadataBytes = static_cast<int64_t>(walk.keptBytes);
+    if (walk.droppedCount == 0) return;
+    std::string head = KeptExrHeader(path, walk);
+    if (head.empty()) throw CodecError("the OpenEXR header could not be read again");
+    shown_ = std::make_unique<ExrShownFile>(path, std::move(head), walk);
+    OIIO::Filesystem::IOProxy* proxy = shown_.get();
+    config.attribute("oiio:ioproxy", OIIO::TypeDesc::PTR, &proxy);
+    const bool one = walk.droppedCount == 1;
+    header_.warnings.push_back(
+        std::string(one ? "the OpenEXR attribute " : "the OpenEXR attributes ") +
+        NameAttributes(walk.dropped, walk.droppedCount) + (one ? " is" : " are") +
+        " not read: an attribute is read up to " +
+        std::to_string(kMaxExrAttributeBytes >> 20) + " MiB, a header up to " +
+        std::to_string(kMaxExrAttributes) + " attributes and " +
+        std::to_string(kMaxExrHeaderBytes >> 20) + " MiB");
+  }
 
   // The images of the open file: what the reader says (OpenEXR parts), or
   // counted by seeking (TIFF pages), up to one more than kMaxImagesCounted.
@@ -221,28 +339,47 @@ class OiioDecoder final : public FrameDecoder {
 
   // What the reader says of colour and resolution, each value checked:
   // one out of range, of another type or too large is dropped.
-  static ColourTags ReadColourTags(const OIIO::ImageSpec& header) {
+  static ColourTags ReadColourTags(const OIIO::ImageSpec& header, std::vector<std::string>& warnings) {
     ColourTags tags;
     if (const OIIO::ParamValue* p = header.find_attribute("oiio:ColorSpace", OIIO::TypeDesc::STRING)) {
       const std::string name = p->get_string();
-      if (PlausibleColourSpace(name)) tags.colourSpace = name;
+      if (PlausibleColourSpace(name)) {
+        tags.colourSpace = name;
+      } else {
+        warnings.push_back("the colour space name (" + std::to_string(name.size()) +
+                           " characters) is not carried: a name is 1 to 64 printable characters");
+      }
     }
     const OIIO::ParamValue* x = header.find_attribute("XResolution", OIIO::TypeDesc::FLOAT);
     const OIIO::ParamValue* y = header.find_attribute("YResolution", OIIO::TypeDesc::FLOAT);
+    const OIIO::ParamValue* aspect = header.find_attribute("PixelAspectRatio", OIIO::TypeDesc::FLOAT);
     if (x != nullptr && y != nullptr) {
       tags.resolution = CheckedResolution(x->get_float(), y->get_float(),
                                           header.get_string_attribute("ResolutionUnit"));
+    } else if (aspect != nullptr && aspect->get_float() != 1.0f) {
+      // A pixel aspect alone (OpenEXR without a density, TGA): the ratio of
+      // the vertical to the horizontal resolution, in no unit.
+      tags.resolution = CheckedResolution(1.0, aspect->get_float(), "none");
+    }
+    if ((x != nullptr && y != nullptr) || (aspect != nullptr && aspect->get_float() != 1.0f)) {
+      if (!tags.resolution) warnings.push_back("the resolution or pixel aspect is not valid and is not carried");
     }
     if (const OIIO::ParamValue* p = header.find_attribute("ICCProfile")) {
       const size_t bytes = p->type().size() * static_cast<size_t>(std::max(p->nvalues(), 0));
       const auto* data = static_cast<const uint8_t*>(p->data());
       if (p->type().basetype == OIIO::TypeDesc::UINT8 && PlausibleIccProfile(data, bytes)) {
         tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(data, data + bytes);
+      } else {
+        warnings.push_back("the ICC profile is not carried: it is not a valid profile of at most " +
+                           std::to_string(kMaxIccProfileBytes >> 20) + " MiB");
       }
     }
     return tags;
   }
 
+  // The file the library reads, when attributes were left out; it outlives
+  // the reader.
+  std::unique_ptr<ExrShownFile> shown_;
   std::unique_ptr<OIIO::ImageInput> input_;
   OIIO::ImageSpec layout_;
   bool tiled_ = false;
@@ -352,6 +489,10 @@ void ApplyColourTags(OIIO::ImageSpec& fileLayout, const OutputLayout& output) {
     fileLayout.attribute("XResolution", static_cast<float>(r.x));
     fileLayout.attribute("YResolution", static_cast<float>(r.y));
     fileLayout.attribute("ResolutionUnit", OiioUnitName(r.unit));
+    // The writers take the pixel's shape from this, not from the two
+    // resolutions (a TIFF's Y resolution, an OpenEXR's pixelAspectRatio): a
+    // pixel's width over its height, which is Y over X.
+    fileLayout.attribute("PixelAspectRatio", static_cast<float>(r.y / r.x));
   }
   // OpenEXR has no place for a profile; TGA neither.
   if (tags.iccProfile && output.format == FileFormat::tiff) {
@@ -359,6 +500,24 @@ void ApplyColourTags(OIIO::ImageSpec& fileLayout, const OutputLayout& output) {
                    OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(tags.iccProfile->size())),
                    tags.iccProfile->data());
   }
+}
+
+// The time a file says it was made: SOURCE_DATE_EPOCH where it is set, as
+// reproducible builds use it, else none, so that two renders of a frame
+// are the same bytes. "" tells the writers to write no time.
+std::string WrittenTime() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr || *epoch == '\0') return {};
+  char* end = nullptr;
+  errno = 0;
+  const long long seconds = std::strtoll(epoch, &end, 10);
+  if (errno != 0 || *end != '\0' || seconds < 0 || seconds > 253402300799LL) return {};
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  if (gmtime_r(&t, &utc) == nullptr) return {};
+  char text[32];
+  std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &utc);
+  return text;
 }
 
 class OiioEncoder final : public FrameEncoder {
@@ -374,6 +533,7 @@ class OiioEncoder final : public FrameEncoder {
     if (layout.alpha == AlphaConvention::straight) fileLayout.attribute("oiio:UnassociatedAlpha", 1);
     ApplyCompression(fileLayout, layout);
     ApplyColourTags(fileLayout, layout);
+    fileLayout.attribute("DateTime", WrittenTime());
     if (const OIIO::ParamValue* p = fileLayout.find_attribute(kExrStandIn)) exrColourSpace_ = p->get_string();
     output_ = OIIO::ImageOutput::create(path);
     if (!output_) throw CodecError(PendingError("no writer for this format"));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/frame_codec.h"
+#include "cli/png_chunks.h"
 #include "cli/stop_signal.h"
 
 namespace corvalin::cli {
@@ -18,9 +19,9 @@ namespace {
 // before any pixel memory exists, with their own numbers in the message.
 constexpr auto kPngMaxSide = static_cast<uint32_t>(kMaxFileSide);
 
-// Ancillary chunks (text, colour profiles) are held in memory while the
-// image is decoded; real ones are a few kilobytes. The pixel data is
-// streamed, whatever its chunks' sizes.
+// libspng holds the chunks it is handed other than the image data: only
+// the small ones the pixels and their colour need reach it
+// (cli/png_chunks.h). The pixel data is streamed, whatever its chunks' sizes.
 constexpr size_t kChunkLimit = 64u << 20;
 
 // The side that a header gives, where it is out of range, or "".
@@ -59,12 +60,13 @@ struct FileClose {
 
 class PngDecoder final : public FrameDecoder {
  public:
-  explicit PngDecoder(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+  explicit PngDecoder(const std::string& path)
+      : file_(std::fopen(path.c_str(), "rb")), stream_(file_.get()) {
     if (!file_) throw CodecError(std::strerror(errno));
     ctx_.reset(spng_ctx_new(0));
     if (!ctx_) throw CodecError("not enough memory");
     FILE* file = file_.get();
-    Check(spng_set_png_file(ctx_.get(), file));
+    Check(spng_set_png_stream(ctx_.get(), &PngChunkStream::Read, &stream_));
     Check(spng_set_image_limits(ctx_.get(), kPngMaxSide, kPngMaxSide));
     Check(spng_set_chunk_limits(ctx_.get(), kChunkLimit, kChunkLimit));
     spng_ihdr ihdr{};
@@ -81,8 +83,16 @@ class PngDecoder final : public FrameDecoder {
     interlaced_ = ihdr.interlace_method != 0;
     Check(spng_decode_image(ctx_.get(), nullptr, 0, format_,
                             SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+    // The chunks before the image data have been read, and with them an
+    // animation's control chunk: its default image alone is not the file.
+    if (const std::optional<PngAnimation>& animation = stream_.animation();
+        animation && !(animation->frames == 1 && animation->defaultImageIsFrame)) {
+      RefuseAnimation(path, *animation);
+    }
+    header_.warnings = stream_.warnings();
     // Read with the chunks before the image data, where PNG puts these.
-    header_.colour = ReadColourTags(ctx_.get());
+    header_.colour = ReadColourTags(ctx_.get(), stream_, header_.warnings);
+    if (header_.colour.iccProfile) header_.metadataBytes = static_cast<int64_t>(header_.colour.iccProfile->size());
   }
 
   int64_t bufferBytes() const override {
@@ -162,9 +172,25 @@ class PngDecoder final : public FrameDecoder {
     }
   }
 
-  // libspng has checked every chunk it reports, an iCCP's compressed
-  // profile included, and drops a damaged one, which is then not there.
-  static ColourTags ReadColourTags(spng_ctx* ctx) {
+  // One frame of an animation is not the animation: it is made into
+  // frames first. A single frame that is the default image is the file.
+  [[noreturn]] static void RefuseAnimation(const std::string& path, const PngAnimation& animation) {
+    const std::string frames =
+        animation.frames == 0 ? std::string("an animated PNG (acTL chunk)")
+                              : "an animated PNG of " + std::to_string(animation.frames) +
+                                    (animation.frames == 1 ? " frame" : " frames") + " (acTL chunk)";
+    const char* hidden = animation.defaultImageIsFrame ? "" : ", whose default image is not one of them";
+    throw CodecError(frames + hidden +
+                     "; the command reads files of one image: split it into frames with ffmpeg "
+                     "(ffmpeg -i " + path + " -fps_mode passthrough frame.%04d.png) and render "
+                     "them as a sequence (corvalin render frame.%04d.png out.%04d.png)");
+  }
+
+  // The chunks reaching libspng were checked by the stream; the profile is
+  // inflated and checked here. A PNG holds sRGB or iCCP, not both: with both,
+  // the profile is kept, as the PNG standard ranks it first.
+  static ColourTags ReadColourTags(spng_ctx* ctx, const PngChunkStream& stream,
+                                   std::vector<std::string>& warnings) {
     ColourTags tags;
     tags.fromPng = true;
     uint8_t intent = 0;
@@ -176,12 +202,20 @@ class PngDecoder final : public FrameDecoder {
       tags.chromaticities = {chrm.white_point_x, chrm.white_point_y, chrm.red_x,  chrm.red_y,
                              chrm.green_x,       chrm.green_y,       chrm.blue_x, chrm.blue_y};
     }
-    spng_iccp iccp{};
-    if (spng_get_iccp(ctx, &iccp) == 0 &&
-        PlausibleIccProfile(reinterpret_cast<const uint8_t*>(iccp.profile), iccp.profile_len)) {
-      tags.iccName.assign(iccp.profile_name, strnlen(iccp.profile_name, sizeof iccp.profile_name));
-      const auto* bytes = reinterpret_cast<const uint8_t*>(iccp.profile);
-      tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(bytes, bytes + iccp.profile_len);
+    if (!stream.iccpChunk().empty()) {
+      IccpProfile iccp = InflateIccp(stream.iccpChunk());
+      if (iccp.problem.empty()) {
+        tags.iccName = std::move(iccp.name);
+        tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(std::move(iccp.profile));
+      } else {
+        warnings.push_back("the iCCP chunk is not carried: " + iccp.problem);
+      }
+    }
+    if (tags.iccProfile && tags.srgbIntent) {
+      tags.srgbIntent.reset();
+      warnings.push_back(
+          "the file has both an sRGB and an iCCP chunk, which PNG allows one of; the output "
+          "carries the iCCP profile, which the PNG standard ranks first");
     }
     spng_phys phys{};
     if (spng_get_phys(ctx, &phys) == 0) {
@@ -191,6 +225,7 @@ class PngDecoder final : public FrameDecoder {
   }
 
   std::unique_ptr<FILE, FileClose> file_;
+  PngChunkStream stream_;  // outlives the context, which reads through it
   Context ctx_;
   int format_ = SPNG_FMT_RGBA8;
   size_t rowBytes_ = 0;

@@ -95,6 +95,15 @@ void Progress::Failed(const std::string& message) {
   out_ << std::flush;
 }
 
+void Progress::Warned(const std::string& message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (quiet_) return;
+  if (barShown_) out_ << kClearLine;
+  out_ << "corvalin: warning: " << message << "\n";
+  DrawLocked(true);
+  out_ << std::flush;
+}
+
 void Progress::Finish(int stopSignal) {
   std::lock_guard<std::mutex> lock(mutex_);
   DrawLocked(true);

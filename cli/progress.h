@@ -19,6 +19,9 @@ class Progress {
   // An output left as it was (--skip-existing).
   void Skipped(const std::string& output);
   void Failed(const std::string& message);
+  // Something the user may want to know that did not stop the frame
+  // (metadata passed over); not printed when quiet.
+  void Warned(const std::string& message);
   // Ends the bar and prints the summary (only the failure count when quiet);
   // after a stop by `stopSignal`, says so and how far the run got.
   void Finish(int stopSignal = 0);

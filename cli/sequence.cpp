@@ -87,6 +87,7 @@ struct Token {
   size_t index = 0;
   FrameState state = FrameState::render;
   std::string message;  // why it failed
+  std::vector<std::string> warnings;  // what its input's metadata lost
   std::unique_ptr<FrameReader> reader;
   FramePlan plan;
   std::unique_ptr<FrameBuffers> buffers;
@@ -163,6 +164,7 @@ class Pipeline {
     const FrameJob& job = jobs_[t.index];
     t.reader = std::make_unique<FrameReader>(job.input);
     const FrameHeader& h = t.reader->header();
+    for (const std::string& w : h.warnings) t.warnings.push_back(FrameName(job) + job.input + ": " + w);
     if (!reference_.set) {
       reference_ = Reference{true, job.frame, h};
     } else if (h.width != reference_.header.width || h.height != reference_.header.height ||
@@ -250,6 +252,7 @@ class Pipeline {
     std::unique_ptr<Token> t(raw);
     if (!t) return;
     const FrameJob& job = jobs_[t->index];
+    for (const std::string& w : t->warnings) progress_.Warned(w);
     switch (t->state) {
       case FrameState::render:
         ++result_.written;

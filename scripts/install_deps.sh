@@ -7,7 +7,7 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libspng-dev libpng-dev
-  frei0r-plugins-dev ffmpeg
+  frei0r-plugins-dev ffmpeg time
   pybind11-dev python3-dev python3-numpy python3-openimageio
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine

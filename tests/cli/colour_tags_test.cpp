@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
 
 #include "cli/colour_tags.h"
@@ -174,8 +175,7 @@ class CliColourTags : public ScratchTest {
 const Bytes kChrm = Be32({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000});
 
 TEST_F(CliColourTags, PngChunksComeThroughExactly) {
-  const Chunks tags = {{"sRGB", {1}},
-                       {"gAMA", Be32({45455})},
+  const Chunks tags = {{"gAMA", Be32({45455})},
                        {"cHRM", kChrm},
                        {"iCCP", IccpValue("Studio profile", Profile(300))},
                        {"pHYs", Bytes{0, 0, 14, 196, 0, 0, 11, 19, 1}}};  // 3780 x 2835 per metre
@@ -189,6 +189,139 @@ TEST_F(CliColourTags, PngChunksComeThroughExactly) {
   WriteTaggedPng(Path("plain.png"), {});
   Render("plain.png", "plain_out.png");
   EXPECT_EQ(ReadChunks(Path("plain_out.png")), Chunks{});
+}
+
+// A PNG holds sRGB or iCCP; given both, the profile is what the standard
+// ranks first, and the user is told which one was kept.
+TEST_F(CliColourTags, AProfileBesideSrgbIsKeptAndSrgbDropped) {
+  const Bytes profile = Profile(300);
+  WriteTaggedPng(Path("both.png"), {{"sRGB", {1}}, {"iCCP", IccpValue("Studio", profile)}});
+  const CommandResult r = RunRender({Path("both.png"), Path("out.png")});
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("warning: " + Path("both.png") + ": the file has both an sRGB and an iCCP chunk"),
+            std::string::npos) << r.output;
+  EXPECT_EQ(ReadChunks(Path("out.png")), (Chunks{{"iCCP", IccpValue("Studio", profile)}}));
+}
+
+// Values outside their standard's range are not carried, neither as chunks
+// nor as a colour space name made from them; each is named in a warning.
+TEST_F(CliColourTags, ColourValuesOutOfRangeAreDroppedWithAWarning) {
+  const struct {
+    std::string type;
+    Bytes data;
+    const char* warning;
+  } cases[] = {
+      {"cHRM", Be32({2143290000, 32900, 64000, 33000, 30000, 60000, 15000, 6000}),
+       "the cHRM chunk is not carried: its white point (21432.90000, 0.32900) is not a colour"},
+      {"cHRM", Be32({31270, 0, 64000, 33000, 30000, 60000, 15000, 6000}), "its white point (0.31270, 0.00000)"},
+      {"cHRM", Be32({31270, 32900, 64000, 50000, 30000, 60000, 15000, 6000}), "its red (0.64000, 0.50000)"},
+      {"gAMA", Be32({0x7fffffff}), "the gAMA chunk is not carried: its file gamma 21474.83647 is not 0.1 to 10"},
+      {"gAMA", Be32({1}), "its file gamma 0.00001 is not 0.1 to 10"},
+      {"sRGB", {4}, "the sRGB chunk is not carried: its rendering intent 4 is not 0 to 3"},
+      {"pHYs", {0, 0, 0, 9, 0, 0, 0, 9, 7}, "the pHYs chunk is not carried: its unit 7 is not 0 or 1"},
+      {"gAMA", {0, 1, 0x86}, "the gAMA chunk holds 3 bytes, not 4, and is not carried"},
+  };
+  WriteRawPng(Path("clean.png"), {});
+  Render("clean.png", "clean_out.png");
+  const cli::Image expected = cli::ReadImage(Path("clean_out.png"));
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string name = "bad" + std::to_string(++n);
+    SCOPED_TRACE(name + " " + c.type);
+    WriteRawPng(Path(name + ".png"), {{c.type, c.data}});
+    const CommandResult r = RunRender({Path(name + ".png"), Path(name + ".png.exr")});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(c.warning), std::string::npos) << r.output;
+    // As OpenImageIO reads a PNG without colour chunks.
+    EXPECT_EQ(AttributesOf(Path(name + ".png.exr"))->get_string_attribute("oiio:ColorSpace"), "sRGB");
+    Render(name + ".png", name + "_out.png");
+    EXPECT_EQ(ReadChunks(Path(name + "_out.png")), Chunks{});
+    EXPECT_EQ(cli::ReadImage(Path(name + "_out.png")).samples, expected.samples);
+  }
+  // A second chunk of a kind is not carried either; the first is.
+  WriteRawPng(Path("twice.png"), {{"gAMA", Be32({45455})}, {"gAMA", Be32({100000})}});
+  const CommandResult r = RunRender({Path("twice.png"), Path("twice_out.png")});
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("a second gAMA chunk is not carried"), std::string::npos) << r.output;
+  EXPECT_EQ(ReadChunks(Path("twice_out.png")), (Chunks{{"gAMA", Be32({45455})}}));
+}
+
+// A pixel twice as high as wide (or half), through every output format: the
+// resolution both ways and OpenEXR's pixelAspectRatio, width over height.
+TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
+  WriteTaggedPng(Path("tall.png"), {{"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});  // 2835 x 5670 per metre
+  WriteTiff(Path("wide.tif"), [](OIIO::ImageSpec& s) {
+    s.attribute("XResolution", 300.0f);
+    s.attribute("YResolution", 150.0f);
+    s.attribute("ResolutionUnit", "in");
+    s.attribute("PixelAspectRatio", 0.5f);  // else the writer makes Y equal to X
+  });
+  ASSERT_EQ(AttributesOf(Path("wide.tif"))->get_float_attribute("YResolution"), 150.0f);
+  struct Expected {
+    std::string input;
+    float x, y, aspect;
+    Bytes phys;
+  };
+  const Expected cases[] = {
+      {"tall.png", 2835 * 0.0254f, 5670 * 0.0254f, 2.0f, Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}},
+      {"wide.tif", 300.0f, 150.0f, 0.5f, Bytes{0, 0, 0x2e, 0x23, 0, 0, 0x17, 0x12, 1}},  // 11811 x 5906
+  };
+  for (const Expected& c : cases) {
+    SCOPED_TRACE(c.input);
+    for (const char* format : {".tif", ".exr"}) {
+      const std::string out = c.input + format;
+      Render(c.input, out);
+      const auto header = AttributesOf(Path(out));
+      EXPECT_NEAR(header->get_float_attribute("XResolution"), c.x, 1e-3f) << format;
+      EXPECT_NEAR(header->get_float_attribute("YResolution"), c.y, 1e-3f) << format;
+      EXPECT_EQ(header->get_float_attribute("PixelAspectRatio"), c.aspect) << format;
+      // And back to PNG, through the format.
+      Render(out, out + ".png");
+      EXPECT_EQ(ReadChunks(Path(out + ".png")).at("pHYs"), c.phys) << format;
+    }
+    Render(c.input, c.input + ".tga");
+    EXPECT_EQ(AttributesOf(Path(c.input + ".tga"))->get_float_attribute("PixelAspectRatio"), c.aspect);
+    Render(c.input, c.input + ".png");
+    EXPECT_EQ(ReadChunks(Path(c.input + ".png")).at("pHYs"), c.phys);
+  }
+  // A pixel aspect with no density (OpenEXR, TGA) becomes pHYs of no unit,
+  // scaled to whole numbers: 0.9 is 10 by 9.
+  OIIO::ImageSpec layout(2, 2, 4, OIIO::TypeDesc::HALF);
+  layout.attribute("PixelAspectRatio", 0.9f);
+  const float pixels[16] = {};
+  auto exr = OIIO::ImageOutput::create(Path("aspect.exr"));
+  ASSERT_TRUE(exr && exr->open(Path("aspect.exr"), layout) &&
+              exr->write_image(OIIO::TypeDesc::FLOAT, pixels) && exr->close());
+  Render("aspect.exr", "aspect.png");
+  const Bytes ratio = ReadChunks(Path("aspect.png")).at("pHYs");
+  const uint32_t x = uint32_t(ratio[0]) << 24 | uint32_t(ratio[1]) << 16 | uint32_t(ratio[2]) << 8 | ratio[3];
+  const uint32_t y = uint32_t(ratio[4]) << 24 | uint32_t(ratio[5]) << 16 | uint32_t(ratio[6]) << 8 | ratio[7];
+  EXPECT_EQ(ratio[8], 0);
+  EXPECT_NEAR(static_cast<double>(y) / x, 0.9, 1e-7) << x << " x " << y;
+  Render("aspect.exr", "aspect.tif");
+  EXPECT_EQ(AttributesOf(Path("aspect.tif"))->get_float_attribute("PixelAspectRatio"), 0.9f);
+}
+
+// Two renders of a frame are the same bytes in every format: no file says
+// when it was written, unless SOURCE_DATE_EPOCH names the time to say.
+TEST_F(CliColourTags, OutputsAreReproducibleAndDatedOnlyBySourceDateEpoch) {
+  WriteTaggedPng(Path("in.png"), {{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});
+  for (const char* format : {".png", ".tif", ".tga", ".exr"}) {
+    SCOPED_TRACE(format);
+    const std::string first = std::string("first") + format, second = std::string("second") + format;
+    Render("in.png", first);
+    Render("in.png", second, {"--threads", "2"});
+    std::ifstream a(Path(first), std::ios::binary), b(Path(second), std::ios::binary);
+    const std::string bytesA((std::istreambuf_iterator<char>(a)), {}), bytesB((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_FALSE(bytesA.empty());
+    EXPECT_EQ(bytesA, bytesB);
+    if (std::string(format) == ".png") continue;
+    EXPECT_EQ(AttributesOf(Path(first))->find_attribute("DateTime"), nullptr);
+    const std::string dated = std::string("dated") + format;
+    const CommandResult r = RunRender({Path("in.png"), Path(dated)}, "SOURCE_DATE_EPOCH=1700000000 ");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(AttributesOf(Path(dated))->get_string_attribute("DateTime"), "2023:11:14 22:13:20");
+  }
 }
 
 TEST_F(CliColourTags, EachFrameOfASequenceCarriesItsOwnTags) {
