@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "cli/input_format.h"
 #include "cli/stop_signal.h"
@@ -18,6 +19,7 @@
 #define CORVALIN_GETPID _getpid
 #define CORVALIN_NEW_FILE "wb"
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #define CORVALIN_GETPID getpid
 #define CORVALIN_NEW_FILE "wbx"  // fails with EEXIST where the name is taken
@@ -168,7 +170,7 @@ FrameMemory FrameReader::MemoryNeed(int depth, int32_t rowPadding, SampleKind ou
   const int64_t decodeBand = inPlace ? 0 : DecodeBandRows(*decoder_) * width * filePixelBytes;
   const int64_t encodeBand =
       IsFloat(outputKind) ? int64_t{kFileBandRows} * width * 4 * int64_t{sizeof(float)} : 0;
-  need.decoding = std::max(decodeBand, encodeBand) + decoder_->bufferBytes();
+  need.decoding = std::max(decodeBand, encodeBand) + decoder_->bufferBytes() + h.metadataBytes;
   need.total = need.worlds + need.decoding;
   return need;
 }
@@ -202,6 +204,81 @@ fs::path OutputFolder(const std::string& path) {
   return folder;
 }
 
+namespace {
+
+// Why an existing file at `path` cannot be replaced, or nothing.
+std::optional<std::string> NotReplaceable(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  // A free name, a missing link target, or one the write itself reports on.
+  if (ec || !fs::exists(status)) return std::nullopt;
+  if (fs::is_directory(status)) return "it is a folder";
+  if (!fs::is_regular_file(status)) return "not a regular file (a FIFO, socket or device)";
+  // The mode bits, not access(): root may write anything, and would replace
+  // a file its owner protected.
+  const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if ((status.permissions() & write) == fs::perms::none) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.permissions() & fs::perms::mask));
+    return std::string("the file is read-only (mode ") + mode +
+           "); make it writable to have it replaced, or name another OUTPUT";
+  }
+  return std::nullopt;
+}
+
+// The longest file name the folder takes, in bytes.
+size_t NameMax(const fs::path& folder) {
+#ifndef _WIN32
+  const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (max > 0) return static_cast<size_t>(max);
+#else
+  (void)folder;
+#endif
+  return 255;
+}
+
+// The replaced file's owner, group and permission bits on the temporary,
+// before it takes the file's place; a new output keeps what the umask gave.
+void KeepOwnerAndMode(const fs::path& temp, const std::string& path) {
+  std::error_code ec;
+#ifndef _WIN32
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  // The owner first, since a change of owner may clear mode bits. Only root
+  // may give the file away; others may still set a group of theirs. Neither
+  // is needed for the output itself.
+  if (::chown(temp.c_str(), st.st_uid, st.st_gid) != 0 &&
+      ::chown(temp.c_str(), static_cast<uid_t>(-1), st.st_gid) != 0) {
+    // Left with the process's own owner and group.
+  }
+  const fs::perms mode = static_cast<fs::perms>(st.st_mode) & fs::perms::all;
+#else
+  const fs::file_status existing = fs::status(path, ec);
+  if (ec || !fs::is_regular_file(existing)) return;
+  const fs::perms mode = existing.permissions() & fs::perms::all;
+#endif
+  fs::permissions(temp, mode, fs::perm_options::replace, ec);
+}
+
+}  // namespace
+
+void CheckOutputReplaceable(const std::string& path) {
+  if (const std::optional<std::string> why = NotReplaceable(path)) {
+    throw CliError("cannot write " + path + ": " + *why);
+  }
+}
+
+std::string TemporaryFileName(const std::string& name, const std::string& unique, size_t nameMax) {
+  const std::string tail = ".tmp" + unique + fs::path(name).extension().string();
+  const size_t room = nameMax > tail.size() + 1 ? nameMax - tail.size() - 1 : 0;
+  size_t keep = std::min(name.size(), room);
+  // Some file systems refuse a name that is not valid UTF-8.
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return "." + name.substr(0, keep) + tail;
+}
+
 struct FrameWriter::State {
   std::string path;
   fs::path temp;
@@ -229,14 +306,19 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
   const fs::path target(path);
   const fs::path folder = OutputFolder(path);
   // A hidden name beside the target, unique across threads and processes,
-  // keeping the extension so that the writer picks the same format. It is
+  // keeping the extension so that the writer picks the same format, and
+  // short enough for the folder wherever the output's own name is. It is
   // created only where nothing has the name: on a farm, a task on another
   // node may have the same process id and write the same frame, and a killed
   // task leaves its temporaries behind. Such a name is passed over.
   static std::atomic<uint64_t> counter{0};
+  const std::string name = target.filename().string();
+  const size_t nameMax = NameMax(folder);
   for (int tries = 0;; ++tries) {
-    s.temp = folder / ("." + target.filename().string() + ".tmp" + std::to_string(CORVALIN_GETPID()) +
-                       "-" + std::to_string(counter++) + target.extension().string());
+    s.temp = folder / TemporaryFileName(name,
+                                        std::to_string(CORVALIN_GETPID()) + "-" +
+                                            std::to_string(counter++),
+                                        nameMax);
     s.registration = std::make_unique<TempFileRegistration>(s.temp.string());
     s.file = std::fopen(s.temp.string().c_str(), CORVALIN_NEW_FILE);
     if (s.file != nullptr) break;
@@ -285,6 +367,10 @@ void FrameWriter::Finish() {
   if (std::fclose(s.file) != 0 && failure == 0) failure = errno;
   s.file = nullptr;
   if (failure != 0) Fail(std::strerror(failure));
+  // The output may have changed while the frame rendered: a folder, a FIFO
+  // or a read-only file put there since is refused as it was before.
+  if (const std::optional<std::string> why = NotReplaceable(s.path)) Fail(*why);
+  KeepOwnerAndMode(s.temp, s.path);
   std::error_code ec;
   fs::rename(s.temp, fs::path(s.path), ec);
   if (ec) Fail(ec.message());

@@ -115,9 +115,24 @@ class FrameReader {
 // saying that it does not exist.
 std::filesystem::path OutputFolder(const std::string& path);
 
+// A CliError naming `path` when what is there cannot be replaced by an
+// output: a folder, not a regular file (a FIFO, socket or device), or a
+// read-only file (no write permission bit for anyone: root may write
+// anything). Links are followed; a free name is fine.
+void CheckOutputReplaceable(const std::string& path);
+
+// The hidden temporary's file name for an output named `name` (no folder):
+// "." + name + ".tmp" + `unique` + name's extension, the writer choosing
+// its format from the extension. The part taken from `name` is shortened,
+// never inside a UTF-8 sequence, so that the whole fits in `nameMax` bytes.
+std::string TemporaryFileName(const std::string& name, const std::string& unique, size_t nameMax);
+
 // Writes a file through a temporary file beside its name, renamed into
 // place by Finish(); destroyed before that, it removes the temporary file.
-// Every short write (a full disk, a file size limit) is caught.
+// Every short write (a full disk, a file size limit) is caught. A file it
+// replaces passes its permission bits (and owner and group, where the
+// process may set them) to the new one; Finish() refuses what
+// CheckOutputReplaceable refuses, should the output have changed meanwhile.
 class FrameWriter {
  public:
   FrameWriter(const std::string& path, int32_t width, int32_t height, const OutputLayout& layout);

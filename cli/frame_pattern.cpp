@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <string_view>
 #include <unordered_set>
 
 #include "cli/image_io.h"
@@ -24,9 +25,22 @@ struct Field {
   int digits;
 };
 
-// A printf field at `pos` ('%' there): "%d" or "%0Nd" with N from 1 to
-// kMaxFieldDigits; anything else is text. A wider field is refused: its
-// width, read into an int, would wrap ("%04294967300d" as "%04d").
+// Refuses a field wider than kMaxFieldDigits, whatever its kind, in one
+// form: a frame number never needs more, and each digit lengthens every
+// name of the sequence (a thousand '#' would only fail at the first write).
+void CheckFieldWidth(const std::string& path, std::string_view field, std::string_view width,
+                     bool fits) {
+  if (fits) return;
+  // The whole path is in the message already: a long field is shown by its start.
+  const std::string shown =
+      field.size() > 32 ? std::string(field.substr(0, 16)) + "..." : std::string(field);
+  throw CliError(path + ": the frame field '" + shown + "' has a width of " + std::string(width) +
+                 " digits; the width must be 1 to " + std::to_string(kMaxFieldDigits));
+}
+
+// A printf field at `pos` ('%' there): "%d" or "%0Nd"; anything else is
+// text. The width is checked as text: read into an int, it could wrap
+// ("%04294967300d" as "%04d").
 std::optional<Field> PrintfField(const std::string& path, size_t pos) {
   size_t i = pos + 1;
   int digits = 0;
@@ -38,12 +52,9 @@ std::optional<Field> PrintfField(const std::string& path, size_t pos) {
     const std::string_view width(path.data() + start, i - start);
     int64_t value = 0;
     const auto [end, ec] = std::from_chars(width.data(), width.data() + width.size(), value);
-    if (ec != std::errc() || end != width.data() + width.size() || value < 1 ||
-        value > kMaxFieldDigits) {
-      throw CliError(path + ": the frame field '%0" + std::string(width) + "d' has a width of " +
-                     std::string(width) + " digits; the width must be 1 to " +
-                     std::to_string(kMaxFieldDigits));
-    }
+    CheckFieldWidth(path, std::string_view(path).substr(pos, i + 1 - pos), width,
+                    ec == std::errc() && end == width.data() + width.size() && value >= 1 &&
+                        value <= kMaxFieldDigits);
     digits = static_cast<int>(value);
   }
   if (i < path.size() && path[i] == 'd') return Field{pos, i + 1, digits};
@@ -58,7 +69,10 @@ std::optional<FramePattern> FindFramePattern(const std::string& path) {
     if (path[i] == '#' || path[i] == '@') {
       Field f{i, i, 0};
       while (f.end < path.size() && (path[f.end] == '#' || path[f.end] == '@')) ++f.end;
-      f.digits = f.end - f.begin == 1 && path[i] == '#' ? 4 : static_cast<int>(f.end - f.begin);
+      const size_t run = f.end - f.begin;
+      CheckFieldWidth(path, std::string_view(path).substr(f.begin, run), std::to_string(run),
+                      run <= static_cast<size_t>(kMaxFieldDigits));
+      f.digits = run == 1 && path[i] == '#' ? 4 : static_cast<int>(run);
       fields.push_back(f);
       i = f.end;
     } else if (path[i] == '%') {
@@ -149,6 +163,15 @@ std::vector<int64_t> ParseFrameList(const std::string& text) {
         text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     for (char c : part) {
       if (!((c >= '0' && c <= '9') || c == '-' || c == 'x')) BadFrames(part, "has an unexpected character");
+    }
+    // A '-' that starts the part or follows '-' or 'x' is a minus sign, not
+    // a range: "-5--1" would otherwise be "missing a number".
+    for (size_t i = 0; i + 1 < part.size(); ++i) {
+      if (part[i] != '-' || part[i + 1] < '0' || part[i + 1] > '9') continue;
+      if (i > 0 && part[i - 1] == 'x') BadFrames(part, "has a negative step, but a step is 1 or more");
+      if (i == 0 || part[i - 1] == '-') {
+        BadFrames(part, "has a negative frame number, but frames count from 0");
+      }
     }
     const size_t dash = part.find('-');
     const size_t cross = part.find('x');

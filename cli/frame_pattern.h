@@ -18,12 +18,12 @@ struct FramePattern {
   std::string Expand(int64_t frame) const;
 };
 
-// The widest "%0Nd" field: more digits than any frame number has (at most
-// nine), and every padded name stays short.
+// The widest frame field of any kind ('#' or '@' run, "%0Nd"): more digits
+// than any frame number has (at most nine), and every padded name stays short.
 inline constexpr int kMaxFieldDigits = 18;
 
 // The one frame field in `path`, if it has one; a CliError if it has several
-// or a "%0Nd" field wider than kMaxFieldDigits.
+// or one wider than kMaxFieldDigits.
 std::optional<FramePattern> FindFramePattern(const std::string& path);
 
 inline constexpr int64_t kMaxFrameNumber = 999999999;

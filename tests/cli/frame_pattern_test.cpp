@@ -41,6 +41,29 @@ TEST(CliFramePattern, TwoFieldsAreRefused) {
   EXPECT_THROW(FindFramePattern("plate.%04d.@.png"), cli::CliError);
 }
 
+TEST(CliFramePattern, EveryKindOfFieldHasTheOneWidthLimit) {
+  for (const std::string& widest : {std::string(18, '#'), std::string(18, '@'), std::string("%018d")}) {
+    EXPECT_EQ(FindFramePattern("o." + widest + ".png")->digits, cli::kMaxFieldDigits);
+  }
+  // A long field is shown by its start: the path holds all of it.
+  for (auto [field, shown, width] : {
+           std::tuple{std::string(19, '#'), std::string(19, '#'), std::string("19")},
+           {"#@#@#@#@#@#@#@#@#@@", "#@#@#@#@#@#@#@#@#@@", "19"},
+           {"%019d", "%019d", "19"},
+           {std::string(1000, '@'), std::string(16, '@') + "...", "1000"},
+           {"%0" + std::string(40, '9') + "d", "%0" + std::string(14, '9') + "...", std::string(40, '9')},
+       }) {
+    const std::string path = "shot/o." + field + ".png";
+    try {
+      FindFramePattern(path);
+      ADD_FAILURE() << "accepted " << path;
+    } catch (const cli::CliError& e) {
+      EXPECT_EQ(std::string(e.what()), path + ": the frame field '" + shown + "' has a width of " +
+                                           width + " digits; the width must be 1 to 18");
+    }
+  }
+}
+
 TEST(CliFrameList, RangesStepsAndLists) {
   EXPECT_EQ(ParseFrameList("5"), (std::vector<int64_t>{5}));
   EXPECT_EQ(ParseFrameList("1001-1004"), (std::vector<int64_t>{1001, 1002, 1003, 1004}));
@@ -63,6 +86,26 @@ TEST(CliFrameList, MalformedListsNameThePartAndTheForms) {
       const std::string message = e.what();
       EXPECT_NE(message.find("--frames"), std::string::npos) << message;
       EXPECT_NE(message.find("1001-1100"), std::string::npos) << message;
+    }
+  }
+}
+
+TEST(CliFrameList, NegativeFramesAndStepsAreNamedAsSuch) {
+  const std::string negative = "has a negative frame number, but frames count from 0";
+  for (auto [text, part, why] : {
+           std::tuple{"-5--1", "-5--1", negative}, {"-5", "-5", negative}, {"-5-3", "-5-3", negative},
+           {"1--3", "1--3", negative}, {"4,-0", "-0", negative},
+           {"1-10x-2", "1-10x-2", std::string("has a negative step, but a step is 1 or more")},
+           // A dash without a number after it is no minus sign.
+           {"3--", "3--", std::string("is not a number")},
+       }) {
+    try {
+      ParseFrameList(text);
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const cli::CliError& e) {
+      EXPECT_EQ(std::string(e.what()), "--frames: '" + std::string(part) + "' " + why +
+                                           "; use frames such as 1001-1100, 1-10x2 or 1,5,9 "
+                                           "(numbers 0 to 999999999)");
     }
   }
 }

@@ -76,6 +76,7 @@ TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
       {"--row-padding", {"-1", "4097", "1.5"}, "0 to 4096"},
       {"--jobs", {"0", "257"}, "1 to 256"},
       {"--frames", {"3-1", ""}, "1001-1100"},
+      {"--frames", {"-5--1", "1--3"}, "negative frame number, but frames count from 0"},
   };
   std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
       {{"--depth"}, "--depth"},

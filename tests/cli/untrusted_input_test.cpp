@@ -566,6 +566,14 @@ TEST_F(CliUntrustedInput, FramePatternWidthsAreBounded) {
   EXPECT_EQ(r.status, cli::kExitUsage) << r.output;
   EXPECT_NE(r.output.find("the width must be 1 to 18"), std::string::npos) << r.output;
   EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
+  // A thousand '#' are refused as the command line is read, not at the first write.
+  const std::string output = Path("o_" + std::string(1000, '#') + ".png");
+  const CommandResult hashes = RunRender({Path("in.png"), output, "--frames", "1"});
+  EXPECT_EQ(hashes.status, cli::kExitUsage);
+  EXPECT_EQ(hashes.output, "corvalin: error: " + output + ": the frame field '" +
+                               std::string(16, '#') +
+                               "...' has a width of 1000 digits; the width must be 1 to 18\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
 }
 
 }  // namespace
