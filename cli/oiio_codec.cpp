@@ -17,6 +17,7 @@
 
 #include "cli/exr_header.h"
 #include "cli/frame_codec.h"
+#include "cli/tiff_tags.h"
 
 namespace corvalin::cli {
 
@@ -158,6 +159,49 @@ class ExrShownFile final : public OIIO::Filesystem::IOProxy {
   uint64_t headerEnd_, tableBytes_, shift_, fileSize_ = 0;
 };
 
+// A file as the library is shown it with some of its bytes replaced: TIFF
+// tags too large to read, shown with no value.
+class PatchedFile final : public OIIO::Filesystem::IOProxy {
+ public:
+  PatchedFile(const std::string& path, std::vector<FilePatch> patches)
+      : IOProxy(path, IOProxy::Read),
+        fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
+        patches_(std::move(patches)) {
+    if (fd_ < 0) throw CodecError(std::strerror(errno));
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    size_ = end > 0 ? static_cast<uint64_t>(end) : 0;
+  }
+  ~PatchedFile() override { ::close(fd_); }
+  PatchedFile(const PatchedFile&) = delete;
+  PatchedFile& operator=(const PatchedFile&) = delete;
+
+  const char* proxytype() const override { return "corvalin-patched"; }
+  size_t size() const override { return size_; }
+  size_t read(void* buf, size_t size) override {
+    const size_t n = pread(buf, size, m_pos);
+    m_pos += static_cast<int64_t>(n);
+    return n;
+  }
+  size_t pread(void* buf, size_t size, int64_t offset) override {
+    if (offset < 0) return 0;
+    const ssize_t got = ::pread(fd_, buf, size, static_cast<off_t>(offset));
+    if (got <= 0) return 0;
+    const auto begin = static_cast<uint64_t>(offset), end = begin + static_cast<uint64_t>(got);
+    for (const FilePatch& p : patches_) {
+      for (size_t i = 0; i < p.bytes.size(); ++i) {
+        const uint64_t at = p.at + i;
+        if (at >= begin && at < end) static_cast<char*>(buf)[at - begin] = p.bytes[i];
+      }
+    }
+    return static_cast<size_t>(got);
+  }
+
+ private:
+  int fd_;
+  std::vector<FilePatch> patches_;
+  uint64_t size_ = 0;
+};
+
 // "'comments' (100 MiB), 'preview' (2 MiB) and 3 more".
 std::string NameAttributes(const std::vector<ExrAttribute>& attributes, uint64_t count) {
   std::string names;
@@ -180,6 +224,7 @@ class OiioDecoder final : public FrameDecoder {
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     if (format == FileFormat::exr) ShowExrHeader(path, config);
+    if (format == FileFormat::tiff) ShowTiffTags(path, config);
     // This format's reader alone: OpenImageIO would otherwise ask every
     // reader it has whether it knows the file.
     input_ = OIIO::ImageInput::create(ReaderName(format), false, &config);
@@ -258,6 +303,32 @@ class OiioDecoder final : public FrameDecoder {
   // A seek may walk the pages from the first one: counting stops here.
   static constexpr int kMaxImagesCounted = 100;
   static_assert(kMaxImagesCounted == kMaxExrPartsCounted);
+
+  // libtiff reads a directory's tags whole: they are sized first, and one
+  // past its limit is shown with no value.
+  void ShowTiffTags(const std::string& path, OIIO::ImageSpec& config) {
+    TiffTagWalk walk = WalkTiffTags(path);
+    if (!walk.problem.empty()) throw CodecError(walk.problem);
+    header_.metadataBytes = static_cast<int64_t>(walk.keptBytes);
+    if (walk.droppedCount == 0) return;
+    patched_ = std::make_unique<PatchedFile>(path, std::move(walk.patches));
+    OIIO::Filesystem::IOProxy* proxy = patched_.get();
+    config.attribute("oiio:ioproxy", OIIO::TypeDesc::PTR, &proxy);
+    std::string names;
+    for (size_t i = 0; i < walk.dropped.size(); ++i) {
+      names += (i == 0 ? "" : i + 1 == walk.dropped.size() && walk.droppedCount == walk.dropped.size() ? " and " : ", ") +
+               walk.dropped[i];
+    }
+    if (walk.droppedCount > walk.dropped.size()) {
+      names += " and " + std::to_string(walk.droppedCount - walk.dropped.size()) + " more";
+    }
+    header_.warnings.push_back(
+        std::string(walk.droppedCount == 1 ? "the TIFF tag " : "the TIFF tags ") + names +
+        (walk.droppedCount == 1 ? " is" : " are") + " not read: a tag is read up to " +
+        std::to_string(kMaxTiffTagBytes >> 20) + " MiB (an ICC profile up to " +
+        std::to_string(kMaxIccProfileBytes >> 20) + " MiB), a directory's tags up to " +
+        std::to_string(kMaxTiffTagsBytes >> 20) + " MiB");
+  }
 
   // The library reads a header whole: its parts and attributes are counted
   // and sized first, and what lies beyond the limits is refused (parts, an
@@ -380,6 +451,7 @@ class OiioDecoder final : public FrameDecoder {
   // The file the library reads, when attributes were left out; it outlives
   // the reader.
   std::unique_ptr<ExrShownFile> shown_;
+  std::unique_ptr<PatchedFile> patched_;
   std::unique_ptr<OIIO::ImageInput> input_;
   OIIO::ImageSpec layout_;
   bool tiled_ = false;

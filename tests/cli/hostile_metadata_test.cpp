@@ -1,6 +1,7 @@
 // Metadata made to cost memory or to refuse a frame: thousands of text
 // chunks, text that inflates to tens of megabytes, animated PNGs, OpenEXR
-// files of thousands of part headers or of 100 MiB attributes. The pixels
+// files of thousands of part headers or of 100 MiB attributes, TIFF tags
+// of 100 MiB. The pixels
 // render (or the file is refused for what the pixels need, saying why), a
 // warning names what was left out, and no run takes more than a small
 // amount of memory.
@@ -282,6 +283,57 @@ TEST_F(CliHostileMetadata, OpenExrPartsAndNeededAttributesAreCountedBeforeReadin
                       ": the OpenEXR attribute 'channels' (2 MiB) lies beyond what the command "
                       "reads of a header: an attribute up to 1 MiB");
   EXPECT_FALSE(fs::exists(Path("out.png")));
+}
+
+// A 16 x 12 RGBA TIFF of the checker, with a description of `description`
+// characters when asked.
+void WriteTiff(const std::string& path, size_t description) {
+  OIIO::ImageSpec layout(16, 12, 4, OIIO::TypeDesc::UINT8);
+  if (description > 0) layout.attribute("ImageDescription", std::string(description, 'd'));
+  std::vector<uint8_t> pixels(16 * 12 * 4);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = ((i / 4 + i / 64) % 2 == 0) == (i % 4 != 1) ? 255 : 0;
+  auto out = OIIO::ImageOutput::create(path);
+  ASSERT_TRUE(out && out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, pixels.data()) &&
+              out->close());
+}
+
+// A tag past its limit is shown to the library with no value; one the
+// pixels need refuses the file, naming it.
+TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
+  WriteTiff(Path("clean.tif"), 0);
+  ASSERT_EQ(Render("clean.tif", "clean_out.png").status, 0);
+  WriteTiff(Path("described.tif"), size_t{100} << 20);
+  MeasuredRun run = Render("described.tif", "described_out.png", {"--max-frame-memory", "16M"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  ExpectSaid(run, "warning: " + Path("described.tif") +
+                      ": the TIFF tag ImageDescription (tag 270, 101 MiB) is not read: a tag is "
+                      "read up to 1 MiB");
+  EXPECT_EQ(Read(Path("described_out.png")), Read(Path("clean_out.png")));
+
+  // The strip table claiming 20 million strips.
+  Bytes tiff = Read(Path("clean.tif"));
+  ASSERT_EQ(tiff.substr(0, 4), Bytes("II*\0", 4));
+  uint32_t directory = 0;
+  std::memcpy(&directory, tiff.data() + 4, 4);
+  uint16_t entries = 0;
+  std::memcpy(&entries, tiff.data() + directory, 2);
+  bool patched = false;
+  for (uint16_t e = 0; e < entries; ++e) {
+    char* entry = tiff.data() + directory + 2 + 12 * e;
+    uint16_t tag = 0;
+    std::memcpy(&tag, entry, 2);
+    if (tag != 273) continue;
+    const uint32_t count = 20000000;
+    std::memcpy(entry + 4, &count, 4);
+    patched = true;
+  }
+  ASSERT_TRUE(patched);
+  Save(Path("strips.tif"), tiff);
+  run = Render("strips.tif", "strips_out.png");
+  EXPECT_EQ(run.status, cli::kExitFailed) << run.output;
+  ExpectSaid(run, "cannot read " + Path("strips.tif") +
+                      ": the TIFF tag StripOffsets (tag 273, 77 MiB) is larger than the limit of 64 MiB");
+  EXPECT_FALSE(fs::exists(Path("strips_out.png")));
 }
 
 }  // namespace
