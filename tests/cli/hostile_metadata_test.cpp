@@ -1,10 +1,9 @@
 // Metadata made to cost memory or to refuse a frame: thousands of text
 // chunks, text that inflates to tens of megabytes, animated PNGs, OpenEXR
-// files of thousands of part headers or of 100 MiB attributes, TIFF tags
-// of 100 MiB. The pixels
-// render (or the file is refused for what the pixels need, saying why), a
-// warning names what was left out, and no run takes more than a small
-// amount of memory.
+// files of thousands of part headers or of 100 MiB attributes, TIFF tags of
+// 100 MiB. The pixels render (or the file is refused for what the pixels
+// need, saying why), a warning names what was left out, and no run takes
+// more than a small amount of memory.
 #include <OpenImageIO/imageio.h>
 #include <zlib.h>
 
