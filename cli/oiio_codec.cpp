@@ -323,7 +323,7 @@ class OiioDecoder final : public FrameDecoder {
       names += " and " + std::to_string(walk.droppedCount - walk.dropped.size()) + " more";
     }
     header_.warnings.push_back(
-        std::string(walk.droppedCount == 1 ? "the TIFF tag " : "the TIFF tags ") + names +
+        "the TIFF " + names +
         (walk.droppedCount == 1 ? " is" : " are") + " not read: a tag is read up to " +
         std::to_string(kMaxTiffTagBytes >> 20) + " MiB (an ICC profile up to " +
         std::to_string(kMaxIccProfileBytes >> 20) + " MiB), a directory's tags up to " +

@@ -113,6 +113,7 @@ int PngChunkStream::NextChunk() {
   const uint32_t length = Be32(head);
   const std::string type(reinterpret_cast<const char*>(head + 4), 4);
   const auto handOn = [&](const std::vector<uint8_t>* data) {
+    chunk_ = type;
     pending_.assign(head, head + sizeof head);
     pendingAt_ = 0;
     if (data == nullptr) {

@@ -43,6 +43,9 @@ class PngChunkStream {
   const std::optional<PngAnimation>& animation() const { return animation_; }
   // The iCCP chunk's data (name, method, compressed profile), CRC checked.
   const std::vector<uint8_t>& iccpChunk() const { return iccp_; }
+  // " (in the IDAT chunk)": the chunk libspng was last handed, for its
+  // messages; "" before the first.
+  std::string Where() const { return chunk_.empty() ? std::string() : " (in the " + chunk_ + " chunk)"; }
   // What was passed over that a user may miss, one line each.
   const std::vector<std::string>& warnings() const { return warnings_; }
 
@@ -65,6 +68,7 @@ class PngChunkStream {
   size_t pendingAt_ = 0;
   uint64_t passRemaining_ = 0;  // data and CRC of a passed chunk, read from the file
   uint32_t seen_ = 0;           // bit per carried colour chunk already passed
+  std::string chunk_;           // the type of the chunk handed on last
   std::optional<PngAnimation> animation_;
   bool frameControlSeen_ = false;
   std::vector<uint8_t> iccp_;

@@ -72,7 +72,7 @@ class PngDecoder final : public FrameDecoder {
     spng_ihdr ihdr{};
     if (const int e = spng_get_ihdr(ctx_.get(), &ihdr)) {
       const std::string size = SizeProblem(file);
-      throw CodecError(size.empty() ? Reason(e) : size);
+      throw CodecError(size.empty() ? Reason(e) + stream_.Where() : size);
     }
     header_.width = static_cast<int32_t>(ihdr.width);
     header_.height = static_cast<int32_t>(ihdr.height);
@@ -115,7 +115,7 @@ class PngDecoder final : public FrameDecoder {
       for (int32_t y = y0; y < y1; ++y) {
         const int e = spng_decode_row(ctx_.get(), target + (y - y0) * rowBytes, rowBytes_);
         // The last row reports the end of the image.
-        if (e != 0 && !(e == SPNG_EOI && y == header_.height - 1)) throw CodecError(Reason(e));
+        if (e != 0 && !(e == SPNG_EOI && y == header_.height - 1)) Check(e);
       }
     }
     nextRow_ = y1;
@@ -123,8 +123,9 @@ class PngDecoder final : public FrameDecoder {
   }
 
  private:
-  static void Check(int code) {
-    if (code != 0) throw CodecError(Reason(code));
+  // Only what the pixels need reaches libspng: its refusal names the chunk.
+  void Check(int code) const {
+    if (code != 0) throw CodecError(Reason(code) + stream_.Where());
   }
 
   // The rows of the seven Adam7 passes together; a pass without pixels has

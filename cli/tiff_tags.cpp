@@ -36,6 +36,18 @@ bool NeededForPixels(uint16_t tag) {
   }
 }
 
+// The tags the pixels need that the reader takes whole, as many values as
+// they state: strip and tile tables, the colour map, per-sample lists. Of
+// the others it takes one value, whatever count they state.
+bool IsNeededTable(uint16_t tag) {
+  switch (tag) {
+    case 258: case 273: case 279: case 320: case 324: case 325: case 330: case 338: case 339: case 347:
+      return true;
+    default:
+      return false;
+  }
+}
+
 const char* TagName(uint16_t tag) {
   switch (tag) {
     case 269: return "DocumentName";
@@ -64,9 +76,8 @@ std::string Describe(uint16_t tag, uint64_t bytes) {
   const char* name = TagName(tag);
   const std::string size = bytes >= (1u << 20) ? std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"
                                                : std::to_string(bytes) + " bytes";
-  return (name != nullptr ? std::string(name) + " (tag " + std::to_string(tag)
-                          : "tag " + std::to_string(tag) + " (") +
-         (name != nullptr ? ", " : "") + size + ")";
+  if (name == nullptr) return "tag " + std::to_string(tag) + " (" + size + ")";
+  return std::string(name) + " tag (" + std::to_string(tag) + ", " + size + ")";
 }
 
 uint64_t TypeBytes(uint16_t type) {
@@ -151,15 +162,16 @@ TiffTagWalk WalkTiffTags(const std::string& path) {
           directories.push_back(in.Value(entry + 4 + offsetBytes, offsetBytes));
         }
         if (bytes <= static_cast<uint64_t>(offsetBytes)) continue;  // held in the entry itself
-        if (NeededForPixels(tag)) {
+        if (IsNeededTable(tag)) {
           if (bytes > kMaxTiffNeededTagBytes) {
-            walk.problem = "the TIFF tag " + Describe(tag, bytes) + " is larger than the limit of " +
+            walk.problem = "the TIFF " + Describe(tag, bytes) + " is larger than the limit of " +
                            std::to_string(kMaxTiffNeededTagBytes >> 20) + " MiB";
             return walk;
           }
           walk.keptBytes += bytes;
           continue;
         }
+        if (NeededForPixels(tag)) continue;
         const uint64_t limit = tag == kIccProfileTag ? kMaxIccProfileBytes : kMaxTiffTagBytes;
         if (bytes <= limit && directoryBytes + bytes <= kMaxTiffTagsBytes + (tag == kIccProfileTag ? limit : 0)) {
           directoryBytes += bytes;

@@ -305,7 +305,7 @@ TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
   MeasuredRun run = Render("described.tif", "described_out.png", {"--max-frame-memory", "16M"});
   EXPECT_EQ(run.status, 0) << run.output;
   ExpectSaid(run, "warning: " + Path("described.tif") +
-                      ": the TIFF tag ImageDescription (tag 270, 101 MiB) is not read: a tag is "
+                      ": the TIFF ImageDescription tag (270, 101 MiB) is not read: a tag is "
                       "read up to 1 MiB");
   EXPECT_EQ(Read(Path("described_out.png")), Read(Path("clean_out.png")));
 
@@ -331,7 +331,7 @@ TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
   run = Render("strips.tif", "strips_out.png");
   EXPECT_EQ(run.status, cli::kExitFailed) << run.output;
   ExpectSaid(run, "cannot read " + Path("strips.tif") +
-                      ": the TIFF tag StripOffsets (tag 273, 77 MiB) is larger than the limit of 64 MiB");
+                      ": the TIFF StripOffsets tag (273, 77 MiB) is larger than the limit of 64 MiB");
   EXPECT_FALSE(fs::exists(Path("strips_out.png")));
 }
 
