@@ -187,6 +187,12 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
       ->required();
 
   for (const ControlSpec& control : kControls) AddControlOption(*render, control, options.settings);
+  render->add_flag_callback(
+      "--no-corner-markers", [&options] { options.settings.cornerMarkers = false; },
+      "leave out the corner markers: every render writes an opaque pure-red pixel at each of "
+      "the four corners of the rectangle it processed (the box around the pixels with "
+      "content), as the effect does in a host; with this flag those four pixels keep the "
+      "smoothing's result. Renders through the command's own engine; not with --plugin");
   render->add_option("--depth", options.frame.depth,
                      "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
                      "bits per channel or float samples, or for a float output, else 8)")
@@ -238,7 +244,8 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
   render->add_option("--threads", options.frame.threads,
                      "threads for the whole run: frames are read, rendered and written at the "
                      "same time, and the output is the same for any count; 1 renders each "
-                     "frame through the module's EffectMain (1 to " +
+                     "frame through the module's EffectMain, or with --no-corner-markers "
+                     "through the command's own engine on one thread (1 to " +
                          std::to_string(kMaxThreads) + ", default: all cores)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxThreads));
@@ -433,6 +440,19 @@ void CheckOutputOptions(const CommandOptions& options, const std::string& output
   if (!options.compression.empty()) CheckCompression(format, options.compression);
 }
 
+// Every frame's output before the first frame renders: what is there must
+// be a file the render may replace. An output that --skip-existing keeps is
+// never written, so it is not looked at, whatever it is.
+void CheckOutputsReplaceable(const std::vector<FrameJob>& jobs, bool skipExisting) {
+  for (const FrameJob& job : jobs) {
+    std::error_code ec;
+    if (skipExisting && std::filesystem::exists(std::filesystem::symlink_status(job.output, ec))) {
+      continue;
+    }
+    CheckOutputReplaceable(job.output);
+  }
+}
+
 void PrintTimings(std::ostream& err, const StageTimes& times, const SequenceResult& result,
                   double seconds, int threads) {
   const size_t frames = result.written;
@@ -466,6 +486,7 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
     jobs = PlanFrames(options);
     CheckOutputOptions(options, jobs.front().output);
     CheckOutputsSpareInputs(jobs);
+    CheckOutputsReplaceable(jobs, options.skipExisting);
   } catch (const NoFramesFound& e) {
     err << "corvalin: error: " << e.what() << "\n";
     return kExitFailed;
@@ -498,7 +519,10 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
   SequenceOptions sequence;
   sequence.settings = options.settings;
   sequence.frame = options.frame;
-  sequence.throughModule = options.frame.threads <= 1 || !options.plugin.empty();
+  // The module always marks the corners: a render without them runs on the
+  // command's engine, which gives the module's bytes everywhere else.
+  sequence.throughModule = !options.plugin.empty() ||
+                           (options.frame.threads <= 1 && options.settings.cornerMarkers);
   sequence.skipExisting = options.skipExisting;
   sequence.compression = options.compression;
   sequence.floatOutput = options.floatOutput;
@@ -537,6 +561,14 @@ std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& a
     return std::nullopt;
   } catch (const CLI::ParseError& e) {
     err << "corvalin: error: " << e.what() << "\n"
+        << "Run 'corvalin render --help' for the options and their ranges.\n";
+    *status = kExitUsage;
+    return std::nullopt;
+  }
+  if (!options.settings.cornerMarkers && !options.plugin.empty()) {
+    err << "corvalin: error: --no-corner-markers cannot be used with --plugin: an effect "
+           "module always writes the corner markers, and the command leaves them out only on "
+           "its own engine; give one of the two\n"
         << "Run 'corvalin render --help' for the options and their ranges.\n";
     *status = kExitUsage;
     return std::nullopt;

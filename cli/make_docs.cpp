@@ -91,6 +91,11 @@ void WriteManPage(std::ostream& out, CLI::App& app, CLI::App& render) {
       << ".PP\n"
       << "A frame renders bit for bit as the effect renders it in a host, with any number of "
          "threads.\n"
+      << ".PP\n"
+      << "Every render writes an opaque pure\\-red pixel at each of the four corners of the "
+         "rectangle it processed (the box around the pixels with content), as the effect does "
+         "in a host. \\fB\\-\\-no\\-corner\\-markers\\fR leaves them out: those four "
+         "pixels then keep the smoothing's result.\n"
       << ".SH ARGUMENTS\n";
   for (const CLI::Option* option :
        render.get_options([](const CLI::Option* o) { return !o->nonpositional(); })) {

@@ -1,17 +1,52 @@
 // Draws the bundled example: a small cel frame with hard (aliased) outlines,
 // thin lines, a circle and diagonal strokes, so the effect has every kind of
-// edge to work on. Usage: corvalin_make_example OUTPUT.png
+// edge to work on. With --small, a 24 x 16 frame for the picture of the
+// corner markers, small enough that one pixel shows when enlarged.
+// Usage: corvalin_make_example [--small] OUTPUT.png
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <vector>
 
 #include "cli/image_io.h"
 #include "tests/support/test_images.h"
 
+namespace {
+
+using Picture = corvalin::test_images::PaddedImage<corvalin::test_images::Colour8>;
+
+int WritePicture(const char* path, const Picture& picture) {
+  try {
+    corvalin::cli::WriteImage(path, corvalin::cli::OpaqueImage8(picture));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvalin_make_example: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
+
+// A sun with an outline over a hill, on sky from border to border.
+int WriteSmall(const char* path) {
+  using corvalin::test_images::Opaque;
+  const auto ink = Opaque(24, 20, 36), sky = Opaque(156, 208, 236), sun = Opaque(255, 204, 64),
+             hill = Opaque(96, 176, 88);
+  Picture picture(24, 16);
+  auto c = picture.canvas();
+  c.Fill(sky);
+  c.CentreDisc(15.5, 6.5, 5.5, ink);
+  c.CentreDisc(15.5, 6.5, 4.2, sun);
+  c.FillCentres(c.Bounds(), hill,
+                [](double x, double y) { return y >= 11 + 0.3 * x - 0.02 * x * x; });
+  return WritePicture(path, picture);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--small") return WriteSmall(argv[2]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: corvalin_make_example OUTPUT.png\n");
+    std::fprintf(stderr, "usage: corvalin_make_example [--small] OUTPUT.png\n");
     return 2;
   }
   using corvalin::test_images::Opaque;
@@ -66,11 +101,5 @@ int main(int argc, char** argv) {
   c.Line({8, 140}, {30, 20}, ink);
   fill(roof, [](double x, double y) { return std::abs(x - 30) + std::abs(y - 16) <= 8; });
 
-  try {
-    corvalin::cli::WriteImage(argv[1], corvalin::cli::OpaqueImage8(picture));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "corvalin_make_example: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+  return WritePicture(argv[1], picture);
 }

@@ -27,6 +27,10 @@ void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings
     });
     return;
   }
+  // The module has no parameter for the markers: it would write them anyway.
+  if (!settings.cornerMarkers)
+    throw CliError("the effect module always writes the corner markers; a render without them "
+                   "runs on the command's own engine");
   const PF_Err err = host.Render(settings, input.world(), output.world());
   if (err != PF_Err_NONE) throw CliError("the effect's render failed with error " + std::to_string(err));
 }
@@ -47,7 +51,8 @@ Image RenderImage(const minihost::MiniHost& host, const Image& image,
     FrameBuffer<Pixel> input(image.width, image.height, frame.rowPadding);
     FrameBuffer<Pixel> output(image.width, image.height, frame.rowPadding);
     ImageToWorld(image, input);
-    RenderWorlds(host, settings, input, output, frame.threads <= 1, frame.threads);
+    RenderWorlds(host, settings, input, output, frame.threads <= 1 && settings.cornerMarkers,
+                 frame.threads);
     return WorldToImage(output);
   });
 }

@@ -30,8 +30,9 @@ struct FrameOptions {
   int depth = 0;  // 8 or 16; 0 takes the input file's (16 for 16-bit files, else 8)
   int32_t rowPadding = 0;
   // Threads for the whole run. 1: every frame renders through the module's
-  // EffectMain, as a host would. More: the engine's banded parallel scan,
-  // bit for bit the same, with reading and writing of frames overlapped.
+  // EffectMain, as a host would (without corner markers, the engine's scan
+  // on one thread). More: the engine's banded parallel scan, bit for bit the
+  // same, with reading and writing of frames overlapped.
   int threads = 1;
   // Bytes one frame may take in flight (FrameReader::MemoryNeed), checked
   // from the file's header before anything is allocated.
@@ -89,14 +90,17 @@ Image WorldToImage(const World& world) {
   return image;
 }
 
-// Renders `image` through the module: output RGBA at the render depth.
+// Renders `image` through the module (through the engine without corner
+// markers, or on more than one thread): output RGBA at the render depth.
 Image RenderImage(const minihost::MiniHost& host, const Image& image,
                   const RenderSettings& settings, const FrameOptions& frame);
 
 // The one place the command calls the engine: renders `input` into `output`
 // (frames of one size and padding) through the module's EffectMain over
 // `host` when `throughModule`, else through the banded parallel scan on the
-// threads of the calling task arena. Both write the same bytes.
+// threads of the calling task arena. Both write the same bytes. The module
+// always marks the corners: with settings.cornerMarkers off, `throughModule`
+// must be false (a CliError otherwise).
 template <class Pixel>
 void RenderWorlds(const minihost::MiniHost& host, const RenderSettings& settings,
                   FrameBuffer<Pixel>& input, FrameBuffer<Pixel>& output, bool throughModule,

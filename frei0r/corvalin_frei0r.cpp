@@ -1,6 +1,6 @@
-// The frei0r filter: the effect's controls as frei0r parameters, each frame
-// rendered through the 8-bit engine on all cores. Only the f0r_* functions
-// leave the module.
+// The frei0r filter: the effect's controls and the corner markers as frei0r
+// parameters, each frame rendered through the 8-bit engine on all cores.
+// Only the f0r_* functions leave the module.
 #include <array>
 #include <cstdio>
 #include <cstring>

@@ -6,7 +6,8 @@
 // - "Use Color Key": on from 0.5 up (frei0r's boolean rule);
 // - "Alpha Key": each component becomes the byte lround(v * 255), key alpha 255;
 // - "Smoother Range": v * 100 in double, the effect's percentage;
-// - "Line Weight": v itself.
+// - "Line Weight": v itself;
+// - "Corner Markers": on from 0.5 up, as "Use Color Key" (default on).
 // Out-of-range values are held to the nearer end; NaN counts as 0.
 #pragma once
 
@@ -15,16 +16,21 @@
 #include <cstdint>
 
 #include "effect/controls.h"
+#include "effect/corner_markers.h"
 #include "effect/pixel_convert.h"
 #include "engine/view/frame_view.h"
 
 namespace corvalin::frei0r {
 
-// One frei0r parameter per control, in the table's order.
-inline constexpr int kParamCount = kControlCount;
+// One frei0r parameter per control, in the table's order, then the corner
+// markers: hosts such as ffmpeg set parameters by position, so new ones only
+// ever go last.
+inline constexpr int kParamCount = kControlCount + 1;
 
-// The effect control behind frei0r parameter `index` (0 to kParamCount - 1).
-inline constexpr const ControlSpec& ControlAt(int index) { return kControls[index]; }
+// The control behind frei0r parameter `index` (0 to kParamCount - 1).
+inline constexpr const ControlSpec& ControlAt(int index) {
+  return index < kControlCount ? kControls[index] : kCornerMarkers;
+}
 
 inline double ClampUnit(double v) {
   if (!(v > 0.0)) return 0.0;

@@ -14,8 +14,8 @@ inline constexpr const char* kPluginGrouping = "Filter";
 // Describe: the effect's label, contexts, depths and render properties.
 Failure Describe(const HostSuites& suites, OfxImageEffectHandle descriptor);
 
-// DescribeInContext: the Source and Output clips and one parameter per
-// control of the control table.
+// DescribeInContext: the Source and Output clips, one parameter per control
+// of the control table, and the corner markers' switch.
 Failure DescribeInContext(const HostSuites& suites, OfxImageEffectHandle descriptor,
                           OfxPropertySetHandle inArgs);
 

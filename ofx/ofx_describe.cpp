@@ -4,6 +4,7 @@
 #include <string>
 
 #include "effect/controls.h"
+#include "effect/corner_markers.h"
 #include "effect/effect_properties.h"
 #include "effect/identity.h"
 #include "effect/string_table.h"
@@ -164,7 +165,9 @@ Failure DescribeInContext(const HostSuites& suites, OfxImageEffectHandle descrip
     return {kOfxStatFailed, "the host has no parameter set for the effect"};
   for (const ControlSpec& control : kControls)
     if (Failure f = DefineParam(suites, paramSet, control); f.status != kOfxStatOK) return f;
-  return Ok();
+  // Last, after the effect's own controls; on by default, so that a project
+  // saved before it existed renders as it did.
+  return DefineParam(suites, paramSet, kCornerMarkers);
 }
 
 }  // namespace corvalin::ofx

@@ -2,6 +2,7 @@
 // and the render. Nothing outlives an action: parameter and clip handles,
 // images and working frames are fetched, used and released within it, so
 // any number of renders may run at once.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -10,6 +11,7 @@
 
 #include "effect/associated_alpha.h"
 #include "effect/controls.h"
+#include "effect/corner_markers.h"
 #include "effect/pixel_convert.h"
 #include "engine/view/render_view.h"
 #include "ofx/ofx_actions.h"
@@ -78,18 +80,33 @@ std::string PremultiplicationOf(const HostSuites& suites, OfxPropertySetHandle p
 
 // ---- Parameters ------------------------------------------------------------
 
+// Every parameter the plug-in defines: the controls, then the corner markers.
+constexpr std::array<const ControlSpec*, kControlCount + 1> kParams = [] {
+  std::array<const ControlSpec*, kControlCount + 1> all{};
+  for (size_t i = 0; i < std::size(kControls); ++i) all[i] = &kControls[i];
+  all[std::size(kControls)] = &kCornerMarkers;
+  return all;
+}();
+
 // Values pass as the host holds them: the engine itself bounds the
 // smoother range and the line weight, as it does for the other adapters.
+// An instance without the corner markers' switch (made by a host from an
+// earlier description) renders with them, as every render did before.
 Failure ReadSettings(const HostSuites& suites, OfxImageEffectHandle instance, OfxTime time,
                      RenderSettings* settings) {
   OfxParamSetHandle paramSet = nullptr;
   if (suites.imageEffect->getParamSet(instance, &paramSet) != kOfxStatOK || paramSet == nullptr)
     return {kOfxStatFailed, "the host has no parameter set for the effect"};
-  for (const ControlSpec& control : kControls) {
+  for (const ControlSpec* each : kParams) {
+    const ControlSpec& control = *each;
     OfxParamHandle param = nullptr;
     OfxStatus status =
         suites.parameter->paramGetHandle(paramSet, control.scriptName, &param, nullptr);
     if (status == kOfxStatOK && param == nullptr) status = kOfxStatFailed;
+    if (status != kOfxStatOK && &control == &kCornerMarkers) {
+      settings->cornerMarkers = true;
+      continue;
+    }
     if (status == kOfxStatOK) {
       // Variadic: exactly int for booleans, double for the rest.
       switch (control.type) {

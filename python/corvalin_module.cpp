@@ -62,7 +62,7 @@ constexpr bool IsKeywordOf(std::string_view scriptName, std::string_view keyword
 
 constexpr bool ControlsLeaveRenderKeywordsFree() {
   for (const ControlSpec& control : kControls)
-    for (std::string_view own : {"pixels", "depth", "threads"})
+    for (std::string_view own : {"pixels", "corner_markers", "premultiplied", "depth", "threads"})
       if (IsKeywordOf(control.scriptName, own)) return false;
   return true;
 }
@@ -356,7 +356,7 @@ void SetControl(RenderSettings& settings, const Keyword& keyword, const py::hand
 std::string KeywordList() {
   std::string list = "pixels";
   for (const Keyword& k : ControlKeywords()) list += ", " + k.name;
-  return list + ", premultiplied, depth, threads";
+  return list + ", corner_markers, premultiplied, depth, threads";
 }
 
 py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
@@ -376,6 +376,8 @@ py::array RenderPixels(const py::args& args, const py::kwargs& kwargs) {
     if (name == "pixels") {
       if (pixelsArg) throw py::type_error("render() got the pixel array twice");
       pixelsArg = py::reinterpret_borrow<py::object>(value);
+    } else if (name == "corner_markers") {
+      settings.cornerMarkers = FlagValue(name, value);
     } else if (name == "premultiplied") {
       premultiplied = FlagValue(name, value);
     } else if (name == "depth") {
@@ -472,7 +474,8 @@ std::string RenderDoc() {
     }
     controls += " (default " + defaultText + ")\n";
   }
-  signature += ", premultiplied=False, depth=None, threads=None) -> numpy.ndarray\n\n";
+  signature +=
+      ", corner_markers=True, premultiplied=False, depth=None, threads=None) -> numpy.ndarray\n\n";
   return signature +
          "Smooths the edges of a frame and returns a new array of the same shape and dtype.\n\n"
          "pixels: a NumPy array of shape (height, width, 4), RGBA, or (height, width, 3), RGB\n"
@@ -486,6 +489,11 @@ std::string RenderDoc() {
          "    halves away from zero and NaN as 0, and back as v / 32768.\n"
          "Controls, keyword arguments only:\n" +
          controls +
+         "corner_markers: every render writes an opaque pure-red pixel (full alpha, red, no\n"
+         "    green or blue) at each of the four corners of the rectangle it processed, the box\n"
+         "    around the pixels with content, as the effect does in a host. False leaves them\n"
+         "    out: those four pixels keep the smoothing's result, and the rest of the frame is\n"
+         "    the same (default True).\n"
          "premultiplied: True for colour multiplied by alpha (as OpenEXR and compositing hosts\n"
          "    hold it): it is divided by alpha before the render and the result multiplied by it\n"
          "    after, as the corvalin command does for such files. Float samples: c / a (colour 0\n"

@@ -73,8 +73,9 @@ PF_Err RunFrameStages(const RenderSettings& settings, const FrameWorlds<Pixel>& 
   });
   schedule.SettleCrossPartWrites();
 
-  WriteCornerMarkers(OutputWriter<Pixel>(frame.outputPixels), frame.output->rowbytes / pixelSize,
-                     frame.output->height, rect);
+  if (settings.cornerMarkers)
+    WriteCornerMarkers(OutputWriter<Pixel>(frame.outputPixels),
+                       frame.output->rowbytes / pixelSize, frame.output->height, rect);
   return copyResult;
 }
 

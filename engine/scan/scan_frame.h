@@ -3,9 +3,10 @@
 // ScanFrame applies the colour key and finds the processing rectangle, runs
 // the copy step (which fills the output with the input), scans the rectangle
 // and smooths every edge pattern it finds, then writes an opaque red marker at
-// the rectangle's four corners. It returns the copy step's PF_Err. Input and
-// output worlds must have equal width and height; rows may be padded. Either
-// engine gives the same bytes; the fast one is the default where it is built.
+// the rectangle's four corners unless settings.cornerMarkers is off. It
+// returns the copy step's PF_Err. Input and output worlds must have equal
+// width and height; rows may be padded. Either engine gives the same bytes;
+// the fast one is the default where it is built.
 #pragma once
 
 #include <concepts>

@@ -15,6 +15,10 @@ struct RenderSettings {
   PF_Pixel8 keyColour{};       // 8-bit also in 16-bit renders; alpha is not compared
   double smootherRange = 0.0;  // percent of the largest colour distance, 0..100
   double lineWeight = 0.0;     // 0..1
+  // Not a control: the module has no parameter for it and always marks.
+  // Adapters that own their frames may leave the four red corner pixels out,
+  // which then keep what the scan wrote there.
+  bool cornerMarkers = true;
 };
 
 // trunc(range * 4 * ChannelMax) as a signed 64-bit integer, low 32 bits,

@@ -15,6 +15,7 @@ def render(
     alpha_key: Tuple[int, int, int] = (255, 255, 255),
     smoother_range: float = 1.0,
     line_weight: float = 0.0,
+    corner_markers: bool = True,
     premultiplied: bool = False,
     depth: Optional[Literal[8, 16]] = None,
     threads: Optional[int] = None,

@@ -65,6 +65,28 @@ TEST(CliOptions, RangeEndsAreAccepted) {
 
 class CliOptionErrors : public ScratchTest {};
 
+// The markers are on unless the flag leaves them out; an external module
+// always writes them, so the flag and --plugin together are refused before
+// anything is read or written.
+TEST_F(CliOptionErrors, NoCornerMarkersWithAPluginIsRefused) {
+  int status = -1;
+  EXPECT_TRUE(Parse({"render", "in.png", "out.png"}, &status)->settings.cornerMarkers);
+  EXPECT_FALSE(Parse({"render", "in.png", "out.png", "--no-corner-markers"}, &status)
+                   ->settings.cornerMarkers);
+  cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::RunCommand({"render", Path("in.png"), Path("out.png"), "--no-corner-markers",
+                             "--plugin", CORVALIN_MODULE_PATH},
+                            out, err, false),
+            cli::kExitUsage);
+  EXPECT_EQ(err.str(),
+            "corvalin: error: --no-corner-markers cannot be used with --plugin: an effect module "
+            "always writes the corner markers, and the command leaves them out only on its own "
+            "engine; give one of the two\n"
+            "Run 'corvalin render --help' for the options and their ranges.\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
+}
+
 TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
   cli::WriteImage(Path("in.png"), FlatImage(4, 4, 8, 10, 20, 30, 255));
   // Each bad value of an option, and the text its message must hold.
@@ -117,7 +139,8 @@ TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {
           "--use-color-key", "default off", "--alpha-key", "default FFFFFF", "--depth",
           "8 or 16", "--row-padding", "0 to 4096, default 0", "--plugin", "--frames", "%04d",
           "--jobs", "1 to 256, default 1", "--quiet", "Smoother Range", "Line Weight",
-          "Use Color Key", "Alpha Key"}) {
+          "Use Color Key", "Alpha Key", "--no-corner-markers",
+          "every render writes an opaque pure-red pixel at each of the four corners"}) {
       EXPECT_NE(help.find(text), std::string::npos) << text;
     }
     // Each control's help comes from the control table.

@@ -29,14 +29,15 @@ Rgba At(const Image& im, int32_t x, int32_t y) {
 // with row padding the right-hand markers land in the padding, which the
 // output file does not hold.
 void ExpectFlatFrame(const Image& out, int32_t w, int32_t h, int bits, const Rgba& colour,
-                     bool padded = false) {
+                     bool padded = false, bool markers = true) {
   ASSERT_EQ(out.width, w);
   ASSERT_EQ(out.height, h);
   ASSERT_EQ(out.bits, bits);
   const uint16_t full = bits == 16 ? 65535 : 255;
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
-      const bool marker = (x == 1 || (x == w - 1 && !padded)) && (y == 1 || y == h - 1);
+      const bool marker =
+          markers && (x == 1 || (x == w - 1 && !padded)) && (y == 1 || y == h - 1);
       const Rgba expected = marker ? Rgba{full, 0, 0, full} : colour;
       ASSERT_EQ(At(out, x, y), expected) << "at " << x << "," << y;
     }
@@ -84,6 +85,38 @@ TEST_F(CliRenderCommand, FlatFramesAtEveryDepthAndFormat) {
   }
 }
 
+// --no-corner-markers: a flat frame comes back as it went in, through the
+// command's engine on one thread as on several, and so does a frame too
+// small to have a marker inside it.
+TEST_F(CliRenderCommand, WithoutCornerMarkersFlatFramesComeBackUnchanged) {
+  cli::WriteImage(Path("rgba8.png"), FlatImage(7, 5, 8, 51, 128, 255, 255));
+  cli::WriteImage(Path("rgb16.tif"), FlatImage(6, 4, 16, 4660, 32768, 65535, 65535));
+  cli::WriteImage(Path("dot.png"), FlatImage(1, 1, 8, 9, 8, 7, 255));
+  cli::WriteImage(Path("row.png"), FlatImage(5, 1, 8, 9, 8, 7, 255));
+  for (const char* threads : {"1", "3"}) {
+    SCOPED_TRACE(std::string("--threads ") + threads);
+    auto render = [&](const std::string& in, const std::string& out,
+                      std::vector<std::string> extra = {}) {
+      std::vector<std::string> args = {Path(in), Path(out), "--no-corner-markers", "--threads",
+                                       threads};
+      args.insert(args.end(), extra.begin(), extra.end());
+      const CommandResult r = RunRender(args);
+      EXPECT_EQ(r.status, 0) << r.output;
+      return cli::ReadImage(Path(out));
+    };
+    ExpectFlatFrame(render("rgba8.png", "a.png"), 7, 5, 8, {51, 128, 255, 255}, false, false);
+    ExpectFlatFrame(render("rgba8.png", "b.png", {"--row-padding", "2"}), 7, 5, 8,
+                    {51, 128, 255, 255}, true, false);
+    ExpectFlatFrame(render("rgb16.tif", "c.tif"), 6, 4, 16, {4660, 32768, 65535, 65535}, false,
+                    false);
+    ExpectFlatFrame(render("dot.png", "d.png"), 1, 1, 8, {9, 8, 7, 255}, false, false);
+    ExpectFlatFrame(render("row.png", "e.png"), 5, 1, 8, {9, 8, 7, 255}, false, false);
+  }
+  // With the markers a 1 x 1 frame is its one marker.
+  ASSERT_EQ(RunRender({Path("dot.png"), Path("f.png"), "--threads", "1"}).status, 0);
+  EXPECT_EQ(At(cli::ReadImage(Path("f.png")), 0, 0), (Rgba{255, 0, 0, 255}));
+}
+
 // The command's render against the module driven directly over the mini
 // host with the same controls and the same converted input.
 class CliSameAsMiniHost : public CliRenderCommand {
@@ -118,6 +151,50 @@ TEST_F(CliSameAsMiniHost, WithEveryControlAndRowPadding) {
       EXPECT_EQ(written.bits, bits);
       EXPECT_EQ(written.samples, expected.samples);
     }
+  }
+}
+
+// Without markers the render is the module's but for the four red pixels,
+// which keep the smoothing's result: the same on one thread as on several.
+TEST_F(CliSameAsMiniHost, WithoutCornerMarkersOnlyTheFourCornersDiffer) {
+  for (int bits : {8, 16}) {
+    SCOPED_TRACE(bits);
+    const std::string in = Path("cel.png");
+    cli::WriteImage(in, CelImage(40, 30, bits));
+    const std::vector<std::string> controls = {"--line-weight", "0.5"};
+    auto render = [&](std::vector<std::string> extra) {
+      std::vector<std::string> args = {in, Path("out.png")};
+      args.insert(args.end(), controls.begin(), controls.end());
+      args.insert(args.end(), extra.begin(), extra.end());
+      const CommandResult r = RunRender(args);
+      EXPECT_EQ(r.status, 0) << r.output;
+      return cli::ReadImage(Path("out.png"));
+    };
+    const Image marked = render({"--threads", "1"});
+    const Image unmarked = render({"--threads", "1", "--no-corner-markers"});
+    EXPECT_EQ(render({"--threads", "3", "--no-corner-markers"}).samples, unmarked.samples);
+
+    RenderSettings settings = DefaultRenderSettings();
+    settings.lineWeight = 0.5;
+    const cli::FrameOptions frame;
+    EXPECT_EQ(cli::RenderImage(host_, cli::ReadImage(in), settings, frame).samples,
+              marked.samples);
+    settings.cornerMarkers = false;
+    EXPECT_EQ(cli::RenderImage(host_, cli::ReadImage(in), settings, frame).samples,
+              unmarked.samples);
+
+    const uint16_t full = bits == 16 ? 65535 : 255;
+    std::vector<std::pair<int32_t, int32_t>> differing;
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 40; ++x)
+        if (At(marked, x, y) != At(unmarked, x, y)) {
+          differing.emplace_back(x, y);
+          EXPECT_EQ(At(marked, x, y), (Rgba{full, 0, 0, full}));
+        }
+    // The cel frame is opaque: its rectangle is the whole frame, pulled in
+    // off the top and left border and from the last row and column.
+    EXPECT_EQ(differing,
+              (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {39, 1}, {1, 29}, {39, 29}}));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -155,6 +156,71 @@ TYPED_TEST(ScanFrameTest, TinyImagesKeepMarkersInsideTheBuffer) {
     if (s.w == 1 && s.h == 1) {
       EXPECT_EQ(f.out(0, 0), Ink<Pixel>());
     }
+  }
+}
+
+// Without the markers nothing is written after the scan: a flat frame, a
+// transparent one and frames too small to scan come out as their input.
+TYPED_TEST(ScanFrameTest, WithoutMarkersUnscannedFramesComeOutAsTheInput) {
+  using Pixel = TypeParam;
+  RenderSettings settings = DefaultRenderSettings();
+  settings.cornerMarkers = false;
+  for (int padding : {0, 3}) {
+    TestFrame<Pixel> f(9, 7, Opaque<Pixel>(40, 80, 120), padding);
+    EXPECT_EQ(f.Render(settings), PF_Err_NONE);
+    ExpectInputPlusMarkers(f, {});
+    EXPECT_EQ(f.out(1, 1), Opaque<Pixel>(40, 80, 120));
+  }
+  TestFrame<Pixel> transparent(6, 5, Pixel{0, 7, 7, 7});
+  transparent.Render(settings);
+  ExpectInputPlusMarkers(transparent, {});
+  struct Size {
+    int w, h;
+  };
+  for (Size s : {Size{1, 1}, Size{1, 5}, Size{5, 1}, Size{2, 2}}) {
+    SCOPED_TRACE(::testing::Message() << s.w << "x" << s.h);
+    TestFrame<Pixel> f(s.w, s.h, Opaque<Pixel>(9, 9, 9));
+    f.Render(settings);
+    ExpectInputPlusMarkers(f, {});
+  }
+}
+
+// A line that ends on the rectangle's top left corner: left out, that
+// marker's pixel keeps the line end's smoothing, the other three the input,
+// and every other pixel is the defined render's.
+TYPED_TEST(ScanFrameTest, WithoutMarkersTheCornersKeepTheScansResult) {
+  using Pixel = TypeParam;
+  const uint32_t M = ChannelMax<Pixel>();
+  const Pixel background = Opaque<Pixel>(M, M, M / 4 * 3), ink = Opaque<Pixel>(0, 0, M / 2);
+  const std::vector<std::pair<int, int>> corners = {{1, 1}, {1, 9}, {11, 1}, {11, 9}};
+  for (Engine engine : BuiltEngines()) {
+    SCOPED_TRACE(EngineName(engine));
+    TestFrame<Pixel> marked(12, 10, background);
+    marked.Fill(1, 1, 2, 6, ink);  // a vertical line from (1, 1) down to (1, 5)
+    TestFrame<Pixel> unmarked = marked;
+    unmarked.SetUpWorlds();
+    RenderSettings settings = DefaultRenderSettings();
+    marked.Render(settings, &CopyWorld<Pixel>, engine);
+    settings.cornerMarkers = false;
+    unmarked.Render(settings, &CopyWorld<Pixel>, engine);
+    for (int32_t y = 0; y < 10; ++y)
+      for (int32_t x = 0; x < 12; ++x) {
+        if (std::find(corners.begin(), corners.end(), std::pair{x, y}) != corners.end())
+          EXPECT_EQ(marked.out(x, y), Ink<Pixel>()) << "at " << x << "," << y;
+        else
+          ASSERT_EQ(unmarked.out(x, y), marked.out(x, y)) << "at " << x << "," << y;
+      }
+    // Four fifths background, one fifth line: the line end's step, which
+    // gives the same run by hand on the input.
+    const Pixel smoothed = sizeof(Pixel) == 4 ? Colour<Pixel>(255, 204, 204, 176)
+                                              : Colour<Pixel>(32768, 26215, 26215, 22937);
+    EXPECT_EQ(unmarked.out(1, 1), smoothed);
+    for (auto [x, y] : {std::pair{1, 9}, {11, 1}, {11, 9}})
+      EXPECT_EQ(unmarked.out(x, y), background);
+    TestFrame<Pixel> step = marked;
+    EdgeContext<Pixel> ctx = step.ContextAt(1, 1);
+    SmoothTJunctionUp(ctx);
+    EXPECT_EQ(step.out(1, 1), smoothed);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -213,23 +214,26 @@ struct Instance {
   }
 };
 
-TEST(Frei0rModule, DescribesAnRgbaFilterWithTheEffectsFourControls) {
+TEST(Frei0rModule, DescribesAnRgbaFilterWithTheEffectsFourControlsThenTheMarkers) {
   Frei0rModule& m = Module();
   EXPECT_EQ(m.init(), 1);
   f0r_plugin_info_t info{};
   m.get_plugin_info(&info);
   EXPECT_STREQ(info.name, "Corvalin");
   EXPECT_EQ(std::tuple(info.plugin_type, info.color_model, info.frei0r_version, info.num_params),
-            std::tuple(F0R_PLUGIN_TYPE_FILTER, F0R_COLOR_MODEL_RGBA8888, 1, 4));
+            std::tuple(F0R_PLUGIN_TYPE_FILTER, F0R_COLOR_MODEL_RGBA8888, 1, 5));
   EXPECT_STREQ(info.explanation, kEffectDescription);
-  const char* names[] = {"Use Color Key", "Alpha Key", "Smoother Range", "Line Weight"};
-  const int types[] = {F0R_PARAM_BOOL, F0R_PARAM_COLOR, F0R_PARAM_DOUBLE, F0R_PARAM_DOUBLE};
+  // Hosts such as ffmpeg set parameters by position: the markers come last.
+  const char* names[] = {"Use Color Key", "Alpha Key", "Smoother Range", "Line Weight",
+                         "Corner Markers"};
+  const int types[] = {F0R_PARAM_BOOL, F0R_PARAM_COLOR, F0R_PARAM_DOUBLE, F0R_PARAM_DOUBLE,
+                       F0R_PARAM_BOOL};
   // Each control's help, then how the frei0r value maps onto the control.
   const char* mappings[] = {"; on from 0.5 up",
                             "; each component v becomes the byte lround(v * 255)",
                             "; the value v (0 to 1) stands for 0 + v x 100",
-                            "; the value v (0 to 1) stands for 0 + v x 1"};
-  for (int i = 0; i < 4; ++i) {
+                            "; the value v (0 to 1) stands for 0 + v x 1", "; on from 0.5 up"};
+  for (int i = 0; i < 5; ++i) {
     f0r_param_info_t p{};
     m.get_param_info(&p, i);
     EXPECT_STREQ(p.name, names[i]);
@@ -237,8 +241,9 @@ TEST(Frei0rModule, DescribesAnRgbaFilterWithTheEffectsFourControls) {
     ASSERT_NE(p.explanation, nullptr);
     EXPECT_EQ(std::string(p.explanation), std::string(ControlAt(i).help) + mappings[i]);
   }
+  EXPECT_STREQ(ControlAt(4).help, kCornerMarkers.help);
   f0r_param_info_t untouched{"x", 99, nullptr};
-  m.get_param_info(&untouched, 4);
+  m.get_param_info(&untouched, 5);
   m.get_param_info(&untouched, -1);
   EXPECT_STREQ(untouched.name, "x");
   EXPECT_EQ(untouched.type, 99);
@@ -260,18 +265,20 @@ TEST(Frei0rModule, RefusesFramesTheEngineCannotAddress) {
 TEST(Frei0rModule, StartsAtTheEffectDefaultsAndHoldsValuesToTheirRanges) {
   Instance inst(8, 8);
   ASSERT_NE(inst.handle, nullptr);
-  EXPECT_EQ(std::tuple(inst.Get<double>(0), inst.Get<double>(2), inst.Get<double>(3)),
-            std::tuple(0.0, 0.01, 0.0));
+  EXPECT_EQ(std::tuple(inst.Get<double>(0), inst.Get<double>(2), inst.Get<double>(3),
+                       inst.Get<double>(4)),
+            std::tuple(0.0, 0.01, 0.0, 1.0));
   auto key = inst.Get<f0r_param_color_t>(1);
   EXPECT_EQ(std::tuple(key.r, key.g, key.b), std::tuple(1.0f, 1.0f, 1.0f));
   // {index, value set, value read back}
   for (auto [index, v, back] : {std::tuple{2, 1.7, 1.0}, {3, -0.5, 0.0}, {2, NAN, 0.0},
-                                {0, 0.49, 0.0}, {0, 0.5, 1.0}}) {
+                                {0, 0.49, 0.0}, {0, 0.5, 1.0}, {4, 0.49, 0.0},
+                                {4, NAN, 0.0}, {4, 0.5, 1.0}}) {
     inst.m.set_param_value(inst.handle, &v, index);
     EXPECT_EQ(inst.Get<double>(index), back) << index << " " << v;
   }
   double v = 0.5;
-  inst.m.set_param_value(inst.handle, &v, 7);  // ignored
+  inst.m.set_param_value(inst.handle, &v, 5);  // ignored
   inst.m.set_param_value(inst.handle, nullptr, 2);
   key = {-1.0f, 2.0f, 0.5f};
   inst.m.set_param_value(inst.handle, &key, 1);
@@ -296,6 +303,43 @@ TEST(Frei0rModule, RendersEachFrameAsScanFrameDoes) {
   EXPECT_NE(ReferenceRender(src, ParamSets()[2].settings), src.bytes);
   EXPECT_NE(ReferenceRender(src, ParamSets()[1].settings),
             ReferenceRender(src, ParamSets()[2].settings));
+}
+
+// Left out, the markers' four pixels keep the render's result: a flat frame
+// comes back as it went in, and a picture differs from the marked render
+// only where that has its four red pixels.
+TEST(Frei0rModule, CornerMarkersOffLeavesTheCornersToTheSmoothing) {
+  RgbaImage flat(6, 4);
+  for (size_t i = 0; i < flat.bytes.size(); i += 4)
+    std::copy_n(std::array<uint8_t, 4>{10, 20, 30, 255}.data(), 4, &flat.bytes[i]);
+  RgbaImage marked = flat;
+  for (auto [x, y] : {std::pair{1, 1}, {1, 3}, {5, 1}, {5, 3}})
+    std::copy_n(std::array<uint8_t, 4>{255, 0, 0, 255}.data(), 4, marked.at(x, y));
+  Instance inst(6, 4);
+  EXPECT_EQ(inst.Render(flat), marked.bytes);
+  double off = 0.0;
+  inst.m.set_param_value(inst.handle, &off, 4);
+  EXPECT_EQ(inst.Render(flat), flat.bytes);
+
+  RenderSettings unmarked = DefaultRenderSettings();
+  unmarked.cornerMarkers = false;
+  for (int variant : {0, 1, 2}) {
+    SCOPED_TRACE(variant);
+    const RgbaImage src = MakePicture(24, 16, variant);
+    Instance picture(24, 16);
+    const std::vector<uint8_t> withMarkers = picture.Render(src);
+    picture.m.set_param_value(picture.handle, &off, 4);
+    const std::vector<uint8_t> without = picture.Render(src);
+    EXPECT_EQ(without, ReferenceRender(src, unmarked));
+    int differing = 0;
+    for (size_t i = 0; i < without.size(); i += 4) {
+      if (std::equal(&without[i], &without[i] + 4, &withMarkers[i])) continue;
+      ++differing;
+      EXPECT_EQ(std::vector<uint8_t>(&withMarkers[i], &withMarkers[i] + 4),
+                (std::vector<uint8_t>{255, 0, 0, 255}));
+    }
+    EXPECT_EQ(differing, 4);
+  }
 }
 
 TEST(Frei0rModule, LeavesTheInputAloneMayRenderInPlaceAndInstancesAreIndependent) {
@@ -439,6 +483,21 @@ TEST_F(FfmpegCompareTest, PicturesMatchScanFrameAndTheCommand) {
     }
   }
   EXPECT_EQ(compared, 10);
+}
+
+// ffmpeg sets the markers' switch by position, after the four controls; the
+// command leaves them out with --no-corner-markers.
+TEST_F(FfmpegCompareTest, MarkersLeftOutByTheirPosition) {
+  const RgbaImage picture = MakePicture(48, 30, 0);
+  WritePng(picture, "in.png");
+  RenderSettings settings = DefaultRenderSettings();
+  settings.cornerMarkers = false;
+  const ParamSet off{0.0, {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0|n", "--no-corner-markers",
+                     settings};
+  const std::string filtered = Filter("in.png", off.filterParams, "off.raw");
+  EXPECT_TRUE(SameFrame(filtered, ReferenceRender(picture, settings), 48));
+  EXPECT_FALSE(SameFrame(filtered, ReferenceRender(picture, DefaultRenderSettings()), 48));
+  ExpectCommandRenders("in.png", off, filtered, 48);
 }
 
 // The command line the documentation gives for a video file, on a lossless

@@ -53,7 +53,7 @@ TEST(OfxDescribe, DescriptorDeclaresAWholeFrameFilter) {
   EXPECT_TRUE(host.misuses().empty());
 }
 
-TEST(OfxDescribe, EachContextHasSourceOutputAndTheFourControls) {
+TEST(OfxDescribe, EachContextHasSourceOutputTheFourControlsAndTheMarkers) {
   OfxTestHost host(BundleBinary());
   ASSERT_EQ(host.Load(), kOfxStatOK);
   ASSERT_EQ(host.Describe(), kOfxStatOK);
@@ -69,9 +69,9 @@ TEST(OfxDescribe, EachContextHasSourceOutputAndTheFourControls) {
       EXPECT_EQ(c->Int("OfxImageEffectPropSupportsTiles"), 0);
     }
 
-    // In the control table's order, named by script name.
-    EXPECT_EQ(host.paramNames(context),
-              (Strings{"useColorKey", "alphaKey", "smootherRange", "lineWeight"}));
+    // In the control table's order, named by script name, then the markers.
+    EXPECT_EQ(host.paramNames(context), (Strings{"useColorKey", "alphaKey", "smootherRange",
+                                                 "lineWeight", "cornerMarkers"}));
     const PropertySet* key = host.paramDescriptor(context, "useColorKey");
     EXPECT_EQ(host.paramType(context, "useColorKey"), "OfxParamTypeBoolean");
     EXPECT_EQ(key->String("OfxPropLabel"), "Use Color Key");
@@ -96,10 +96,19 @@ TEST(OfxDescribe, EachContextHasSourceOutputAndTheFourControls) {
     EXPECT_EQ(weight->Double("OfxParamPropDefault"), 0.0);
     EXPECT_EQ(weight->Double("OfxParamPropMax"), 1.0);
 
-    for (const ControlSpec& control : kControls) {
-      const PropertySet* p = host.paramDescriptor(context, control.scriptName);
-      EXPECT_EQ(p->String("OfxParamPropHint"), control.help);
-      EXPECT_EQ(p->String("OfxParamPropScriptName"), control.scriptName);
+    // On by default: an instance that never set it renders the markers.
+    const PropertySet* markers = host.paramDescriptor(context, "cornerMarkers");
+    EXPECT_EQ(host.paramType(context, "cornerMarkers"), "OfxParamTypeBoolean");
+    EXPECT_EQ(markers->String("OfxPropLabel"), "Corner Markers");
+    EXPECT_EQ(markers->Find("OfxParamPropDefault")->ints, (std::vector<int>{1}));
+
+    std::vector<const ControlSpec*> described;
+    for (const ControlSpec& control : kControls) described.push_back(&control);
+    described.push_back(&kCornerMarkers);
+    for (const ControlSpec* control : described) {
+      const PropertySet* p = host.paramDescriptor(context, control->scriptName);
+      EXPECT_EQ(p->String("OfxParamPropHint"), control->help);
+      EXPECT_EQ(p->String("OfxParamPropScriptName"), control->scriptName);
     }
   }
   EXPECT_EQ(host.DescribeInContext("OfxImageEffectContextGenerator"), kOfxStatErrUnsupported);

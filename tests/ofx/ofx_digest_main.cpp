@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "effect/controls.h"
+#include "effect/corner_markers.h"
 #include "tests/ofx/ofx_test_frames.h"
 #include "tests/ofx/ofx_test_host.h"
 
@@ -89,6 +90,7 @@ Renders Run(const std::string& bundle, const ThreadMode& mode) {
   Prepare(host);
   std::vector<std::string> expectedParams;
   for (const ControlSpec& control : kControls) expectedParams.push_back(control.scriptName);
+  expectedParams.push_back(kCornerMarkers.scriptName);
   Check(host.paramNames("OfxImageEffectContextFilter") == expectedParams, "parameters");
 
   const PF_Pixel8 key{255, 200, 20, 60};

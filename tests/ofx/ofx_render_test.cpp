@@ -201,34 +201,68 @@ TEST_F(OfxRender, KeyColourComponentsRoundToBytes) {
 // transparent nor of the key colour (white by default, counted out even with
 // the key off), pulled in one pixel from the frame's edges: picture rows 2
 // and 4, columns 1 and 7.
+// With "Corner Markers" off those four pixels keep the input's colours.
 TEST_F(OfxRender, PinnedSmallFrame) {
   const Picture picture = StairPicture();
-  SetParams(host_, DefaultRenderSettings());
-  HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {4, -2});
-  HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
-  ASSERT_EQ(RenderThrough(host_, source, output, source.bounds), kOfxStatOK);
-
   struct Rgba {
     int r, g, b, a;
     bool operator==(const Rgba&) const = default;
   };
   const Rgba w{255, 255, 255, 255}, b{20, 60, 200, 255}, m{255, 0, 0, 255};
-  const Rgba expected[5][8] = {
-      {w, w, w, w, w, w, w, w},
-      {w, w, w, w, w, w, w, w},
-      {w, m, w, {196, 206, 241, 255}, {99, 125, 218, 255}, {30, 68, 202, 255}, b, m},
-      {b, b, b, b, b, b, b, b},
-      {b, m, b, b, b, b, b, m}};
-  // Picture row r is image row y = 2 - r (bounds y from -2 to 3).
-  for (int row = 0; row < 5; ++row)
-    for (int col = 0; col < 8; ++col) {
-      const Rgba& e = expected[row][col];
-      const int x = 4 + col, y = 2 - row;
-      EXPECT_EQ((Rgba{output.Get<uint8_t>(x, y, 0), output.Get<uint8_t>(x, y, 1),
-                      output.Get<uint8_t>(x, y, 2), output.Get<uint8_t>(x, y, 3)}),
-                e)
-          << "picture row " << row << ", column " << col;
-    }
+  for (bool markers : {true, false}) {
+    SCOPED_TRACE(markers ? "markers" : "no markers");
+    RenderSettings settings = DefaultRenderSettings();
+    settings.cornerMarkers = markers;
+    SetParams(host_, settings);
+    HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {4, -2});
+    HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
+    ASSERT_EQ(RenderThrough(host_, source, output, source.bounds), kOfxStatOK);
+
+    const Rgba l = markers ? m : w, r = markers ? m : b;
+    const Rgba expected[5][8] = {
+        {w, w, w, w, w, w, w, w},
+        {w, w, w, w, w, w, w, w},
+        {w, l, w, {196, 206, 241, 255}, {99, 125, 218, 255}, {30, 68, 202, 255}, b, r},
+        {b, b, b, b, b, b, b, b},
+        {b, r, b, b, b, b, b, r}};
+    // Picture row r is image row y = 2 - r (bounds y from -2 to 3).
+    for (int row = 0; row < 5; ++row)
+      for (int col = 0; col < 8; ++col) {
+        const Rgba& e = expected[row][col];
+        const int x = 4 + col, y = 2 - row;
+        EXPECT_EQ((Rgba{output.Get<uint8_t>(x, y, 0), output.Get<uint8_t>(x, y, 1),
+                        output.Get<uint8_t>(x, y, 2), output.Get<uint8_t>(x, y, 3)}),
+                  e)
+            << "picture row " << row << ", column " << col;
+      }
+  }
+}
+
+// Without markers, every depth and layout renders as the engine does with
+// them left out: the module's render but for those four pixels.
+TEST_F(OfxRender, CornerMarkersOffAtEveryDepth) {
+  const Picture picture = GeneratedPicture(31, 29, 19, 16);
+  for (RenderSettings settings : {SettingsSet()[0], SettingsSet()[3]}) {
+    settings.cornerMarkers = false;
+    ExpectAllFormatsMatch(picture, settings);
+    ExpectAllFormatsMatch(picture, settings, {-7, 13, {true, 12, 0x5A}});
+  }
+}
+
+// An instance a host made from a description without the switch (a project
+// saved before it existed) renders the markers, as every render did then.
+TEST_F(OfxRender, AnInstanceWithoutTheSwitchRendersTheMarkers) {
+  const Picture picture = GeneratedPicture(9, 23, 17, 8);
+  SetParams(host_, DefaultRenderSettings());
+  host_.RemoveParam("cornerMarkers");
+  for (const char* depth : kDepths) {
+    SCOPED_TRACE(depth);
+    const RenderCheck check =
+        RenderAndCompare(host_, picture, DefaultRenderSettings(), depth, "OfxImageComponentRGBA",
+                         {}, nullptr, /*keepParams=*/true);
+    EXPECT_EQ(check.status, kOfxStatOK);
+    EXPECT_EQ(check.difference, "");
+  }
 }
 
 }  // namespace

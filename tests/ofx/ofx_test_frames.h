@@ -52,7 +52,8 @@ HostImage SourceImage(const Picture& picture, const std::string& depth,
                       const std::string& components, const Placement& placement);
 
 // The module's render of the picture at 8 or 16 bits (channel maximum 255 or
-// 32768), through its entry point, as `corvalin render --depth 8/16` renders.
+// 32768), through its entry point, as `corvalin render --depth 8/16` renders;
+// without corner markers the engine's scan, as `--no-corner-markers` renders.
 minihost::HostWorld<PF_Pixel8> ModuleRender8(const Picture& picture, const RenderSettings& s);
 minihost::HostWorld<PF_Pixel16> ModuleRender16(const Picture& picture, const RenderSettings& s);
 
@@ -71,8 +72,8 @@ HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel16>& render, const std
 std::string FirstDifference(const HostImage& actual, const HostImage& expected,
                             const OfxRectI& window);
 
-// Sets the instance's parameters to `settings`, control by control, as a
-// user would: colours as components b / 255.
+// Sets the instance's parameters to `settings`, control by control, and the
+// corner markers' switch, as a user would: colours as components b / 255.
 void SetParams(OfxTestHost& host, const RenderSettings& settings);
 
 // A Source clip of the pictures here, which hold straight colour.

@@ -1257,6 +1257,15 @@ void OfxTestHost::SetParam(const std::string& name, std::vector<double> values) 
   p->value = std::move(values);
 }
 
+void OfxTestHost::RemoveParam(const std::string& name) {
+  if (!instance_) throw std::logic_error("RemoveParam without an instance");
+  std::vector<std::unique_ptr<Param>>& params = instance_->params.params;
+  const auto kept = std::remove_if(
+      params.begin(), params.end(), [&](const std::unique_ptr<Param>& p) { return p->name == name; });
+  if (kept == params.end()) throw std::logic_error("no instance parameter " + name);
+  params.erase(kept, params.end());
+}
+
 void OfxTestHost::SetSourceClip(const ClipSetup& source) {
   if (!instance_) throw std::logic_error("SetSourceClip without an instance");
   instance_->source = source;

@@ -227,6 +227,9 @@ class OfxTestHost {
 
   // Instance parameter values (component by component; booleans 0 or 1).
   void SetParam(const std::string& name, std::vector<double> values);
+  // Drops a parameter from the instance, as a host holding an instance made
+  // from an earlier description of the plug-in would lack it.
+  void RemoveParam(const std::string& name);
   // What the instance's clips report: depth, components, premultiplication, RoD.
   void SetSourceClip(const ClipSetup& source);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effect/controls.h"
+#include "effect/corner_markers.h"
 #include "tests/ofx/ofx_test_frames.h"
 #include "tests/ofx/ofx_test_host.h"
 

@@ -42,6 +42,10 @@ class Arguments(unittest.TestCase):
         (ValueError, "line_weight must be a number from 0 to 1, got nan", (FRAME,),
          {"line_weight": float("nan")}),
         (ValueError, "use_color_key must be True or False", (FRAME,), {"use_color_key": 2}),
+        (ValueError, "corner_markers must be True or False (or 0 or 1), got 2", (FRAME,),
+         {"corner_markers": 2}),
+        (TypeError, "corner_markers must be True or False, got 'no'", (FRAME,),
+         {"corner_markers": "no"}),
         (ValueError, "alpha_key must be three integers from 0 to 255", (FRAME,),
          {"alpha_key": (255, 255, 256)}),
         (ValueError, "threads must be an integer from 1 to 256", (FRAME,), {"threads": 0}),
@@ -96,6 +100,11 @@ class Arguments(unittest.TestCase):
         # rectangle, so it comes back as the corner marker, opaque red.
         pixel = np.array([[[12, 34, 56, 78]]], np.uint8)
         np.testing.assert_array_equal(corvalin.render(pixel), [[[255, 0, 0, 255]]])
+        # Without the markers it comes back as it is, as does a row of one
+        # pixel's height, whose markers would lie outside it.
+        np.testing.assert_array_equal(corvalin.render(pixel, corner_markers=False), pixel)
+        row = np.array([[[12, 34, 56, 78]] * 5], np.uint8)
+        np.testing.assert_array_equal(corvalin.render(row, corner_markers=False), row)
 
     def test_exceptions_other_than_a_failed_conversion_pass_through(self):
         class Interrupting:
@@ -112,7 +121,7 @@ class Arguments(unittest.TestCase):
             __float__ = __index__ = __len__ = __getitem__ = _fail
 
         for keyword in ("smoother_range", "line_weight", "use_color_key", "alpha_key",
-                        "threads", "depth"):
+                        "corner_markers", "threads", "depth"):
             for value, error in ((Interrupting(), KeyboardInterrupt), (Failing(), MemoryError)):
                 with self.subTest(keyword=keyword, error=error.__name__):
                     with self.assertRaises(error):

@@ -128,6 +128,20 @@ class AgreesWithTheCommand(unittest.TestCase):
     def test_rgb_arrays_render_opaque(self):
         self.check([f[..., :3] for f in FRAMES8 + FRAMES16], None, lambda out: out[..., :3])
 
+    def test_without_corner_markers_as_the_command_leaves_them_out(self):
+        for frames in (FRAMES8, FRAMES16):
+            outputs = self.command(frames, no_corner_markers=True)
+            for i, (frame, out) in enumerate(zip(frames, outputs)):
+                with self.subTest(frame=i, dtype=frame.dtype.name):
+                    got = corvalin.render(frame, corner_markers=False)
+                    np.testing.assert_array_equal(got, out)
+                    # The defined render differs only in its four red pixels.
+                    marked = corvalin.render(frame, corner_markers=True)
+                    differing = (got != marked).any(axis=2)
+                    self.assertEqual(np.count_nonzero(differing), 4)
+                    red = [np.iinfo(frame.dtype).max, 0, 0, np.iinfo(frame.dtype).max]
+                    np.testing.assert_array_equal(marked[differing], [red] * 4)
+
     def test_float_renders_its_16_bit_channels(self):
         frame = cel_frame(5, 30, 41, [(1.0, 1.0, 1.0, 1.0), (0.0, -3.0, np.nan, 2.0),
                                       (0.25, 1 / 3, 0.7, 1.0), (3 / 65536, 5 / 65536, 0.5, 0.75),
@@ -184,9 +198,13 @@ class Frames(unittest.TestCase):
         want = np.array([[[M // 2, M // 4, 0, M], [M, 0, 0, M], [2, 1, M, M], [0, 0, 0, M],
                           [3277, 6554, 9830, M], [M, M, M, M]],
                          [[M // 2] * 3 + [M]] * 6, [[22938, 19661, M // 2, M]] * 6, [[0, 0, 0, M]] * 6])
+        unmarked = want.copy()
         want[[1, 1, 3, 3], [1, 5, 1, 5]] = (M, 0, 0, M)
         got = corvalin.render(pixels, smoother_range=100)
         np.testing.assert_array_equal(got, (want / M).astype(np.float32))
+        # Without the markers nothing changes the frame but the conversion.
+        got = corvalin.render(pixels, smoother_range=100, corner_markers=False)
+        np.testing.assert_array_equal(got, (unmarked / M).astype(np.float32))
 
     def test_slope_pinned(self):
         # A shallow slope in steps of three pixels: graded ramps along each
@@ -202,9 +220,18 @@ class Frames(unittest.TestCase):
             [200] * 12,
             [200, 255] + [200] * 9 + [255]])
         np.testing.assert_array_equal(got[..., 0], want)
-        want[[1, 1, 5, 5], [1, 11, 1, 11]] = 0
-        np.testing.assert_array_equal(got[..., 1], want)
-        np.testing.assert_array_equal(got[..., 2], want)
+        green = want.copy()
+        green[[1, 1, 5, 5], [1, 11, 1, 11]] = 0
+        np.testing.assert_array_equal(got[..., 1], green)
+        np.testing.assert_array_equal(got[..., 2], green)
+        self.assertTrue((got[..., 3] == 255).all())
+        # Without the markers those four pixels keep the input's grey: the
+        # ramps do not reach them.
+        got = corvalin.render(np.dstack([grey, grey, grey, np.full_like(grey, 255)]), line_weight=0.5,
+                              corner_markers=False)
+        want[[1, 1, 5, 5], [1, 11, 1, 11]] = (200, 40, 200, 200)
+        for c in range(3):
+            np.testing.assert_array_equal(got[..., c], want)
         self.assertTrue((got[..., 3] == 255).all())
 
     def test_premultiplied_pinned(self):

@@ -52,26 +52,28 @@ std::vector<Pixel8> With(std::vector<Pixel8> frame, const std::vector<Changed>& 
 TEST(RenderFrameView, PinnedPixelsOfASmallFrame) {
   const Pixel8 marker = Colour<Pixel8>(255, 255, 0, 0);
   // The smoothed step, and the markers at the corners of the rectangle
-  // pulled in off the border: (1, 1) to (7, 5).
-  const std::vector<Pixel8> expected =
-      With(StepFrame(), {{4, 1, Colour<Pixel8>(255, 0, 127, 128)},
-                         {4, 2, Colour<Pixel8>(255, 0, 191, 64)},
-                         {4, 3, Colour<Pixel8>(255, 0, 64, 191)},
-                         {3, 4, Colour<Pixel8>(255, 0, 127, 128)},
-                         {1, 1, marker},
-                         {7, 1, marker},
-                         {1, 5, marker},
-                         {7, 5, marker}});
+  // pulled in off the border: (1, 1) to (7, 5). Left out, those four
+  // pixels keep the input: green at (1, 1), blue at the others.
+  const std::vector<Changed> smoothed = {{4, 1, Colour<Pixel8>(255, 0, 127, 128)},
+                                         {4, 2, Colour<Pixel8>(255, 0, 191, 64)},
+                                         {4, 3, Colour<Pixel8>(255, 0, 64, 191)},
+                                         {3, 4, Colour<Pixel8>(255, 0, 127, 128)}};
+  std::vector<Changed> marked = smoothed;
+  for (auto [x, y] : {std::pair{1, 1}, {7, 1}, {1, 5}, {7, 5}}) marked.push_back({x, y, marker});
   ReversedRunner runner;
-  for (BandRunner* bands : {static_cast<BandRunner*>(nullptr), static_cast<BandRunner*>(&runner)}) {
-    std::vector<Pixel8> input = StepFrame();
-    std::vector<Pixel8> output(input.size());
-    ASSERT_EQ(RenderFrameView(DefaultRenderSettings(), PackedView(input.data(), 8, 6),
-                              PackedView(output.data(), 8, 6), bands),
-              "");
-    EXPECT_TRUE(output == expected);
-    EXPECT_TRUE(input == StepFrame());  // no key colour: the input stays
-  }
+  for (bool markers : {true, false})
+    for (BandRunner* bands :
+         {static_cast<BandRunner*>(nullptr), static_cast<BandRunner*>(&runner)}) {
+      RenderSettings settings = DefaultRenderSettings();
+      settings.cornerMarkers = markers;
+      std::vector<Pixel8> input = StepFrame();
+      std::vector<Pixel8> output(input.size());
+      ASSERT_EQ(RenderFrameView(settings, PackedView(input.data(), 8, 6),
+                                PackedView(output.data(), 8, 6), bands),
+                "");
+      EXPECT_TRUE(output == With(StepFrame(), markers ? marked : smoothed)) << markers;
+      EXPECT_TRUE(input == StepFrame());  // no key colour: the input stays
+    }
   // Six rows are one band: the runner is not asked.
   EXPECT_EQ(runner.stages, 0);
 }
@@ -80,7 +82,8 @@ TEST(RenderFrameView, PinnedPixelsOfASmallFrame) {
 // records do: every byte, padding included, equals the scan over records,
 // serially and in bands, at both depths.
 template <class Pixel>
-void ExpectViewsEqualRecords(int32_t width, int32_t height, int32_t padding, uint32_t seed) {
+void ExpectViewsEqualRecords(int32_t width, int32_t height, int32_t padding, uint32_t seed,
+                             bool markers = true) {
   TestFrame<Pixel> records(width, height, Pixel{}, padding);
   test_images::Scene scene;
   scene.shapes = 40;
@@ -88,6 +91,7 @@ void ExpectViewsEqualRecords(int32_t width, int32_t height, int32_t padding, uin
   test_images::DrawScene(records.canvas(), seed, scene);
   RenderSettings settings = DefaultRenderSettings();
   settings.useKey = true;  // the key rewrites the input in both
+  settings.cornerMarkers = markers;
   TestFrame<Pixel> serial = records, banded = records;
   ASSERT_EQ(records.Render(settings), PF_Err_NONE);
 
@@ -110,6 +114,9 @@ TEST(RenderFrameView, PaddedFramesEqualTheScanOverHostRecords) {
     ExpectViewsEqualRecords<Pixel8>(61, 600, 5, seed);
     ExpectViewsEqualRecords<Pixel16>(61, 600, 5, seed);
   }
+  // Markers left out in bands as in the serial scan.
+  ExpectViewsEqualRecords<Pixel8>(61, 600, 5, 3, false);
+  ExpectViewsEqualRecords<Pixel16>(61, 600, 5, 3, false);
 }
 
 TEST(RenderFrameView, RefusedViewsLeaveBothFramesUntouched) {
