@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace corvalin::cli {
@@ -18,9 +19,9 @@ constexpr uint32_t kTiledFlag = 0x200, kLongNamesFlag = 0x400, kDeepFlag = 0x800
 // What reading the pixels needs: these are never left out.
 bool NeededForPixels(const std::string& name) {
   static const char* const kNeeded[] = {
-      "channels",           "compression",       "dataWindow", "displayWindow", "lineOrder",
-      "pixelAspectRatio",   "screenWindowCenter", "screenWindowWidth", "tiles", "type",
-      "name",               "version",           "chunkCount", "maxSamplesPerPixel"};
+      "channels", "compression", "dataWindow", "displayWindow", "lineOrder", "pixelAspectRatio",
+      "screenWindowCenter", "screenWindowWidth", "tiles", "type", "name", "version", "chunkCount",
+      "maxSamplesPerPixel"};
   return std::any_of(std::begin(kNeeded), std::end(kNeeded),
                      [&](const char* n) { return name == n; });
 }
@@ -87,15 +88,11 @@ const ExrAttribute* Find(const std::vector<ExrAttribute>& attributes, const char
   return nullptr;
 }
 
-// Rows of a scanline chunk for each compression the format defines.
+// Rows of a scanline chunk for each compression the format defines: none,
+// RLE, ZIPS, ZIP, PIZ, PXR24, B44, B44A, DWAA, DWAB; 0 for another.
 int64_t LinesPerChunk(uint8_t compression) {
-  switch (compression) {
-    case 0: case 1: case 2: return 1;    // none, RLE, ZIPS
-    case 3: case 5: return 16;           // ZIP, PXR24
-    case 4: case 6: case 7: case 8: return 32;  // PIZ, B44, B44A, DWAA
-    case 9: return 256;                  // DWAB
-    default: return 0;
-  }
+  static constexpr int64_t kLines[] = {1, 1, 1, 16, 32, 16, 32, 32, 32, 256};
+  return compression < std::size(kLines) ? kLines[compression] : 0;
 }
 
 // floor or ceil of log2(x), x >= 1.
@@ -191,7 +188,8 @@ ExrHeaderWalk WalkExrHeader(const std::string& path) {
       case NameRead::ok: return true;
       case NameRead::end: walk.problem = "an OpenEXR file whose header ends early"; break;
       case NameRead::tooLong:
-        walk.problem = "an OpenEXR attribute name longer than " + std::to_string(nameLimit) + " characters";
+        walk.problem =
+            "an OpenEXR attribute name longer than " + std::to_string(nameLimit) + " characters";
         break;
     }
     return false;
@@ -253,8 +251,9 @@ ExrHeaderWalk WalkExrHeader(const std::string& path) {
   }
   if (parts == 1 && walk.droppedCount > 0) {
     if ((flags & kDeepFlag) != 0) {
-      walk.problem = "the OpenEXR file holds deep data, and its header's attributes exceed "
-                     "the limits the command reads";
+      walk.problem =
+          "the OpenEXR file holds deep data, and its header's attributes exceed "
+          "the limits the command reads";
       return walk;
     }
     walk.chunkCount = ChunkCount(in, walk);

@@ -4,9 +4,6 @@
 #include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -16,6 +13,7 @@
 #include <ctime>
 
 #include "cli/exr_header.h"
+#include "cli/filtered_files.h"
 #include "cli/frame_codec.h"
 #include "cli/tiff_tags.h"
 
@@ -90,117 +88,6 @@ int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step 
                    " images (" + what + "), and the command reads files of one image; "
                    "write each image to a file of its own");
 }
-
-// An OpenEXR file as the library is shown it when attributes were left out
-// of its header: the kept header, then the offset table with every offset
-// moved by the bytes left out, then the rest of the file, so that each
-// offset still finds its chunk.
-class ExrShownFile final : public OIIO::Filesystem::IOProxy {
- public:
-  ExrShownFile(const std::string& path, std::string head, const ExrHeaderWalk& walk)
-      : IOProxy(path, IOProxy::Read),
-        fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
-        head_(std::move(head)),
-        headerEnd_(walk.headerEnd),
-        tableBytes_(walk.chunkCount * 8),
-        shift_(walk.headerEnd - head_.size()) {
-    if (fd_ < 0) throw CodecError(std::strerror(errno));
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
-    fileSize_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-  }
-  ~ExrShownFile() override { ::close(fd_); }
-  ExrShownFile(const ExrShownFile&) = delete;
-  ExrShownFile& operator=(const ExrShownFile&) = delete;
-
-  const char* proxytype() const override { return "corvalin-exr-header"; }
-  size_t size() const override { return fileSize_ - shift_; }
-  size_t read(void* buf, size_t size) override {
-    const size_t n = pread(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
-  }
-  size_t pread(void* buf, size_t size, int64_t offset) override {
-    auto* out = static_cast<uint8_t*>(buf);
-    uint64_t at = static_cast<uint64_t>(std::max<int64_t>(offset, 0));
-    size_t done = 0;
-    const uint64_t tableAt = head_.size();
-    while (done < size) {
-      if (at < tableAt) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, tableAt - at));
-        std::memcpy(out + done, head_.data() + at, n);
-        done += n, at += n;
-      } else if (at < tableAt + tableBytes_) {
-        const uint64_t entry = (at - tableAt) / 8, within = (at - tableAt) % 8;
-        uint8_t bytes[8];
-        if (!ReadFile(headerEnd_ + entry * 8, bytes, 8)) break;
-        uint64_t value = 0;
-        for (int i = 7; i >= 0; --i) value = value << 8 | bytes[i];
-        if (value >= headerEnd_) value -= shift_;
-        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, 8 - within));
-        std::memcpy(out + done, bytes + within, n);
-        done += n, at += n;
-      } else {
-        const ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(at + shift_));
-        if (n <= 0) break;
-        done += static_cast<size_t>(n), at += static_cast<uint64_t>(n);
-      }
-    }
-    return done;
-  }
-
- private:
-  bool ReadFile(uint64_t at, uint8_t* into, size_t bytes) {
-    return ::pread(fd_, into, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
-  }
-
-  int fd_;
-  std::string head_;
-  uint64_t headerEnd_, tableBytes_, shift_, fileSize_ = 0;
-};
-
-// A file as the library is shown it with some of its bytes replaced: TIFF
-// tags too large to read, shown with no value.
-class PatchedFile final : public OIIO::Filesystem::IOProxy {
- public:
-  PatchedFile(const std::string& path, std::vector<FilePatch> patches)
-      : IOProxy(path, IOProxy::Read),
-        fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
-        patches_(std::move(patches)) {
-    if (fd_ < 0) throw CodecError(std::strerror(errno));
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
-    size_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-  }
-  ~PatchedFile() override { ::close(fd_); }
-  PatchedFile(const PatchedFile&) = delete;
-  PatchedFile& operator=(const PatchedFile&) = delete;
-
-  const char* proxytype() const override { return "corvalin-patched"; }
-  size_t size() const override { return size_; }
-  size_t read(void* buf, size_t size) override {
-    const size_t n = pread(buf, size, m_pos);
-    m_pos += static_cast<int64_t>(n);
-    return n;
-  }
-  size_t pread(void* buf, size_t size, int64_t offset) override {
-    if (offset < 0) return 0;
-    const ssize_t got = ::pread(fd_, buf, size, static_cast<off_t>(offset));
-    if (got <= 0) return 0;
-    const auto begin = static_cast<uint64_t>(offset), end = begin + static_cast<uint64_t>(got);
-    for (const FilePatch& p : patches_) {
-      for (size_t i = 0; i < p.bytes.size(); ++i) {
-        const uint64_t at = p.at + i;
-        if (at >= begin && at < end) static_cast<char*>(buf)[at - begin] = p.bytes[i];
-      }
-    }
-    return static_cast<size_t>(got);
-  }
-
- private:
-  int fd_;
-  std::vector<FilePatch> patches_;
-  uint64_t size_ = 0;
-};
 
 // "'comments' (100 MiB), 'preview' (2 MiB) and 3 more".
 std::string NameAttributes(const std::vector<ExrAttribute>& attributes, uint64_t count) {

@@ -26,7 +26,8 @@ struct CarriedChunk {
   const char* type;
   uint32_t length;
 };
-constexpr std::array<CarriedChunk, 4> kCarried{{{"sRGB", 1}, {"gAMA", 4}, {"cHRM", 32}, {"pHYs", 9}}};
+constexpr std::array<CarriedChunk, 4> kCarried{
+    {{"sRGB", 1}, {"gAMA", 4}, {"cHRM", 32}, {"pHYs", 9}}};
 
 std::string MiB(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
 
@@ -124,7 +125,8 @@ int PngChunkStream::NextChunk() {
     pending_.insert(pending_.end(), data->begin(), data->end());
     uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(type.data()), 4);
     crc = crc32(crc, data->data(), static_cast<uInt>(data->size()));
-    for (int shift = 24; shift >= 0; shift -= 8) pending_.push_back(static_cast<uint8_t>(crc >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      pending_.push_back(static_cast<uint8_t>(crc >> shift));
     return 0;
   };
   // A critical chunk (its first letter upper case), or one libspng will
@@ -201,8 +203,8 @@ IccpProfile InflateIccp(const std::vector<uint8_t>& chunk) {
     return result;
   }
   if (chunk[nameLength + 1] != 0) {
-    result.problem = "its compression method " + std::to_string(chunk[nameLength + 1]) +
-                     " is not 0 (deflate)";
+    result.problem =
+        "its compression method " + std::to_string(chunk[nameLength + 1]) + " is not 0 (deflate)";
     return result;
   }
   result.name.assign(chunk.begin(), nul);
@@ -219,7 +221,8 @@ IccpProfile InflateIccp(const std::vector<uint8_t>& chunk) {
   int status = Z_OK;
   while (status == Z_OK) {
     const size_t at = out.size();
-    const size_t grow = std::min<size_t>(std::max<size_t>(at, 1 << 16), kMaxIccProfileBytes + 1 - at);
+    const size_t grow =
+        std::min<size_t>(std::max<size_t>(at, 1 << 16), kMaxIccProfileBytes + 1 - at);
     if (grow == 0) break;
     out.resize(at + grow);
     z.next_out = out.data() + at;

@@ -45,7 +45,9 @@ class PngChunkStream {
   const std::vector<uint8_t>& iccpChunk() const { return iccp_; }
   // " (in the IDAT chunk)": the chunk libspng was last handed, for its
   // messages; "" before the first.
-  std::string Where() const { return chunk_.empty() ? std::string() : " (in the " + chunk_ + " chunk)"; }
+  std::string Where() const {
+    return chunk_.empty() ? std::string() : " (in the " + chunk_ + " chunk)";
+  }
   // What was passed over that a user may miss, one line each.
   const std::vector<std::string>& warnings() const { return warnings_; }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <iterator>
 #include <set>
 
 #include "cli/colour_tags.h"
@@ -20,32 +21,25 @@ constexpr size_t kDroppedNamed = 3;
 
 // What reading the pixels needs: never shown empty.
 bool NeededForPixels(uint16_t tag) {
-  switch (tag) {
-    case 254: case 255:                          // subfile types
-    case 256: case 257: case 258: case 259:      // sides, bits, compression
-    case 262: case 266: case 273: case 274:      // photometric, fill order, strips, orientation
-    case 277: case 278: case 279:                // samples, rows per strip, strip sizes
-    case 282: case 283: case 284: case 296:      // resolution, planar configuration
-    case 317: case 320: case 322: case 323:      // predictor, colour map, tile sides
-    case 324: case 325: case 330: case 338:      // tiles, sub-directories, extra samples
-    case 339: case 347:                          // sample format, JPEG tables
-    case 529: case 530: case 531: case 532:      // YCbCr
-      return true;
-    default:
-      return false;
-  }
+  static constexpr uint16_t kNeeded[] = {
+      254, 255,                 // subfile types
+      256, 257, 258, 259,       // sides, bits, compression
+      262, 266, 273, 274,       // photometric, fill order, strips, orientation
+      277, 278, 279,            // samples, rows per strip, strip sizes
+      282, 283, 284, 296,       // resolution, planar configuration
+      317, 320, 322, 323,       // predictor, colour map, tile sides
+      324, 325, 330, 338,       // tiles, sub-directories, extra samples
+      339, 347,                 // sample format, JPEG tables
+      529, 530, 531, 532};      // YCbCr
+  return std::find(std::begin(kNeeded), std::end(kNeeded), tag) != std::end(kNeeded);
 }
 
 // The tags the pixels need that the reader takes whole, as many values as
 // they state: strip and tile tables, the colour map, per-sample lists. Of
 // the others it takes one value, whatever count they state.
 bool IsNeededTable(uint16_t tag) {
-  switch (tag) {
-    case 258: case 273: case 279: case 320: case 324: case 325: case 330: case 338: case 339: case 347:
-      return true;
-    default:
-      return false;
-  }
+  static constexpr uint16_t kTables[] = {258, 273, 279, 320, 324, 325, 330, 338, 339, 347};
+  return std::find(std::begin(kTables), std::end(kTables), tag) != std::end(kTables);
 }
 
 const char* TagName(uint16_t tag) {
@@ -74,19 +68,18 @@ const char* TagName(uint16_t tag) {
 
 std::string Describe(uint16_t tag, uint64_t bytes) {
   const char* name = TagName(tag);
-  const std::string size = bytes >= (1u << 20) ? std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"
-                                               : std::to_string(bytes) + " bytes";
+  const std::string size = bytes >= (1u << 20)
+                               ? std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"
+                               : std::to_string(bytes) + " bytes";
   if (name == nullptr) return "tag " + std::to_string(tag) + " (" + size + ")";
   return std::string(name) + " tag (" + std::to_string(tag) + ", " + size + ")";
 }
 
+// Bytes of one value of a TIFF field type; 1 for BYTE, ASCII, SBYTE,
+// UNDEFINED and types the format does not define.
 uint64_t TypeBytes(uint16_t type) {
-  switch (type) {
-    case 3: case 8: return 2;                 // SHORT, SSHORT
-    case 4: case 9: case 11: case 13: return 4;  // LONG, SLONG, FLOAT, IFD
-    case 5: case 10: case 12: case 16: case 17: case 18: return 8;  // rationals, DOUBLE, 64-bit
-    default: return 1;                        // BYTE, ASCII, SBYTE, UNDEFINED, unknown
-  }
+  static constexpr uint8_t kBytes[] = {1, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 1, 1, 8, 8, 8};
+  return type < std::size(kBytes) ? kBytes[type] : 1;
 }
 
 struct FileClose {
@@ -148,7 +141,8 @@ TiffTagWalk WalkTiffTags(const std::string& path) {
       uint8_t countField[8];
       if (!in.Read(at, countField, static_cast<size_t>(countBytes))) break;
       const uint64_t entries = std::min<uint64_t>(in.Value(countField, countBytes), 65535);
-      std::vector<uint8_t> table(static_cast<size_t>(entries) * static_cast<size_t>(entryBytes) + static_cast<size_t>(offsetBytes));
+      std::vector<uint8_t> table(static_cast<size_t>(entries) * static_cast<size_t>(entryBytes) +
+                                 static_cast<size_t>(offsetBytes));
       if (!in.Read(at + static_cast<uint64_t>(countBytes), table.data(), table.size())) break;
       uint64_t directoryBytes = 0;
       for (uint64_t e = 0; e < entries; ++e) {
@@ -173,13 +167,15 @@ TiffTagWalk WalkTiffTags(const std::string& path) {
         }
         if (NeededForPixels(tag)) continue;
         const uint64_t limit = tag == kIccProfileTag ? kMaxIccProfileBytes : kMaxTiffTagBytes;
-        if (bytes <= limit && directoryBytes + bytes <= kMaxTiffTagsBytes + (tag == kIccProfileTag ? limit : 0)) {
+        if (bytes <= limit &&
+            directoryBytes + bytes <= kMaxTiffTagsBytes + (tag == kIccProfileTag ? limit : 0)) {
           directoryBytes += bytes;
           walk.keptBytes += bytes;
           continue;
         }
         // An empty value of the tag's own type: no count, nothing read.
-        FilePatch patch{at + static_cast<uint64_t>(countBytes) + e * static_cast<uint64_t>(entryBytes) + 4, {}};
+        FilePatch patch{
+            at + static_cast<uint64_t>(countBytes) + e * static_cast<uint64_t>(entryBytes) + 4, {}};
         in.Put(patch.bytes, 0, big ? 8 : 4);
         walk.patches.push_back(std::move(patch));
         if (walk.dropped.size() < kDroppedNamed) walk.dropped.push_back(Describe(tag, bytes));

@@ -19,7 +19,8 @@ namespace {
 using Bytes = std::string;
 
 void Save(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes Read(const std::string& path) {
@@ -27,9 +28,7 @@ Bytes Read(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-Bytes Be32(uint32_t v) {
-  return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
+Bytes Be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 Bytes Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 
@@ -43,8 +42,8 @@ Bytes Chunk(const std::string& type, const Bytes& data) {
 Bytes Deflated(const Bytes& data) {
   Bytes packed(compressBound(data.size()), '\0');
   uLongf size = packed.size();
-  compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
-           data.size());
+  compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+           reinterpret_cast<const Bytef*>(data.data()), data.size());
   packed.resize(size);
   return packed;
 }
@@ -55,11 +54,12 @@ Bytes StairPng(const Bytes& before = {}, const Bytes& after = {}) {
   Bytes rows;
   for (int y = 0; y < 4; ++y) {
     rows += '\0';
-    for (int x = 0; x < 6; ++x) rows += x > y ? Bytes{'\xc8', '\x0a', '\x0a', '\xff'} : Bytes{'\x0a', '\x0a', '\xc8', '\xff'};
+    for (int x = 0; x < 6; ++x)
+      rows += x > y ? Bytes{'\xc8', '\x0a', '\x0a', '\xff'} : Bytes{'\x0a', '\x0a', '\xc8', '\xff'};
   }
   const Bytes ihdr = Be32(6) + Be32(4) + Bytes{8, 6, 0, 0, 0};
-  return Bytes("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + before + Chunk("IDAT", Deflated(rows)) +
-         after + Chunk("IEND", {});
+  return Bytes("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + before +
+         Chunk("IDAT", Deflated(rows)) + after + Chunk("IEND", {});
 }
 
 struct MeasuredRun {
@@ -82,7 +82,8 @@ MeasuredRun RunMeasured(const std::vector<std::string>& args) {
 class CliHostileMetadata : public ScratchTest {
  protected:
   // Renders `input` to `output`; the run's status, messages and memory.
-  MeasuredRun Render(const std::string& input, const std::string& output, std::vector<std::string> more = {}) {
+  MeasuredRun Render(const std::string& input, const std::string& output,
+                     std::vector<std::string> more = {}) {
     std::vector<std::string> args = {Path(input), Path(output)};
     args.insert(args.end(), more.begin(), more.end());
     MeasuredRun run = RunMeasured(args);
@@ -104,8 +105,10 @@ TEST_F(CliHostileMetadata, PngTextAndUnknownChunksAreNeverFatal) {
   Save(Path("clean.png"), StairPng());
   ASSERT_EQ(Render("clean.png", "clean_out.png").status, 0);
   Bytes texts;
-  for (int i = 0; i < 1500; ++i) texts += Chunk("tEXt", "Comment" + Bytes(1, '\0') + std::to_string(i));
-  const Bytes inflating = Chunk("zTXt", "Comment" + Bytes(2, '\0') + Deflated(Bytes(40 << 20, 'a')));
+  for (int i = 0; i < 1500; ++i)
+    texts += Chunk("tEXt", "Comment" + Bytes(1, '\0') + std::to_string(i));
+  const Bytes inflating =
+      Chunk("zTXt", "Comment" + Bytes(2, '\0') + Deflated(Bytes(40 << 20, 'a')));
   const Bytes unknown = Chunk("prVt", Bytes(3 << 20, 'u'));
   const std::pair<const char*, Bytes> cases[] = {
       {"texts.png", StairPng(texts)},
@@ -126,22 +129,25 @@ TEST_F(CliHostileMetadata, PngTextAndUnknownChunksAreNeverFatal) {
   Save(Path("profile.png"), StairPng(huge));
   const MeasuredRun run = Render("profile.png", "profile_out.png");
   EXPECT_EQ(run.status, 0) << run.output;
-  ExpectSaid(run, "warning: " + Path("profile.png") +
-                      ": the iCCP chunk is not carried: its profile inflates past the limit of 16 MiB");
+  ExpectSaid(run,
+             "warning: " + Path("profile.png") +
+                 ": the iCCP chunk is not carried: its profile inflates past the limit of 16 MiB");
   EXPECT_EQ(Read(Path("profile_out.png")), Read(Path("clean_out.png")));
 }
 
 // An animation is refused as other files of several images are, with its
 // frame count and the way to frames; its default image alone is not it.
 TEST_F(CliHostileMetadata, AnimatedPngsAreRefusedNotCutToOneImage) {
-  const Bytes frameControl = Chunk("fcTL", Be32(0) + Be32(6) + Be32(4) + Be32(0) + Be32(0) + Bytes{0, 1, 0, 10, 0, 0});
+  const Bytes frameControl =
+      Chunk("fcTL", Be32(0) + Be32(6) + Be32(4) + Be32(0) + Be32(0) + Bytes{0, 1, 0, 10, 0, 0});
   const Bytes frameData = Chunk("fdAT", Be32(2) + Deflated(Bytes(10, '\0')));
   const struct {
     const char* name;
     Bytes file;
     const char* says;
   } cases[] = {
-      {"three.png", StairPng(Chunk("acTL", Be32(3) + Be32(0)) + frameControl, frameControl + frameData),
+      {"three.png",
+       StairPng(Chunk("acTL", Be32(3) + Be32(0)) + frameControl, frameControl + frameData),
        "an animated PNG of 3 frames (acTL chunk);"},
       {"hidden.png", StairPng(Chunk("acTL", Be32(2) + Be32(0)), frameControl + frameData),
        "an animated PNG of 2 frames (acTL chunk), whose default image is not one of them;"},
@@ -218,10 +224,11 @@ void WriteExr(const std::string& path, bool tiled) {
   layout.attribute("compression", "none");
   if (tiled) layout.tile_width = layout.tile_height = 8;
   std::vector<float> pixels(16 * 12 * 4);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = ((i / 4 + i / 64) % 2 == 0) == (i % 4 != 1) ? 1.0f : 0.0f;
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = ((i / 4 + i / 64) % 2 == 0) == (i % 4 != 1) ? 1.0f : 0.0f;
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, layout) && out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) &&
-              out->close());
+  ASSERT_TRUE(out && out->open(path, layout) &&
+              out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) && out->close());
 }
 
 // Attributes past the limits are left out of the header the library reads,
@@ -232,9 +239,10 @@ TEST_F(CliHostileMetadata, OversizedOpenExrAttributesAreLeftOutAndTheFrameRender
     WriteExr(Path("clean.exr"), tiled);
     ASSERT_EQ(Render("clean.exr", "clean_out.png").status, 0);
     fs::copy_file(Path("clean.exr"), Path("big.exr"), fs::copy_options::overwrite_existing);
-    InsertIntoExrHeader(Path("big.exr"), {},
-                        {{"comments", "string", 100 << 20, 'c'}, {"oiio:ColorSpace", "string", 100 << 20, 's'}},
-                        tiled ? 4 : 12);
+    InsertIntoExrHeader(
+        Path("big.exr"), {},
+        {{"comments", "string", 100 << 20, 'c'}, {"oiio:ColorSpace", "string", 100 << 20, 's'}},
+        tiled ? 4 : 12);
     const MeasuredRun run = Render("big.exr", "big_out.png", {"--max-frame-memory", "16M"});
     EXPECT_EQ(run.status, 0) << run.output;
     ExpectSaid(run, "warning: " + Path("big.exr") +
@@ -250,7 +258,8 @@ TEST_F(CliHostileMetadata, OversizedOpenExrAttributesAreLeftOutAndTheFrameRender
   const MeasuredRun run = Render("many.exr", "many_out.png");
   EXPECT_EQ(run.status, 0) << run.output;
   ExpectSaid(run, "the OpenEXR attributes 'note");
-  ExpectSaid(run, "more are not read: an attribute is read up to 1 MiB, a header up to 1000 attributes");
+  ExpectSaid(run,
+             "more are not read: an attribute is read up to 1 MiB, a header up to 1000 attributes");
   EXPECT_EQ(Read(Path("many_out.png")), Read(Path("clean_out.png")));
 }
 
@@ -290,10 +299,11 @@ void WriteTiff(const std::string& path, size_t description) {
   OIIO::ImageSpec layout(16, 12, 4, OIIO::TypeDesc::UINT8);
   if (description > 0) layout.attribute("ImageDescription", std::string(description, 'd'));
   std::vector<uint8_t> pixels(16 * 12 * 4);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = ((i / 4 + i / 64) % 2 == 0) == (i % 4 != 1) ? 255 : 0;
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = ((i / 4 + i / 64) % 2 == 0) == (i % 4 != 1) ? 255 : 0;
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, pixels.data()) &&
-              out->close());
+  ASSERT_TRUE(out && out->open(path, layout) &&
+              out->write_image(OIIO::TypeDesc::UINT8, pixels.data()) && out->close());
 }
 
 // A tag past its limit is shown to the library with no value; one the
@@ -330,8 +340,9 @@ TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
   Save(Path("strips.tif"), tiff);
   run = Render("strips.tif", "strips_out.png");
   EXPECT_EQ(run.status, cli::kExitFailed) << run.output;
-  ExpectSaid(run, "cannot read " + Path("strips.tif") +
-                      ": the TIFF StripOffsets tag (273, 77 MiB) is larger than the limit of 64 MiB");
+  ExpectSaid(run,
+             "cannot read " + Path("strips.tif") +
+                 ": the TIFF StripOffsets tag (273, 77 MiB) is larger than the limit of 64 MiB");
   EXPECT_FALSE(fs::exists(Path("strips_out.png")));
 }
 
