@@ -207,7 +207,18 @@ IccpProfile InflateIccp(const std::vector<uint8_t>& chunk) {
         "its compression method " + std::to_string(chunk[nameLength + 1]) + " is not 0 (deflate)";
     return result;
   }
-  result.name.assign(chunk.begin(), nul);
+  // A PNG keyword: printable Latin-1, no space at either end or twice.
+  const std::string name(chunk.begin(), nul);
+  const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 32 && u <= 126) || u >= 161;
+  });
+  if (printable && name.front() != ' ' && name.back() != ' ' && name.find("  ") == std::string::npos) {
+    result.name = name;
+  } else {
+    result.nameProblem = "its name is not a PNG keyword (printable Latin-1 without spaces at its "
+                         "ends or two together)";
+  }
   z_stream z{};
   if (inflateInit(&z) != Z_OK) {
     result.problem = "not enough memory";

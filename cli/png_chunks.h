@@ -41,8 +41,9 @@ class PngChunkStream {
 
   // Known once libspng has read up to the image data.
   const std::optional<PngAnimation>& animation() const { return animation_; }
-  // The iCCP chunk's data (name, method, compressed profile), CRC checked.
-  const std::vector<uint8_t>& iccpChunk() const { return iccp_; }
+  // The iCCP chunk's data (name, method, compressed profile), CRC checked,
+  // handed over once: it is not kept beside the profile made from it.
+  std::vector<uint8_t> TakeIccpChunk() { return std::move(iccp_); }
   // " (in the IDAT chunk)": the chunk libspng was last handed, for its
   // messages; "" before the first.
   std::string Where() const {
@@ -81,7 +82,8 @@ class PngChunkStream {
 // The profile of an iCCP chunk's data: its name and the inflated profile,
 // or a reason it is dropped ("it inflates past 16 MiB").
 struct IccpProfile {
-  std::string name;
+  std::string name;         // empty where the chunk's is no PNG keyword
+  std::string nameProblem;  // why the chunk's name is not kept, or empty
   std::vector<uint8_t> profile;
   std::string problem;  // empty when `profile` holds the profile
 };

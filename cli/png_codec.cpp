@@ -92,7 +92,9 @@ class PngDecoder final : public FrameDecoder {
     header_.warnings = stream_.warnings();
     // Read with the chunks before the image data, where PNG puts these.
     header_.colour = ReadColourTags(ctx_.get(), stream_, header_.warnings);
-    if (header_.colour.iccProfile) header_.metadataBytes = static_cast<int64_t>(header_.colour.iccProfile->size());
+    if (const auto& profile = header_.colour.iccProfile) {
+      header_.metadataBytes = static_cast<int64_t>(profile->size());
+    }
   }
 
   int64_t bufferBytes() const override {
@@ -190,7 +192,7 @@ class PngDecoder final : public FrameDecoder {
   // The chunks reaching libspng were checked by the stream; the profile is
   // inflated and checked here. A PNG holds sRGB or iCCP, not both: with both,
   // the profile is kept, as the PNG standard ranks it first.
-  static ColourTags ReadColourTags(spng_ctx* ctx, const PngChunkStream& stream,
+  static ColourTags ReadColourTags(spng_ctx* ctx, PngChunkStream& stream,
                                    std::vector<std::string>& warnings) {
     ColourTags tags;
     tags.fromPng = true;
@@ -203,9 +205,13 @@ class PngDecoder final : public FrameDecoder {
       tags.chromaticities = {chrm.white_point_x, chrm.white_point_y, chrm.red_x,  chrm.red_y,
                              chrm.green_x,       chrm.green_y,       chrm.blue_x, chrm.blue_y};
     }
-    if (!stream.iccpChunk().empty()) {
-      IccpProfile iccp = InflateIccp(stream.iccpChunk());
+    if (const std::vector<uint8_t> chunk = stream.TakeIccpChunk(); !chunk.empty()) {
+      IccpProfile iccp = InflateIccp(chunk);
       if (iccp.problem.empty()) {
+        if (!iccp.nameProblem.empty()) {
+          warnings.push_back("the iCCP profile's name is written as \"" +
+                             std::string(kDefaultIccName) + "\": " + iccp.nameProblem);
+        }
         tags.iccName = std::move(iccp.name);
         tags.iccProfile = std::make_shared<const std::vector<uint8_t>>(std::move(iccp.profile));
       } else {

@@ -201,6 +201,16 @@ TEST_F(CliColourTags, AProfileBesideSrgbIsKeptAndSrgbDropped) {
   EXPECT_NE(r.output.find("warning: " + Path("both.png") + ": the file has both an sRGB and an iCCP chunk"),
             std::string::npos) << r.output;
   EXPECT_EQ(ReadChunks(Path("out.png")), (Chunks{{"iCCP", IccpValue("Studio", profile)}}));
+  // A name that is no PNG keyword is not written either: the profile is.
+  Bytes badName = {' ', 'S', 't', 'u', 'd', 'i', 'o', 0, 0};
+  const Bytes packed = Deflated(profile);
+  badName.insert(badName.end(), packed.begin(), packed.end());
+  WriteRawPng(Path("named.png"), {{"iCCP", badName}});
+  const CommandResult named = RunRender({Path("named.png"), Path("named_out.png")});
+  EXPECT_EQ(named.status, 0) << named.output;
+  EXPECT_NE(named.output.find("the iCCP profile's name is written as \"ICC profile\""), std::string::npos)
+      << named.output;
+  EXPECT_EQ(ReadChunks(Path("named_out.png")), (Chunks{{"iCCP", IccpValue(cli::kDefaultIccName, profile)}}));
 }
 
 // Values outside their standard's range are not carried, neither as chunks
