@@ -398,9 +398,12 @@ TEST_F(CliColourTags, DamagedOrAbsurdTagsAreDroppedAndTheImageStillChecked) {
   const Bytes profile = Profile(200);
   Bytes cut = Deflated(profile);
   cut.resize(cut.size() / 2);
+  // Name "P", its terminator, compression method 0, then the data (sized
+  // first: gcc 12 at -O3 misreads a growing insert here as out of bounds).
   auto iccp = [](const Bytes& data) {
-    Bytes v = {'P', 0, 0};
-    v.insert(v.end(), data.begin(), data.end());
+    Bytes v(3 + data.size(), 0);
+    v[0] = 'P';
+    std::copy(data.begin(), data.end(), v.begin() + 3);
     return v;
   };
   Bytes lying = profile;
