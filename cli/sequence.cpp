@@ -48,7 +48,7 @@ struct FrameBuffers {
   // The input and output at `Pixel`'s depth, made for the size if they are
   // not of it.
   template <class Pixel>
-  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Pair(int32_t w, int32_t h,
+  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Frames(int32_t w, int32_t h,
                                                            int32_t padding) {
     auto& in = Slot<Pixel>(true);
     auto& out = Slot<Pixel>(false);
@@ -66,7 +66,7 @@ struct FrameBuffers {
 
   // The pair made last at `Pixel`'s depth.
   template <class Pixel>
-  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Pair() {
+  std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Frames() {
     return {*Slot<Pixel>(true), *Slot<Pixel>(false)};
   }
 
@@ -83,7 +83,7 @@ struct FrameBuffers {
 
 enum class FrameState { render, skipped, failed, stopped };
 
-struct Token {
+struct FrameInFlight {
   size_t index = 0;
   FrameState state = FrameState::render;
   std::string message;  // why it failed
@@ -98,7 +98,7 @@ std::string FrameName(const FrameJob& job) {
 }
 
 // The first frame that opens sets the size and sample type of the sequence.
-struct Reference {
+struct SequenceShape {
   bool set = false;
   int64_t frame = -1;
   FrameHeader header;
@@ -120,66 +120,70 @@ class Pipeline {
     // Enough frames in flight to keep every thread busy while frames wait
     // for their turn to be reported, and no more. Only the frames being
     // decoded, rendered or encoded hold buffers: at most one per thread.
-    const size_t tokens = static_cast<size_t>(threads) + 2;
+    const size_t maxInFlight = static_cast<size_t>(threads) + 2;
     // More threads than cores is allowed (earlier scripts' --jobs x --threads).
     tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
                                 static_cast<size_t>(threads));
     tbb::task_arena arena(threads);
     arena.execute([&] {
+      using Frame = FrameInFlight*;
+      const auto stage = [this](void (Pipeline::*run)(FrameInFlight&)) {
+        return [this, run](Frame t) { return RunStage(t, run); };
+      };
       tbb::parallel_pipeline(
-          tokens,
-          tbb::make_filter<void, Token*>(tbb::filter_mode::serial_in_order,
-                                         [&](tbb::flow_control& fc) { return Open(fc); }) &
-              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
-                                               [&](Token* t) { return Guard(t, &Pipeline::Decode); }) &
-              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
-                                               [&](Token* t) { return Guard(t, &Pipeline::Render); }) &
-              tbb::make_filter<Token*, Token*>(tbb::filter_mode::parallel,
-                                               [&](Token* t) { return Guard(t, &Pipeline::Encode); }) &
-              tbb::make_filter<Token*, void>(tbb::filter_mode::serial_in_order,
-                                             [&](Token* t) { Report(t); }));
+          maxInFlight,
+          tbb::make_filter<void, Frame>(tbb::filter_mode::serial_in_order,
+                                        [&](tbb::flow_control& fc) { return Open(fc); }) &
+              tbb::make_filter<Frame, Frame>(tbb::filter_mode::parallel, stage(&Pipeline::Decode)) &
+              tbb::make_filter<Frame, Frame>(tbb::filter_mode::parallel, stage(&Pipeline::Render)) &
+              tbb::make_filter<Frame, Frame>(tbb::filter_mode::parallel, stage(&Pipeline::Encode)) &
+              tbb::make_filter<Frame, void>(tbb::filter_mode::serial_in_order,
+                                            [&](Frame t) { Report(t); }));
     });
     result_.stopSignal = StopSignal();
     return result_;
   }
 
  private:
-  Token* Open(tbb::flow_control& fc) {
+  FrameInFlight* Open(tbb::flow_control& fc) {
     if (next_ == jobs_.size() || StopSignal() != 0) {
       fc.stop();
       return nullptr;
     }
-    auto token = std::make_unique<Token>();
-    token->index = next_++;
-    const FrameJob& job = jobs_[token->index];
+    auto frame = std::make_unique<FrameInFlight>();
+    frame->index = next_++;
+    const FrameJob& job = jobs_[frame->index];
     if (options_.skipExisting && fs::exists(fs::symlink_status(job.output))) {
-      token->state = FrameState::skipped;
-      return token.release();
+      frame->state = FrameState::skipped;
+      return frame.release();
     }
-    Guard(token.get(), &Pipeline::OpenFrame);
-    return token.release();
+    RunStage(frame.get(), &Pipeline::OpenFrame);
+    return frame.release();
   }
 
-  void OpenFrame(Token& t) {
+  void OpenFrame(FrameInFlight& t) {
     const FrameJob& job = jobs_[t.index];
     t.reader = std::make_unique<FrameReader>(job.input);
     const FrameHeader& h = t.reader->header();
-    for (const std::string& w : h.warnings) t.warnings.push_back(FrameName(job) + job.input + ": " + w);
-    if (!reference_.set) {
-      reference_ = Reference{true, job.frame, h};
-    } else if (h.width != reference_.header.width || h.height != reference_.header.height ||
-               h.kind != reference_.header.kind) {
+    for (const std::string& w : h.warnings) {
+      t.warnings.push_back(FrameName(job) + job.input + ": " + w);
+    }
+    if (!shape_.set) {
+      shape_ = SequenceShape{true, job.frame, h};
+    } else if (h.width != shape_.header.width || h.height != shape_.header.height ||
+               h.kind != shape_.header.kind) {
       throw CliError(job.input + " is " + Describe(h) + ", but the sequence is " +
-                     Describe(reference_.header) + " (as frame " +
-                     std::to_string(reference_.frame) + ")");
+                     Describe(shape_.header) + " (as frame " +
+                     std::to_string(shape_.frame) + ")");
     }
     t.plan = PlanOutput(h, job.output, options_);
     try {
       CheckFrameSize(h.width, h.height, options_.frame.rowPadding,
                      RenderPixelBytes(t.plan.depth));
       // From the header, before any pixel memory of this frame exists.
-      CheckFrameMemory(t.reader->MemoryNeed(t.plan.depth, options_.frame.rowPadding, t.plan.layout.kind),
-                       options_.frame.maxFrameMemory, h.width, h.height, t.plan.depth);
+      const FrameMemory need =
+          t.reader->MemoryNeed(t.plan.depth, options_.frame.rowPadding, t.plan.layout.kind);
+      CheckFrameMemory(need, options_.frame.maxFrameMemory, h.width, h.height, t.plan.depth);
     } catch (const CliError& e) {
       throw CliError(job.input + ": " + e.what());
     }
@@ -188,7 +192,7 @@ class Pipeline {
 
   // Runs one stage of a frame still being rendered; a failure is kept for
   // the report and the frame passes through the remaining stages untouched.
-  Token* Guard(Token* t, void (Pipeline::*stage)(Token&)) {
+  FrameInFlight* RunStage(FrameInFlight* t, void (Pipeline::*stage)(FrameInFlight&)) {
     if (t == nullptr || t->state != FrameState::render) return t;
     const FrameJob& job = jobs_[t->index];
     try {
@@ -212,18 +216,18 @@ class Pipeline {
     return t;
   }
 
-  void Decode(Token& t) {
+  void Decode(FrameInFlight& t) {
     t.buffers = Acquire();
     const FrameHeader& h = t.reader->header();
     AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
       FrameBuffer<Pixel>& in =
-          t.buffers->Pair<Pixel>(h.width, h.height, options_.frame.rowPadding).first;
+          t.buffers->Frames<Pixel>(h.width, h.height, options_.frame.rowPadding).first;
       t.reader->ReadInto(in, t.buffers->scratch, t.plan.inputAlpha, times_);
     });
     t.reader.reset();  // closes the file
   }
 
-  void Render(Token& t) {
+  void Render(FrameInFlight& t) {
     StageTimer timer(times_, Stage::render);
     // A sequence with a frame for every thread keeps each thread busy with
     // frames of its own, and a frame's bands run one after another on its
@@ -233,14 +237,14 @@ class Pipeline {
     const size_t threads = static_cast<size_t>(std::max(1, options_.frame.threads));
     const int bandThreads = static_cast<int>(threads / std::min(threads, jobs_.size()));
     AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
-      auto [in, out] = t.buffers->Pair<Pixel>();
+      auto [in, out] = t.buffers->Frames<Pixel>();
       RenderWorlds(host_, options_.settings, in, out, options_.throughModule, bandThreads);
     });
   }
 
-  void Encode(Token& t) {
+  void Encode(FrameInFlight& t) {
     AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
-      FrameBuffer<Pixel>& out = t.buffers->Pair<Pixel>().second;
+      FrameBuffer<Pixel>& out = t.buffers->Frames<Pixel>().second;
       WriteFrame(jobs_[t.index].output, out, t.plan.layout, t.buffers->scratch, times_);
     });
     // Written: the next frame may have the buffers while this one waits for
@@ -248,8 +252,8 @@ class Pipeline {
     Release(t);
   }
 
-  void Report(Token* raw) {
-    std::unique_ptr<Token> t(raw);
+  void Report(FrameInFlight* raw) {
+    std::unique_ptr<FrameInFlight> t(raw);
     if (!t) return;
     const FrameJob& job = jobs_[t->index];
     for (const std::string& w : t->warnings) progress_.Warned(w);
@@ -276,7 +280,7 @@ class Pipeline {
     if (!pool_.try_pop(b)) b = std::make_unique<FrameBuffers>();
     return b;
   }
-  void Release(Token& t) {
+  void Release(FrameInFlight& t) {
     if (t.buffers) pool_.push(std::move(t.buffers));
   }
 
@@ -286,7 +290,7 @@ class Pipeline {
   Progress& progress_;
   StageTimes* times_;
   size_t next_ = 0;           // the open stage's, which runs serially
-  Reference reference_;       // likewise
+  SequenceShape shape_;       // likewise
   SequenceResult result_;     // the report stage's, which runs serially
   tbb::concurrent_queue<std::unique_ptr<FrameBuffers>> pool_;
 };
