@@ -21,16 +21,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void Save(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
 void PutBe32(Bytes& b, size_t at, uint32_t v) {
   for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
@@ -49,28 +39,28 @@ class CliBadFiles : public ScratchTest {};
 
 TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
   cli::WriteImage(Path("good.png"), CelImage(40, 30, 8));
-  const Bytes good = Load(Path("good.png"));
+  const Bytes good = ReadBytes<Bytes>(Path("good.png"));
   ASSERT_GT(good.size(), 33u);
   ASSERT_EQ(std::string(good.begin() + 12, good.begin() + 16), "IHDR");
 
   Bytes magic = good;
   magic[1] = 'Q';
-  Save(Path("magic.png"), magic);
-  Save(Path("header_only.png"), Bytes(good.begin(), good.begin() + 33));
-  Save(Path("bad_crc.png"), WithSize(good, 41, 30, true));
-  Save(Path("huge.png"), WithSize(good, 100000, 100000));
-  Save(Path("widest.png"), WithSize(good, 2147483647, 1));
-  Save(Path("zero_wide.png"), WithSize(good, 0, 30));
-  Save(Path("zero_high.png"), WithSize(good, 40, 0));
-  Save(Path("padded.png"), WithSize(good, 46340, 46341));  // fits, but not with padding 4
-  Save(Path("short.png"), WithSize(good, 24000, 24000));   // fits, 2.3 GB; the data is 40 x 30
+  SaveBytes(Path("magic.png"), magic);
+  SaveBytes(Path("header_only.png"), Bytes(good.begin(), good.begin() + 33));
+  SaveBytes(Path("bad_crc.png"), WithSize(good, 41, 30, true));
+  SaveBytes(Path("huge.png"), WithSize(good, 100000, 100000));
+  SaveBytes(Path("widest.png"), WithSize(good, 2147483647, 1));
+  SaveBytes(Path("zero_wide.png"), WithSize(good, 0, 30));
+  SaveBytes(Path("zero_high.png"), WithSize(good, 40, 0));
+  SaveBytes(Path("padded.png"), WithSize(good, 46340, 46341));  // fits, but not with padding 4
+  SaveBytes(Path("short.png"), WithSize(good, 24000, 24000));   // fits, 2.3 GB; the data is 40 x 30
   ASSERT_EQ(::mkfifo(Path("fifo.png").c_str(), 0600), 0);
   fs::create_symlink(Path("nowhere.png"), Path("dangling.png"));
   fs::create_symlink("/dev/null", Path("device.png"));
-  Save(Path("junk.png"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+  SaveBytes(Path("junk.png"), Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
   // Cut inside the pixels.
   const auto half = static_cast<std::ptrdiff_t>(good.size() / 2);
-  Save(Path("cut.png"), Bytes(good.begin(), good.begin() + half));
+  SaveBytes(Path("cut.png"), Bytes(good.begin(), good.begin() + half));
   {
     OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::DOUBLE);
     auto out = OIIO::ImageOutput::create(Path("double.tif"));
@@ -80,7 +70,7 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
     out->close();
   }
   fs::create_directory(Path("folder.png"));
-  Save(Path("out.png"), {'p', 'r', 'e', 'v'});
+  SaveBytes(Path("out.png"), Bytes{'p', 'r', 'e', 'v'});
   const std::vector<std::string> before = Files();
 
   struct Case {
@@ -134,7 +124,7 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       EXPECT_TRUE(line.starts_with("corvalin: ") || line.starts_with("libpng ")) << line;
     }
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(Load(Path("out.png")), (Bytes{'p', 'r', 'e', 'v'}));
+    EXPECT_EQ(ReadBytes<Bytes>(Path("out.png")), (Bytes{'p', 'r', 'e', 'v'}));
   }
 
   EXPECT_TRUE(fs::is_empty(Path("folder.png")));

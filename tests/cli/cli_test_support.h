@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -53,6 +54,21 @@ class ScratchTest : public ::testing::Test {
 
   fs::path dir_;
 };
+
+// A whole file's bytes (none when it cannot be read), as a string or a
+// vector of bytes.
+template <class Bytes = std::string>
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Replaces the file with `bytes`.
+template <class Bytes>
+void SaveBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
 
 // A PNG with one row of packed samples per image row, exactly as the colour
 // type and bit depth lay them out. Palette entries and tRNS are optional.

@@ -13,11 +13,6 @@
 namespace corvalin::clitest {
 namespace {
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 unsigned Mode(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
@@ -60,7 +55,7 @@ TEST_F(CliExistingOutputs, WhatCannotBeReplacedIsRefusedUnlessSkipExistingKeepsI
   ReadOnlyCopy("target.png", 0440);
   fs::create_symlink(Path("target.png"), Path("link.png"));
   const std::vector<std::string> before = Files();
-  const std::string old = Bytes(Path("old.png"));
+  const std::string old = ReadBytes(Path("old.png"));
 
   for (const auto& [name, why] : {std::pair{"fifo.png", kNotRegular}, {"socket.tif", kNotRegular},
                                   {"device.exr", kNotRegular}, {"folder.png", std::string("it is a folder")},
@@ -78,10 +73,10 @@ TEST_F(CliExistingOutputs, WhatCannotBeReplacedIsRefusedUnlessSkipExistingKeepsI
   EXPECT_EQ(fs::symlink_status(Path("socket.tif")).type(), fs::file_type::socket);
   EXPECT_EQ(fs::read_symlink(Path("device.exr")), "/dev/null");
   EXPECT_TRUE(fs::is_directory(Path("folder.png")));
-  EXPECT_EQ(Bytes(Path("locked.png")), old);
+  EXPECT_EQ(ReadBytes(Path("locked.png")), old);
   EXPECT_EQ(Mode(Path("locked.png")), 0444u);
   EXPECT_EQ(fs::read_symlink(Path("link.png")), Path("target.png"));
-  EXPECT_EQ(Bytes(Path("target.png")), old);
+  EXPECT_EQ(ReadBytes(Path("target.png")), old);
 }
 
 TEST_F(CliExistingOutputs, EveryFrameIsCheckedBeforeTheFirstRenders) {
@@ -112,7 +107,7 @@ TEST_F(CliExistingOutputs, AReplacedFileKeepsItsModeAndOwnerANewOneFollowsTheUma
     }
     ASSERT_EQ(RunRender({Path("in.png"), Path(name)}, prelude).status, 0);
     EXPECT_EQ(Mode(Path(name)), mode);
-    EXPECT_NE(Bytes(Path(name)), Bytes(Path("old.png")));  // the render, in place
+    EXPECT_NE(ReadBytes(Path(name)), ReadBytes(Path("old.png")));  // the render, in place
     struct stat st {};
     ASSERT_EQ(::stat(Path(name).c_str(), &st), 0);
     if (root) {
@@ -148,7 +143,7 @@ TEST_F(CliExistingOutputs, AnOutputChangedWhileItsFrameRendersIsRefusedAndTheTem
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", "old.png", "out0.png", "out1.png", "out2.png"}));
   EXPECT_TRUE(fs::is_directory(Path("out0.png/inside")));
   EXPECT_TRUE(fs::is_fifo(Path("out1.png")));
-  EXPECT_EQ(Bytes(Path("out2.png")), "kept");
+  EXPECT_EQ(ReadBytes(Path("out2.png")), "kept");
 }
 
 }  // namespace

@@ -18,16 +18,6 @@ namespace {
 
 using Bytes = std::string;
 
-void Save(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 Bytes Be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 Bytes Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
@@ -102,7 +92,7 @@ class CliHostileMetadata : public ScratchTest {
 // What the command never uses or carries cannot refuse a frame, wherever it
 // stands and whatever its size: the frame renders as the clean file does.
 TEST_F(CliHostileMetadata, PngTextAndUnknownChunksAreNeverFatal) {
-  Save(Path("clean.png"), StairPng());
+  SaveBytes(Path("clean.png"), StairPng());
   ASSERT_EQ(Render("clean.png", "clean_out.png").status, 0);
   Bytes texts;
   for (int i = 0; i < 1500; ++i)
@@ -118,21 +108,21 @@ TEST_F(CliHostileMetadata, PngTextAndUnknownChunksAreNeverFatal) {
   };
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
-    Save(Path(name), bytes);
+    SaveBytes(Path(name), bytes);
     const MeasuredRun run = Render(name, std::string(name) + ".out.png");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
-    EXPECT_EQ(Read(Path(std::string(name) + ".out.png")), Read(Path("clean_out.png")));
+    EXPECT_EQ(ReadBytes(Path(std::string(name) + ".out.png")), ReadBytes(Path("clean_out.png")));
   }
   // A profile past its limit is left out, and the user told so.
   const Bytes huge = Chunk("iCCP", "P" + Bytes(2, '\0') + Deflated(Bytes(20 << 20, 'p')));
-  Save(Path("profile.png"), StairPng(huge));
+  SaveBytes(Path("profile.png"), StairPng(huge));
   const MeasuredRun run = Render("profile.png", "profile_out.png");
   EXPECT_EQ(run.status, 0) << run.output;
   ExpectSaid(run,
              "warning: " + Path("profile.png") +
                  ": the iCCP chunk is not carried: its profile inflates past the limit of 16 MiB");
-  EXPECT_EQ(Read(Path("profile_out.png")), Read(Path("clean_out.png")));
+  EXPECT_EQ(ReadBytes(Path("profile_out.png")), ReadBytes(Path("clean_out.png")));
 }
 
 // An animation is refused as other files of several images are, with its
@@ -156,7 +146,7 @@ TEST_F(CliHostileMetadata, AnimatedPngsAreRefusedNotCutToOneImage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Save(Path(c.name), c.file);
+    SaveBytes(Path(c.name), c.file);
     const MeasuredRun run = Render(c.name, "out.png");
     EXPECT_EQ(run.status, cli::kExitFailed) << run.output;
     ExpectSaid(run, "cannot read " + Path(c.name) + ": " + c.says);
@@ -165,11 +155,11 @@ TEST_F(CliHostileMetadata, AnimatedPngsAreRefusedNotCutToOneImage) {
     EXPECT_FALSE(fs::exists(Path("out.png")));
   }
   // One frame that is the default image is the file itself.
-  Save(Path("one.png"), StairPng(Chunk("acTL", Be32(1) + Be32(0)) + frameControl));
-  Save(Path("clean.png"), StairPng());
+  SaveBytes(Path("one.png"), StairPng(Chunk("acTL", Be32(1) + Be32(0)) + frameControl));
+  SaveBytes(Path("clean.png"), StairPng());
   ASSERT_EQ(Render("one.png", "one_out.png").status, 0);
   ASSERT_EQ(Render("clean.png", "clean_out.png").status, 0);
-  EXPECT_EQ(Read(Path("one_out.png")), Read(Path("clean_out.png")));
+  EXPECT_EQ(ReadBytes(Path("one_out.png")), ReadBytes(Path("clean_out.png")));
 }
 
 // An OpenEXR attribute as the format stores it.
@@ -189,7 +179,7 @@ struct BigAttribute {
 // before its closing zero, and each of its `chunks` offsets moved to match.
 void InsertIntoExrHeader(const std::string& path, const Bytes& small,
                          const std::vector<BigAttribute>& big, size_t chunks) {
-  Bytes file = Read(path);
+  Bytes file = ReadBytes(path);
   size_t at = 8;
   while (file[at] != '\0') {
     const size_t typeAt = file.find('\0', at) + 1, sizeAt = file.find('\0', typeAt) + 1;
@@ -248,7 +238,7 @@ TEST_F(CliHostileMetadata, OversizedOpenExrAttributesAreLeftOutAndTheFrameRender
     ExpectSaid(run, "warning: " + Path("big.exr") +
                         ": the OpenEXR attributes 'comments' (100 MiB) and 'oiio:ColorSpace' "
                         "(100 MiB) are not read: an attribute is read up to 1 MiB");
-    EXPECT_EQ(Read(Path("big_out.png")), Read(Path("clean_out.png")));
+    EXPECT_EQ(ReadBytes(Path("big_out.png")), ReadBytes(Path("clean_out.png")));
   }
   // More attributes than a header is read with: the first thousand are.
   WriteExr(Path("many.exr"), false);
@@ -260,7 +250,7 @@ TEST_F(CliHostileMetadata, OversizedOpenExrAttributesAreLeftOutAndTheFrameRender
   ExpectSaid(run, "the OpenEXR attributes 'note");
   ExpectSaid(run,
              "more are not read: an attribute is read up to 1 MiB, a header up to 1000 attributes");
-  EXPECT_EQ(Read(Path("many_out.png")), Read(Path("clean_out.png")));
+  EXPECT_EQ(ReadBytes(Path("many_out.png")), ReadBytes(Path("clean_out.png")));
 }
 
 // What the pixels need past its limit refuses the frame, naming it; parts
@@ -280,7 +270,7 @@ TEST_F(CliHostileMetadata, OpenExrPartsAndNeededAttributesAreCountedBeforeReadin
   ExpectSaid(run, "cannot read " + Path("parts.exr") +
                       ": the file holds more than 100 images (parts), and the command reads "
                       "files of one image");
-  Save(Path("three.exr"), version + partHeader + partHeader + partHeader + '\0');
+  SaveBytes(Path("three.exr"), version + partHeader + partHeader + partHeader + '\0');
   ExpectSaid(Render("three.exr", "out.png"), "the file holds 3 images (parts)");
 
   WriteExr(Path("channels.exr"), false);
@@ -317,10 +307,10 @@ TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
   ExpectSaid(run, "warning: " + Path("described.tif") +
                       ": the TIFF ImageDescription tag (270, 101 MiB) is not read: a tag is "
                       "read up to 1 MiB");
-  EXPECT_EQ(Read(Path("described_out.png")), Read(Path("clean_out.png")));
+  EXPECT_EQ(ReadBytes(Path("described_out.png")), ReadBytes(Path("clean_out.png")));
 
   // The strip table claiming 20 million strips.
-  Bytes tiff = Read(Path("clean.tif"));
+  Bytes tiff = ReadBytes(Path("clean.tif"));
   ASSERT_EQ(tiff.substr(0, 4), Bytes("II*\0", 4));
   uint32_t directory = 0;
   std::memcpy(&directory, tiff.data() + 4, 4);
@@ -337,7 +327,7 @@ TEST_F(CliHostileMetadata, OversizedTiffTagsAreNotReadAndTheFrameRenders) {
     patched = true;
   }
   ASSERT_TRUE(patched);
-  Save(Path("strips.tif"), tiff);
+  SaveBytes(Path("strips.tif"), tiff);
   run = Render("strips.tif", "strips_out.png");
   EXPECT_EQ(run.status, cli::kExitFailed) << run.output;
   ExpectSaid(run,

@@ -27,11 +27,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void Save(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
 void Put(Bytes& b, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
@@ -141,22 +136,22 @@ TEST_F(CliUntrustedInput, OnlyTheDocumentedFormatsChosenByContentAndName) {
   Put(ico, 171 - 22, 4);
   Put(ico, 22, 4);
   ico.resize(171, 0);
-  Save(Path("icon.tif"), ico);
+  SaveBytes(Path("icon.tif"), ico);
   // A BMP, a FITS and an RLA header, each under a name the command reads.
   Bytes bmp = {'B', 'M'};
   bmp.resize(70, 0);
-  Save(Path("bitmap.png"), bmp);
+  SaveBytes(Path("bitmap.png"), bmp);
   std::string fits = "SIMPLE  =                    T";
   fits.resize(2880, ' ');
-  Save(Path("sky.exr"), Bytes(fits.begin(), fits.end()));
+  SaveBytes(Path("sky.exr"), Bytes(fits.begin(), fits.end()));
   Bytes rla(740, 0);
   rla[0] = 0, rla[2] = 0, rla[4] = 0, rla[6] = 3;  // a window of 4 x 4, "RLA" files have no magic
-  Save(Path("render.tif"), rla);
+  SaveBytes(Path("render.tif"), rla);
   // DICOM: 128 bytes of preamble and "DICM".
   Bytes dicom(128, 0);
   dicom.insert(dicom.end(), {'D', 'I', 'C', 'M'});
   dicom.resize(1024, 0);
-  Save(Path("scan.tga"), dicom);
+  SaveBytes(Path("scan.tga"), dicom);
   // A large sparse file of zeros named .tga: no TGA header, never read.
   { std::ofstream(Path("sparse.tga")); }
   fs::resize_file(Path("sparse.tga"), 20ull << 30);
@@ -164,12 +159,12 @@ TEST_F(CliUntrustedInput, OnlyTheDocumentedFormatsChosenByContentAndName) {
   const std::string pseudo = "k.null?RES=3x3&TYPE=uint8&PIXEL=1,0,0,1";
   { std::ofstream(Path(pseudo)); }
   const std::string pseudoTif = "k.tif?RES=3x3&TYPE=uint8";
-  Save(Path(pseudoTif), RgbTiff(3, 3));
+  SaveBytes(Path(pseudoTif), RgbTiff(3, 3));
   // Real files under another format's name.
   cli::WriteImage(Path("real.png"), FlatImage(3, 3, 8, 10, 20, 30, 255));
   fs::copy_file(Path("real.png"), Path("png_as.tif"));
-  Save(Path("tiff_as.png"), RgbTiff(3, 3));
-  Save(Path("tiff_as.exr"), RgbTiff(3, 3));
+  SaveBytes(Path("tiff_as.png"), RgbTiff(3, 3));
+  SaveBytes(Path("tiff_as.exr"), RgbTiff(3, 3));
   fs::copy_file(Path("real.png"), Path("png_as.dpx"));
 
   ExpectRefused("icon.tif", "cannot read " + Path("icon.tif") + ": " + kNotOurs);
@@ -192,7 +187,7 @@ TEST_F(CliUntrustedInput, OnlyTheDocumentedFormatsChosenByContentAndName) {
 
   // Each documented format still reads, the extension in any case, and
   // the hand-made TIFF's samples arrive as stored.
-  Save(Path("hand.TIF"), RgbTiff(3, 2));
+  SaveBytes(Path("hand.TIF"), RgbTiff(3, 2));
   const cli::Image hand = cli::ReadImage(Path("hand.TIF"));
   ASSERT_EQ(hand.width, 3);
   ASSERT_EQ(hand.height, 2);
@@ -224,11 +219,11 @@ TEST_F(CliUntrustedInput, GeometryFromTheFileIsCheckedIn64Bits) {
   TiffTags highY = unitResolution;
   highY[286] = {5, {0, 1}};
   highY[287] = {5, {2147483000u, 1}};
-  Save(Path("ypos.tif"), RgbTiff(20, 20, highY));
+  SaveBytes(Path("ypos.tif"), RgbTiff(20, 20, highY));
   TiffTags farX = unitResolution;
   farX[286] = {5, {1073741900u, 1}};
   farX[287] = {5, {0, 1}};
-  Save(Path("xpos.tif"), RgbTiff(20, 20, farX));
+  SaveBytes(Path("xpos.tif"), RgbTiff(20, 20, farX));
   // OpenEXR keeps its windows within 2^30 itself, but not its tiles.
   {
     OIIO::ImageSpec layout(4, 4, 4, OIIO::TypeDesc::HALF);
@@ -241,12 +236,12 @@ TEST_F(CliUntrustedInput, GeometryFromTheFileIsCheckedIn64Bits) {
     out->close();
   }
   // Tiles far taller than the image, and one of INT_MAX rows.
-  Save(Path("tall_tiles.tif"), TiledTiff(16, 16777216));
-  Save(Path("intmax_tiles.tif"), TiledTiff(16, INT_MAX));
+  SaveBytes(Path("tall_tiles.tif"), TiledTiff(16, 16777216));
+  SaveBytes(Path("intmax_tiles.tif"), TiledTiff(16, INT_MAX));
   // A width beyond any frame, and a strip whose rows run past the end of
   // the file.
-  Save(Path("wide.tif"), RgbTiff(20, 20, {{256, {4, {2000000}}}}));
-  Save(Path("past_end.tif"), RgbTiff(20, 20, {{273, {4, {1000}}}}));
+  SaveBytes(Path("wide.tif"), RgbTiff(20, 20, {{256, {4, {2000000}}}}));
+  SaveBytes(Path("past_end.tif"), RgbTiff(20, 20, {{273, {4, {1000}}}}));
 
   const auto range = [](const std::string& what, const std::string& value, const std::string& lo,
                         const std::string& hi) {
@@ -320,7 +315,7 @@ void WritePngBomb(const std::string& path, uint32_t width, uint32_t height, bool
   ::deflateEnd(&z);
   chunk("IDAT", idat);
   chunk("IEND", {});
-  Save(path, png);
+  SaveBytes(path, png);
 }
 
 TEST_F(CliUntrustedInput, AReadErrorTheReaderLeavesOnRecordFailsTheFrame) {

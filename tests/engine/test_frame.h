@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "effect/controls.h"
+#include "engine/parallel/banded_scan.h"
 #include "engine/scan/engine_choice.h"
 #include "engine/scan/scan_frame.h"
 #if CORVALIN_FAST_ENGINE
@@ -172,6 +173,30 @@ template <class Pixel>
 Pixel Paper() {
   return Colour<Pixel>(ChannelMax<Pixel>(), 0, 0, ChannelMax<Pixel>());
 }
+
+// Shapes, lines and single pixels of the whole palette, so that every
+// neighbour pattern occurs; many of them taller than a band of the
+// parallel scans.
+template <class Pixel>
+void PaintTestImage(TestFrame<Pixel>& f, uint32_t seed) {
+  test_images::Scene scene;
+  scene.shapes = 16;
+  scene.dotsPer1000 = 25;
+  test_images::DrawScene(f.canvas(), seed, scene);
+}
+
+// Runs each stage's bands last to first on this thread, counting the stages
+// and bands it was asked to run.
+class ReversedRunner final : public BandRunner {
+ public:
+  void RunBands(int32_t count, BandFunction function, void* context) override {
+    ++stages;
+    bands += count;
+    for (int32_t b = count - 1; b >= 0; --b) function(context, b);
+  }
+  int stages = 0;
+  int32_t bands = 0;
+};
 
 // Ink mixed with paper at weight w on the ink, or paper with ink at w on paper.
 template <class Pixel>

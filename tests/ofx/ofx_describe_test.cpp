@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string_view>
 
 #include "tests/ofx/ofx_test_support.h"
 
@@ -12,6 +13,19 @@ namespace corvalin::ofxtest {
 namespace {
 
 using Strings = std::vector<std::string>;
+using Ints = std::vector<int>;
+using Doubles = std::vector<double>;
+
+// A property's whole value; none when it is unset, so that a missing
+// property fails as a wrong one does.
+Ints IntsOf(const PropertySet& set, const std::string& name) {
+  const Property* p = set.Find(name);
+  return p == nullptr ? Ints{} : p->ints;
+}
+Doubles DoublesOf(const PropertySet& set, const std::string& name) {
+  const Property* p = set.Find(name);
+  return p == nullptr ? Doubles{} : p->doubles;
+}
 
 TEST(OfxDescribe, BinaryHoldsOneImageEffectRecord) {
   OfxTestHost host(BundleBinary());
@@ -35,25 +49,86 @@ TEST(OfxDescribe, DescriptorDeclaresAWholeFrameFilter) {
   ASSERT_EQ(host.Load(), kOfxStatOK);
   ASSERT_EQ(host.Describe(), kOfxStatOK);
   const PropertySet& d = host.descriptor();
-  EXPECT_EQ(d.String("OfxPropLabel"), "Corvalin");
-  EXPECT_EQ(d.String("OfxImageEffectPluginPropGrouping"), "Filter");
-  EXPECT_FALSE(d.String("OfxPropPluginDescription").empty());
+  EXPECT_EQ(d.Strings("OfxPropLabel"), Strings{"Corvalin"});
+  EXPECT_EQ(d.Strings("OfxImageEffectPluginPropGrouping"), Strings{"Filter"});
+  EXPECT_EQ(d.Strings("OfxPropPluginDescription"),
+            Strings{"Smooths the stair-stepped edges of flat-colour images with graded coverage "
+                    "blends."});
   EXPECT_EQ(d.Strings("OfxImageEffectPropSupportedContexts"),
             (Strings{"OfxImageEffectContextFilter", "OfxImageEffectContextGeneral"}));
   EXPECT_EQ(d.Strings("OfxImageEffectPropSupportedPixelDepths"),
             (Strings{"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"}));
-  EXPECT_EQ(d.Int("OfxImageEffectPropSupportsTiles"), 0);
-  EXPECT_EQ(d.Int("OfxImageEffectPropTemporalClipAccess"), 0);
-  EXPECT_EQ(d.Int("OfxImageEffectPropMultipleClipDepths"), 0);
-  EXPECT_EQ(d.Int("OfxImageEffectPluginPropHostFrameThreading"), 0);
-  EXPECT_EQ(d.String("OfxImageEffectPluginRenderThreadSafety"), "OfxImageEffectRenderFullySafe");
-  EXPECT_EQ(d.Int("OfxPropVersion", 0), 1);
-  EXPECT_EQ(d.Int("OfxPropVersion", 1), 0);
-  EXPECT_EQ(d.String("OfxPropVersionLabel"), "1.0");
+  // Hosts assume different values for what is left unset, so each is set:
+  // whole frames, any bounds, one depth and aspect for all clips, only the
+  // current frame, one render call per frame, any number of renders at once,
+  // fields smoothed apart, frames in any order.
+  const struct {
+    const char* name;
+    int value;
+  } flags[] = {{"OfxImageEffectPropSupportsTiles", 0},
+               {"OfxImageEffectPropSupportsMultiResolution", 1},
+               {"OfxImageEffectPropMultipleClipDepths", 0},
+               {"OfxImageEffectPropSupportsMultipleClipPARs", 0},
+               {"OfxImageEffectPropTemporalClipAccess", 0},
+               {"OfxImageEffectPluginPropHostFrameThreading", 0},
+               {"OfxImageEffectPluginPropSingleInstance", 0},
+               {"OfxImageEffectPluginPropFieldRenderTwiceAlways", 1},
+               {"OfxImageEffectInstancePropSequentialRender", 0}};
+  for (const auto& flag : flags) EXPECT_EQ(IntsOf(d, flag.name), Ints{flag.value}) << flag.name;
+  EXPECT_EQ(d.Strings("OfxImageEffectPluginRenderThreadSafety"),
+            Strings{"OfxImageEffectRenderFullySafe"});
+  EXPECT_EQ(IntsOf(d, "OfxPropVersion"), (Ints{1, 0}));
+  EXPECT_EQ(d.Strings("OfxPropVersionLabel"), Strings{"1.0"});
   EXPECT_TRUE(host.misuses().empty());
 }
 
+// A parameter as a host lists it. Sliders have all of their range; a
+// boolean or a colour only its default.
+struct ExpectedParam {
+  const char* name;
+  const char* type;
+  const char* label;
+  const char* hint;
+  Ints boolDefault;
+  Doubles defaultValue;
+  Doubles min = {}, max = {}, displayMin = {}, displayMax = {};
+};
+
+void ExpectSlider(const PropertySet& p, const ExpectedParam& e) {
+  EXPECT_EQ(DoublesOf(p, "OfxParamPropMin"), e.min);
+  EXPECT_EQ(DoublesOf(p, "OfxParamPropMax"), e.max);
+  EXPECT_EQ(DoublesOf(p, "OfxParamPropDisplayMin"), e.displayMin);
+  EXPECT_EQ(DoublesOf(p, "OfxParamPropDisplayMax"), e.displayMax);
+  // One decimal, stepped by a tenth, an unscaled number.
+  EXPECT_EQ(IntsOf(p, "OfxParamPropDigits"), Ints{1});
+  ASSERT_EQ(DoublesOf(p, "OfxParamPropIncrement").size(), 1u);
+  EXPECT_DOUBLE_EQ(p.Double("OfxParamPropIncrement"), 0.1);
+  EXPECT_EQ(p.Strings("OfxParamPropDoubleType"), Strings{"OfxParamDoubleTypePlain"});
+}
+
 TEST(OfxDescribe, EachContextHasSourceOutputTheFourControlsAndTheMarkers) {
+  // In the control table's order, named by script name, then the markers,
+  // on by default: an instance that never set them renders them.
+  const ExpectedParam expected[] = {
+      {"useColorKey", "OfxParamTypeBoolean", "Use Color Key",
+       "make every pixel of the key colour fully transparent before smoothing", {0}, {}},
+      {"alphaKey", "OfxParamTypeRGB", "Alpha Key",
+       "the colour that the colour key makes fully transparent (key alpha is 255)", {},
+       {1, 1, 1}},
+      {"smootherRange", "OfxParamTypeDouble", "Smoother Range",
+       "how different neighbours must be to count as an edge, in percent of the largest colour "
+       "distance",
+       {}, {1}, {0}, {100}, {0}, {100}},
+      {"lineWeight", "OfxParamTypeDouble", "Line Weight",
+       "how far the smoothing ramps reach along each edge step, from half of it (0) to all of "
+       "it (1)",
+       {}, {0}, {0}, {1}, {0}, {1}},
+      {"cornerMarkers", "OfxParamTypeBoolean", "Corner Markers",
+       "write an opaque pure-red pixel at each of the four corners of the rectangle the render "
+       "processed (the box around the pixels with content); off leaves them out, and those "
+       "pixels keep the smoothing's result",
+       {1}, {}},
+  };
   OfxTestHost host(BundleBinary());
   ASSERT_EQ(host.Load(), kOfxStatOK);
   ASSERT_EQ(host.Describe(), kOfxStatOK);
@@ -62,53 +137,33 @@ TEST(OfxDescribe, EachContextHasSourceOutputTheFourControlsAndTheMarkers) {
     ASSERT_EQ(host.DescribeInContext(context), kOfxStatOK);
     EXPECT_EQ(host.clipNames(context), (Strings{"Output", "Source"}));
     for (const char* clip : {"Source", "Output"}) {
+      SCOPED_TRACE(clip);
       const PropertySet* c = host.clipDescriptor(context, clip);
       ASSERT_NE(c, nullptr);
       EXPECT_EQ(c->Strings("OfxImageEffectPropSupportedComponents"),
                 (Strings{"OfxImageComponentRGBA", "OfxImageComponentRGB"}));
-      EXPECT_EQ(c->Int("OfxImageEffectPropSupportsTiles"), 0);
+      EXPECT_EQ(IntsOf(*c, "OfxImageEffectPropSupportsTiles"), Ints{0});
+      EXPECT_EQ(IntsOf(*c, "OfxImageEffectPropTemporalClipAccess"), Ints{0});
+      EXPECT_EQ(IntsOf(*c, "OfxImageClipPropOptional"), Ints{0});
     }
 
-    // In the control table's order, named by script name, then the markers.
-    EXPECT_EQ(host.paramNames(context), (Strings{"useColorKey", "alphaKey", "smootherRange",
-                                                 "lineWeight", "cornerMarkers"}));
-    const PropertySet* key = host.paramDescriptor(context, "useColorKey");
-    EXPECT_EQ(host.paramType(context, "useColorKey"), "OfxParamTypeBoolean");
-    EXPECT_EQ(key->String("OfxPropLabel"), "Use Color Key");
-    EXPECT_EQ(key->Int("OfxParamPropDefault"), 0);
-
-    const PropertySet* colour = host.paramDescriptor(context, "alphaKey");
-    EXPECT_EQ(host.paramType(context, "alphaKey"), "OfxParamTypeRGB");
-    EXPECT_EQ(colour->String("OfxPropLabel"), "Alpha Key");
-    EXPECT_EQ(colour->Find("OfxParamPropDefault")->doubles, (std::vector<double>{1, 1, 1}));
-
-    const PropertySet* range = host.paramDescriptor(context, "smootherRange");
-    EXPECT_EQ(host.paramType(context, "smootherRange"), "OfxParamTypeDouble");
-    EXPECT_EQ(range->String("OfxPropLabel"), "Smoother Range");
-    EXPECT_EQ(range->Double("OfxParamPropDefault"), 1.0);
-    EXPECT_EQ(range->Double("OfxParamPropMin"), 0.0);
-    EXPECT_EQ(range->Double("OfxParamPropMax"), 100.0);
-    EXPECT_EQ(range->Double("OfxParamPropDisplayMax"), 100.0);
-
-    const PropertySet* weight = host.paramDescriptor(context, "lineWeight");
-    EXPECT_EQ(host.paramType(context, "lineWeight"), "OfxParamTypeDouble");
-    EXPECT_EQ(weight->String("OfxPropLabel"), "Line Weight");
-    EXPECT_EQ(weight->Double("OfxParamPropDefault"), 0.0);
-    EXPECT_EQ(weight->Double("OfxParamPropMax"), 1.0);
-
-    // On by default: an instance that never set it renders the markers.
-    const PropertySet* markers = host.paramDescriptor(context, "cornerMarkers");
-    EXPECT_EQ(host.paramType(context, "cornerMarkers"), "OfxParamTypeBoolean");
-    EXPECT_EQ(markers->String("OfxPropLabel"), "Corner Markers");
-    EXPECT_EQ(markers->Find("OfxParamPropDefault")->ints, (std::vector<int>{1}));
-
-    std::vector<const ControlSpec*> described;
-    for (const ControlSpec& control : kControls) described.push_back(&control);
-    described.push_back(&kCornerMarkers);
-    for (const ControlSpec* control : described) {
-      const PropertySet* p = host.paramDescriptor(context, control->scriptName);
-      EXPECT_EQ(p->String("OfxParamPropHint"), control->help);
-      EXPECT_EQ(p->String("OfxParamPropScriptName"), control->scriptName);
+    Strings names;
+    for (const ExpectedParam& e : expected) names.push_back(e.name);
+    EXPECT_EQ(host.paramNames(context), names);
+    for (const ExpectedParam& e : expected) {
+      SCOPED_TRACE(e.name);
+      const PropertySet* p = host.paramDescriptor(context, e.name);
+      ASSERT_NE(p, nullptr);
+      EXPECT_EQ(host.paramType(context, e.name), e.type);
+      EXPECT_EQ(p->Strings("OfxPropLabel"), Strings{e.label});
+      EXPECT_EQ(p->Strings("OfxParamPropHint"), Strings{e.hint});
+      EXPECT_EQ(p->Strings("OfxParamPropScriptName"), Strings{e.name});
+      if (std::string_view(e.type) == "OfxParamTypeBoolean") {
+        EXPECT_EQ(IntsOf(*p, "OfxParamPropDefault"), e.boolDefault);
+      } else {
+        EXPECT_EQ(DoublesOf(*p, "OfxParamPropDefault"), e.defaultValue);
+      }
+      if (std::string_view(e.type) == "OfxParamTypeDouble") ExpectSlider(*p, e);
     }
   }
   EXPECT_EQ(host.DescribeInContext("OfxImageEffectContextGenerator"), kOfxStatErrUnsupported);

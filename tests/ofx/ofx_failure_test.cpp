@@ -68,10 +68,7 @@ void ExpectEachFailsCleanly(const Picture& picture, const BadRender (&cases)[N])
     host.ClearRecords();
     HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {});
     HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
-    RenderRequest request;
-    request.source = &source;
-    request.output = &output;
-    request.window = source.bounds;
+    RenderRequest request = WholeFrameRequest(source, output);
     c.spoil(request, source, output);
     const std::vector<unsigned char> sourceBefore = source.bytes(), before = output.bytes();
     EXPECT_EQ(host.Render(request), c.status);

@@ -465,11 +465,7 @@ TEST(OfxPremultiplied, HostCatchesPixelsThatBreakTheDeclaredState) {
   for (int i = 0; i < 6 * 5; ++i) picture.samples.insert(picture.samples.end(), {10, 240, 10, 128});
   HostImage source = SourceImage(picture, "OfxBitDepthByte", "OfxImageComponentRGBA", {});
   HostImage output("OfxBitDepthByte", "OfxImageComponentRGBA", source.bounds);
-  RenderRequest request;
-  request.source = &source;
-  request.output = &output;
-  request.window = source.bounds;
-  ASSERT_EQ(host.Render(request), kOfxStatOK);
+  ASSERT_EQ(host.Render(WholeFrameRequest(source, output)), kOfxStatOK);
   ASSERT_EQ(host.misuses().size(), 1u);
   EXPECT_NE(host.misuses()[0].find("declared premultiplied"), std::string::npos)
       << host.misuses()[0];

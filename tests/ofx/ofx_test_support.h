@@ -25,6 +25,15 @@ inline std::vector<RenderSettings> SettingsSet() {
           RenderSettings{true, PF_Pixel8{255, 255, 255, 255}, 5.0, 0.75}};
 }
 
+// A request for the whole of `source`, rendered into `output`.
+inline RenderRequest WholeFrameRequest(HostImage& source, HostImage& output) {
+  RenderRequest request;
+  request.source = &source;
+  request.output = &output;
+  request.window = source.bounds;
+  return request;
+}
+
 inline const char* const kDepths[] = {"OfxBitDepthByte", "OfxBitDepthShort", "OfxBitDepthFloat"};
 inline const char* const kComponents[] = {"OfxImageComponentRGBA", "OfxImageComponentRGB"};
 

@@ -16,19 +16,9 @@
 namespace corvalin {
 namespace {
 
+using testing::PaintTestImage;
+using testing::ReversedRunner;
 using testing::TestFrame;
-
-// Bands last to first, on this thread.
-class ReversedRunner final : public BandRunner {
- public:
-  void RunBands(int32_t count, BandFunction function, void* context) override {
-    ++stages;
-    bands += count;
-    for (int32_t b = count - 1; b >= 0; --b) function(context, b);
-  }
-  int stages = 0;
-  int32_t bands = 0;
-};
 
 // `threads` threads sharing the bands, as a host's calls would; `calls` of
 // them actually run (a host may run fewer than asked), the rest is finished
@@ -51,10 +41,7 @@ class ThreadRunner final : public BandRunner {
 template <class Pixel>
 void ExpectBandedEqualsSerial(int32_t width, int32_t height, uint32_t seed, BandRunner& runner) {
   TestFrame<Pixel> serial(width, height, Pixel{}, 3);
-  test_images::Scene scene;
-  scene.shapes = 16;
-  scene.dotsPer1000 = 25;
-  test_images::DrawScene(serial.canvas(), seed, scene);
+  PaintTestImage(serial, seed);
   TestFrame<Pixel> banded = serial;
   banded.SetUpWorlds();
   RenderSettings settings = DefaultRenderSettings();

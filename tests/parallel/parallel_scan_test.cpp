@@ -13,6 +13,7 @@
 namespace corvalin {
 namespace {
 
+using testing::PaintTestImage;
 using testing::TestFrame;
 
 template <class Pixel>
@@ -26,16 +27,6 @@ Pixel Colour(uint32_t index) {
     case 2: return Pixel{C(M), C(M / 2), C(M / 4), C(M)};
     default: return Pixel{0, 0, 0, 0};
   }
-}
-
-// Shapes, lines and single pixels of the whole palette, so that every
-// neighbour pattern occurs; many of them taller than a band.
-template <class Pixel>
-void PaintTestImage(TestFrame<Pixel>& f, uint32_t seed) {
-  test_images::Scene scene;
-  scene.shapes = 16;
-  scene.dotsPer1000 = 25;
-  test_images::DrawScene(f.canvas(), seed, scene);
 }
 
 template <class Pixel>

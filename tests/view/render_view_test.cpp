@@ -16,17 +16,8 @@ namespace corvalin {
 namespace {
 
 using testing::Colour;
+using testing::ReversedRunner;
 using testing::TestFrame;
-
-// Bands last to first on this thread, counting what it was asked to run.
-class ReversedRunner final : public BandRunner {
- public:
-  void RunBands(int32_t count, BandFunction function, void* context) override {
-    ++stages;
-    for (int32_t b = count - 1; b >= 0; --b) function(context, b);
-  }
-  int stages = 0;
-};
 
 // A blue field with a green block whose right edge steps one pixel left
 // halfway down: one short diagonal for the smoothing to find.

@@ -16,9 +16,6 @@ void ReadingStep(const EdgeContext<Pixel, Destination>& ctx) {
 #elif defined(CORVALIN_READ_THROUGH_POINTER)
   const Pixel* output = ctx.destination;
   const Pixel seen = output[ctx.destinationIndex];
-#elif defined(CORVALIN_READ_THROUGH_WORLD)
-  // The output world's pixels, had the context kept the world.
-  const Pixel seen = static_cast<const Pixel*>(ctx.destinationWorld->data)[ctx.destinationIndex];
 #else
   const Pixel seen = in[ctx.sourceIndex + 1];
 #endif
