@@ -1,5 +1,5 @@
-// Render throughput of the module over the mini host, the way the corvalin
-// command drives it, for HD and UHD frames at 8 and 16 bits, and of the fast
+// Render throughput of the module in the command's module host, the way the
+// corvalin command drives it, for HD and UHD frames at 8 and 16 bits, and of the fast
 // engine against the plain one. Each iteration
 // also makes a plain copy of the same frame (what the host copy alone costs),
 // so every result carries its ratio to a copy measured in the same run:
@@ -9,29 +9,55 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_frames.h"
-#include "cli/render_frame.h"
 #include "effect/controls.h"
 #include "engine/parallel/parallel_scan.h"
 #include "engine/scan/scan_frame.h"
+#include "engine/view/render_view.h"
+#include "host/module_host/module_host.h"
+#include "tests/support/image_worlds.h"
+#include "tests/support/minihost/host_world.h"
 
 namespace corvalin::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const minihost::MiniHost& Host() {
-  static minihost::MiniHost* host = [] {
-    auto* h = new minihost::MiniHost(minihost::LinkedEffectModule());
-    h->GlobalSetup();
-    h->ParamsSetup();
-    return h;
-  }();
+// The module as the command renders it: GlobalSetup and ParamsSetup done.
+class CommandHost {
+ public:
+  CommandHost() {
+    if (const std::string problem = host_.Setup(); !problem.empty()) {
+      std::fprintf(stderr, "corvalin_bench: %s\n", problem.c_str());
+      std::exit(1);
+    }
+  }
+  template <class Pixel>
+  PF_Err Render(const RenderSettings& settings, minihost::HostWorld<Pixel>& input,
+                minihost::HostWorld<Pixel>& output) const {
+    return host_.Render(settings, input.world(), output.world());
+  }
+
+ private:
+  modulehost::ModuleHost host_{modulehost::LinkedEffectModule()};
+};
+
+const CommandHost& Host() {
+  static const CommandHost* host = new CommandHost;
   return *host;
+}
+
+template <class Pixel>
+FrameView ViewOf(minihost::HostWorld<Pixel>& world) {
+  return FrameView{world.pixels(), world.width(), world.height(),
+                   int64_t{world.stride()} * int64_t{sizeof(Pixel)}, kDepthOf<Pixel>};
 }
 
 template <class Pixel>
@@ -46,7 +72,7 @@ template <class Pixel>
 struct BenchWorlds {
   minihost::HostWorld<Pixel> input, output;
   BenchWorlds(Pattern pattern, int32_t w, int32_t h) : input(w, h), output(w, h) {
-    cli::ImageToWorld(MakeFrame(pattern, w, h), input);
+    test::ImageToWorld(MakeFrame(pattern, w, h), input);
   }
 };
 
@@ -117,8 +143,9 @@ IterationSeconds TimeAgainstReference(benchmark::State& state, const Copy& copy,
   return total;
 }
 
-// One frame on several threads (the banded parallel scan), against the serial
-// render through the module in the same iteration:
+// One frame on several threads (the engine's entry in bands, as the command
+// renders with more than one thread), against the serial render through the
+// module in the same iteration:
 //   speedup    serial seconds / parallel seconds
 //   vs_copy    plain copy seconds / parallel seconds
 template <class Pixel>
@@ -127,10 +154,10 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
   BenchWorlds<Pixel> worlds(pattern, w, h);
   auto& [input, output] = worlds;
   const RenderSettings settings = DefaultRenderSettings();
-  const ParallelScanOptions options{threads, 0};
+  CoreBands cores(threads);
   auto renderParallel = [&] {
-    ScanFrameParallel<Pixel>(settings, &input.world(), &output.world(), input.pixels(),
-                             output.pixels(), options);
+    if (!RenderFrameView(settings, ViewOf(input), ViewOf(output), &cores).empty())
+      state.SkipWithError("the frame was refused");
   };
   renderParallel();
   Host().Render(settings, input, output);

@@ -1,5 +1,6 @@
 // The command's frame buffers: the pixels of one frame at the render depth,
-// rows padded as a host pads them, described to the effect as a world.
+// rows padded as a host pads them, described to the effect as a world and
+// to the engine as a view.
 #pragma once
 
 #include <algorithm>
@@ -8,7 +9,8 @@
 #include <memory>
 #include <type_traits>
 
-#include "host/minihost/host_world.h"
+#include "engine/view/frame_view.h"
+#include "host/module_host/world_over.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::cli {
@@ -27,7 +29,7 @@ class FrameBuffer {
         // At least one pixel, so that even an empty frame has a pixel base.
         pixels_(std::make_unique_for_overwrite<Pixel[]>(
             std::max<size_t>(1, static_cast<size_t>(stride_) * static_cast<size_t>(height)))),
-        world_(minihost::WorldOver(pixels_.get(), width_, height_, stride_)) {
+        world_(modulehost::WorldOver(pixels_.get(), width_, height_, stride_)) {
     ClearPadding();
   }
   FrameBuffer(const FrameBuffer&) = delete;
@@ -40,7 +42,12 @@ class FrameBuffer {
   const Pixel* pixels() const { return pixels_.get(); }
   Pixel& at(int32_t x, int32_t y) { return pixels_[Index(x, y)]; }
   const Pixel& at(int32_t x, int32_t y) const { return pixels_[Index(x, y)]; }
+  // The frame as the module sees it, and as the engine sees it.
   PF_EffectWorld& world() { return world_; }
+  FrameView view() {
+    return FrameView{pixels_.get(), width_, height_, int64_t{stride_} * int64_t{sizeof(Pixel)},
+                     kDepthOf<Pixel>};
+  }
 
   // Zeroes the pixels after each row again: a render may leave corner
   // markers there.

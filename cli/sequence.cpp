@@ -10,6 +10,7 @@
 #include <mutex>
 #include <new>
 
+#include "cli/render_frame.h"
 #include "cli/stop_signal.h"
 
 namespace corvalin::cli {
@@ -111,7 +112,7 @@ std::string Describe(const FrameHeader& h) {
 
 class Pipeline {
  public:
-  Pipeline(const minihost::MiniHost& host, const std::vector<FrameJob>& jobs,
+  Pipeline(const modulehost::ModuleHost& host, const std::vector<FrameJob>& jobs,
            const SequenceOptions& options, Progress& progress, StageTimes* times)
       : host_(host), jobs_(jobs), options_(options), progress_(progress), times_(times) {}
 
@@ -238,7 +239,7 @@ class Pipeline {
     const int bandThreads = static_cast<int>(threads / std::min(threads, jobs_.size()));
     AtRenderDepth(t.plan.depth, [&]<class Pixel>(Pixel) {
       auto [in, out] = t.buffers->Frames<Pixel>();
-      RenderWorlds(host_, options_.settings, in, out, options_.throughModule, bandThreads);
+      RenderFrame(host_, options_.settings, in, out, options_.throughModule, bandThreads);
     });
   }
 
@@ -284,7 +285,7 @@ class Pipeline {
     if (t.buffers) pool_.push(std::move(t.buffers));
   }
 
-  const minihost::MiniHost& host_;
+  const modulehost::ModuleHost& host_;
   const std::vector<FrameJob>& jobs_;
   const SequenceOptions& options_;
   Progress& progress_;
@@ -297,9 +298,9 @@ class Pipeline {
 
 }  // namespace
 
-SequenceResult RenderSequence(const minihost::MiniHost& host, const std::vector<FrameJob>& jobs,
-                              const SequenceOptions& options, Progress& progress,
-                              StageTimes* times) {
+SequenceResult RenderSequence(const modulehost::ModuleHost& host,
+                              const std::vector<FrameJob>& jobs, const SequenceOptions& options,
+                              Progress& progress, StageTimes* times) {
   return Pipeline(host, jobs, options, progress, times).Run();
 }
 

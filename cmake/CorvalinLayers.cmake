@@ -2,7 +2,7 @@
 # stands on, so an include against the layering (the engine including the
 # module, the command or a test) fails to build:
 #
-#   sdk <- engine <- effect <- host (module, mini host) <- cli, tests
+#   sdk <- engine <- effect <- host (module, module host) <- cli, tests (and their host)
 #                            <- frei0r
 #
 # Every layer gets a folder of its own under the build tree holding one link

@@ -10,10 +10,11 @@
 
 #include "effect/controls.h"
 #include "effect/identity.h"
+#include "effect/render_samples.h"
 #include "effect/sample_convert.h"
 #include "effect/string_table.h"
 #include "engine/parallel/parallel_scan.h"
-#include "engine/view/render_view.h"
+#include "engine/view/frame_view.h"
 #include "frei0r/frei0r_params.h"
 
 // The header has no C++ guards; its declarations give the definitions below C
@@ -50,25 +51,15 @@ struct Instance {
 // the engine's frames, on the render's threads: the output is rendered in
 // place in the host's frame and rearranged there.
 void Render(Instance& inst, const uint32_t* inframe, uint32_t* outframe) {
-  Pixel8* output = reinterpret_cast<Pixel8*>(outframe);
   const SampleLayout rgba = PackedSamples<uint8_t>(4, int64_t{inst.width} * 4);
-  CoreBands cores(0);
-  ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
-    LoadSamples<Pixel8, uint8_t>(reinterpret_cast<const std::byte*>(inframe), rgba,
-                                 inst.frame.data(), inst.width, inst.width, y0, y1);
-  });
-
   // Hosts hand a filter one frame at a time: the frame itself uses every
   // core. No view is refused: f0r_construct takes only sizes the engine
   // renders.
-  if (!RenderFrameView(inst.settings, PackedView(inst.frame.data(), inst.width, inst.height),
-                       PackedView(output, inst.width, inst.height), &cores)
-           .empty())
-    return;
-  ConvertInBands(cores, inst.height, int64_t{inst.width} * 4, [&](int32_t y0, int32_t y1) {
-    StoreSamples<Pixel8, uint8_t>(output, inst.width, reinterpret_cast<std::byte*>(outframe),
-                                  rgba, inst.width, y0, y1);
-  });
+  CoreBands cores(0);
+  (void)RenderSamples<Pixel8, uint8_t>(inst.settings, reinterpret_cast<const std::byte*>(inframe),
+                                       rgba, reinterpret_cast<std::byte*>(outframe), rgba,
+                                       inst.width, inst.height, inst.frame.data(),
+                                       reinterpret_cast<Pixel8*>(outframe), cores);
 }
 
 // The control's own help, and how its frei0r value maps onto it.

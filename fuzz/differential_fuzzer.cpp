@@ -180,9 +180,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                             : in.ConsumeFloatingPointInRange<double>(0.0, 100.0);
   settings.lineWeight = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(0, 4) / 4.0
                                          : in.ConsumeFloatingPointInRange<double>(0.0, 1.0);
-  corvalin::ParallelScanOptions options;
-  options.threads = in.ConsumeIntegralInRange<int>(1, 4);
-  options.rowsPerBand = in.ConsumeIntegralInRange<int32_t>(0, std::min<int32_t>(height, 70));
+  corvalin::CoreBands cores(in.ConsumeIntegralInRange<int>(1, 4));
+  const int32_t rowsPerBand =
+      in.ConsumeIntegralInRange<int32_t>(0, std::min<int32_t>(height, 70));
 
   const size_t pixelSize = deep ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
   const int32_t stride = width + padding;
@@ -237,15 +237,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           reinterpret_cast<PF_Pixel8*>(out.Pixels()), copy, engine);
   };
   render(corvalin::Engine::fast, fastIn, fastOut);
-  options.engine = corvalin::Engine::fast;
   if (deep)
-    corvalin::ScanFrameParallel(settings, &bandedIn.world, &bandedOut.world,
-                                reinterpret_cast<PF_Pixel16*>(bandedIn.Pixels()),
-                                reinterpret_cast<PF_Pixel16*>(bandedOut.Pixels()), options);
+    corvalin::ScanFrameBanded(settings, &bandedIn.world, &bandedOut.world,
+                              reinterpret_cast<PF_Pixel16*>(bandedIn.Pixels()),
+                              reinterpret_cast<PF_Pixel16*>(bandedOut.Pixels()), cores,
+                              corvalin::Engine::fast, rowsPerBand);
   else
-    corvalin::ScanFrameParallel(settings, &bandedIn.world, &bandedOut.world,
-                                reinterpret_cast<PF_Pixel8*>(bandedIn.Pixels()),
-                                reinterpret_cast<PF_Pixel8*>(bandedOut.Pixels()), options);
+    corvalin::ScanFrameBanded(settings, &bandedIn.world, &bandedOut.world,
+                              reinterpret_cast<PF_Pixel8*>(bandedIn.Pixels()),
+                              reinterpret_cast<PF_Pixel8*>(bandedOut.Pixels()), cores,
+                              corvalin::Engine::fast, rowsPerBand);
   render(corvalin::Engine::plain, plainIn, plainOut);
 
   for (const GuardedWorld* w : {&fastIn, &plainIn, &bandedIn, &fastOut, &plainOut, &bandedOut})

@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "guarded_world.h"
-#include "host/minihost/mini_host.h"
+#include "host/module_host/module_host.h"
 
 namespace {
 
-using corvalin::minihost::LinkedEffectModule;
-using corvalin::minihost::MiniHost;
-using corvalin::minihost::RenderParams;
+using corvalin::modulehost::LinkedEffectModule;
+using corvalin::modulehost::ModuleHost;
 
 using fuzzing::GuardedWorld;
 
-const MiniHost& Host() {
-  static const MiniHost host(LinkedEffectModule());
+// The command's host, as the command runs the module.
+const ModuleHost& Host() {
+  static const ModuleHost host(LinkedEffectModule());
   return host;
 }
 
@@ -62,9 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  RenderParams params(settings, input.world);
-  PF_OutData outData{};
-  Host().Command(PF_Cmd_RENDER, &outData, params.array, &output.world);
+  Host().Render(settings, input.world, output.world);
 
   if (!input.GuardsIntact() || !output.GuardsIntact()) {
     std::fprintf(stderr, "render wrote outside a world (%dx%d, padding %d, %s)\n", width, height,

@@ -33,12 +33,12 @@ echo "Rendering $input"
 "$corvalin" render "$input" out/color_key_sky.png --use-color-key --alpha-key 9CD0EC --quiet
 "$corvalin" render "$input" out/default_16bit.png --depth 16 --quiet
 
-"$build/cli/corvalin_compare" out/comparison.png 3 "$input" out/default.png out/line_weight_1.png
+"$build/tools/corvalin_compare" out/comparison.png 3 "$input" out/default.png out/line_weight_1.png
 
-"$build/cli/corvalin_make_example" --small out/small_frame.png
+"$build/tools/corvalin_make_example" --small out/small_frame.png
 "$corvalin" render out/small_frame.png out/small_default.png --quiet
 "$corvalin" render out/small_frame.png out/small_no_markers.png --no-corner-markers --quiet
-"$build/cli/corvalin_compare" out/corner-markers.png 10 out/small_frame.png out/small_default.png \
+"$build/tools/corvalin_compare" out/corner-markers.png 10 out/small_frame.png out/small_default.png \
   out/small_no_markers.png
 
 cat <<'TEXT'

@@ -53,8 +53,8 @@ constexpr ArmWalk Walk(CornerFamily family, ArmIndex arm) {
 // The walk goes on while its length is below the limit; a walk that reaches
 // it takes the limit as its length. These keep every arm inside columns
 // 1..sourceStride-2 and rows 1..height-2.
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y,
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+int32_t WalkLimit(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t x, int32_t y,
                   ArmIndex arm) {
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t height = ctx.destinationHeight;
@@ -72,9 +72,9 @@ int32_t WalkLimit(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, 
 // the arm's length, start and end, and adds its stop flags. Returns whether
 // the walk ended where the staircase turns, the one end after which the next
 // corner may move the arm's far end (MoveEndByNextCorner).
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x,
-                                    int32_t y, int32_t p, Arm& result) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
+                                    int32_t x, int32_t y, int32_t p, Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
@@ -130,9 +130,9 @@ CORVALIN_ALWAYS_INLINE bool WalkArm(const EdgeContext<Pixel, Destination, Steps>
 // trace of the next corner of the same family, whose length alone may move
 // the arm's far end by half a pixel. The nested trace starts no further one,
 // so it is the walk alone.
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destination, Steps>& ctx,
-                                                Arm& result) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(
+    const EdgeContext<Pixel, Destination, EngineSteps>& ctx, Arm& result) {
   constexpr ArmWalk walk = Walk(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   const Pixel* in = ctx.sourcePixels;
@@ -162,32 +162,35 @@ CORVALIN_ALWAYS_INLINE void MoveEndByNextCorner(const EdgeContext<Pixel, Destina
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-void TraceArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
+// The walk, then the end move by the next corner unless the context is
+// itself a nested trace's.
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class EngineSteps>
+void TraceArm(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   Arm& result = ctx.arms[arm];
-  if (WalkArm<family, arm>(ctx, ctx.x, ctx.y, ctx.sourceIndex, result) && !(ctx.nested & 1))
+  if (WalkArm<family, arm>(ctx, ctx.x, ctx.y, ctx.sourceIndex, result) &&
+      !(ctx.traceFlags & inNestedTrace))
     MoveEndByNextCorner<family, arm>(ctx, result);
 }
 
 }  // namespace arm_trace_detail
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void TraceLeftArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void TraceLeftArm(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   arm_trace_detail::TraceArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void TraceRightArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void TraceRightArm(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   arm_trace_detail::TraceArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void TraceUpArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void TraceUpArm(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   arm_trace_detail::TraceArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void TraceDownArm(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void TraceDownArm(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   arm_trace_detail::TraceArm<family, downArm>(ctx);
 }
 

@@ -17,8 +17,8 @@ namespace corvalin {
 namespace corner_ramp_detail {
 
 // The pixels a ramp covers over a reach from the corner: its ceiling.
-template <class Pixel, class Destination, class Steps>
-int32_t ArmRampCount(const EdgeContext<Pixel, Destination, Steps>&, double reach) {
+template <class Pixel, class Destination, class EngineSteps>
+int32_t ArmRampCount(const EdgeContext<Pixel, Destination, EngineSteps>&, double reach) {
   return static_cast<int32_t>(std::ceil(reach));
 }
 
@@ -49,8 +49,8 @@ constexpr RampShape Shape(CornerFamily family, ArmIndex arm) {
   }
 }
 
-template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, ArmIndex arm, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   constexpr RampShape shape = Shape(family, arm);
   constexpr bool horizontal = arm == leftArm || arm == rightArm;
   constexpr bool descending = arm == rightArm || arm == downArm;
@@ -104,23 +104,23 @@ CORVALIN_ALWAYS_INLINE void RampArm(const EdgeContext<Pixel, Destination, Steps>
 
 }  // namespace corner_ramp_detail
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampLeftArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampLeftArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   corner_ramp_detail::RampArm<family, leftArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampRightArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampRightArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   corner_ramp_detail::RampArm<family, rightArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampUpArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampUpArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   corner_ramp_detail::RampArm<family, upArm>(ctx);
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampDownArm(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampDownArm(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   corner_ramp_detail::RampArm<family, downArm>(ctx);
 }
 

@@ -37,8 +37,8 @@ inline void AdjustArms(Arm (&arms)[4], float weightFactor) {
 
 // Traces all four arms, adjusts them, then blends by the single-step corner
 // or ramps along the arms.
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void TraceAndBlend(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void TraceAndBlend(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   TraceLeftArm<family>(ctx);
   TraceRightArm<family>(ctx);
@@ -64,8 +64,8 @@ void TraceAndBlend(EdgeContext<Pixel, Destination, Steps>& ctx) {
   }
 }
 
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   const int32_t sourceStride = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;
@@ -79,13 +79,13 @@ CORVALIN_ALWAYS_INLINE void TwoSidedCorner(EdgeContext<Pixel, Destination, Steps
   TraceAndBlend<family>(ctx);
 }
 
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void UpperCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void UpperCorner(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   TwoSidedCorner<CornerFamily::upper>(ctx);
 }
 
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void LowerCorner(EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void LowerCorner(EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   TwoSidedCorner<CornerFamily::lower>(ctx);
 }
 

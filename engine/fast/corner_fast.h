@@ -35,7 +35,7 @@ void TraceAndBlend(FastContext<Pixel, Destination>& ctx) {
   constexpr ArmIndex previousRiserArm = upper ? upArm : downArm;
   Arm(&arms)[4] = ctx.arms;
   const int32_t x = ctx.x, y = ctx.y, p = ctx.sourceIndex;
-  const bool mayNest = !(ctx.nested & 1);
+  const bool mayNest = !(ctx.traceFlags & inNestedTrace);
   const bool leftTurned = WalkArm<family, leftArm>(ctx, x, y, p, arms[leftArm]);
   const bool ownRiserTurned = WalkArm<family, ownRiserArm>(ctx, x, y, p, arms[ownRiserArm]);
   if (arms[leftArm].length >= 2 && arms[ownRiserArm].length >= 2) {

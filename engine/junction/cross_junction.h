@@ -25,8 +25,8 @@ enum AlikeDiagonal : uint32_t {
 // One ramp along the line from startIndex, partnered with the line beside it.
 // It spans half the walk when its own line changed first, otherwise the walk
 // times the weight factor ("Line Weight").
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void MeasureAndRamp(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void MeasureAndRamp(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                                            int32_t startIndex, int32_t startDst,
                                            int32_t partnerOffset, int32_t step, int32_t stepDst,
                                            int32_t low, int32_t high, int32_t coord) {
@@ -66,8 +66,8 @@ constexpr CrossSide crossSides[4] = {
 
 // P's new value: the truncated mean of P half-mixed with each of its four
 // diagonals, where a diagonal alike P counts as P itself.
-template <class Pixel, class Destination, class Steps>
-Pixel MeanOfHalfMixes(const EdgeContext<Pixel, Destination, Steps>& ctx, const Pixel& P,
+template <class Pixel, class Destination, class EngineSteps>
+Pixel MeanOfHalfMixes(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, const Pixel& P,
                       const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3,
                       uint32_t alikeDiagonals) {
   using Channel = typename PixelTraits<Pixel>::Channel;
@@ -87,8 +87,8 @@ Pixel MeanOfHalfMixes(const EdgeContext<Pixel, Destination, Steps>& ctx, const P
 // P's new value into `centre`, given the bits of the diagonals that differ
 // from P (upper-left, upper-right, lower-right, lower-left); returns the bits
 // of those alike P.
-template <class Pixel, class Destination, class Steps>
-uint32_t CrossCentre(const EdgeContext<Pixel, Destination, Steps>& ctx, const Pixel& P,
+template <class Pixel, class Destination, class EngineSteps>
+uint32_t CrossCentre(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, const Pixel& P,
                      const Pixel& q0, const Pixel& q1, const Pixel& q2, const Pixel& q3,
                      uint32_t differingDiagonals, Pixel& centre) {
   const uint32_t alikeDiagonals = ~differingDiagonals & 15u;
@@ -101,8 +101,8 @@ uint32_t CrossCentre(const EdgeContext<Pixel, Destination, Steps>& ctx, const Pi
 // from P, towards that diagonal's side. The walk stays between 1 and the last
 // but one column (by the source stride) or row. Each side is a template
 // argument, so that its steps and bounds are fixed when it is compiled.
-template <CrossSide side, class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void RampCrossSide(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <CrossSide side, class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void RampCrossSide(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                                           uint32_t alikeDiagonals) {
   const bool first = (alikeDiagonals & side.firstDiagonal) != 0;
   const bool second = (alikeDiagonals & side.secondDiagonal) != 0;
@@ -118,8 +118,9 @@ CORVALIN_ALWAYS_INLINE void RampCrossSide(const EdgeContext<Pixel, Destination, 
                  horizontal ? ctx.x : ctx.y);
 }
 
-template <class Pixel, class Destination, class Steps>
-void RampCrossSides(const EdgeContext<Pixel, Destination, Steps>& ctx, uint32_t alikeDiagonals) {
+template <class Pixel, class Destination, class EngineSteps>
+void RampCrossSides(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
+                    uint32_t alikeDiagonals) {
   RampCrossSide<crossSides[0]>(ctx, alikeDiagonals);
   RampCrossSide<crossSides[1]>(ctx, alikeDiagonals);
   RampCrossSide<crossSides[2]>(ctx, alikeDiagonals);
@@ -129,9 +130,9 @@ void RampCrossSides(const EdgeContext<Pixel, Destination, Steps>& ctx, uint32_t 
 // P's new value, then the ramps, given the bits of the diagonals that differ
 // from P (DifferingOfFour of P and its upper-left, upper-right, lower-right
 // and lower-left neighbours), for a scan that has tested them already.
-template <class Pixel, class Destination, class Steps>
-inline void SmoothCrossJunctionGivenDiagonals(const EdgeContext<Pixel, Destination, Steps>& ctx,
-                                              uint32_t differingDiagonals) {
+template <class Pixel, class Destination, class EngineSteps>
+inline void SmoothCrossJunctionGivenDiagonals(
+    const EdgeContext<Pixel, Destination, EngineSteps>& ctx, uint32_t differingDiagonals) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t p = ctx.sourceIndex;
@@ -150,8 +151,8 @@ inline void SmoothCrossJunctionGivenDiagonals(const EdgeContext<Pixel, Destinati
   RampCrossSides(ctx, alikeDiagonals);
 }
 
-template <class Pixel, class Destination, class Steps>
-inline void SmoothCrossJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+inline void SmoothCrossJunction(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
   const int32_t p = ctx.sourceIndex;

@@ -32,8 +32,8 @@ struct RunLength {
 // keep both compared pixels inside the image. A walk that reaches `cap`
 // positions stops there with length `cap`, for callers that hold the length
 // to cap anyway and do not look at where it stopped.
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE RunLength MeasureRun(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                                             int32_t startIndex, int32_t besideStart, int32_t step,
                                             int32_t low, int32_t high, int32_t coord,
                                             int32_t cap = INT32_MAX) {
@@ -90,8 +90,8 @@ constexpr float KeepWeight(double h, double x, int32_t k) {
 
 // The span of a written ramp: half the run, or the run times the weight
 // factor.
-template <class Pixel, class Destination, class Steps>
-double WrittenRampSpan(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t runLength,
+template <class Pixel, class Destination, class EngineSteps>
+double WrittenRampSpan(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t runLength,
                        bool halfLength) {
   return halfLength ? static_cast<double>(runLength) * 0.5
                     : static_cast<double>(runLength) * static_cast<double>(ctx.weightFactor);
@@ -103,8 +103,8 @@ double WrittenRampSpan(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_
 // + partnerOffset into destination startDst + k * stepDst, over the span
 // runLength / 2 (halfLength) or runLength * weightFactor, from the far end
 // of the ramp to its start.
-template <class Pixel, class Destination, class Steps>
-void WriteRamp(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t runLength,
+template <class Pixel, class Destination, class EngineSteps>
+void WriteRamp(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t runLength,
                int32_t startIndex, int32_t startDst, int32_t partnerOffset, int32_t step,
                int32_t stepDst, bool halfLength) {
   const double span = detail::WrittenRampSpan(ctx, runLength, halfLength);
@@ -127,9 +127,9 @@ struct RampBuffer {
 
 // Stages the ramp of h = 1 over runLength / 2 into `slot` and marks it
 // buffered. Entries past the slot's end are never written.
-template <class Pixel, class Destination, class Steps>
+template <class Pixel, class Destination, class EngineSteps>
 void BufferRamp(RampBuffer<Pixel>& buffer, int32_t slot,
-                const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t runLength,
+                const EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t runLength,
                 int32_t startIndex, int32_t partnerOffset, int32_t step) {
   const Pixel* in = ctx.sourcePixels;
   const double span = static_cast<double>(runLength) * 0.5;

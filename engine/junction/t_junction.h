@@ -42,9 +42,9 @@ constexpr int32_t maxJunctionRun = 128;
 
 // The lengths along the run from P, each ended by the run or one side line
 // changing, held to maxJunctionRun.
-template <class Pixel, class Destination, class Steps>
-SideRunLengths MeasureJunctionRuns(const EdgeContext<Pixel, Destination, Steps>& ctx, int32_t p,
-                                   int32_t across, int32_t along, int32_t runHigh,
+template <class Pixel, class Destination, class EngineSteps>
+SideRunLengths MeasureJunctionRuns(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
+                                   int32_t p, int32_t across, int32_t along, int32_t runHigh,
                                    int32_t runCoord) {
   return {
       std::min(MeasureRun(ctx, p, p - across, along, 0, runHigh, runCoord).length, maxJunctionRun),
@@ -53,8 +53,8 @@ SideRunLengths MeasureJunctionRuns(const EdgeContext<Pixel, Destination, Steps>&
 
 // Writes the staged ramps along the run from P: the mean of both sides where
 // both are staged, otherwise P's pixel half mixed with the one staged.
-template <class Pixel, class Destination, class Steps>
-void WriteStagedRamps(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <class Pixel, class Destination, class EngineSteps>
+void WriteStagedRamps(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                       const RampBuffer<Pixel>& buffer, int32_t p, int32_t pd, int32_t along,
                       int32_t alongDst, SideRunLengths lengths) {
   using Channel = typename PixelTraits<Pixel>::Channel;
@@ -83,8 +83,8 @@ void WriteStagedRamps(const EdgeContext<Pixel, Destination, Steps>& ctx,
 
 // The orientation is a template argument, so that each one's steps and tests
 // are fixed when it is compiled.
-template <TJunctionWalk walk, class Pixel, class Destination, class Steps>
-void SmoothTJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <TJunctionWalk walk, class Pixel, class Destination, class EngineSteps>
+void SmoothTJunction(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   constexpr bool horizontalRun = walk.alongX != 0;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
@@ -175,29 +175,29 @@ void SmoothTJunction(const EdgeContext<Pixel, Destination, Steps>& ctx) {
 }
 
 // Mask 7: right, up and down differ, left continues the run.
-template <class Pixel, class Destination, class Steps>
-void SmoothTJunctionRight(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+void SmoothTJunctionRight(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   SmoothTJunction<TJunctionWalk{
       .alongX = -1, .acrossY = -1, .kind = TJunctionKind::TJunctionRight}>(ctx);
 }
 
 // Mask 11: right, up and left differ, down continues the run.
-template <class Pixel, class Destination, class Steps>
-void SmoothTJunctionUp(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+void SmoothTJunctionUp(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongY = 1, .acrossX = 1, .kind = TJunctionKind::TJunctionUp}>(
       ctx);
 }
 
 // Look-ahead: up and down differ, right continues the run.
-template <class Pixel, class Destination, class Steps>
-void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+void SmoothTJunctionLeft(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongX = 1, .acrossY = -1, .kind = TJunctionKind::TJunctionLeft}>(
       ctx);
 }
 
 // Mask 13: right, down and left differ, up continues the run.
-template <class Pixel, class Destination, class Steps>
-void SmoothTJunctionDown(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+void SmoothTJunctionDown(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   SmoothTJunction<TJunctionWalk{.alongY = -1, .acrossX = 1, .kind = TJunctionKind::TJunctionDown}>(
       ctx);
 }

@@ -53,8 +53,8 @@ class RunnerStages {
 template <class Pixel>
 void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
                      PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner, Engine engine) {
-  const bands::Bands cut = bands::CutIntoBands(input->height, input->rowbytes, 0);
+                     BandRunner& runner, Engine engine, int32_t rowsPerBand) {
+  const bands::Bands cut = bands::CutIntoBands(input->height, input->rowbytes, rowsPerBand);
   const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
   const RunnerStages stages(runner);
   bands::BandSchedule<Pixel, RunnerStages> schedule(frame, cut, stages);
@@ -63,9 +63,9 @@ void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
 
 template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                          PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, BandRunner&,
-                                         Engine);
+                                         Engine, int32_t);
 template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                           PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                          BandRunner&, Engine);
+                                          BandRunner&, Engine, int32_t);
 
 }  // namespace corvalin

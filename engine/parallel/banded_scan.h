@@ -1,6 +1,19 @@
-// One frame in bands run by the caller's threads, bit for bit equal to the
-// serial ScanFrame: the banded scan of parallel_scan.h without oneTBB, for
-// callers that run work on threads they are lent (a host's), not their own.
+// One frame on several threads, bit for bit equal to the serial ScanFrame,
+// run in bands by a BandRunner: the caller's own cores (CoreBands,
+// parallel_scan.h) or threads it is lent (an OpenFX host's). Adapters reach
+// it through RenderFrameView (engine/view/render_view.h).
+//
+// The frame is cut into bands of whole rows and runs through the same stages
+// as the serial scan. The colour key and rectangle pass runs per band and is
+// joined; then every band copies its rows and scans them, all bands at the
+// same time, with the same steps as the serial scan. Every step reads only
+// the input and can only write its destination, and only the arms and
+// continueRight carry from pixel to pixel, so bands are independent except
+// where one band writes into another's rows (vertical ramps, spur corners).
+// Those writes are logged and replayed afterwards so that the serial order
+// of writes holds exactly: a band's own writes replace those of bands above
+// it, and writes from bands below replace the band's own. The corner markers
+// are written last.
 //
 // The caller supplies a BandRunner. For every stage of the frame the scan
 // asks it to run one function once per band; the runner may run those calls
@@ -61,16 +74,18 @@ class SharedBands {
 // this frame can use at once.
 int32_t BandCount(int32_t height, int32_t rowbytes);
 
+// `rowsPerBand` 0 cuts bands that fit a core's cache; the tests cut others.
 template <class Pixel>
 void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
                      PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner, Engine engine = DefaultEngine());
+                     BandRunner& runner, Engine engine = DefaultEngine(),
+                     int32_t rowsPerBand = 0);
 
 extern template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                                 PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
-                                                BandRunner&, Engine);
+                                                BandRunner&, Engine, int32_t);
 extern template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
                                                  PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                                 BandRunner&, Engine);
+                                                 BandRunner&, Engine, int32_t);
 
 }  // namespace corvalin

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/parallel/band_schedule.h"
 
 namespace corvalin {
 
@@ -43,26 +42,6 @@ void ForEachBand(int threads, int32_t count, const Body& body) {
 
 }  // namespace
 
-template <class Pixel>
-void ScanFrameParallel(const RenderSettings& settings, PF_EffectWorld* input,
-                       PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                       const ParallelScanOptions& options) {
-  // More threads than cores would only queue: the library caps its workers.
-  const int cores = tbb::info::default_concurrency();
-  int threads = options.threads > 0 ? options.threads : cores;
-#ifndef CORVALIN_PLAIN_THREADS
-  threads = std::min(threads, cores);
-#endif
-  const bands::Bands cut = bands::CutIntoBands(input->height, input->rowbytes, options.rowsPerBand);
-  const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
-  const auto forEachBand = [threads](int32_t count, const auto& body) {
-    ForEachBand(threads, count, body);
-  };
-  bands::BandSchedule<Pixel, decltype(forEachBand)> schedule(frame, cut, forEachBand);
-  tbb::task_arena arena(threads);
-  arena.execute([&] { RunFrameStages(settings, frame, schedule, options.engine); });
-}
-
 void CoreBands::RunBands(int32_t count, BandFunction function, void* context) {
   const int cores = tbb::info::default_concurrency();
   int threads = threads_ > 0 ? threads_ : cores;
@@ -74,12 +53,5 @@ void CoreBands::RunBands(int32_t count, BandFunction function, void* context) {
   tbb::task_arena arena(threads);
   arena.execute([&] { ForEachBand(threads, count, body); });
 }
-
-template void ScanFrameParallel<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
-                                           PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,
-                                           const ParallelScanOptions&);
-template void ScanFrameParallel<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
-                                            PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                            const ParallelScanOptions&);
 
 }  // namespace corvalin

@@ -24,8 +24,8 @@ CORVALIN_ALWAYS_INLINE Pixel OuterAverage(const Pixel& a, const Pixel& b, const 
 }
 
 // Offsets are from the corner pixel's source index.
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void BlendCorner(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void BlendCorner(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                                         int32_t first, int32_t second, int32_t third) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t i = ctx.sourceIndex;

@@ -12,8 +12,8 @@ namespace corvalin {
 // Reads the arm lengths that the traces stored. The upper variant works on
 // P's top-right corner (left and down arms), the lower on its bottom-right
 // corner (left and up arms).
-template <CornerFamily family, class Pixel, class Destination, class Steps>
-void SmoothSingleStepCorner(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <CornerFamily family, class Pixel, class Destination, class EngineSteps>
+void SmoothSingleStepCorner(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   constexpr bool upper = family == CornerFamily::upper;
   const int32_t sourceStride = SourceStride(ctx);
   const Pixel* in = ctx.sourcePixels;

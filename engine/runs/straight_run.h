@@ -14,16 +14,16 @@ namespace corvalin {
 namespace straight_run_detail {
 
 // The longest run a walk measures; the plain walks go to the image's edge.
-template <class Pixel, class Destination, class Steps>
-constexpr int32_t RunLengthCap(const EdgeContext<Pixel, Destination, Steps>&) {
+template <class Pixel, class Destination, class EngineSteps>
+constexpr int32_t RunLengthCap(const EdgeContext<Pixel, Destination, EngineSteps>&) {
   return INT32_MAX;
 }
 
 // Pixels from P rightwards over which both P's row and the row across the
 // horizontal edge (acrossOffset) keep their colour; at most to the last column.
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
-                                             int32_t acrossOffset) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE int32_t
+HorizontalRun(const EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t acrossOffset) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t width = ctx.sourceWorld->width;
   int32_t h = 1;
@@ -38,8 +38,8 @@ CORVALIN_ALWAYS_INLINE int32_t HorizontalRun(const EdgeContext<Pixel, Destinatio
 // Pixels of P's column, away from the horizontal edge, over which both P's
 // column and the one on its left keep their colour. Upwards it stops before
 // comparing row 1 with row 0; downwards it reaches at most the last row.
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination, Steps>& ctx,
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination, EngineSteps>& ctx,
                                            bool upwards) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);
@@ -55,8 +55,9 @@ CORVALIN_ALWAYS_INLINE int32_t VerticalRun(const EdgeContext<Pixel, Destination,
   return v;
 }
 
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void LowerLeftCorner(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void LowerLeftCorner(
+    const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   const int32_t sourceStride = SourceStride(ctx);
   if (!SmallCornerFits(HorizontalRun(ctx, sourceStride)) ||
       !SmallCornerFits(VerticalRun(ctx, true)))
@@ -64,8 +65,9 @@ CORVALIN_ALWAYS_INLINE void LowerLeftCorner(const EdgeContext<Pixel, Destination
   BlendCorner(ctx, -1, sourceStride, sourceStride - 1);
 }
 
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void UpperLeftCorner(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void UpperLeftCorner(
+    const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   const int32_t sourceStride = SourceStride(ctx);
   if (!SmallCornerFits(HorizontalRun(ctx, -sourceStride)) ||
       !SmallCornerFits(VerticalRun(ctx, false)))
@@ -77,8 +79,9 @@ CORVALIN_ALWAYS_INLINE void UpperLeftCorner(const EdgeContext<Pixel, Destination
 
 // P's left neighbour differs from P. The lower-left case (the edge along P's
 // bottom) is tried first; when its test holds, the upper-left case is not.
-template <class Pixel, class Destination, class Steps>
-CORVALIN_ALWAYS_INLINE void SmoothStraightRun(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+CORVALIN_ALWAYS_INLINE void SmoothStraightRun(
+    const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   using namespace straight_run_detail;
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);

@@ -1,5 +1,6 @@
-// The per-render working record that the scan driver fills and hands to every
-// smoothing step. A plain value: nested arm traces copy it whole.
+// The working record that the row scan fills and hands to every smoothing
+// step, made afresh for each part of a frame that is scanned (the whole frame,
+// or one band).
 #pragma once
 
 #include <cstdint>
@@ -23,22 +24,29 @@ struct Arm {
 // pixel's own row (left/right arms) or own column (up/down arms).
 constexpr int32_t ownLineStop = 1;
 
+// A bit of EdgeContext::traceFlags: the context was made to trace the next
+// corner for another corner's arm, so its traces start no nested trace. The
+// engine's own nested traces are walks alone (MoveEndByNextCorner) and never
+// set it.
+constexpr int32_t inNestedTrace = 1;
+
 enum ArmIndex : int32_t { leftArm = 0, rightArm = 1, upArm = 2, downArm = 3 };
 
-// The steps as written here, the definition of the output. A context of
-// another kind of steps (the fast engine's) makes the steps call that kind's
-// variants where it has one: each variant is an overload for its contexts,
-// found by argument-dependent lookup wherever a step calls it unqualified.
+// The plain engine's tag, the EngineSteps of its contexts: the steps as
+// written here, the definition of the output. A context tagged with another
+// engine's steps (fast::FastSteps) makes the steps call that engine's variants
+// where it has one: each variant is an overload for its contexts, found by
+// argument-dependent lookup wherever a step calls it unqualified.
 struct PlainSteps {};
 
 // The steps read sourcePixels and write through `destination`: the output
 // itself in the serial scan, a writer that routes writes outside the band in
-// the banded parallel scan.
+// the banded parallel scan. EngineSteps, an engine's tag, picks whose steps run.
 template <class PixelType, PixelDestination<PixelType> Destination = OutputWriter<PixelType>,
-          class StepsType = PlainSteps>
+          class EngineStepsType = PlainSteps>
 struct EdgeContext {
   using Pixel = PixelType;
-  using Steps = StepsType;
+  using EngineSteps = EngineStepsType;
   PF_EffectWorld* sourceWorld;
   const Pixel* sourcePixels;
   // The output is reached only through `destination`, which can only write:
@@ -54,18 +62,18 @@ struct EdgeContext {
   int32_t sourceIndex = 0;
   int32_t destinationIndex = 0;
   Arm arms[4] = {};
-  int32_t nested = 0;  // bit 0: a copy made for a nested trace; starts no further one
+  int32_t traceFlags = 0;  // inNestedTrace or 0; cleared at every pixel the scan places
   uint32_t threshold;
   float weightFactor;
 };
 
-template <class Pixel, class Destination, class Steps>
-inline int32_t SourceStride(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+inline int32_t SourceStride(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   return ctx.sourceStride;
 }
 
-template <class Pixel, class Destination, class Steps>
-inline int32_t DestinationStride(const EdgeContext<Pixel, Destination, Steps>& ctx) {
+template <class Pixel, class Destination, class EngineSteps>
+inline int32_t DestinationStride(const EdgeContext<Pixel, Destination, EngineSteps>& ctx) {
   return ctx.destinationStride;
 }
 

@@ -1,5 +1,5 @@
 // The stages of one render in their order, written once for every way of
-// scheduling the scan (the serial ScanFrame, the banded ScanFrameParallel).
+// scheduling the scan (the serial ScanFrame, the banded ScanFrameBanded).
 //
 // A schedule cuts the frame into parts of whole rows and may run them at
 // once. It provides
@@ -34,8 +34,9 @@ struct FrameWorlds {
   Pixel* outputPixels;
 };
 
-// The one place where the engine is chosen: the context's kind of steps picks
-// the plain row scan or the fast one, and with it every step's variants.
+// The one place where the engine is chosen: the context's engine tag
+// (PlainSteps or fast::FastSteps) picks the plain row scan or the fast one,
+// and with it every step's variants.
 template <class Pixel, class Destination>
 void ScanPart(Engine engine, const RenderSettings& settings, const FrameWorlds<Pixel>& frame,
               Destination destination, const ProcessRect& rect, int32_t rowBegin, int32_t rowEnd) {

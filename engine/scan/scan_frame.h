@@ -62,13 +62,13 @@ extern template PF_Err ScanFrame<PF_Pixel16>(const RenderSettings&, PF_EffectWor
 // Pulls the rectangle in so that every visited pixel has four neighbours.
 void AdjustProcessRect(ProcessRect& rect, int32_t sourceStride, int32_t height);
 
-template <class Pixel, class Steps = PlainSteps, PixelDestination<Pixel> Destination>
-EdgeContext<Pixel, Destination, Steps> MakeEdgeContext(PF_EffectWorld* input,
-                                                       PF_EffectWorld* output,
-                                                       const Pixel* inputPixels,
-                                                       Destination destination,
-                                                       const RenderSettings& settings) {
-  return EdgeContext<Pixel, Destination, Steps>{
+template <class Pixel, class EngineSteps = PlainSteps, PixelDestination<Pixel> Destination>
+EdgeContext<Pixel, Destination, EngineSteps> MakeEdgeContext(PF_EffectWorld* input,
+                                                             PF_EffectWorld* output,
+                                                             const Pixel* inputPixels,
+                                                             Destination destination,
+                                                             const RenderSettings& settings) {
+  return EdgeContext<Pixel, Destination, EngineSteps>{
       .sourceWorld = input,
       .sourcePixels = inputPixels,
       .destination = destination,

@@ -26,21 +26,21 @@ constexpr int32_t kFlatBlock = 16;
 enum NeighbourBit : uint32_t { rightDiffers = 1, upDiffers = 2, downDiffers = 4, leftDiffers = 8 };
 enum LookAheadBit : uint32_t { aheadUpDiffers = 1, aheadDownDiffers = 2, aheadRightDiffers = 4 };
 
-template <class Pixel, class Destination, class Steps>
-inline void PlaceContext(EdgeContext<Pixel, Destination, Steps>& ctx, int32_t x, int32_t y,
+template <class Pixel, class Destination, class EngineSteps>
+inline void PlaceContext(EdgeContext<Pixel, Destination, EngineSteps>& ctx, int32_t x, int32_t y,
                          int32_t sourceIndex, int32_t destinationIndex) {
   ctx.x = x;
   ctx.y = y;
   ctx.sourceIndex = sourceIndex;
   ctx.destinationIndex = destinationIndex;
-  ctx.nested = 0;
+  ctx.traceFlags = 0;
 }
 
 // Scans rows rowBegin <= y < rowEnd, columns rect.left <= x < rect.right of an
 // adjusted rectangle (every visited pixel has all four neighbours in the
 // buffer).
-template <class Pixel, class Destination, class Steps>
-void ScanRows(EdgeContext<Pixel, Destination, Steps>& ctx, const ProcessRect& rect,
+template <class Pixel, class Destination, class EngineSteps>
+void ScanRows(EdgeContext<Pixel, Destination, EngineSteps>& ctx, const ProcessRect& rect,
               int32_t rowBegin, int32_t rowEnd) {
   const Pixel* in = ctx.sourcePixels;
   const int32_t sourceStride = SourceStride(ctx);

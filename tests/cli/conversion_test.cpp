@@ -3,9 +3,11 @@
 // hand from the conversion rules (integer arithmetic, remainder dropped).
 #include <map>
 
-#include "effect/pixel_convert.h"
-#include "cli/render_frame.h"
+#include "cli/frame_buffer.h"
 #include "cli_test_support.h"
+#include "effect/pixel_convert.h"
+#include "tests/support/image_worlds.h"
+#include "tests/support/minihost/host_world.h"
 
 namespace corvalin::clitest {
 namespace {
@@ -99,7 +101,7 @@ std::vector<ColourTypeCase> ColourTypeCases() {
 template <class Pixel>
 Rgba RenderChannels(const Image& image, int x) {
   HostWorld<Pixel> world(image.width, image.height, 3);
-  cli::ImageToWorld(image, world);
+  test::ImageToWorld(image, world);
   const Pixel& p = world.at(x, 0);
   return {p.red, p.green, p.blue, p.alpha};
 }
@@ -142,7 +144,7 @@ TEST_F(CliPngColourTypes, ReadAsFileSamplesAndConvertIntoBothDepths) {
 
 TEST(CliImageToWorld, PaddingPixelsOfAFrameBufferStayZero) {
   cli::FrameBuffer<PF_Pixel8> world(3, 2, 2);
-  cli::ImageToWorld(FlatImage(3, 2, 8, 255, 255, 255, 255), world);
+  test::ImageToWorld(FlatImage(3, 2, 8, 255, 255, 255, 255), world);
   for (int32_t i : {3, 4, 8, 9}) {
     const PF_Pixel8& p = world.pixels()[i];
     EXPECT_EQ(p.alpha | p.red | p.green | p.blue, 0) << i;

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "cli/render_frame.h"
+#include "cli/frame_options.h"
 #include "cli_test_support.h"
 #include "effect/pixel_convert.h"
 

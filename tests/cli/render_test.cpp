@@ -1,11 +1,14 @@
 // The built command end to end: what it writes for flat frames (conversions
-// and markers only), that its renders are the module's renders over the mini
+// and markers only), that its renders are the module's renders in the tests'
 // host, sequences on several threads and a failed frame among good ones.
 #include <OpenImageIO/imageio.h>
 
 #include "cli/command.h"
 #include "cli/render_frame.h"
 #include "cli_test_support.h"
+#include "engine/view/render_view.h"
+#include "tests/support/image_worlds.h"
+#include "tests/support/minihost/mini_host.h"
 
 namespace corvalin::clitest {
 namespace {
@@ -117,7 +120,7 @@ TEST_F(CliRenderCommand, WithoutCornerMarkersFlatFramesComeBackUnchanged) {
   EXPECT_EQ(At(cli::ReadImage(Path("f.png")), 0, 0), (Rgba{255, 0, 0, 255}));
 }
 
-// The command's render against the module driven directly over the mini
+// The command's render against the module driven directly in the tests'
 // host with the same controls and the same converted input.
 class CliSameAsMiniHost : public CliRenderCommand {
  protected:
@@ -126,6 +129,28 @@ class CliSameAsMiniHost : public CliRenderCommand {
     ASSERT_EQ(host_.GlobalSetup(), PF_Err_NONE);
     ASSERT_EQ(host_.ParamsSetup(), PF_Err_NONE);
   }
+
+  // `image` at its own depth through the module, or without corner markers
+  // through the engine's entry on this thread, rows padded by `rowPadding`.
+  Image Expected(const Image& image, const RenderSettings& settings, int32_t rowPadding) const {
+    const auto render = [&]<class Pixel>(Pixel) {
+      minihost::HostWorld<Pixel> input(image.width, image.height, rowPadding);
+      minihost::HostWorld<Pixel> output(image.width, image.height, rowPadding);
+      test::ImageToWorld(image, input);
+      if (settings.cornerMarkers) {
+        EXPECT_EQ(host_.Render(settings, input, output), PF_Err_NONE);
+      } else {
+        const auto view = [](minihost::HostWorld<Pixel>& w) {
+          return FrameView{w.pixels(), w.width(), w.height(),
+                           int64_t{w.stride()} * int64_t{sizeof(Pixel)}, kDepthOf<Pixel>};
+        };
+        EXPECT_EQ(RenderFrameView(settings, view(input), view(output), nullptr), "");
+      }
+      return test::WorldToImage(output);
+    };
+    return image.bits == 16 ? render(PF_Pixel16{}) : render(PF_Pixel8{});
+  }
+
   minihost::MiniHost host_{minihost::LinkedEffectModule()};
 };
 
@@ -144,9 +169,7 @@ TEST_F(CliSameAsMiniHost, WithEveryControlAndRowPadding) {
       ASSERT_EQ(r.status, 0) << r.output;
 
       const RenderSettings settings{true, PF_Pixel8{255, 0xFA, 0xC8, 0x28}, 5, 0.5};
-      cli::FrameOptions frame;
-      frame.rowPadding = 5;
-      const Image expected = cli::RenderImage(host_, cli::ReadImage(in), settings, frame);
+      const Image expected = Expected(cli::ReadImage(in), settings, 5);
       const Image written = cli::ReadImage(out);
       EXPECT_EQ(written.bits, bits);
       EXPECT_EQ(written.samples, expected.samples);
@@ -176,12 +199,9 @@ TEST_F(CliSameAsMiniHost, WithoutCornerMarkersOnlyTheFourCornersDiffer) {
 
     RenderSettings settings = DefaultRenderSettings();
     settings.lineWeight = 0.5;
-    const cli::FrameOptions frame;
-    EXPECT_EQ(cli::RenderImage(host_, cli::ReadImage(in), settings, frame).samples,
-              marked.samples);
+    EXPECT_EQ(Expected(cli::ReadImage(in), settings, 0).samples, marked.samples);
     settings.cornerMarkers = false;
-    EXPECT_EQ(cli::RenderImage(host_, cli::ReadImage(in), settings, frame).samples,
-              unmarked.samples);
+    EXPECT_EQ(Expected(cli::ReadImage(in), settings, 0).samples, unmarked.samples);
 
     const uint16_t full = bits == 16 ? 65535 : 255;
     std::vector<std::pair<int32_t, int32_t>> differing;

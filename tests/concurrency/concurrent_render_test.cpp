@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 #include "tests/support/test_images.h"
 
 namespace corvalin {

@@ -9,7 +9,7 @@
 #include "engine/runs/straight_run.h"
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 constexpr auto upper = CornerFamily::upper;
@@ -255,4 +255,4 @@ TYPED_TEST(CornerFrame, LaterWritesReplaceEarlierOnes) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

@@ -8,7 +8,7 @@
 #include "engine/corner/two_sided_corner.h"
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 constexpr auto upper = CornerFamily::upper;
@@ -33,7 +33,7 @@ struct TraceCase {
   int32_t x, y;
   CornerFamily family;
   std::vector<std::pair<ArmIndex, Arm>> arms;  // {length, start, end, stopFlags}
-  int32_t nested = 0;
+  int32_t traceFlags = 0;
   int32_t padding = 0;  // continues the last column
 };
 
@@ -60,7 +60,7 @@ TYPED_TEST(CornerTrace, ArmsOfWorkedStaircases) {
       {"n = 3, N = 4: half a pixel further", 16, nestedSteps, {}, 8, 3, upper,
        {{leftArm, {3, 9, 5.5f, 0}}}},
       {"a nested copy starts no nested trace", 16, nestedSteps, {}, 8, 3, upper,
-       {{leftArm, {3, 9, 6, 0}}}, 1},
+       {{leftArm, {3, 9, 6, 0}}}, inNestedTrace},
       {"no nested trace at y = 2", 16, {0, 6, 9, 13, 16, 16, 16, 16, 16, 16}, {}, 8, 2, upper,
        {{leftArm, {3, 9, 6, 0}}}},
       {"upper right, next one shorter", 12, {0, 0, 0, 4, 6, 7, 12, 12, 12, 12}, {}, 3, 3, upper,
@@ -97,7 +97,7 @@ TYPED_TEST(CornerTrace, ArmsOfWorkedStaircases) {
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = c.width; x < f.stride; ++x) f.in(x, y) = f.in(c.width - 1, y);
     auto ctx = f.ContextAt(c.x, c.y);
-    ctx.nested = c.nested;
+    ctx.traceFlags = c.traceFlags;
     for (const auto& [index, expected] : c.arms) {
       Trace(ctx, c.family, index);
       const Arm& arm = ctx.arms[index];
@@ -236,4 +236,4 @@ TYPED_TEST(CornerRamp, WeightsFromTheFarEndTowardsTheCorner) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

@@ -10,7 +10,7 @@
 
 #if CORVALIN_FAST_ENGINE
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 using fast::FastSteps;
@@ -165,6 +165,6 @@ TYPED_TEST(FastStepsTest, SingleStepCornerReadsTwoArms) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test
 
 #endif

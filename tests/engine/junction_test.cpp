@@ -12,7 +12,7 @@
 #include "engine/junction/t_junction.h"
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 // A red row y = 1 from x = 1 on, its partner row 0 black: a ramp along row 1
@@ -315,4 +315,4 @@ TEST(JunctionBounds, RampsStopAtRowsAndColumnsOneAndLast) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

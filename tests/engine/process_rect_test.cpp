@@ -10,7 +10,7 @@
 namespace corvalin {
 namespace {
 
-using testing::TestFrame;
+using test::TestFrame;
 
 const PF_Pixel8 kWhiteKey{255, 255, 255, 255};
 

@@ -9,7 +9,7 @@
 #if CORVALIN_FAST_ENGINE
 #include "engine/fast/ramps_fast.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 // The run-time arithmetic of one entry. The operands pass through volatile
@@ -69,6 +69,6 @@ static_assert((fast::detail::kHalfSpanWeightRow<PF_Pixel16, 1, 2>[0]) == 24576);
 static_assert((fast::detail::kHalfSpanWeightRow<PF_Pixel8, 2, 2>[0]) == 127);
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test
 
 #endif

@@ -9,7 +9,7 @@
 
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 using test_images::Colour8;
@@ -119,4 +119,4 @@ TEST(RandomRender, SixteenBitRendersStayInsideTheirBuffers) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

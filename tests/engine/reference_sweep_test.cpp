@@ -19,7 +19,7 @@
 #include "engine/junction/cross_junction.h"
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 uint32_t Draw(std::mt19937& random) { return static_cast<uint32_t>(random()); }
@@ -314,4 +314,4 @@ TYPED_TEST(ReferenceSweep, LonePixelsAtEveryColumn) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

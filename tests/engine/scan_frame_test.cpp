@@ -11,7 +11,7 @@
 #include "engine/junction/t_junction.h"
 #include "test_frame.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 TEST(ScanSettings, ThresholdFromSmootherRange) {
@@ -274,4 +274,4 @@ TYPED_TEST(LineEndDispatchTest, EachLineEndGoesToItsJunctionStep) {
 
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

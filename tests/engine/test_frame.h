@@ -34,7 +34,7 @@ inline std::ostream& operator<<(std::ostream& os, const PF_Pixel16& p) {
   return os << "(" << p.alpha << "," << p.red << "," << p.green << "," << p.blue << ")";
 }
 
-namespace corvalin::testing {
+namespace corvalin::test {
 
 using Depths = ::testing::Types<PF_Pixel8, PF_Pixel16>;
 
@@ -119,7 +119,7 @@ struct TestFrame {
     ctx.x = x;
     ctx.y = y;
     ctx.sourceIndex = ctx.destinationIndex = y * stride + x;
-    ctx.nested = 0;
+    ctx.traceFlags = 0;
     return ctx;
   }
 
@@ -267,4 +267,4 @@ class Expected {
   std::vector<Pixel> pixels_;
 };
 
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

@@ -32,7 +32,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 struct Frei0rModule {
@@ -520,4 +520,4 @@ TEST_F(FfmpegCompareTest, VideoFramesMatchFrameByFrame) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

@@ -19,9 +19,10 @@
 #include <utility>
 
 #include "cli/image_io.h"
-#include "cli/render_frame.h"
+#include "cli/frame_buffer.h"
+#include "tests/support/image_worlds.h"
 #include "engine/scan/scan_settings.h"
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 #include "tests/support/test_images.h"
 
 namespace corvalin {
@@ -194,7 +195,7 @@ Rendered Render(const GoldenCase& c) {
   if (c.source != Source::example) {
     DrawCaseScene(input, c);
   } else if (Example().width == c.width && Example().height == c.height) {
-    cli::ImageToWorld(Example(), input);
+    test::ImageToWorld(Example(), input);
   } else {
     ADD_FAILURE() << c.name << ": the example is " << Example().width << "x" << Example().height;
   }

@@ -6,7 +6,7 @@
 #include "effect/string_table.h"
 #include "tests/host/host_test_support.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 using CommandTest = ModuleTest;
@@ -117,4 +117,4 @@ TEST(ModuleFileTest, AMissingFileNamesItsPath) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

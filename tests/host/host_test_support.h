@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 #include "tests/support/test_images.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 
 using minihost::HostBehaviour;
 using minihost::HostWorld;
@@ -67,4 +67,4 @@ bool SamePixels(const HostWorld<Pixel>& a, const HostWorld<Pixel>& b) {
                          static_cast<size_t>(a.height())) == 0;
 }
 
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

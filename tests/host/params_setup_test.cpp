@@ -5,7 +5,7 @@
 
 #include "tests/host/host_test_support.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 using ParamsSetupTest = ModuleTest;
@@ -93,4 +93,4 @@ INSTANTIATE_TEST_SUITE_P(Modules, ParamsSetupTest,
                          ::testing::Values(Flavour::linked, Flavour::file), FlavourName);
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

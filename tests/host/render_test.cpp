@@ -5,7 +5,7 @@
 
 #include "tests/host/host_test_support.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 using RenderTest = ModuleTest;
@@ -172,4 +172,4 @@ TEST(HostWorldTest, RefusesImpossibleSizes) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

@@ -7,7 +7,7 @@
 
 #include "host/suite_handler.h"
 
-namespace corvalin::testing {
+namespace corvalin::test {
 namespace {
 
 // A basic suite that logs each call; AcquireSuite's result and suite are set per test.
@@ -90,4 +90,4 @@ TEST(SuiteHandlerTest, MissingSuitesThrowBadCallbackParamAndHoldNothing) {
 }
 
 }  // namespace
-}  // namespace corvalin::testing
+}  // namespace corvalin::test

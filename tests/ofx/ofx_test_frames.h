@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/scan/scan_settings.h"
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 #include "tests/ofx/ofx_test_host.h"
 
 namespace corvalin::ofxtest {

@@ -16,9 +16,9 @@
 namespace corvalin {
 namespace {
 
-using testing::PaintTestImage;
-using testing::ReversedRunner;
-using testing::TestFrame;
+using test::PaintTestImage;
+using test::ReversedRunner;
+using test::TestFrame;
 
 // `threads` threads sharing the bands, as a host's calls would; `calls` of
 // them actually run (a host may run fewer than asked), the rest is finished

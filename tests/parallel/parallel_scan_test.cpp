@@ -13,8 +13,8 @@
 namespace corvalin {
 namespace {
 
-using testing::PaintTestImage;
-using testing::TestFrame;
+using test::PaintTestImage;
+using test::TestFrame;
 
 template <class Pixel>
 Pixel Colour(uint32_t index) {
@@ -29,17 +29,28 @@ Pixel Colour(uint32_t index) {
   }
 }
 
+// Threads and band height of a banded render on this process's cores.
+struct BandedOn {
+  int threads = 0;
+  int32_t rowsPerBand = 0;
+};
+
+template <class Pixel>
+void ScanOnCores(const RenderSettings& settings, TestFrame<Pixel>& frame, BandedOn on) {
+  CoreBands cores(on.threads);
+  ScanFrameBanded(settings, &frame.inWorld, &frame.outWorld, frame.input.data(),
+                  frame.output.data(), cores, DefaultEngine(), on.rowsPerBand);
+}
+
 template <class Pixel>
 void ExpectParallelEqualsSerial(int32_t width, int32_t height, int32_t padding, uint32_t seed,
-                                const RenderSettings& settings,
-                                const ParallelScanOptions& options) {
+                                const RenderSettings& settings, BandedOn options) {
   TestFrame<Pixel> serial(width, height, Pixel{}, padding);
   PaintTestImage(serial, seed);
   TestFrame<Pixel> parallel = serial;
   parallel.SetUpWorlds();
   serial.Render(settings);
-  ScanFrameParallel(settings, &parallel.inWorld, &parallel.outWorld, parallel.input.data(),
-                    parallel.output.data(), options);
+  ScanOnCores(settings, parallel, options);
   ASSERT_EQ(0, std::memcmp(serial.input.data(), parallel.input.data(),
                            serial.input.size() * sizeof(Pixel)));
   const size_t stride = static_cast<size_t>(serial.stride);
@@ -63,7 +74,7 @@ TYPED_TEST(ParallelScanTest, EqualsSerialScanOnRandomImages) {
     for (int threads : {1, 2, 3, 8})
       ExpectParallelEqualsSerial<TypeParam>(static_cast<int32_t>(37 + seed), 61,
                                             static_cast<int32_t>(seed % 3), seed, c,
-                                            ParallelScanOptions{threads, 4 + int32_t(seed % 5)});
+                                            BandedOn{threads, 4 + int32_t(seed % 5)});
   }
 }
 
@@ -71,7 +82,7 @@ TYPED_TEST(ParallelScanTest, EqualsSerialScanWithOneRowPerBand) {
   for (uint32_t seed = 20; seed < 26; ++seed)
     for (int threads : {2, 5})
       ExpectParallelEqualsSerial<TypeParam>(29, 47, 1, seed, DefaultRenderSettings(),
-                                            ParallelScanOptions{threads, 1});
+                                            BandedOn{threads, 1});
 }
 
 // A tall staircase whose risers and ramps run across many band edges.
@@ -88,8 +99,7 @@ TYPED_TEST(ParallelScanTest, LongVerticalRampsCrossBandEdges) {
     serial.Render(c);
     for (int32_t rows : {0, 1, 3, 7}) {
       std::fill(parallel.output.begin(), parallel.output.end(), Pixel{});
-      ScanFrameParallel(c, &parallel.inWorld, &parallel.outWorld, parallel.input.data(),
-                        parallel.output.data(), ParallelScanOptions{4, rows});
+      ScanOnCores(c, parallel, BandedOn{4, rows});
       for (size_t i = 0; i < serial.output.size(); ++i)
         ASSERT_EQ(serial.output[i], parallel.output[i]) << "index " << i << " rows " << rows;
     }
@@ -131,7 +141,7 @@ TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
   for (int32_t w : {1, 2, 3})
     for (int32_t h : {1, 2, 3, 9})
       ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h),
-                                            DefaultRenderSettings(), ParallelScanOptions{3, 1});
+                                            DefaultRenderSettings(), BandedOn{3, 1});
 }
 
 }  // namespace

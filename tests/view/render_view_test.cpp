@@ -15,9 +15,9 @@
 namespace corvalin {
 namespace {
 
-using testing::Colour;
-using testing::ReversedRunner;
-using testing::TestFrame;
+using test::Colour;
+using test::ReversedRunner;
+using test::TestFrame;
 
 // A blue field with a green block whose right edge steps one pixel left
 // halfway down: one short diagonal for the smoothing to find.

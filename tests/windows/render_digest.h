@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 
 namespace corvalin::digest {
 

@@ -16,7 +16,7 @@
 
 #include "effect/effect_properties.h"
 #include "effect/string_table.h"
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 #include "sdk/sdk_layout.h"
 #include "tests/windows/render_digest.h"
 

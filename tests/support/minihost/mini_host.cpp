@@ -1,6 +1,8 @@
-#include "host/minihost/mini_host.h"
+#include "tests/support/minihost/mini_host.h"
 
 #include <cstring>
+
+#include "host/module_host/module_services.h"
 
 namespace corvalin::minihost {
 
@@ -12,8 +14,8 @@ PF_ProgPtr MiniHost::EffectRef() { return HostEffectRef(); }
 PF_Err MiniHost::Run(ServiceCall& call, PF_Cmd cmd, PF_OutData* outData, PF_ParamDef* params[],
                      PF_LayerDef* output) const {
   OfferServices(call);
-  call.inData.version = PF_SpecVersion{13, 27};
-  call.inData.num_params = 5;
+  call.inData.version = modulehost::kOfferedSpecVersion;
+  call.inData.num_params = modulehost::kOfferedParamCount;
 
   if (module_.effectMain == nullptr) return PF_Err_INVALID_CALLBACK;
   PF_Err err = PF_Err_NONE;

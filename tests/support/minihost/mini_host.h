@@ -1,6 +1,6 @@
-// A small in-process host for the effect module: it offers the services the
-// module uses, records what the module did with them and can be told to
-// refuse or withhold services. Tests and the corvalin command drive the
+// The tests' host for the effect module: it offers the services the
+// command's host offers (host/module_host), records what the module did with
+// them and can be told to refuse or withhold services. Tests drive the
 // module through it, linked in or loaded from a file. Its parts, included
 // here: module loading, buffers, parameter filling and recording services.
 #pragma once
@@ -11,13 +11,18 @@
 #include <vector>
 
 #include "effect/controls.h"
-#include "host/minihost/effect_module.h"
-#include "host/minihost/filled_params.h"
-#include "host/minihost/host_services.h"
-#include "host/minihost/host_world.h"
+#include "host/module_host/effect_module.h"
+#include "host/module_host/filled_params.h"
+#include "tests/support/minihost/host_services.h"
+#include "tests/support/minihost/host_world.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::minihost {
+
+using modulehost::EffectModule;
+using modulehost::LinkedEffectModule;
+using modulehost::ModuleFile;
+using modulehost::RenderParams;
 
 class MiniHost {
  public:

@@ -1,6 +1,6 @@
-#include "host/minihost/filled_params.h"
+#include "host/module_host/filled_params.h"
 
-namespace corvalin::minihost {
+namespace corvalin::modulehost {
 
 RenderParams::RenderParams(const RenderSettings& settings, const PF_EffectWorld& input) {
   defs[0].param_type = PF_Param_LAYER;
@@ -26,4 +26,4 @@ RenderParams::RenderParams(const RenderSettings& settings, const PF_EffectWorld&
   for (int32_t i = 0; i < kEffectParamCount; ++i) array[i] = &defs[i];
 }
 
-}  // namespace corvalin::minihost
+}  // namespace corvalin::modulehost

@@ -1,12 +1,12 @@
-// Module loading for the mini host: the effect compiled into this program,
-// or a module file opened at run time.
+// Module loading: the effect compiled into this program, or a module file
+// opened at run time.
 #pragma once
 
 #include <string>
 
 #include "sdk/AE_Effect.h"
 
-namespace corvalin::minihost {
+namespace corvalin::modulehost {
 
 struct EffectModule {
   PF_FilterProc effectMain = nullptr;
@@ -31,4 +31,4 @@ class ModuleFile {
   EffectModule entryPoints_;
 };
 
-}  // namespace corvalin::minihost
+}  // namespace corvalin::modulehost

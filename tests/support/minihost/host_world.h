@@ -1,5 +1,5 @@
-// Buffers for the mini host: pixels the host owns, described to the effect
-// as a world, rows padded as hosts pad them.
+// Buffers for the tests' host: pixels the host owns, described to the
+// effect as a world, rows padded as hosts pad them.
 #pragma once
 
 #include <cstdint>
@@ -8,23 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "host/module_host/world_over.h"
 #include "sdk/AE_Effect.h"
 
 namespace corvalin::minihost {
 
-// A writable world over `pixels`, rows `stride` pixels apart, as a host hands
-// its buffers to a render.
-template <class Pixel>
-PF_EffectWorld WorldOver(Pixel* pixels, int32_t width, int32_t height, int32_t stride) {
-  PF_EffectWorld world{};
-  world.data = pixels;
-  world.rowbytes = stride * static_cast<int32_t>(sizeof(Pixel));
-  world.width = width;
-  world.height = height;
-  world.world_flags = PF_WorldFlag_WRITEABLE | (sizeof(Pixel) == 8 ? PF_WorldFlag_DEEP : 0);
-  world.extent_hint = PF_Rect{0, 0, width, height};
-  return world;
-}
+using modulehost::WorldOver;
 
 // Asks HostWorld to leave its pixels as allocated.
 struct Uninitialised {};

@@ -1,9 +1,10 @@
-#include "host/minihost/host_services.h"
+#include "tests/support/minihost/host_services.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "host/module_host/module_services.h"
 
 namespace corvalin::minihost {
 
@@ -11,10 +12,6 @@ namespace {
 
 thread_local ServiceCall* currentCall = nullptr;
 char effectRefToken;  // only its address is used
-
-size_t PixelSizeOf(const PF_EffectWorld& world) {
-  return (world.world_flags & PF_WorldFlag_DEEP) ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
-}
 
 struct HostServices {
   static void Record(HostCall call) {
@@ -43,8 +40,7 @@ struct HostServices {
     Record({Service::sprintf, format ? format : ""});
     va_list args;
     va_start(args, format);
-    // The only destination the module formats into is return_msg.
-    int n = std::vsnprintf(dst, PF_MAX_EFFECT_MSG_LEN + 1, format, args);
+    const int n = modulehost::FormatReturnMessage(dst, format, args);
     va_end(args);
     return n;
   }
@@ -58,17 +54,7 @@ struct HostServices {
     if (currentCall != nullptr && currentCall->behaviour.copyError != PF_Err_NONE) {
       return currentCall->behaviour.copyError;
     }
-    if (src == nullptr || dst == nullptr || src->width != dst->width ||
-        src->height != dst->height || PixelSizeOf(*src) != PixelSizeOf(*dst)) {
-      return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    const size_t rowBytes = static_cast<size_t>(src->width) * PixelSizeOf(*src);
-    for (int32_t y = 0; y < src->height; ++y) {
-      std::memmove(static_cast<char*>(dst->data) + static_cast<ptrdiff_t>(y) * dst->rowbytes,
-                   static_cast<const char*>(src->data) + static_cast<ptrdiff_t>(y) * src->rowbytes,
-                   rowBytes);
-    }
-    return PF_Err_NONE;
+    return modulehost::CopyWholeWorld(src, dst);
   }
 
   static bool Withheld16(const PF_EffectWorld* world) {
@@ -81,22 +67,17 @@ struct HostServices {
 
   static PF_Err PixelData8(PF_EffectWorld* world, PF_PixelPtr pixels, PF_Pixel8** out) {
     Record({Service::getPixelData8, "", 0, world});
-    if (out == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-    *out = nullptr;
-    if (world == nullptr || (world->world_flags & PF_WorldFlag_DEEP)) return PF_Err_NONE;
-    *out = static_cast<PF_Pixel8*>(pixels ? pixels : world->data);
-    return PF_Err_NONE;
+    return modulehost::PixelData8(world, pixels, out);
   }
 
   static PF_Err PixelData16(PF_EffectWorld* world, PF_PixelPtr pixels, PF_Pixel16** out) {
     Record({Service::getPixelData16, "", 0, world});
-    if (out == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-    *out = nullptr;
-    if (world == nullptr || !(world->world_flags & PF_WorldFlag_DEEP) || Withheld16(world)) {
+    if (Withheld16(world)) {
+      if (out == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+      *out = nullptr;
       return PF_Err_NONE;
     }
-    *out = static_cast<PF_Pixel16*>(pixels ? pixels : world->data);
-    return PF_Err_NONE;
+    return modulehost::PixelData16(world, pixels, out);
   }
 
   static SPErr AcquireSuite(const char* name, int32_t version, const void** suite) {
@@ -107,8 +88,7 @@ struct HostServices {
     const HostBehaviour& b = call->behaviour;
     if (b.acquireError != kSPNoError) return b.acquireError;
     if (b.acquireYieldsNull) return kSPNoError;
-    if (name != nullptr && std::strcmp(name, kPFANSISuite) == 0 &&
-        version == kPFANSISuiteVersion1) {
+    if (modulehost::IsAnsiSuite(name, version)) {
       *suite = &call->ansi;
       return kSPNoError;
     }

@@ -1,4 +1,4 @@
-#include "host/minihost/host_world.h"
+#include "tests/support/minihost/host_world.h"
 
 #include <stdexcept>
 #include <string>

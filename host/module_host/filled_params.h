@@ -1,11 +1,11 @@
-// Parameter filling for the mini host: the array a host hands to a render,
-// filled from the controls' values.
+// Parameter filling: the array a host hands to a render, filled from the
+// controls' values.
 #pragma once
 
 #include "effect/controls.h"
 #include "sdk/AE_Effect.h"
 
-namespace corvalin::minihost {
+namespace corvalin::modulehost {
 
 // The render's parameter array for `settings`, as a host fills it from the
 // controls' values: index 0 the input layer, then one definition per control.
@@ -17,4 +17,4 @@ struct RenderParams {
   RenderParams& operator=(const RenderParams&) = delete;
 };
 
-}  // namespace corvalin::minihost
+}  // namespace corvalin::modulehost

@@ -1,4 +1,4 @@
-#include "host/minihost/effect_module.h"
+#include "host/module_host/effect_module.h"
 
 #include <stdexcept>
 
@@ -10,7 +10,7 @@
 
 #include "host/effect_main.h"
 
-namespace corvalin::minihost {
+namespace corvalin::modulehost {
 
 EffectModule LinkedEffectModule() { return {&EffectMain, &PluginDataEntryFunction}; }
 
@@ -71,4 +71,4 @@ ModuleFile::~ModuleFile() {
 
 EffectModule ModuleFile::entryPoints() const { return entryPoints_; }
 
-}  // namespace corvalin::minihost
+}  // namespace corvalin::modulehost
