@@ -18,7 +18,7 @@
 
 #include "bench_frames.h"
 #include "effect/controls.h"
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 #include "engine/scan/scan_frame.h"
 #include "engine/view/render_view.h"
 #include "host/module_host/module_host.h"

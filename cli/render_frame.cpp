@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/formats.h"
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 #include "engine/view/frame_view.h"
 #include "engine/view/render_view.h"
 

@@ -13,7 +13,7 @@
 #include "effect/render_samples.h"
 #include "effect/sample_convert.h"
 #include "effect/string_table.h"
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 #include "engine/view/frame_view.h"
 #include "frei0r/frei0r_params.h"
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "guarded_world.h"
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 #include "engine/scan/scan_frame.h"
 
 namespace {

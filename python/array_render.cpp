@@ -13,7 +13,7 @@
 #include "effect/associated_alpha.h"
 #include "effect/render_samples.h"
 #include "effect/sample_convert.h"
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 #include "engine/view/frame_view.h"
 
 namespace corvalin::python {

@@ -3,7 +3,7 @@
 // the OpenFX plug-in). The frame is cut into bands of whole rows; each stage
 // runs one call per band, and the calls of a stage may run in any order on
 // any threads: the result is the serial scan's, bit for bit (see
-// parallel_scan.h for why).
+// core_bands.h for why).
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // One frame on several threads, bit for bit equal to the serial ScanFrame,
 // run in bands by a BandRunner: the caller's own cores (CoreBands,
-// parallel_scan.h) or threads it is lent (an OpenFX host's). Adapters reach
+// core_bands.h) or threads it is lent (an OpenFX host's). Adapters reach
 // it through RenderFrameView (engine/view/render_view.h).
 //
 // The frame is cut into bands of whole rows and runs through the same stages

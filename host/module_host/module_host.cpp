@@ -28,10 +28,10 @@ std::string ModuleHost::Setup() {
   // that declared others would read past them.
   const auto declared = static_cast<A_long>(defs.size()) + 1;  // and the input layer
   if (declared != kOfferedParamCount || outData.num_params != kOfferedParamCount)
-    return "the effect module declares " + std::to_string(outData.num_params) +
-           " parameters and adds " + std::to_string(declared) +
-           "; this command fills " + std::to_string(kOfferedParamCount) +
-           " (the input layer and one per control): it renders only its own effect";
+    return "the effect module has " + std::to_string(outData.num_params) +
+           " parameters (the input layer and " + std::to_string(defs.size()) +
+           " added); this command fills " + std::to_string(kOfferedParamCount) +
+           ", the input layer and one per control of its own effect";
   return {};
 }
 

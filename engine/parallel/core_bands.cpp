@@ -1,4 +1,4 @@
-#include "engine/parallel/parallel_scan.h"
+#include "engine/parallel/core_bands.h"
 
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
