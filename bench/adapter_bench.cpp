@@ -83,10 +83,11 @@ void Frei0rRender(benchmark::State& state) {
     return;
   }
   const auto init = reinterpret_cast<int (*)()>(dlsym(module, "f0r_init"));
-  const auto construct =
-      reinterpret_cast<f0r_instance_t (*)(unsigned int, unsigned int)>(dlsym(module, "f0r_construct"));
-  const auto update = reinterpret_cast<void (*)(f0r_instance_t, double, const uint32_t*, uint32_t*)>(
-      dlsym(module, "f0r_update"));
+  const auto construct = reinterpret_cast<f0r_instance_t (*)(unsigned int, unsigned int)>(
+      dlsym(module, "f0r_construct"));
+  const auto update =
+      reinterpret_cast<void (*)(f0r_instance_t, double, const uint32_t*, uint32_t*)>(
+          dlsym(module, "f0r_update"));
   const auto destruct = reinterpret_cast<void (*)(f0r_instance_t)>(dlsym(module, "f0r_destruct"));
   init();
   f0r_instance_t instance = construct(kWidth, kHeight);

@@ -33,7 +33,8 @@ inline const char* PatternName(Pattern p) {
 // filled boxes (tilted) and ellipses with outlines 3 to 6 pixels thick, and
 // per 1920x1080 pixels 37 outlined circles and 150 one-pixel ink polylines of
 // 3 to 8 strokes, all from one seed.
-inline void DrawInkedCel(test_images::Canvas<PF_Pixel8> canvas, PF_Pixel8 (*opaque)(uint8_t, uint8_t, uint8_t)) {
+inline void DrawInkedCel(test_images::Canvas<PF_Pixel8> canvas,
+                         PF_Pixel8 (*opaque)(uint8_t, uint8_t, uint8_t)) {
   using test_images::Point;
   using test_images::Rect;
   const int32_t w = canvas.width(), h = canvas.height();
@@ -87,10 +88,9 @@ inline void DrawInkedCel(test_images::Canvas<PF_Pixel8> canvas, PF_Pixel8 (*opaq
   }
 
   // Pen strokes: each polyline turns by up to about 50 degrees per stroke.
-  static const int32_t directions[16][2] = {{16, 0},  {15, 6},  {11, 11},  {6, 15},
-                                            {0, 16},  {-6, 15}, {-11, 11}, {-15, 6},
-                                            {-16, 0}, {-15, -6}, {-11, -11}, {-6, -15},
-                                            {0, -16}, {6, -15}, {11, -11}, {15, -6}};
+  static const int32_t directions[16][2] = {
+      {16, 0},  {15, 6},   {11, 11},   {6, 15},   {0, 16},  {-6, 15}, {-11, 11}, {-15, 6},
+      {-16, 0}, {-15, -6}, {-11, -11}, {-6, -15}, {0, -16}, {6, -15}, {11, -11}, {15, -6}};
   for (int32_t l = perHd(150); l > 0; --l) {
     std::vector<Point> points{Point{random.Below(w), random.Below(h)}};
     int32_t heading = random.Below(16);

@@ -30,8 +30,8 @@ struct Shape {
   Colour8 colour;
 };
 
-void Draw(Canvas c, const std::vector<Shape>& shapes, const std::vector<Colour8>& ground,
-          int frame, double s) {
+void Draw(Canvas c, const std::vector<Shape>& shapes, const std::vector<Colour8>& ground, int frame,
+          double s) {
   const Colour8 ink = Opaque(24, 20, 36);
   const int w = c.width(), h = c.height();
   // Sky and two bands of ground under wavy, outlined horizons.
@@ -74,7 +74,9 @@ void Draw(Canvas c, const std::vector<Shape>& shapes, const std::vector<Colour8>
 
 int main(int argc, char** argv) {
   if (argc != 6 && argc != 7) {
-    std::fprintf(stderr, "usage: corvalin_make_cel_sequence OUTPUT_PATTERN WIDTH HEIGHT FIRST LAST [SEED]\n");
+    std::fprintf(
+        stderr,
+        "usage: corvalin_make_cel_sequence OUTPUT_PATTERN WIDTH HEIGHT FIRST LAST [SEED]\n");
     return 2;
   }
   const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
@@ -89,7 +91,9 @@ int main(int argc, char** argv) {
     if (!pattern) throw corvalin::cli::CliError(std::string(argv[1]) + " has no frame field");
 
     std::mt19937 rng(seed);
-    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto uniform = [&](double lo, double hi) {
+      return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
     const double s = h / 1080.0;
     const std::vector<Colour8> palette = {
         Opaque(156, 208, 236), Opaque(255, 204, 64),  Opaque(96, 176, 88),   Opaque(64, 132, 72),
@@ -103,15 +107,17 @@ int main(int argc, char** argv) {
                         uniform(-4, 4) * s, uniform(-2, 2) * s, 0, pick()});
     for (int i = 0; i < 14; ++i)
       shapes.push_back({1, uniform(0, w), uniform(0, h), uniform(20, 180) * s, uniform(10, 90) * s,
-                        uniform(0, 3.2), uniform(-4, 4) * s, uniform(-2, 2) * s, uniform(-0.02, 0.02),
-                        pick()});
+                        uniform(0, 3.2), uniform(-4, 4) * s, uniform(-2, 2) * s,
+                        uniform(-0.02, 0.02), pick()});
+    // clang-format off
     for (int i = 0; i < 24; ++i)
       shapes.push_back({2, uniform(0, w), uniform(0, h), uniform(60, 400) * s, uniform(2, 7) * s,
-                        uniform(0, 6.3), uniform(-3, 3) * s, uniform(-3, 3) * s, uniform(-0.01, 0.01),
-                        {}});
+                        uniform(0, 6.3), uniform(-3, 3) * s, uniform(-3, 3) * s,
+                        uniform(-0.01, 0.01), {}});
     for (int i = 0; i < 60; ++i)
       shapes.push_back({3, uniform(0, w), uniform(0, h), uniform(40, 500) * s, 0, uniform(0, 6.3),
                         uniform(-3, 3) * s, uniform(-3, 3) * s, uniform(-0.01, 0.01), {}});
+    // clang-format on
 
     corvalin::test_images::PaddedImage<Colour8> picture(w, h);
     for (int f = first; f <= last; ++f) {

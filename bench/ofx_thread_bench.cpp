@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
     for (int h = 0; h < 2; ++h) {
       std::sort(seconds[h].begin(), seconds[h].end());
       median[h] = seconds[h][seconds[h].size() / 2];
-      std::printf("%u CPU(s): median %.1f ms over %d renders (%d multiThread requests)\n",
-                  cpus[h], median[h] * 1000, rounds, hosts[h]->threadUse().multiThreadCalls);
+      std::printf("%u CPU(s): median %.1f ms over %d renders (%d multiThread requests)\n", cpus[h],
+                  median[h] * 1000, rounds, hosts[h]->threadUse().multiThreadCalls);
     }
     std::printf("2 threads over 1: %.2fx faster\n", median[0] / median[1]);
     return 0;

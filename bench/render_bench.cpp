@@ -104,7 +104,8 @@ void BM_Render(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) {
     renderSeconds += render;
     state.SetIterationTime(render);
   }
-  const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
+  const double megapixels =
+      static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
   if (renderSeconds > 0 && copySeconds > 0) {
     state.counters["MP/s"] = megapixels / renderSeconds;
     state.counters["copy_MP/s"] = megapixels / copySeconds;
@@ -163,9 +164,10 @@ void BM_ParallelRender(benchmark::State& state, Pattern pattern, int32_t w, int3
   Host().Render(settings, input, output);
 
   const IterationSeconds t = TimeAgainstReference(
-      state, [&] { PlainCopy(input, output); },
-      [&] { Host().Render(settings, input, output); }, renderParallel);
-  const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
+      state, [&] { PlainCopy(input, output); }, [&] { Host().Render(settings, input, output); },
+      renderParallel);
+  const double megapixels =
+      static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
   if (t.measured > 0) {
     state.counters["MP/s"] = megapixels / t.measured;
     state.counters["speedup"] = t.reference / t.measured;
@@ -186,12 +188,13 @@ void BM_Engines(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) 
   auto& [input, output] = worlds;
   const RenderSettings settings = DefaultRenderSettings();
   auto render = [&](Engine engine) {
-    ScanFrame<Pixel>(settings, &input.world(), &output.world(), input.pixels(), output.pixels(),
-                     [&] {
-                       PlainCopy(input, output);
-                       return PF_Err{PF_Err_NONE};
-                     },
-                     engine);
+    ScanFrame<Pixel>(
+        settings, &input.world(), &output.world(), input.pixels(), output.pixels(),
+        [&] {
+          PlainCopy(input, output);
+          return PF_Err{PF_Err_NONE};
+        },
+        engine);
   };
   render(Engine::plain);
   render(Engine::fast);
@@ -199,7 +202,8 @@ void BM_Engines(benchmark::State& state, Pattern pattern, int32_t w, int32_t h) 
   const IterationSeconds t = TimeAgainstReference(
       state, [&] { PlainCopy(input, output); }, [&] { render(Engine::plain); },
       [&] { render(Engine::fast); });
-  const double megapixels = static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
+  const double megapixels =
+      static_cast<double>(w) * h * static_cast<double>(state.iterations()) / 1e6;
   if (t.measured > 0 && t.reference > 0) {
     state.counters["MP/s"] = megapixels / t.measured;
     state.counters["plain_MP/s"] = megapixels / t.reference;
@@ -217,20 +221,22 @@ void RegisterAll() {
   } sizes[] = {{"1920x1080", 1920, 1080}, {"3840x2160", 3840, 2160}};
   for (const auto& size : sizes) {
     for (int bits : {8, 16}) {
-      for (Pattern p : {Pattern::flat, Pattern::cel, Pattern::inkedCel, Pattern::lineArt,
-                        Pattern::noise}) {
+      for (Pattern p :
+           {Pattern::flat, Pattern::cel, Pattern::inkedCel, Pattern::lineArt, Pattern::noise}) {
         const std::string name = std::string("Render/") + size.name + "/" + std::to_string(bits) +
                                  "bit/" + PatternName(p);
         benchmark::internal::Benchmark* b =
-            bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel8>, p, size.w, size.h)
-                      : benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel16>, p, size.w, size.h);
+            bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel8>, p, size.w,
+                                                     size.h)
+                      : benchmark::RegisterBenchmark(name.c_str(), BM_Render<PF_Pixel16>, p, size.w,
+                                                     size.h);
         b->UseManualTime()->Unit(benchmark::kMillisecond);
       }
     }
   }
   for (int bits : {8, 16}) {
-    for (Pattern p : {Pattern::flat, Pattern::cel, Pattern::inkedCel, Pattern::lineArt,
-                      Pattern::noise}) {
+    for (Pattern p :
+         {Pattern::flat, Pattern::cel, Pattern::inkedCel, Pattern::lineArt, Pattern::noise}) {
       const std::string name =
           std::string("Engines/1920x1080/") + std::to_string(bits) + "bit/" + PatternName(p);
       benchmark::internal::Benchmark* b =
@@ -246,9 +252,8 @@ void RegisterAll() {
   for (const auto& size : sizes) {
     for (int bits : {8, 16}) {
       for (int threads : threadCounts) {
-        const std::string name = std::string("Parallel/") + size.name + "/" +
-                                 std::to_string(bits) + "bit/cel/threads:" +
-                                 std::to_string(threads);
+        const std::string name = std::string("Parallel/") + size.name + "/" + std::to_string(bits) +
+                                 "bit/cel/threads:" + std::to_string(threads);
         benchmark::internal::Benchmark* b =
             bits == 8 ? benchmark::RegisterBenchmark(name.c_str(), BM_ParallelRender<PF_Pixel8>,
                                                      kParallelPattern, size.w, size.h, threads)

@@ -15,7 +15,8 @@ bool SameWord(const std::string& a, const char* b) {
   const size_t n = std::strlen(b);
   if (a.size() != n) return false;
   for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }
@@ -69,7 +70,8 @@ PngColourChunks PngChunksOf(const ColourTags& tags) {
     const char* text = name.c_str() + 5;
     char* end = nullptr;
     const double exponent = std::strtod(text, &end);
-    if (end != text && *end == '\0' && std::isfinite(exponent) && exponent >= 0.1 && exponent <= 10) {
+    if (end != text && *end == '\0' && std::isfinite(exponent) && exponent >= 0.1 &&
+        exponent <= 10) {
       chunks.gamma = PngValue(100000.0 / exponent);
     }
   }
@@ -103,10 +105,12 @@ std::optional<PngPhys> PngPhysOf(const Resolution& r) {
 }
 
 std::optional<Resolution> ResolutionOfPhys(const PngPhys& phys) {
-  if (phys.unit > 1 || phys.x == 0 || phys.y == 0 || phys.x > kPngMaxValue || phys.y > kPngMaxValue) {
+  if (phys.unit > 1 || phys.x == 0 || phys.y == 0 || phys.x > kPngMaxValue ||
+      phys.y > kPngMaxValue) {
     return std::nullopt;
   }
-  return Resolution{static_cast<double>(phys.x), static_cast<double>(phys.y), phys.unit == 1 ? ResolutionUnit::metre : ResolutionUnit::none};
+  return Resolution{static_cast<double>(phys.x), static_cast<double>(phys.y),
+                    phys.unit == 1 ? ResolutionUnit::metre : ResolutionUnit::none};
 }
 
 std::optional<Resolution> CheckedResolution(double x, double y, const std::string& unit) {

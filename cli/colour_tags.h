@@ -38,9 +38,10 @@ struct ColourTags {
   // Read from a PNG's chunks (the four below, kept exactly as stored);
   // otherwise from OpenImageIO's attributes (colourSpace).
   bool fromPng = false;
-  std::optional<uint8_t> srgbIntent;                      // sRGB
-  std::optional<uint32_t> gamma;                          // gAMA: file gamma x 100000
-  std::optional<std::array<uint32_t, 8>> chromaticities;  // cHRM x 100000: white, red, green, blue, x then y
+  std::optional<uint8_t> srgbIntent;  // sRGB
+  std::optional<uint32_t> gamma;      // gAMA: file gamma x 100000
+  std::optional<std::array<uint32_t, 8>>
+      chromaticities;       // cHRM x 100000: white, red, green, blue, x then y
   std::string colourSpace;  // oiio:ColorSpace as read; empty: none declared
   std::string iccName;      // iCCP's profile name
   // Shared: the headers of frames in flight are copied, the profile is not.

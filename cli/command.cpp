@@ -20,10 +20,10 @@ void PrintTimings(std::ostream& err, const StageTimes& times, const SequenceResu
                   double seconds, int threads) {
   const size_t frames = result.written;
   char line[160];
-  std::snprintf(line, sizeof line, "corvalin: %zu frame%s written in %.3f s (%.2f frames/s) on %d thread%s\n",
-                frames, frames == 1 ? "" : "s", seconds,
-                seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, threads,
-                threads == 1 ? "" : "s");
+  std::snprintf(
+      line, sizeof line, "corvalin: %zu frame%s written in %.3f s (%.2f frames/s) on %d thread%s\n",
+      frames, frames == 1 ? "" : "s", seconds,
+      seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, threads, threads == 1 ? "" : "s");
   err << line;
   for (int i = 0; i < kStageCount; ++i) {
     const Stage stage = static_cast<Stage>(i);
@@ -69,8 +69,8 @@ int RunRender(const CommandOptions& options, std::ostream& err, bool terminal) {
   sequence.frame = options.frame;
   // The module always marks the corners: a render without them runs on the
   // command's engine, which gives the module's bytes everywhere else.
-  sequence.throughModule = !options.plugin.empty() ||
-                           (options.frame.threads <= 1 && options.settings.cornerMarkers);
+  sequence.throughModule =
+      !options.plugin.empty() || (options.frame.threads <= 1 && options.settings.cornerMarkers);
   sequence.skipExisting = options.skipExisting;
   sequence.compression = options.compression;
   sequence.floatOutput = options.floatOutput;

@@ -129,8 +129,8 @@ void AddControlOption(CLI::App& render, const ControlSpec& control, RenderSettin
       std::snprintf(shown, sizeof shown, "%.*f", control.precision, control.defaultValue);
       render
           .add_option(control.option, settings.*control.numberField,
-                      name + " (" + Number(control.validMin) + " to " +
-                          Number(control.validMax) + ", default " + shown + ")")
+                      name + " (" + Number(control.validMin) + " to " + Number(control.validMax) +
+                          ", default " + shown + ")")
           ->type_name(control.valueName)
           ->check(RealIn(control.validMin, control.validMax));
       break;
@@ -162,16 +162,18 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
 
   CLI::App* render = app.add_subcommand(
       "render", "Render INPUT through the effect and write OUTPUT (PNG, TIFF, TGA or OpenEXR).");
-  render->add_option("INPUT", options.input,
-                     "input image: PNG (any colour type, 1 to 16 bits), TIFF or TGA of 8 or 16 "
-                     "bits per channel, OpenEXR or TIFF of half or float (rendered at 16 bits, "
-                     "values clamped to 0..1); or a frame pattern")
+  render
+      ->add_option("INPUT", options.input,
+                   "input image: PNG (any colour type, 1 to 16 bits), TIFF or TGA of 8 or 16 "
+                   "bits per channel, OpenEXR or TIFF of half or float (rendered at 16 bits, "
+                   "values clamped to 0..1); or a frame pattern")
       ->required();
-  render->add_option("OUTPUT", options.output,
-                     "output image, RGBA at the render depth, format from the extension "
-                     "(.png, .tif, .tiff, .tga, .exr), labelled with the input's colour space, "
-                     "ICC profile and resolution (the render changes no colour space); a frame "
-                     "pattern for a sequence")
+  render
+      ->add_option("OUTPUT", options.output,
+                   "output image, RGBA at the render depth, format from the extension "
+                   "(.png, .tif, .tiff, .tga, .exr), labelled with the input's colour space, "
+                   "ICC profile and resolution (the render changes no colour space); a frame "
+                   "pattern for a sequence")
       ->required();
 
   for (const ControlSpec& control : kControls) AddControlOption(*render, control, options.settings);
@@ -181,14 +183,17 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
       "the four corners of the rectangle it processed (the box around the pixels with "
       "content), as the effect does in a host; with this flag those four pixels keep the "
       "smoothing's result. Renders through the command's own engine; not with --plugin");
-  render->add_option("--depth", options.frame.depth,
-                     "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
-                     "bits per channel or float samples, or for a float output, else 8)")
+  render
+      ->add_option("--depth", options.frame.depth,
+                   "render depth in bits per channel, 8 or 16 (default: 16 for a file with 16 "
+                   "bits per channel or float samples, or for a float output, else 8)")
       ->type_name("8|16")
       ->check(EitherOf("8", "16", "a render depth"));
-  render->add_option("--row-padding", options.frame.rowPadding,
-                     "extra all-zero pixels at the end of every row of both worlds, as hosts "
-                     "pad rows (0 to " + std::to_string(kMaxRowPadding) + ", default 0)")
+  render
+      ->add_option("--row-padding", options.frame.rowPadding,
+                   "extra all-zero pixels at the end of every row of both worlds, as hosts "
+                   "pad rows (0 to " +
+                       std::to_string(kMaxRowPadding) + ", default 0)")
       ->type_name("N")
       ->check(IntegerIn(0, kMaxRowPadding));
   render
@@ -220,42 +225,46 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
             return {};
           },
           "", ""));
-  render->add_option("--plugin", options.plugin,
-                     "load the effect module from this file (Corvalin.so or .aex built for "
-                     "this system) instead of the one built into the command")
+  render
+      ->add_option("--plugin", options.plugin,
+                   "load the effect module from this file (Corvalin.so or .aex built for "
+                   "this system) instead of the one built into the command")
       ->type_name("PATH");
-  render->add_option("--frames", options.frames,
-                     "frames to render, e.g. 1001-1100, 1-10x2 or 1,5,9-12; INPUT and OUTPUT "
-                     "hold a frame field: '####' (a digit per character; a lone '#' is four), "
-                     "'@@@' or %04d (default: every frame of INPUT's pattern on disk)")
+  render
+      ->add_option("--frames", options.frames,
+                   "frames to render, e.g. 1001-1100, 1-10x2 or 1,5,9-12; INPUT and OUTPUT "
+                   "hold a frame field: '####' (a digit per character; a lone '#' is four), "
+                   "'@@@' or %04d (default: every frame of INPUT's pattern on disk)")
       ->type_name("LIST");
-  render->add_option("--threads", options.frame.threads,
-                     "threads for the whole run: frames are read, rendered and written at the "
-                     "same time, and the output is the same for any count; 1 renders each "
-                     "frame through the module's EffectMain, or with --no-corner-markers "
-                     "through the command's own engine on one thread (1 to " +
-                         std::to_string(kMaxThreads) + ", default: all cores)")
+  render
+      ->add_option("--threads", options.frame.threads,
+                   "threads for the whole run: frames are read, rendered and written at the "
+                   "same time, and the output is the same for any count; 1 renders each "
+                   "frame through the module's EffectMain, or with --no-corner-markers "
+                   "through the command's own engine on one thread (1 to " +
+                       std::to_string(kMaxThreads) + ", default: all cores)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxThreads));
-  render->add_option("--jobs", options.jobs,
-                     "for earlier scripts: N frames at once, each on --threads threads (default: "
-                     "all cores shared out); the run uses N x those threads (1 to " +
-                         std::to_string(kMaxJobs) + ", default 1)")
+  render
+      ->add_option("--jobs", options.jobs,
+                   "for earlier scripts: N frames at once, each on --threads threads (default: "
+                   "all cores shared out); the run uses N x those threads (1 to " +
+                       std::to_string(kMaxJobs) + ", default 1)")
       ->type_name("N")
       ->check(IntegerIn(1, kMaxJobs));
   render->add_flag("--skip-existing", options.skipExisting,
                    "leave every output frame that already exists as it is, so that a stopped "
                    "run can be started again (outputs appear only complete)");
-  render->add_option("--compression", options.compression,
-                     std::string("output compression, lossless: PNG ") +
-                         CompressionChoices(FileFormat::png) + ", default " +
-                         DefaultCompression(FileFormat::png) + "; TIFF " +
-                         CompressionChoices(FileFormat::tiff) + ", default " +
-                         DefaultCompression(FileFormat::tiff) + "; OpenEXR " +
-                         CompressionChoices(FileFormat::exr) + ", default " +
-                         DefaultCompression(FileFormat::exr) + "; TGA " +
-                         CompressionChoices(FileFormat::tga) + ", default " +
-                         DefaultCompression(FileFormat::tga))
+  render
+      ->add_option(
+          "--compression", options.compression,
+          std::string("output compression, lossless: PNG ") + CompressionChoices(FileFormat::png) +
+              ", default " + DefaultCompression(FileFormat::png) + "; TIFF " +
+              CompressionChoices(FileFormat::tiff) + ", default " +
+              DefaultCompression(FileFormat::tiff) + "; OpenEXR " +
+              CompressionChoices(FileFormat::exr) + ", default " +
+              DefaultCompression(FileFormat::exr) + "; TGA " + CompressionChoices(FileFormat::tga) +
+              ", default " + DefaultCompression(FileFormat::tga))
       ->type_name("C");
   render
       ->add_option_function<std::string>(
@@ -272,7 +281,7 @@ CLI::App* DefineCommandLine(CLI::App& app, CommandOptions& options) {
           "--alpha",
           [&options](const std::string& text) {
             options.frame.alpha = text == "premultiplied" ? AlphaConvention::premultiplied
-                                                               : AlphaConvention::straight;
+                                                          : AlphaConvention::straight;
           },
           "how the colour of INPUT and OUTPUT relates to their alpha, straight or premultiplied "
           "(default: as each file's format says: OpenEXR and TIFF with associated alpha are "
@@ -301,13 +310,14 @@ PF_Pixel8 ParseAlphaKey(const std::string& text) {
   if (!valid) {
     throw CliError("'" + text + "' is not a colour; use six hex digits RRGGBB, 000000 to FFFFFF");
   }
-  auto byte = [&](size_t i) { return static_cast<A_u_char>(digit(hex[i]) * 16 + digit(hex[i + 1])); };
+  auto byte = [&](size_t i) {
+    return static_cast<A_u_char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  };
   return PF_Pixel8{255, byte(0), byte(2), byte(4)};
 }
 
 std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& args,
-                                               std::ostream& out, std::ostream& err,
-                                               int* status) {
+                                               std::ostream& out, std::ostream& err, int* status) {
   CLI::App app;
   CommandOptions options;
   CLI::App* render = DefineCommandLine(app, options);

@@ -27,7 +27,6 @@ PF_Pixel8 ParseAlphaKey(const std::string& text);
 // --threads. Prints help, the version or a usage error instead and returns
 // nothing; `status` is then the exit status (0 after help).
 std::optional<CommandOptions> ParseCommandLine(const std::vector<std::string>& args,
-                                               std::ostream& out, std::ostream& err,
-                                               int* status);
+                                               std::ostream& out, std::ostream& err, int* status);
 
 }  // namespace corvalin::cli

@@ -28,9 +28,9 @@ struct CommandOptions {
   std::string input, output;
   RenderSettings settings = DefaultRenderSettings();  // the effect's controls
   FrameOptions frame;
-  std::string plugin;  // module file to load instead of the linked one
+  std::string plugin;                 // module file to load instead of the linked one
   std::optional<std::string> frames;  // none: every frame on disk, or a single file
-  int jobs = 1;  // earlier releases' frames at once; folded into frame.threads
+  int jobs = 1;                       // earlier releases' frames at once; folded into frame.threads
   bool quiet = false;
   bool skipExisting = false;
   bool timings = false;

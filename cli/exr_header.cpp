@@ -18,10 +18,12 @@ constexpr uint32_t kTiledFlag = 0x200, kLongNamesFlag = 0x400, kDeepFlag = 0x800
 
 // What reading the pixels needs: these are never left out.
 bool NeededForPixels(const std::string& name) {
+  // clang-format off
   static const char* const kNeeded[] = {
       "channels", "compression", "dataWindow", "displayWindow", "lineOrder", "pixelAspectRatio",
       "screenWindowCenter", "screenWindowWidth", "tiles", "type", "name", "version", "chunkCount",
       "maxSamplesPerPixel"};
+  // clang-format on
   return std::any_of(std::begin(kNeeded), std::end(kNeeded),
                      [&](const char* n) { return name == n; });
 }

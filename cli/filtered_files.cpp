@@ -39,11 +39,8 @@ size_t FilteredFile::ReadFile(void* buf, size_t size, uint64_t offset) const {
 
 ExrShownFile::ExrShownFile(const std::string& path, std::string keptHeader,
                            const ExrHeaderWalk& walk)
-    : FilteredFile(path),
-      head_(std::move(keptHeader)),
-      headerEnd_(walk.headerEnd),
-      tableBytes_(walk.chunkCount * 8),
-      shift_(walk.headerEnd - head_.size()) {}
+    : FilteredFile(path), head_(std::move(keptHeader)), headerEnd_(walk.headerEnd),
+      tableBytes_(walk.chunkCount * 8), shift_(walk.headerEnd - head_.size()) {}
 
 size_t ExrShownFile::pread(void* buf, size_t size, int64_t offset) {
   auto* out = static_cast<uint8_t*>(buf);

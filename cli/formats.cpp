@@ -30,6 +30,7 @@ struct FormatRules {
 
 // Compositors read OpenEXR colour as premultiplied; every other output is
 // written straight (a TIFF says which in its extra-samples tag).
+// clang-format off
 const FormatRules kFormats[] = {
     {FileFormat::png, "PNG", {".png"}, ".png", false, false, false, false,
      "2", {}, "0 to 9 (deflate level; 0 stores)"},
@@ -41,6 +42,7 @@ const FormatRules kFormats[] = {
     {FileFormat::exr, "OpenEXR", {".exr"}, ".exr", true, true, true, true,
      "rle", {"none", "rle", "zip", "zips", "piz"}, "none, rle, zip, zips or piz"},
 };
+// clang-format on
 
 const FormatRules& RulesOf(FileFormat format) {
   for (const FormatRules& rules : kFormats)
@@ -96,11 +98,13 @@ SamplePlan PlanSamples(const std::string& path, FileFormat format, const SampleR
     plan.depth = floatFile || *request.inputKind == SampleKind::uint16 ? 16 : 8;
   }
   if (format == FileFormat::tga && plan.depth != 0 && plan.depth != 8) {
-    throw CliError(path + ": TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr "
+    throw CliError(path +
+                   ": TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr "
                    "output for 16 bits");
   }
   if (rules.floatOnly && plan.depth != 0 && plan.depth != 16) {
-    throw CliError(path + ": an OpenEXR output holds the 16-bit render as float; leave out "
+    throw CliError(path +
+                   ": an OpenEXR output holds the 16-bit render as float; leave out "
                    "--depth 8");
   }
   if (request.floatOutput && !rules.floatAsked) {
@@ -122,8 +126,7 @@ SamplePlan PlanSamples(const std::string& path, FileFormat format, const SampleR
 }
 
 AlphaConvention DefaultOutputAlpha(FileFormat format) {
-  return RulesOf(format).premultiplied ? AlphaConvention::premultiplied
-                                       : AlphaConvention::straight;
+  return RulesOf(format).premultiplied ? AlphaConvention::premultiplied : AlphaConvention::straight;
 }
 
 std::string CheckCompression(FileFormat format, const std::string& value) {
@@ -134,8 +137,8 @@ std::string CheckCompression(FileFormat format, const std::string& value) {
     for (const char* name : rules.compressions)
       if (value == name) return value;
   }
-  throw CliError("--compression " + value + " does not apply to " + rules.name +
-                 " output; use " + rules.compressionChoices);
+  throw CliError("--compression " + value + " does not apply to " + rules.name + " output; use " +
+                 rules.compressionChoices);
 }
 
 const char* DefaultCompression(FileFormat format) { return RulesOf(format).defaultCompression; }

@@ -23,9 +23,7 @@ template <class Pixel>
 class FrameBuffer {
  public:
   FrameBuffer(int32_t width, int32_t height, int32_t rowPadding)
-      : width_(width),
-        height_(height),
-        stride_(width + rowPadding),
+      : width_(width), height_(height), stride_(width + rowPadding),
         // At least one pixel, so that even an empty frame has a pixel base.
         pixels_(std::make_unique_for_overwrite<Pixel[]>(
             std::max<size_t>(1, static_cast<size_t>(stride_) * static_cast<size_t>(height)))),

@@ -94,7 +94,9 @@ int32_t DecodeBandRows(const FrameDecoder& decoder) {
 }
 
 // Half widens to float exactly.
-SampleKind ReadKind(SampleKind kind) { return kind == SampleKind::half ? SampleKind::float32 : kind; }
+SampleKind ReadKind(SampleKind kind) {
+  return kind == SampleKind::half ? SampleKind::float32 : kind;
+}
 
 }  // namespace
 
@@ -117,8 +119,8 @@ void FrameReader::ReadInto(FrameBuffer<Pixel>& frame, std::vector<std::byte>& sc
   const size_t width = static_cast<size_t>(h.width);
 
   const int32_t bandRows = DecodeBandRows(*decoder_);
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(
-      inPlace ? stride * sizeof(Pixel) : width * filePixelBytes);
+  const std::ptrdiff_t rowBytes =
+      static_cast<std::ptrdiff_t>(inPlace ? stride * sizeof(Pixel) : width * filePixelBytes);
   if (!inPlace) {
     const size_t need = static_cast<size_t>(bandRows) * width * filePixelBytes;
     if (scratch.size() < need) scratch.resize(need);
@@ -182,15 +184,14 @@ void CheckFrameMemory(const FrameMemory& need, int64_t limit, int32_t width, int
   throw CliError("a frame of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels at " + std::to_string(depth) + " bits needs " + mib(need.total) +
                  " MiB (" + mib(need.worlds) + " MiB for the input and output, " +
-                 mib(need.decoding) + " MiB for decoding), more than the limit of " +
-                 mib(limit) + " MiB per frame; raise it with --max-frame-memory");
+                 mib(need.decoding) + " MiB for decoding), more than the limit of " + mib(limit) +
+                 " MiB per frame; raise it with --max-frame-memory");
 }
 
 template void FrameReader::ReadInto<PF_Pixel8>(FrameBuffer<PF_Pixel8>&, std::vector<std::byte>&,
                                                AlphaConvention, StageTimes*);
-template void FrameReader::ReadInto<PF_Pixel16>(FrameBuffer<PF_Pixel16>&,
-                                                std::vector<std::byte>&, AlphaConvention,
-                                                StageTimes*);
+template void FrameReader::ReadInto<PF_Pixel16>(FrameBuffer<PF_Pixel16>&, std::vector<std::byte>&,
+                                                AlphaConvention, StageTimes*);
 
 // ---------------------------------------------------------------- writing
 
@@ -219,7 +220,8 @@ std::optional<std::string> NotReplaceable(const std::string& path) {
   const fs::perms write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   if ((status.permissions() & write) == fs::perms::none) {
     char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.permissions() & fs::perms::mask));
+    std::snprintf(mode, sizeof mode, "%04o",
+                  static_cast<unsigned>(status.permissions() & fs::perms::mask));
     return std::string("the file is read-only (mode ") + mode +
            "); make it writable to have it replaced, or name another OUTPUT";
   }
@@ -273,7 +275,8 @@ std::string TemporaryFileName(const std::string& name, const std::string& unique
   const size_t room = nameMax > tail.size() + 1 ? nameMax - tail.size() - 1 : 0;
   size_t keep = std::min(name.size(), room);
   // Some file systems refuse a name that is not valid UTF-8.
-  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+  while (keep > 0 && keep < name.size() &&
+         (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
     --keep;
   }
   return "." + name.substr(0, keep) + tail;
@@ -315,10 +318,9 @@ FrameWriter::FrameWriter(const std::string& path, int32_t width, int32_t height,
   const std::string name = target.filename().string();
   const size_t nameMax = NameMax(folder);
   for (int tries = 0;; ++tries) {
-    s.temp = folder / TemporaryFileName(name,
-                                        std::to_string(CORVALIN_GETPID()) + "-" +
-                                            std::to_string(counter++),
-                                        nameMax);
+    s.temp = folder / TemporaryFileName(
+                          name, std::to_string(CORVALIN_GETPID()) + "-" + std::to_string(counter++),
+                          nameMax);
     s.registration = std::make_unique<TempFileRegistration>(s.temp.string());
     s.file = std::fopen(s.temp.string().c_str(), CORVALIN_NEW_FILE);
     if (s.file != nullptr) break;
@@ -438,7 +440,8 @@ void WriteFrame(const std::string& path, FrameBuffer<Pixel>& frame, const Output
   const size_t sampleBytes = layout.kind == SampleKind::float32 ? 4 : 2;
   if (floatOut) {
     // Halves are made from the floats in the same buffer.
-    const size_t need = static_cast<size_t>(kFileBandRows) * static_cast<size_t>(width) * 4 * sizeof(float);
+    const size_t need =
+        static_cast<size_t>(kFileBandRows) * static_cast<size_t>(width) * 4 * sizeof(float);
     if (scratch.size() < need) scratch.resize(need);
   }
   for (int32_t y0 = 0; y0 < height; y0 += kFileBandRows) {

@@ -35,7 +35,9 @@ class StageTimes {
   void Add(Stage stage, std::chrono::steady_clock::duration d) {
     ns_[static_cast<int>(stage)] += std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
   }
-  double Seconds(Stage stage) const { return static_cast<double>(ns_[static_cast<int>(stage)]) * 1e-9; }
+  double Seconds(Stage stage) const {
+    return static_cast<double>(ns_[static_cast<int>(stage)]) * 1e-9;
+  }
 
  private:
   std::atomic<int64_t> ns_[kStageCount]{};
@@ -103,8 +105,8 @@ class FrameReader {
   // effect/associated_alpha.h says: float samples before their conversion,
   // integer ones as render channels after it.
   template <class Pixel>
-  void ReadInto(FrameBuffer<Pixel>& frame, std::vector<std::byte>& scratch,
-                AlphaConvention alpha, StageTimes* times);
+  void ReadInto(FrameBuffer<Pixel>& frame, std::vector<std::byte>& scratch, AlphaConvention alpha,
+                StageTimes* times);
 
  private:
   std::string path_;

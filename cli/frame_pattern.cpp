@@ -88,7 +88,8 @@ std::optional<FramePattern> FindFramePattern(const std::string& path) {
   }
   if (fields.empty()) return std::nullopt;
   if (fields.size() > 1) {
-    throw CliError(path + ": more than one frame number field; use one of '####' (a digit "
+    throw CliError(path +
+                   ": more than one frame number field; use one of '####' (a digit "
                    "per character, a lone '#' is four), '@@@' or '%04d'");
   }
   const Field& f = fields.front();
@@ -114,8 +115,8 @@ std::vector<int64_t> DiscoverFrames(const FramePattern& pattern) {
         !name.ends_with(pattern.suffix)) {
       continue;
     }
-    const std::string_view digits =
-        std::string_view(name).substr(head.size(), name.size() - head.size() - pattern.suffix.size());
+    const std::string_view digits = std::string_view(name).substr(
+        head.size(), name.size() - head.size() - pattern.suffix.size());
     if (digits.size() > 9 ||
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       continue;
@@ -162,13 +163,15 @@ std::vector<int64_t> ParseFrameList(const std::string& text) {
     const std::string part =
         text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     for (char c : part) {
-      if (!((c >= '0' && c <= '9') || c == '-' || c == 'x')) BadFrames(part, "has an unexpected character");
+      if (!((c >= '0' && c <= '9') || c == '-' || c == 'x'))
+        BadFrames(part, "has an unexpected character");
     }
     // A '-' that starts the part or follows '-' or 'x' is a minus sign, not
     // a range: "-5--1" would otherwise be "missing a number".
     for (size_t i = 0; i + 1 < part.size(); ++i) {
       if (part[i] != '-' || part[i + 1] < '0' || part[i + 1] > '9') continue;
-      if (i > 0 && part[i - 1] == 'x') BadFrames(part, "has a negative step, but a step is 1 or more");
+      if (i > 0 && part[i - 1] == 'x')
+        BadFrames(part, "has a negative step, but a step is 1 or more");
       if (i == 0 || part[i - 1] == '-') {
         BadFrames(part, "has a negative frame number, but frames count from 0");
       }
@@ -183,7 +186,8 @@ std::vector<int64_t> ParseFrameList(const std::string& text) {
       const std::string_view view(part);
       first = Number(part, view.substr(0, dash));
       const size_t lastEnd = cross == std::string::npos ? part.size() : cross;
-      if (cross != std::string::npos && cross < dash) BadFrames(part, "has the step before the range");
+      if (cross != std::string::npos && cross < dash)
+        BadFrames(part, "has the step before the range");
       last = Number(part, view.substr(dash + 1, lastEnd - dash - 1));
       if (cross != std::string::npos) step = Number(part, view.substr(cross + 1));
       if (last < first) BadFrames(part, "ends before it starts");

@@ -17,8 +17,7 @@ std::vector<FrameJob> PlanFrames(const CommandOptions& options) {
   // The name of an existing file is that file, whatever characters it holds.
   std::error_code ec;
   const bool still = std::filesystem::exists(options.input, ec);
-  const std::optional<FramePattern> in =
-      still ? std::nullopt : FindFramePattern(options.input);
+  const std::optional<FramePattern> in = still ? std::nullopt : FindFramePattern(options.input);
   const std::optional<FramePattern> out = FindFramePattern(options.output);
   std::vector<int64_t> frames;
   if (options.frames) {
@@ -114,7 +113,8 @@ void CheckOutputsSpareInputs(const std::vector<FrameJob>& jobs) {
   }
   for (const FrameJob& job : jobs) {
     auto hit = inputs.end();
-    if (const std::optional<std::string> id = FileIdentity(job.output)) hit = inputs.find("file " + *id);
+    if (const std::optional<std::string> id = FileIdentity(job.output))
+      hit = inputs.find("file " + *id);
     if (hit == inputs.end()) hit = inputs.find("name " + normal(job.output));
     if (hit == inputs.end()) continue;
     // A still is the input of every frame: no frame of its own to name.

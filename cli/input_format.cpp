@@ -21,8 +21,7 @@ constexpr size_t kTgaHeaderBytes = 18;
 constexpr size_t kHeadBytes = std::max(kTgaHeaderBytes, kMovieHeadBytes);
 using Head = std::array<unsigned char, kHeadBytes>;
 
-bool StartsWith(const Head& head, size_t have,
-                std::initializer_list<unsigned char> magic) {
+bool StartsWith(const Head& head, size_t have, std::initializer_list<unsigned char> magic) {
   return have >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
 }
 
@@ -49,8 +48,8 @@ bool PlausibleTga(const Head& h, size_t have) {
 }
 
 std::string NotReadable() {
-  return std::string("not a file of a format the command reads (") + kInputFormatList +
-         ", named " + kExtensionList + ")";
+  return std::string("not a file of a format the command reads (") + kInputFormatList + ", named " +
+         kExtensionList + ")";
 }
 
 }  // namespace
@@ -67,8 +66,10 @@ FileFormat DetectInputFormat(const std::string& path) {
   std::optional<FileFormat> content;
   if (StartsWith(head, have, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) {
     content = FileFormat::png;
-  } else if (StartsWith(head, have, {'I', 'I', 42, 0}) || StartsWith(head, have, {'M', 'M', 0, 42}) ||
-             StartsWith(head, have, {'I', 'I', 43, 0}) || StartsWith(head, have, {'M', 'M', 0, 43})) {
+  } else if (StartsWith(head, have, {'I', 'I', 42, 0}) ||
+             StartsWith(head, have, {'M', 'M', 0, 42}) ||
+             StartsWith(head, have, {'I', 'I', 43, 0}) ||
+             StartsWith(head, have, {'M', 'M', 0, 43})) {
     content = FileFormat::tiff;
   } else if (StartsWith(head, have, {0x76, 0x2f, 0x31, 0x01})) {
     content = FileFormat::exr;

@@ -99,21 +99,29 @@ std::string MovieInputMessage(const std::string& input, const std::string& kind)
   return "a movie (" + kind +
          "), and the command reads image files, not movies. Render it with ffmpeg through the "
          "frei0r filter, which keeps its frame rate, timecode and audio (docs/frei0r.md):\n"
-         "    ffmpeg -i " + in + " " + kFilter + " -c:v png -pix_fmt rgba out.mov\n"
+         "    ffmpeg -i " +
+         in + " " + kFilter +
+         " -c:v png -pix_fmt rgba out.mov\n"
          "or extract its frames and render them as a sequence:\n"
-         "    ffmpeg -i " + in + " f.%04d.png\n"
+         "    ffmpeg -i " +
+         in +
+         " f.%04d.png\n"
          "    corvalin render 'f.####.png' 'out.####.png'";
 }
 
 std::string MovieOutputMessage(const std::string& output, const std::string& kind) {
   const std::string out = ShellWord(output);
-  return output + ": a movie (" + kind +
-         "), and the command writes image files (" + kExtensionList + "), not movies. "
+  return output + ": a movie (" + kind + "), and the command writes image files (" +
+         kExtensionList +
+         "), not movies. "
          "Render the movie with ffmpeg through the frei0r filter (docs/frei0r.md):\n"
-         "    ffmpeg -i in.mov " + kFilter + " " + out + "\n"
+         "    ffmpeg -i in.mov " +
+         kFilter + " " + out +
+         "\n"
          "or render frames and encode them with ffmpeg:\n"
          "    corvalin render 'in.####.png' 'out.####.png'\n"
-         "    ffmpeg -framerate 24 -i out.%04d.png " + out;
+         "    ffmpeg -framerate 24 -i out.%04d.png " +
+         out;
 }
 
 }  // namespace corvalin::cli

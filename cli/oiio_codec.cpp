@@ -83,10 +83,12 @@ int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step 
 // A file of several images is not a frame: reading its first alone would
 // drop the others unseen.
 [[noreturn]] void RefuseImages(int images, int counted, const char* what) {
-  throw CodecError("the file holds " +
-                   (images > counted ? "more than " + std::to_string(counted) : std::to_string(images)) +
-                   " images (" + what + "), and the command reads files of one image; "
-                   "write each image to a file of its own");
+  throw CodecError(
+      "the file holds " +
+      (images > counted ? "more than " + std::to_string(counted) : std::to_string(images)) +
+      " images (" + what +
+      "), and the command reads files of one image; "
+      "write each image to a file of its own");
 }
 
 // "'comments' (100 MiB), 'preview' (2 MiB) and 3 more".
@@ -98,7 +100,8 @@ std::string NameAttributes(const std::vector<ExrAttribute>& attributes, uint64_t
     const uint32_t size = attributes[i].size;
     names += "'" + attributes[i].name + "' (" +
              (size >= (1u << 20) ? std::to_string((size + (1u << 20) - 1) >> 20) + " MiB"
-                                 : std::to_string(size) + " bytes") + ")";
+                                 : std::to_string(size) + " bytes") +
+             ")";
   }
   if (count > shown) names += " and " + std::to_string(count - shown) + " more";
   return names;
@@ -147,9 +150,8 @@ class OiioDecoder final : public FrameDecoder {
     // associated-alpha extra sample, which the reader reports as an alpha
     // channel not marked unassociated (an unspecified extra sample is no
     // alpha channel to it, and is read as straight alpha, as before).
-    if (format == FileFormat::exr ||
-        (format == FileFormat::tiff && opened.alpha_channel >= 0 &&
-         opened.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0)) {
+    if (format == FileFormat::exr || (format == FileFormat::tiff && opened.alpha_channel >= 0 &&
+                                      opened.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0)) {
       h.alpha = AlphaConvention::premultiplied;
     }
     h.width = layout.width;
@@ -166,16 +168,18 @@ class OiioDecoder final : public FrameDecoder {
   int32_t ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
                    std::ptrdiff_t rowBytes) override {
     const OIIO::ImageSpec& layout = layout_;
-    if (y0 < 0 || y1 > header_.height || y0 >= y1) throw CodecError("rows out of the image asked for");
+    if (y0 < 0 || y1 > header_.height || y0 >= y1)
+      throw CodecError("rows out of the image asked for");
     const OIIO::TypeDesc type = TypeOf(as);
-    const auto pixelBytes = static_cast<OIIO::stride_t>(static_cast<size_t>(channels) * type.size());
+    const auto pixelBytes =
+        static_cast<OIIO::stride_t>(static_cast<size_t>(channels) * type.size());
     // The origins and sides were checked to keep these sums in range.
-    const bool ok = tiled_ ? input_->read_tiles(0, 0, layout.x, layout.x + header_.width,
-                                                layout.y + y0, layout.y + y1, layout.z,
-                                                layout.z + 1, 0, channels, type, target,
-                                                pixelBytes, rowBytes)
-                           : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0,
-                                                    channels, type, target, pixelBytes, rowBytes);
+    const bool ok = tiled_
+                        ? input_->read_tiles(0, 0, layout.x, layout.x + header_.width,
+                                             layout.y + y0, layout.y + y1, layout.z, layout.z + 1,
+                                             0, channels, type, target, pixelBytes, rowBytes)
+                        : input_->read_scanlines(0, 0, layout.y + y0, layout.y + y1, layout.z, 0,
+                                                 channels, type, target, pixelBytes, rowBytes);
     // A band is whole only when the reader says so and left no error: its
     // TIFF reader can return success with a failed strip read on record,
     // and the rows it did not read then hold whatever it chose to put there.
@@ -203,18 +207,19 @@ class OiioDecoder final : public FrameDecoder {
     config.attribute("oiio:ioproxy", OIIO::TypeDesc::PTR, &proxy);
     std::string names;
     for (size_t i = 0; i < walk.dropped.size(); ++i) {
-      names += (i == 0 ? "" : i + 1 == walk.dropped.size() && walk.droppedCount == walk.dropped.size() ? " and " : ", ") +
+      names += (i == 0                                                                     ? ""
+                : i + 1 == walk.dropped.size() && walk.droppedCount == walk.dropped.size() ? " and "
+                                                                                           : ", ") +
                walk.dropped[i];
     }
     if (walk.droppedCount > walk.dropped.size()) {
       names += " and " + std::to_string(walk.droppedCount - walk.dropped.size()) + " more";
     }
     header_.warnings.push_back(
-        "the TIFF " + names +
-        (walk.droppedCount == 1 ? " is" : " are") + " not read: a tag is read up to " +
-        std::to_string(kMaxTiffTagBytes >> 20) + " MiB (an ICC profile up to " +
-        std::to_string(kMaxIccProfileBytes >> 20) + " MiB), a directory's tags up to " +
-        std::to_string(kMaxTiffTagsBytes >> 20) + " MiB");
+        "the TIFF " + names + (walk.droppedCount == 1 ? " is" : " are") +
+        " not read: a tag is read up to " + std::to_string(kMaxTiffTagBytes >> 20) +
+        " MiB (an ICC profile up to " + std::to_string(kMaxIccProfileBytes >> 20) +
+        " MiB), a directory's tags up to " + std::to_string(kMaxTiffTagsBytes >> 20) + " MiB");
   }
 
   // The library reads a header whole: its parts and attributes are counted
@@ -235,9 +240,8 @@ class OiioDecoder final : public FrameDecoder {
     header_.warnings.push_back(
         std::string(one ? "the OpenEXR attribute " : "the OpenEXR attributes ") +
         NameAttributes(walk.dropped, walk.droppedCount) + (one ? " is" : " are") +
-        " not read: an attribute is read up to " +
-        std::to_string(kMaxExrAttributeBytes >> 20) + " MiB, a header up to " +
-        std::to_string(kMaxExrAttributes) + " attributes and " +
+        " not read: an attribute is read up to " + std::to_string(kMaxExrAttributeBytes >> 20) +
+        " MiB, a header up to " + std::to_string(kMaxExrAttributes) + " attributes and " +
         std::to_string(kMaxExrHeaderBytes >> 20) + " MiB");
   }
 
@@ -291,15 +295,19 @@ class OiioDecoder final : public FrameDecoder {
     }
     if (format == FileFormat::tga) return width * height * pixel + band * width * pixel;
     // OpenEXR chunks hold at most 256 rows (DWAB); a TIFF strip as many as it says.
-    const int64_t chunk = format == FileFormat::exr ? 256 : rowsPerStrip > 0 ? rowsPerStrip : height;
+    const int64_t chunk = format == FileFormat::exr ? 256
+                          : rowsPerStrip > 0        ? rowsPerStrip
+                                                    : height;
     return (std::min(chunk, height) + band) * width * pixel;
   }
 
   // What the reader says of colour and resolution, each value checked:
   // one out of range, of another type or too large is dropped.
-  static ColourTags ReadColourTags(const OIIO::ImageSpec& header, std::vector<std::string>& warnings) {
+  static ColourTags ReadColourTags(const OIIO::ImageSpec& header,
+                                   std::vector<std::string>& warnings) {
     ColourTags tags;
-    if (const OIIO::ParamValue* p = header.find_attribute("oiio:ColorSpace", OIIO::TypeDesc::STRING)) {
+    if (const OIIO::ParamValue* p =
+            header.find_attribute("oiio:ColorSpace", OIIO::TypeDesc::STRING)) {
       const std::string name = p->get_string();
       if (PlausibleColourSpace(name)) {
         tags.colourSpace = name;
@@ -310,7 +318,8 @@ class OiioDecoder final : public FrameDecoder {
     }
     const OIIO::ParamValue* x = header.find_attribute("XResolution", OIIO::TypeDesc::FLOAT);
     const OIIO::ParamValue* y = header.find_attribute("YResolution", OIIO::TypeDesc::FLOAT);
-    const OIIO::ParamValue* aspect = header.find_attribute("PixelAspectRatio", OIIO::TypeDesc::FLOAT);
+    const OIIO::ParamValue* aspect =
+        header.find_attribute("PixelAspectRatio", OIIO::TypeDesc::FLOAT);
     if (x != nullptr && y != nullptr) {
       tags.resolution = CheckedResolution(x->get_float(), y->get_float(),
                                           header.get_string_attribute("ResolutionUnit"));
@@ -320,7 +329,8 @@ class OiioDecoder final : public FrameDecoder {
       tags.resolution = CheckedResolution(1.0, aspect->get_float(), "none");
     }
     if ((x != nullptr && y != nullptr) || (aspect != nullptr && aspect->get_float() != 1.0f)) {
-      if (!tags.resolution) warnings.push_back("the resolution or pixel aspect is not valid and is not carried");
+      if (!tags.resolution)
+        warnings.push_back("the resolution or pixel aspect is not valid and is not carried");
     }
     if (const OIIO::ParamValue* p = header.find_attribute("ICCProfile")) {
       const size_t bytes = p->type().size() * static_cast<size_t>(std::max(p->nvalues(), 0));
@@ -391,7 +401,9 @@ void ApplyCompression(OIIO::ImageSpec& layout, const OutputLayout& output) {
       layout.attribute("png:compressionLevel", value[0] - '0');
       layout.attribute("png:filter", 8);  // PNG_FILTER_NONE
       break;
-    case FileFormat::tiff: layout.attribute("compression", value == "deflate" ? "zip" : value); break;
+    case FileFormat::tiff:
+      layout.attribute("compression", value == "deflate" ? "zip" : value);
+      break;
     case FileFormat::tga:
     case FileFormat::exr: layout.attribute("compression", value); break;
   }
@@ -441,7 +453,8 @@ void ApplyColourTags(OIIO::ImageSpec& fileLayout, const OutputLayout& output) {
   const std::string space = ColourSpaceName(tags);
   if (!space.empty()) {
     fileLayout.attribute("oiio:ColorSpace", space);
-    if (output.format == FileFormat::exr && !IsLinearName(space)) fileLayout.attribute(kExrStandIn, space);
+    if (output.format == FileFormat::exr && !IsLinearName(space))
+      fileLayout.attribute(kExrStandIn, space);
   }
   if (tags.resolution) {
     const Resolution r = OiioResolutionOf(*tags.resolution);
@@ -455,9 +468,10 @@ void ApplyColourTags(OIIO::ImageSpec& fileLayout, const OutputLayout& output) {
   }
   // OpenEXR has no place for a profile; TGA neither.
   if (tags.iccProfile && output.format == FileFormat::tiff) {
-    fileLayout.attribute("ICCProfile",
-                   OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(tags.iccProfile->size())),
-                   tags.iccProfile->data());
+    fileLayout.attribute(
+        "ICCProfile",
+        OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(tags.iccProfile->size())),
+        tags.iccProfile->data());
   }
 }
 
@@ -483,25 +497,27 @@ class OiioEncoder final : public FrameEncoder {
  public:
   OiioEncoder(const std::string& path, FILE* file, int32_t width, int32_t height,
               const OutputLayout& layout)
-      : proxy_(std::make_unique<CheckedFile>(file)),
-        file_(file),
-        path_(path),
+      : proxy_(std::make_unique<CheckedFile>(file)), file_(file), path_(path),
         type_(TypeOf(layout.kind)) {
     OIIO::ImageSpec fileLayout(width, height, 4, type_);
     fileLayout.alpha_channel = 3;
-    if (layout.alpha == AlphaConvention::straight) fileLayout.attribute("oiio:UnassociatedAlpha", 1);
+    if (layout.alpha == AlphaConvention::straight)
+      fileLayout.attribute("oiio:UnassociatedAlpha", 1);
     ApplyCompression(fileLayout, layout);
     ApplyColourTags(fileLayout, layout);
     fileLayout.attribute("DateTime", WrittenTime());
-    if (const OIIO::ParamValue* p = fileLayout.find_attribute(kExrStandIn)) exrColourSpace_ = p->get_string();
+    if (const OIIO::ParamValue* p = fileLayout.find_attribute(kExrStandIn))
+      exrColourSpace_ = p->get_string();
     output_ = OIIO::ImageOutput::create(path);
     if (!output_) throw CodecError(PendingError("no writer for this format"));
     // OpenImageIO 2.4's TIFF writer reads its directory back after writing
     // the Exif block that holds a colour space, which it cannot do through
     // a proxy (the file comes out without its image directory): such a file
     // is written by its name, and libtiff checks those writes itself.
-    const bool exif = layout.format == FileFormat::tiff && fileLayout.find_attribute("oiio:ColorSpace");
-    if (!exif && !output_->set_ioproxy(proxy_.get())) throw CodecError(OneLine(output_->geterror()));
+    const bool exif =
+        layout.format == FileFormat::tiff && fileLayout.find_attribute("oiio:ColorSpace");
+    if (!exif && !output_->set_ioproxy(proxy_.get()))
+      throw CodecError(OneLine(output_->geterror()));
     if (!output_->open(path, fileLayout)) throw CodecError(OneLine(output_->geterror()));
   }
 
@@ -540,7 +556,8 @@ class OiioEncoder final : public FrameEncoder {
     if (at == 0) return;
     errno = 0;
     if (std::fseek(file_, static_cast<long>(at), SEEK_SET) != 0 ||
-        std::fwrite(kExrColourSpace, 1, sizeof kExrColourSpace - 1, file_) != sizeof kExrColourSpace - 1) {
+        std::fwrite(kExrColourSpace, 1, sizeof kExrColourSpace - 1, file_) !=
+            sizeof kExrColourSpace - 1) {
       throw CodecError(std::strerror(errno != 0 ? errno : EIO));
     }
   }

@@ -30,8 +30,8 @@ std::vector<fs::path> ModuleCandidates() {
   if (!ec) {
     candidates.push_back(program.parent_path() / kOiioCodecFile);
 #ifdef CORVALIN_CODEC_DIR_FROM_BINDIR
-    candidates.push_back(
-        (program.parent_path() / CORVALIN_CODEC_DIR_FROM_BINDIR / kOiioCodecFile).lexically_normal());
+    candidates.push_back((program.parent_path() / CORVALIN_CODEC_DIR_FROM_BINDIR / kOiioCodecFile)
+                             .lexically_normal());
 #endif
   }
   return candidates;

@@ -213,11 +213,13 @@ IccpProfile InflateIccp(const std::vector<uint8_t>& chunk) {
     const auto u = static_cast<unsigned char>(c);
     return (u >= 32 && u <= 126) || u >= 161;
   });
-  if (printable && name.front() != ' ' && name.back() != ' ' && name.find("  ") == std::string::npos) {
+  if (printable && name.front() != ' ' && name.back() != ' ' &&
+      name.find("  ") == std::string::npos) {
     result.name = name;
   } else {
-    result.nameProblem = "its name is not a PNG keyword (printable Latin-1 without spaces at its "
-                         "ends or two together)";
+    result.nameProblem =
+        "its name is not a PNG keyword (printable Latin-1 without spaces at its "
+        "ends or two together)";
   }
   z_stream z{};
   if (inflateInit(&z) != Z_OK) {

@@ -103,7 +103,8 @@ class PngDecoder final : public FrameDecoder {
 
   int32_t ReadRows(int32_t y0, int32_t y1, int channels, SampleKind as, std::byte* target,
                    std::ptrdiff_t rowBytes) override {
-    if (channels != 4 || as != header_.kind) throw CodecError("PNG rows are read as they are stored");
+    if (channels != 4 || as != header_.kind)
+      throw CodecError("PNG rows are read as they are stored");
     if (y0 != nextRow_ || y1 > header_.height || y0 >= y1) {
       throw CodecError("PNG rows are read once, in order from the top");
     }
@@ -139,7 +140,8 @@ class PngDecoder final : public FrameDecoder {
     int64_t rows = 0;
     for (int pass = 0; pass < 7; ++pass) {
       const int64_t passWidth = width > x0[pass] ? (width - x0[pass] + dx[pass] - 1) / dx[pass] : 0;
-      const int64_t passHeight = height > y0[pass] ? (height - y0[pass] + dy[pass] - 1) / dy[pass] : 0;
+      const int64_t passHeight =
+          height > y0[pass] ? (height - y0[pass] + dy[pass] - 1) / dy[pass] : 0;
       if (passWidth > 0) rows += passHeight;
     }
     return rows;
@@ -150,7 +152,8 @@ class PngDecoder final : public FrameDecoder {
   // pixels in their places in the image row; every pixel is written once
   // every row of every pass has been decoded, which is counted.
   void DecodeInterlaced() {
-    whole_ = std::make_unique_for_overwrite<std::byte[]>(rowBytes_ * static_cast<size_t>(header_.height));
+    whole_ = std::make_unique_for_overwrite<std::byte[]>(rowBytes_ *
+                                                         static_cast<size_t>(header_.height));
     const int64_t expected = InterlacedRowCount();
     int64_t decoded = 0;
     for (;;) {
@@ -162,9 +165,10 @@ class PngDecoder final : public FrameDecoder {
       // here rather than from that row when the passes after it are empty.
       if (info == SPNG_EOI) break;
       Check(info);
-      if (row.row_num >= static_cast<uint32_t>(header_.height)) throw CodecError("PNG row out of range");
-      const int e = spng_decode_row(ctx_.get(), whole_.get() + static_cast<size_t>(row.row_num) * rowBytes_,
-                                    rowBytes_);
+      if (row.row_num >= static_cast<uint32_t>(header_.height))
+        throw CodecError("PNG row out of range");
+      const int e = spng_decode_row(
+          ctx_.get(), whole_.get() + static_cast<size_t>(row.row_num) * rowBytes_, rowBytes_);
       if (e != 0 && e != SPNG_EOI) Check(e);
       ++decoded;
       if (e == SPNG_EOI) break;
@@ -178,14 +182,18 @@ class PngDecoder final : public FrameDecoder {
   // One frame of an animation is not the animation: it is made into
   // frames first. A single frame that is the default image is the file.
   [[noreturn]] static void RefuseAnimation(const std::string& path, const PngAnimation& animation) {
-    const std::string frames =
-        animation.frames == 0 ? std::string("an animated PNG (acTL chunk)")
-                              : "an animated PNG of " + std::to_string(animation.frames) +
-                                    (animation.frames == 1 ? " frame" : " frames") + " (acTL chunk)";
-    const char* hidden = animation.defaultImageIsFrame ? "" : ", whose default image is not one of them";
+    const std::string frames = animation.frames == 0
+                                   ? std::string("an animated PNG (acTL chunk)")
+                                   : "an animated PNG of " + std::to_string(animation.frames) +
+                                         (animation.frames == 1 ? " frame" : " frames") +
+                                         " (acTL chunk)";
+    const char* hidden =
+        animation.defaultImageIsFrame ? "" : ", whose default image is not one of them";
     throw CodecError(frames + hidden +
                      "; the command reads files of one image: split it into frames with ffmpeg "
-                     "(ffmpeg -i " + path + " -fps_mode passthrough frame.%04d.png) and render "
+                     "(ffmpeg -i " +
+                     path +
+                     " -fps_mode passthrough frame.%04d.png) and render "
                      "them as a sequence (corvalin render frame.%04d.png out.%04d.png)");
   }
 
@@ -301,7 +309,8 @@ class PngEncoder final : public FrameEncoder {
       profile_ = tags.iccProfile;
       spng_iccp iccp{};
       const std::string& name = tags.iccName.empty() ? std::string(kDefaultIccName) : tags.iccName;
-      std::memcpy(iccp.profile_name, name.data(), std::min(name.size(), sizeof iccp.profile_name - 1));
+      std::memcpy(iccp.profile_name, name.data(),
+                  std::min(name.size(), sizeof iccp.profile_name - 1));
       iccp.profile_len = profile_->size();
       iccp.profile = reinterpret_cast<char*>(const_cast<uint8_t*>(profile_->data()));
       (void)spng_set_iccp(ctx_.get(), &iccp);

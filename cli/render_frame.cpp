@@ -34,8 +34,9 @@ void RenderFrame(const modulehost::ModuleHost& host, const RenderSettings& setti
   }
   // The module has no parameter for the markers: it would write them anyway.
   if (!settings.cornerMarkers)
-    throw CliError("the effect module always writes the corner markers; a render without them "
-                   "runs on the command's own engine");
+    throw CliError(
+        "the effect module always writes the corner markers; a render without them "
+        "runs on the command's own engine");
   const PF_Err err = host.Render(settings, input.world(), output.world());
   if (err != PF_Err_NONE)
     throw CliError("the effect's render failed with error " + std::to_string(err));

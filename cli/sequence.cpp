@@ -21,9 +21,9 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
                      const SequenceOptions& options) {
   FramePlan plan;
   plan.layout.format = FormatOfPath(output);
-  const SamplePlan samples = PlanSamples(
-      output, plan.layout.format,
-      SampleRequest{options.frame.depth, options.floatOutput, header.kind});
+  const SamplePlan samples =
+      PlanSamples(output, plan.layout.format,
+                  SampleRequest{options.frame.depth, options.floatOutput, header.kind});
   plan.depth = samples.depth;
   plan.layout.kind = samples.kind;
   plan.layout.compression = options.compression;
@@ -50,7 +50,7 @@ struct FrameBuffers {
   // not of it.
   template <class Pixel>
   std::pair<FrameBuffer<Pixel>&, FrameBuffer<Pixel>&> Frames(int32_t w, int32_t h,
-                                                           int32_t padding) {
+                                                             int32_t padding) {
     auto& in = Slot<Pixel>(true);
     auto& out = Slot<Pixel>(false);
     if (!in || in->width() != w || in->height() != h || in->stride() != w + padding) {
@@ -87,7 +87,7 @@ enum class FrameState { render, skipped, failed, stopped };
 struct FrameInFlight {
   size_t index = 0;
   FrameState state = FrameState::render;
-  std::string message;  // why it failed
+  std::string message;                // why it failed
   std::vector<std::string> warnings;  // what its input's metadata lost
   std::unique_ptr<FrameReader> reader;
   FramePlan plan;
@@ -106,8 +106,7 @@ struct SequenceShape {
 };
 
 std::string Describe(const FrameHeader& h) {
-  return std::to_string(h.width) + " x " + std::to_string(h.height) + ", " +
-         SampleKindName(h.kind);
+  return std::to_string(h.width) + " x " + std::to_string(h.height) + ", " + SampleKindName(h.kind);
 }
 
 class Pipeline {
@@ -174,13 +173,11 @@ class Pipeline {
     } else if (h.width != shape_.header.width || h.height != shape_.header.height ||
                h.kind != shape_.header.kind) {
       throw CliError(job.input + " is " + Describe(h) + ", but the sequence is " +
-                     Describe(shape_.header) + " (as frame " +
-                     std::to_string(shape_.frame) + ")");
+                     Describe(shape_.header) + " (as frame " + std::to_string(shape_.frame) + ")");
     }
     t.plan = PlanOutput(h, job.output, options_);
     try {
-      CheckFrameSize(h.width, h.height, options_.frame.rowPadding,
-                     RenderPixelBytes(t.plan.depth));
+      CheckFrameSize(h.width, h.height, options_.frame.rowPadding, RenderPixelBytes(t.plan.depth));
       // From the header, before any pixel memory of this frame exists.
       const FrameMemory need =
           t.reader->MemoryNeed(t.plan.depth, options_.frame.rowPadding, t.plan.layout.kind);
@@ -290,17 +287,17 @@ class Pipeline {
   const SequenceOptions& options_;
   Progress& progress_;
   StageTimes* times_;
-  size_t next_ = 0;           // the open stage's, which runs serially
-  SequenceShape shape_;       // likewise
-  SequenceResult result_;     // the report stage's, which runs serially
+  size_t next_ = 0;        // the open stage's, which runs serially
+  SequenceShape shape_;    // likewise
+  SequenceResult result_;  // the report stage's, which runs serially
   tbb::concurrent_queue<std::unique_ptr<FrameBuffers>> pool_;
 };
 
 }  // namespace
 
-SequenceResult RenderSequence(const modulehost::ModuleHost& host,
-                              const std::vector<FrameJob>& jobs, const SequenceOptions& options,
-                              Progress& progress, StageTimes* times) {
+SequenceResult RenderSequence(const modulehost::ModuleHost& host, const std::vector<FrameJob>& jobs,
+                              const SequenceOptions& options, Progress& progress,
+                              StageTimes* times) {
   return Pipeline(host, jobs, options, progress, times).Run();
 }
 

@@ -25,10 +25,10 @@ struct FrameJob {
 
 struct SequenceOptions {
   RenderSettings settings;
-  FrameOptions frame;           // frame.threads: threads of the whole run
-  bool throughModule = true;    // render through EffectMain (else the engine in bands)
-  bool skipExisting = false;    // leave every existing output as it is
-  std::string compression;      // checked for the output's format; empty: its default
+  FrameOptions frame;                     // frame.threads: threads of the whole run
+  bool throughModule = true;              // render through EffectMain (else the engine in bands)
+  bool skipExisting = false;              // leave every existing output as it is
+  std::string compression;                // checked for the output's format; empty: its default
   std::optional<SampleKind> floatOutput;  // float type asked for float outputs
 };
 
@@ -50,8 +50,8 @@ FramePlan PlanOutput(const FrameHeader& header, const std::string& output,
 
 // Renders `jobs` in order of completion reports (progress lines come in the
 // order of `jobs`). A frame that fails is reported and the others go on.
-SequenceResult RenderSequence(const modulehost::ModuleHost& host,
-                              const std::vector<FrameJob>& jobs, const SequenceOptions& options,
-                              Progress& progress, StageTimes* times);
+SequenceResult RenderSequence(const modulehost::ModuleHost& host, const std::vector<FrameJob>& jobs,
+                              const SequenceOptions& options, Progress& progress,
+                              StageTimes* times);
 
 }  // namespace corvalin::cli

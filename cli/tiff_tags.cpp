@@ -22,15 +22,15 @@ constexpr size_t kDroppedNamed = 3;
 // What reading the pixels needs: never shown empty.
 bool NeededForPixels(uint16_t tag) {
   static constexpr uint16_t kNeeded[] = {
-      254, 255,                 // subfile types
-      256, 257, 258, 259,       // sides, bits, compression
-      262, 266, 273, 274,       // photometric, fill order, strips, orientation
-      277, 278, 279,            // samples, rows per strip, strip sizes
-      282, 283, 284, 296,       // resolution, planar configuration
-      317, 320, 322, 323,       // predictor, colour map, tile sides
-      324, 325, 330, 338,       // tiles, sub-directories, extra samples
-      339, 347,                 // sample format, JPEG tables
-      529, 530, 531, 532};      // YCbCr
+      254, 255,             // subfile types
+      256, 257, 258, 259,   // sides, bits, compression
+      262, 266, 273, 274,   // photometric, fill order, strips, orientation
+      277, 278, 279,        // samples, rows per strip, strip sizes
+      282, 283, 284, 296,   // resolution, planar configuration
+      317, 320, 322, 323,   // predictor, colour map, tile sides
+      324, 325, 330, 338,   // tiles, sub-directories, extra samples
+      339, 347,             // sample format, JPEG tables
+      529, 530, 531, 532};  // YCbCr
   return std::find(std::begin(kNeeded), std::end(kNeeded), tag) != std::end(kNeeded);
 }
 

@@ -35,7 +35,7 @@ struct ControlSpec {
   double validMin = 0, validMax = 0, defaultValue = 0;
   double sliderMin = 0, sliderMax = 0;
   int16_t precision = 0;
-  PF_Pixel8 defaultColour{};           // colour controls; alpha is the key's alpha
+  PF_Pixel8 defaultColour{};            // colour controls; alpha is the key's alpha
   const char* checkboxLabel = nullptr;  // checkbox controls: the text beside the box
   bool startCollapsed = false;          // shown folded in the host's controls
   // The field of RenderSettings that holds the value: the one of the
@@ -143,8 +143,8 @@ constexpr bool TableIsConsistent() {
       if (kControls[j].id == c.id || std::string_view(kControls[j].scriptName) == c.scriptName ||
           std::string_view(kControls[j].option) == c.option)
         return false;
-    const int fields = (c.flagField != nullptr) + (c.colourField != nullptr) +
-                       (c.numberField != nullptr);
+    const int fields =
+        (c.flagField != nullptr) + (c.colourField != nullptr) + (c.numberField != nullptr);
     if (fields != 1) return false;
     switch (c.type) {
       case ControlType::checkbox:
@@ -155,8 +155,7 @@ constexpr bool TableIsConsistent() {
         break;
       case ControlType::floatSlider:
         if (c.numberField == nullptr || !(c.validMin <= c.defaultValue) ||
-            !(c.defaultValue <= c.validMax) || c.sliderMin < c.validMin ||
-            c.sliderMax > c.validMax)
+            !(c.defaultValue <= c.validMax) || c.sliderMin < c.validMin || c.sliderMax > c.validMax)
           return false;
         break;
     }

@@ -16,9 +16,10 @@ inline constexpr ControlSpec kCornerMarkers{
     .type = ControlType::checkbox,
     .displayName = "Corner Markers",
     .scriptName = "cornerMarkers",
-    .help = "write an opaque pure-red pixel at each of the four corners of the rectangle the "
-            "render processed (the box around the pixels with content); off leaves them out, "
-            "and those pixels keep the smoothing's result",
+    .help =
+        "write an opaque pure-red pixel at each of the four corners of the rectangle the "
+        "render processed (the box around the pixels with content); off leaves them out, "
+        "and those pixels keep the smoothing's result",
     .validMax = 1,
     .defaultValue = 1,
     .checkboxLabel = "Show",

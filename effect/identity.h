@@ -21,10 +21,9 @@ constexpr uint32_t PackVersion(uint32_t major, uint32_t minor, uint32_t bugfix, 
          ((bugfix & 0xF) << 11) | ((stage & 3) << 9) | (build & 0x1FF);
 }
 
-static_assert(CORVALIN_VERSION_WORD ==
-                  PackVersion(CORVALIN_MAJOR_VERSION, CORVALIN_MINOR_VERSION,
-                              CORVALIN_BUGFIX_VERSION, CORVALIN_STAGE_VERSION,
-                              CORVALIN_BUILD_VERSION),
+static_assert(CORVALIN_VERSION_WORD == PackVersion(CORVALIN_MAJOR_VERSION, CORVALIN_MINOR_VERSION,
+                                                   CORVALIN_BUGFIX_VERSION, CORVALIN_STAGE_VERSION,
+                                                   CORVALIN_BUILD_VERSION),
               "the version word must pack the version numbers");
 
 namespace identity_detail {
@@ -69,13 +68,15 @@ static_assert(identity_detail::PascalPropertyAgrees(CORVALIN_PIPL_NAME_LENGTH, C
                                                     CORVALIN_PIPL_NAME_PADDING,
                                                     CORVALIN_PIPL_NAME_BYTES),
               "name property: length byte, padding or data length is wrong");
-static_assert(identity_detail::PascalPropertyAgrees(
-                  CORVALIN_PIPL_CATEGORY_LENGTH, CORVALIN_PIPL_CATEGORY,
-                  CORVALIN_PIPL_CATEGORY_PADDING, CORVALIN_PIPL_CATEGORY_BYTES),
+static_assert(identity_detail::PascalPropertyAgrees(CORVALIN_PIPL_CATEGORY_LENGTH,
+                                                    CORVALIN_PIPL_CATEGORY,
+                                                    CORVALIN_PIPL_CATEGORY_PADDING,
+                                                    CORVALIN_PIPL_CATEGORY_BYTES),
               "category property: length byte, padding or data length is wrong");
-static_assert(identity_detail::PascalPropertyAgrees(
-                  CORVALIN_PIPL_MATCH_NAME_LENGTH, CORVALIN_PIPL_MATCH_NAME,
-                  CORVALIN_PIPL_MATCH_NAME_PADDING, CORVALIN_PIPL_MATCH_NAME_BYTES),
+static_assert(identity_detail::PascalPropertyAgrees(CORVALIN_PIPL_MATCH_NAME_LENGTH,
+                                                    CORVALIN_PIPL_MATCH_NAME,
+                                                    CORVALIN_PIPL_MATCH_NAME_PADDING,
+                                                    CORVALIN_PIPL_MATCH_NAME_BYTES),
               "match name property: length byte, padding or data length is wrong");
 static_assert(identity_detail::Length(CORVALIN_ENTRY_POINT) +
                           identity_detail::Length(CORVALIN_ENTRY_POINT_PADDING) ==

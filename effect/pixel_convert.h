@@ -75,14 +75,18 @@ struct SampleConvert;
 template <>
 struct SampleConvert<PF_Pixel8> {
   static constexpr int bits = 8;
-  static constexpr uint32_t FromFile(uint32_t v, int fileBits) { return FileToChannel8(v, fileBits); }
+  static constexpr uint32_t FromFile(uint32_t v, int fileBits) {
+    return FileToChannel8(v, fileBits);
+  }
   static constexpr uint32_t ToFile(uint32_t v) { return v; }
 };
 
 template <>
 struct SampleConvert<PF_Pixel16> {
   static constexpr int bits = 16;
-  static constexpr uint32_t FromFile(uint32_t v, int fileBits) { return FileToChannel16(v, fileBits); }
+  static constexpr uint32_t FromFile(uint32_t v, int fileBits) {
+    return FileToChannel16(v, fileBits);
+  }
   static constexpr uint32_t ToFile(uint32_t v) { return Channel16ToFile(v); }
 };
 

@@ -24,9 +24,9 @@ std::string RenderSamples(const RenderSettings& settings, const std::byte* input
   return problem;
 }
 
-#define CORVALIN_DEFINE_SAMPLE_RENDER(Pixel, Sample)                                              \
-  template std::string RenderSamples<Pixel, Sample>(                                              \
-      const RenderSettings&, const std::byte*, const SampleLayout&, std::byte*,                   \
+#define CORVALIN_DEFINE_SAMPLE_RENDER(Pixel, Sample)                            \
+  template std::string RenderSamples<Pixel, Sample>(                            \
+      const RenderSettings&, const std::byte*, const SampleLayout&, std::byte*, \
       const SampleLayout&, int32_t, int32_t, Pixel*, Pixel*, BandRunner&);
 CORVALIN_SAMPLE_PAIRS(CORVALIN_DEFINE_SAMPLE_RENDER)
 #undef CORVALIN_DEFINE_SAMPLE_RENDER

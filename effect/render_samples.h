@@ -38,9 +38,9 @@ template <class Pixel, class Sample>
                                         int32_t height, Pixel* inputFrame, Pixel* outputFrame,
                                         BandRunner& runner);
 
-#define CORVALIN_DECLARE_SAMPLE_RENDER(Pixel, Sample)                                             \
-  extern template std::string RenderSamples<Pixel, Sample>(                                       \
-      const RenderSettings&, const std::byte*, const SampleLayout&, std::byte*,                   \
+#define CORVALIN_DECLARE_SAMPLE_RENDER(Pixel, Sample)                           \
+  extern template std::string RenderSamples<Pixel, Sample>(                     \
+      const RenderSettings&, const std::byte*, const SampleLayout&, std::byte*, \
       const SampleLayout&, int32_t, int32_t, Pixel*, Pixel*, BandRunner&);
 CORVALIN_SAMPLE_PAIRS(CORVALIN_DECLARE_SAMPLE_RENDER)
 #undef CORVALIN_DECLARE_SAMPLE_RENDER

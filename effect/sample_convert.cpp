@@ -205,9 +205,8 @@ void LoadRows(const std::byte* samples, const SampleLayout& layout, Pixel* frame
   const Converter<Pixel, Sample> convert;
   const Steps<Sample, Channels, Packed> steps{layout.pixelBytes, layout.sampleBytes};
   for (int32_t y = y0; y < y1; ++y)
-    LoadRow<Pixel, Sample, Channels, Premultiplied, Packed>(samples + y * layout.rowBytes, steps,
-                                                            frame + y * frameStride, width,
-                                                            convert);
+    LoadRow<Pixel, Sample, Channels, Premultiplied, Packed>(
+        samples + y * layout.rowBytes, steps, frame + y * frameStride, width, convert);
 }
 
 template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
@@ -216,9 +215,8 @@ void StoreRows(const Pixel* frame, std::ptrdiff_t frameStride, std::byte* sample
   const Converter<Pixel, Sample> convert;
   const Steps<Sample, Channels, Packed> steps{layout.pixelBytes, layout.sampleBytes};
   for (int32_t y = y0; y < y1; ++y)
-    StoreRow<Pixel, Sample, Channels, Premultiplied, Packed>(frame + y * frameStride,
-                                                             samples + y * layout.rowBytes, steps,
-                                                             width, convert);
+    StoreRow<Pixel, Sample, Channels, Premultiplied, Packed>(
+        frame + y * frameStride, samples + y * layout.rowBytes, steps, width, convert);
 }
 
 // Chooses the compiled loop for a layout: Run<Channels, Premultiplied,
@@ -229,7 +227,8 @@ void Dispatch(const SampleLayout& layout, std::ptrdiff_t sampleSize, Body&& body
   const bool packed = IsPacked(layout, sampleSize);
   const auto choose = [&]<int C>() {
     if (premultiplied) {
-      packed ? body.template operator()<C, true, true>() : body.template operator()<C, true, false>();
+      packed ? body.template operator()<C, true, true>()
+             : body.template operator()<C, true, false>();
     } else {
       packed ? body.template operator()<C, false, true>()
              : body.template operator()<C, false, false>();
@@ -263,10 +262,10 @@ void StoreSamples(const Pixel* frame, std::ptrdiff_t frameStride, std::byte* sam
   });
 }
 
-#define CORVALIN_DEFINE_SAMPLE_CONVERSIONS(Pixel, Sample)                                   \
-  template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&, Pixel*,      \
-                                           std::ptrdiff_t, int32_t, int32_t, int32_t);         \
-  template void StoreSamples<Pixel, Sample>(const Pixel*, std::ptrdiff_t, std::byte*,          \
+#define CORVALIN_DEFINE_SAMPLE_CONVERSIONS(Pixel, Sample)                                 \
+  template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&, Pixel*, \
+                                           std::ptrdiff_t, int32_t, int32_t, int32_t);    \
+  template void StoreSamples<Pixel, Sample>(const Pixel*, std::ptrdiff_t, std::byte*,     \
                                             const SampleLayout&, int32_t, int32_t, int32_t);
 CORVALIN_SAMPLE_PAIRS(CORVALIN_DEFINE_SAMPLE_CONVERSIONS)
 #undef CORVALIN_DEFINE_SAMPLE_CONVERSIONS

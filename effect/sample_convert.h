@@ -61,8 +61,7 @@ struct SampleLayout {
 template <class Sample>
 constexpr SampleLayout PackedSamples(int channels, std::ptrdiff_t rowBytes,
                                      AlphaConvention alpha = AlphaConvention::straight) {
-  return SampleLayout{channels, rowBytes,
-                      channels * static_cast<std::ptrdiff_t>(sizeof(Sample)),
+  return SampleLayout{channels, rowBytes, channels * static_cast<std::ptrdiff_t>(sizeof(Sample)),
                       static_cast<std::ptrdiff_t>(sizeof(Sample)), alpha};
 }
 
@@ -117,16 +116,14 @@ class SerialBands final : public BandRunner {
 // Every pair of render pixel and sample type that converts, for the explicit
 // instantiations in sample_convert.cpp.
 #define CORVALIN_SAMPLE_PAIRS(X) \
-  X(PF_Pixel8, uint8_t) X(PF_Pixel8, uint16_t) X(PF_Pixel16, uint8_t) X(PF_Pixel16, uint16_t) \
-  X(PF_Pixel16, float)
+  X(PF_Pixel8, uint8_t)          \
+  X(PF_Pixel8, uint16_t) X(PF_Pixel16, uint8_t) X(PF_Pixel16, uint16_t) X(PF_Pixel16, float)
 
-#define CORVALIN_DECLARE_SAMPLE_CONVERSIONS(Pixel, Sample)                                    \
-  extern template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&,      \
-                                                  Pixel*, std::ptrdiff_t, int32_t, int32_t,   \
-                                                  int32_t);                                   \
-  extern template void StoreSamples<Pixel, Sample>(const Pixel*, std::ptrdiff_t, std::byte*,  \
-                                                   const SampleLayout&, int32_t, int32_t,     \
-                                                   int32_t);
+#define CORVALIN_DECLARE_SAMPLE_CONVERSIONS(Pixel, Sample)                                       \
+  extern template void LoadSamples<Pixel, Sample>(const std::byte*, const SampleLayout&, Pixel*, \
+                                                  std::ptrdiff_t, int32_t, int32_t, int32_t);    \
+  extern template void StoreSamples<Pixel, Sample>(                                              \
+      const Pixel*, std::ptrdiff_t, std::byte*, const SampleLayout&, int32_t, int32_t, int32_t);
 CORVALIN_SAMPLE_PAIRS(CORVALIN_DECLARE_SAMPLE_CONVERSIONS)
 #undef CORVALIN_DECLARE_SAMPLE_CONVERSIONS
 

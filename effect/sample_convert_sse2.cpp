@@ -63,7 +63,9 @@ inline __m128 ChannelToFloat(__m128i c) {
   return _mm_mul_ps(_mm_cvtepi32_ps(c), _mm_set1_ps(1.0f / static_cast<float>(PF_MAX_CHAN16)));
 }
 
-inline __m128i Load(const std::byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const std::byte* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void Store(std::byte* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline void Store(PF_Pixel16* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline __m128i Load(const PF_Pixel16* p) {
@@ -88,7 +90,8 @@ int32_t StoreRgba8(const PF_Pixel8* frame, std::byte* samples, int32_t width) {
   int32_t x = 0;
   for (; x + 4 <= width; x += 4) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + x));
-    Store(samples + std::ptrdiff_t{x} * 4, _mm_or_si128(_mm_srli_epi32(v, 8), _mm_slli_epi32(v, 24)));
+    Store(samples + std::ptrdiff_t{x} * 4,
+          _mm_or_si128(_mm_srli_epi32(v, 8), _mm_slli_epi32(v, 24)));
   }
   return x;
 }

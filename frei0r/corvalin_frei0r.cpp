@@ -71,7 +71,9 @@ const std::array<std::string, kParamCount> kExplanations = [] {
     text = control.help;
     switch (control.type) {
       case ControlType::checkbox: text += "; on from 0.5 up"; break;
-      case ControlType::colour: text += "; each component v becomes the byte lround(v * 255)"; break;
+      case ControlType::colour:
+        text += "; each component v becomes the byte lround(v * 255)";
+        break;
       case ControlType::floatSlider: {
         char mapping[96];
         std::snprintf(mapping, sizeof mapping, "; the value v (0 to 1) stands for %g + v x %g",
@@ -182,7 +184,7 @@ void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32
   Render(*inst, inframe, outframe);
 }
 
-void f0r_update2(f0r_instance_t instance, double time, const uint32_t* inframe1,
-                 const uint32_t*, const uint32_t*, uint32_t* outframe) {
+void f0r_update2(f0r_instance_t instance, double time, const uint32_t* inframe1, const uint32_t*,
+                 const uint32_t*, uint32_t* outframe) {
   f0r_update(instance, time, inframe1, outframe);
 }

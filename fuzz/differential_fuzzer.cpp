@@ -122,8 +122,7 @@ void DrawShapes(uint32_t seed, int32_t stride, int32_t height, int32_t colours,
         const int32_t thick = pick(1, 3), rise = pick(0, 1) ? 1 : -1;
         const bool vertical = pick(0, 1) == 1;
         for (int32_t k = 0; k < 400; ++k) {
-          for (int32_t t = 0; t < thick; ++t)
-            vertical ? plot(y + t, x, c) : plot(x, y + t, c);
+          for (int32_t t = 0; t < thick; ++t) vertical ? plot(y + t, x, c) : plot(x, y + t, c);
           ++x;
           if (k % run == run - 1) y += rise;
           if (pick(0, 9) == 0) run = pick(1, 7);
@@ -163,11 +162,14 @@ void Fail(const char* what, int32_t width, int32_t height, int32_t padding, bool
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   int32_t width, height;
+  const auto between = [&](int32_t lo, int32_t hi) {
+    return in.ConsumeIntegralInRange<int32_t>(lo, hi);
+  };
   switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0: width = in.ConsumeIntegralInRange<int32_t>(1, 24), height = in.ConsumeIntegralInRange<int32_t>(1, 24); break;
-    case 1: width = in.ConsumeIntegralInRange<int32_t>(1, 96), height = in.ConsumeIntegralInRange<int32_t>(1, 96); break;
-    case 2: width = in.ConsumeIntegralInRange<int32_t>(100, 300), height = in.ConsumeIntegralInRange<int32_t>(1, 12); break;
-    default: width = in.ConsumeIntegralInRange<int32_t>(1, 12), height = in.ConsumeIntegralInRange<int32_t>(100, 300);
+    case 0: width = between(1, 24), height = between(1, 24); break;
+    case 1: width = between(1, 96), height = between(1, 96); break;
+    case 2: width = between(100, 300), height = between(1, 12); break;
+    default: width = between(1, 12), height = between(100, 300);
   }
   const int32_t padding = in.ConsumeIntegralInRange<int32_t>(0, 4);
   const bool deep = in.ConsumeBool();
@@ -181,8 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.lineWeight = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(0, 4) / 4.0
                                          : in.ConsumeFloatingPointInRange<double>(0.0, 1.0);
   corvalin::CoreBands cores(in.ConsumeIntegralInRange<int>(1, 4));
-  const int32_t rowsPerBand =
-      in.ConsumeIntegralInRange<int32_t>(0, std::min<int32_t>(height, 70));
+  const int32_t rowsPerBand = in.ConsumeIntegralInRange<int32_t>(0, std::min<int32_t>(height, 70));
 
   const size_t pixelSize = deep ? sizeof(PF_Pixel16) : sizeof(PF_Pixel8);
   const int32_t stride = width + padding;
@@ -191,9 +192,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t colours = static_cast<int32_t>(palette.size());
   if (settings.useKey && in.ConsumeBool()) {  // key one of the colours
     const Colour& k = palette[in.ConsumeIntegralInRange<size_t>(0, palette.size() - 1)];
-    settings.keyColour = PF_Pixel8{255, static_cast<uint8_t>(k.channel[1]),
-                                   static_cast<uint8_t>(k.channel[2]),
-                                   static_cast<uint8_t>(k.channel[3])};
+    settings.keyColour =
+        PF_Pixel8{255, static_cast<uint8_t>(k.channel[1]), static_cast<uint8_t>(k.channel[2]),
+                  static_cast<uint8_t>(k.channel[3])};
   }
 
   GuardedWorld input(width, height, padding, pixelSize, deep);
@@ -208,13 +209,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       StorePixel(input.Pixels() + p * pixelSize,
                  palette[in.ConsumeIntegral<uint8_t>() % palette.size()], deep);
   } else {
-    for (size_t b = 0; b < input.PixelBytes(); ++b) input.Pixels()[b] = in.ConsumeIntegral<uint8_t>();
+    for (size_t b = 0; b < input.PixelBytes(); ++b)
+      input.Pixels()[b] = in.ConsumeIntegral<uint8_t>();
   }
 
   // Three renders of the same input into outputs that start out the same.
   GuardedWorld fastIn = input, plainIn = input, bandedIn = input;
   GuardedWorld fastOut(width, height, padding, pixelSize, deep);
-  for (size_t b = 0; b < fastOut.PixelBytes(); ++b) fastOut.Pixels()[b] = static_cast<uint8_t>(b * 7 + 3);
+  for (size_t b = 0; b < fastOut.PixelBytes(); ++b)
+    fastOut.Pixels()[b] = static_cast<uint8_t>(b * 7 + 3);
   GuardedWorld plainOut = fastOut, bandedOut = fastOut;
   for (GuardedWorld* w : {&fastIn, &plainIn, &bandedIn, &fastOut, &plainOut, &bandedOut})
     w->world.data = w->Pixels();
@@ -233,7 +236,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           reinterpret_cast<PF_Pixel16*>(in.Pixels()),
                           reinterpret_cast<PF_Pixel16*>(out.Pixels()), copy, engine);
     else
-      corvalin::ScanFrame(settings, &in.world, &out.world, reinterpret_cast<PF_Pixel8*>(in.Pixels()),
+      corvalin::ScanFrame(settings, &in.world, &out.world,
+                          reinterpret_cast<PF_Pixel8*>(in.Pixels()),
                           reinterpret_cast<PF_Pixel8*>(out.Pixels()), copy, engine);
   };
   render(corvalin::Engine::fast, fastIn, fastOut);

@@ -23,9 +23,8 @@ FrameView ViewOf(const PF_EffectWorld& world, Pixel* pixels) {
 }
 
 template <class Pixel>
-PF_Err RenderDepth(PF_InData* in_data, PF_ParamDef* params[],
-                   PF_EffectWorld* input, PF_EffectWorld* output, Pixel* inputPixels,
-                   Pixel* outputPixels) {
+PF_Err RenderDepth(PF_InData* in_data, PF_ParamDef* params[], PF_EffectWorld* input,
+                   PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels) {
   // The host's own worlds go to the scan, with the host's copy; only the
   // engine's limits are checked through views.
   if (!FrameViewProblem(ViewOf(*input, inputPixels), ViewOf(*output, outputPixels)).empty())

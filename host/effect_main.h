@@ -25,8 +25,7 @@ CORVALIN_EXPORT A_Err PluginDataEntryFunction(PF_PluginDataPtr inPtr, PF_PluginD
 
 namespace corvalin {
 
-PF_Err About(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-             PF_LayerDef* output);
+PF_Err About(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output);
 PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                    PF_LayerDef* output);
 // Runs the 16-bit engine when both worlds offer 16-bit pixels, else the 8-bit
@@ -34,7 +33,6 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params
 // records are missing, neither depth is offered for both worlds, or the worlds
 // are unsafe to address (sizes differ or are negative, rows too short or not
 // whole pixels, more pixels than a signed 32-bit index reaches).
-PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-              PF_LayerDef* output);
+PF_Err Render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output);
 
 }  // namespace corvalin

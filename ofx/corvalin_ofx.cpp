@@ -34,8 +34,7 @@ const void* Fetch(const char* name, int version) {
 
 void Tell(const void* handle, const char* type, const char* text) {
   if (gSuites.message != nullptr && gSuites.message->message != nullptr)
-    gSuites.message->message(const_cast<void*>(handle), type, nullptr, "%s: %s", "Corvalin",
-                             text);
+    gSuites.message->message(const_cast<void*>(handle), type, nullptr, "%s: %s", "Corvalin", text);
 }
 
 OfxStatus Load() {
@@ -48,8 +47,7 @@ OfxStatus Load() {
   gSuites.property = static_cast<const OfxPropertySuiteV1*>(Fetch(kOfxPropertySuite, 1));
   gSuites.imageEffect = static_cast<const OfxImageEffectSuiteV1*>(Fetch(kOfxImageEffectSuite, 1));
   gSuites.parameter = static_cast<const OfxParameterSuiteV1*>(Fetch(kOfxParameterSuite, 1));
-  gSuites.multiThread =
-      static_cast<const OfxMultiThreadSuiteV1*>(Fetch(kOfxMultiThreadSuite, 1));
+  gSuites.multiThread = static_cast<const OfxMultiThreadSuiteV1*>(Fetch(kOfxMultiThreadSuite, 1));
   if (!gSuites.Complete()) {
     const char* missing = gSuites.property == nullptr      ? kOfxPropertySuite
                           : gSuites.imageEffect == nullptr ? kOfxImageEffectSuite

@@ -40,8 +40,7 @@ struct OfxHost {
 };
 
 typedef OfxStatus (*OfxPluginEntryPoint)(const char* action, const void* handle,
-                                         OfxPropertySetHandle inArgs,
-                                         OfxPropertySetHandle outArgs);
+                                         OfxPropertySetHandle inArgs, OfxPropertySetHandle outArgs);
 
 struct OfxPlugin {
   const char* pluginApi;
@@ -177,8 +176,8 @@ struct OfxMessageSuiteV1 {
 struct OfxMessageSuiteV2 {
   OfxStatus (*message)(void* handle, const char* messageType, const char* messageId,
                        const char* format, ...);
-  OfxStatus (*setPersistentMessage)(void* handle, const char* messageType,
-                                    const char* messageId, const char* format, ...);
+  OfxStatus (*setPersistentMessage)(void* handle, const char* messageType, const char* messageId,
+                                    const char* format, ...);
   OfxStatus (*clearPersistentMessage)(void* handle);
 };
 
@@ -234,8 +233,7 @@ inline constexpr const char* kOfxPropTime = "OfxPropTime";
 inline constexpr const char* kOfxPropIsInteractive = "OfxPropIsInteractive";
 inline constexpr const char* kOfxPropInstanceData = "OfxPropInstanceData";
 
-inline constexpr const char* kOfxImageEffectPluginPropGrouping =
-    "OfxImageEffectPluginPropGrouping";
+inline constexpr const char* kOfxImageEffectPluginPropGrouping = "OfxImageEffectPluginPropGrouping";
 inline constexpr const char* kOfxImageEffectPropSupportedContexts =
     "OfxImageEffectPropSupportedContexts";
 inline constexpr const char* kOfxImageEffectPropSupportedPixelDepths =
@@ -254,8 +252,7 @@ inline constexpr const char* kOfxImageEffectPropTemporalClipAccess =
 inline constexpr const char* kOfxImageEffectPluginRenderThreadSafety =
     "OfxImageEffectPluginRenderThreadSafety";
 inline constexpr const char* kOfxImageEffectRenderUnsafe = "OfxImageEffectRenderUnsafe";
-inline constexpr const char* kOfxImageEffectRenderInstanceSafe =
-    "OfxImageEffectRenderInstanceSafe";
+inline constexpr const char* kOfxImageEffectRenderInstanceSafe = "OfxImageEffectRenderInstanceSafe";
 inline constexpr const char* kOfxImageEffectRenderFullySafe = "OfxImageEffectRenderFullySafe";
 inline constexpr const char* kOfxImageEffectPluginPropHostFrameThreading =
     "OfxImageEffectPluginPropHostFrameThreading";
@@ -348,8 +345,8 @@ inline constexpr const char* kOfxMessageWarning = "OfxMessageWarning";
 // ---- Layout checks ---------------------------------------------------------
 
 static_assert(sizeof(OfxStatus) == 4 && sizeof(OfxTime) == 8 && sizeof(OfxPropertySetHandle) == 8);
-static_assert(sizeof(OfxRectI) == 16 && offsetof(OfxRectI, y1) == 4 && offsetof(OfxRectI, x2) == 8 &&
-              offsetof(OfxRectI, y2) == 12);
+static_assert(sizeof(OfxRectI) == 16 && offsetof(OfxRectI, y1) == 4 &&
+              offsetof(OfxRectI, x2) == 8 && offsetof(OfxRectI, y2) == 12);
 static_assert(sizeof(OfxRectD) == 32 && offsetof(OfxRectD, y1) == 8 &&
               offsetof(OfxRectD, x2) == 16 && offsetof(OfxRectD, y2) == 24);
 static_assert(sizeof(OfxRangeD) == 16);

@@ -40,8 +40,7 @@ void SetRenderProperties(const Properties& props) {
 
 Failure DefineClip(const HostSuites& suites, OfxImageEffectHandle descriptor, const char* name) {
   OfxPropertySetHandle handle = nullptr;
-  if (suites.imageEffect->clipDefine(descriptor, name, &handle) != kOfxStatOK ||
-      handle == nullptr)
+  if (suites.imageEffect->clipDefine(descriptor, name, &handle) != kOfxStatOK || handle == nullptr)
     return {kOfxStatFailed, std::string("the host did not define the ") + name + " clip"};
   const Properties props(*suites.property, handle);
   const char* components[] = {kOfxImageComponentRGBA, kOfxImageComponentRGB};
@@ -49,8 +48,8 @@ Failure DefineClip(const HostSuites& suites, OfxImageEffectHandle descriptor, co
   for (int i = 0; i < 2 && status == kOfxStatOK; ++i)
     status = props.SetString(kOfxImageEffectPropSupportedComponents, components[i], i);
   if (status != kOfxStatOK)
-    return {kOfxStatFailed, std::string("the host refused the components of the ") + name +
-                                " clip"};
+    return {kOfxStatFailed,
+            std::string("the host refused the components of the ") + name + " clip"};
   props.SetInt(kOfxImageEffectPropSupportsTiles, 0);
   props.SetInt(kOfxImageEffectPropTemporalClipAccess, 0);
   props.SetInt(kOfxImageClipPropOptional, 0);
@@ -82,9 +81,12 @@ OfxStatus SetValueProperties(const Properties& props, const ControlSpec& control
     case ControlType::floatSlider: {
       OfxStatus status = props.SetDouble(kOfxParamPropMin, control.validMin);
       if (status == kOfxStatOK) status = props.SetDouble(kOfxParamPropMax, control.validMax);
-      if (status == kOfxStatOK) status = props.SetDouble(kOfxParamPropDisplayMin, control.sliderMin);
-      if (status == kOfxStatOK) status = props.SetDouble(kOfxParamPropDisplayMax, control.sliderMax);
-      if (status == kOfxStatOK) status = props.SetDouble(kOfxParamPropDefault, control.defaultValue);
+      if (status == kOfxStatOK)
+        status = props.SetDouble(kOfxParamPropDisplayMin, control.sliderMin);
+      if (status == kOfxStatOK)
+        status = props.SetDouble(kOfxParamPropDisplayMax, control.sliderMax);
+      if (status == kOfxStatOK)
+        status = props.SetDouble(kOfxParamPropDefault, control.defaultValue);
       if (status != kOfxStatOK) return status;
       // Presentation only: hosts that do not know these still render alike.
       props.SetInt(kOfxParamPropDigits, control.precision);
@@ -104,15 +106,15 @@ Failure DefineParam(const HostSuites& suites, OfxParamSetHandle paramSet,
   if (suites.parameter->paramDefine(paramSet, ParamType(control.type), control.scriptName,
                                     &handle) != kOfxStatOK ||
       handle == nullptr)
-    return {kOfxStatFailed, std::string("the host did not define the parameter ") +
-                                control.scriptName};
+    return {kOfxStatFailed,
+            std::string("the host did not define the parameter ") + control.scriptName};
   const Properties props(*suites.property, handle);
   OfxStatus status = props.SetString(kOfxPropLabel, control.displayName);
   if (status == kOfxStatOK) status = props.SetString(kOfxParamPropScriptName, control.scriptName);
   if (status == kOfxStatOK) status = SetValueProperties(props, control);
   if (status != kOfxStatOK)
-    return {kOfxStatFailed, std::string("the host refused the properties of the parameter ") +
-                                control.scriptName};
+    return {kOfxStatFailed,
+            std::string("the host refused the properties of the parameter ") + control.scriptName};
   props.SetString(kOfxParamPropHint, control.help);
   return Ok();
 }
@@ -160,8 +162,7 @@ Failure DescribeInContext(const HostSuites& suites, OfxImageEffectHandle descrip
     if (Failure f = DefineClip(suites, descriptor, clip); f.status != kOfxStatOK) return f;
 
   OfxParamSetHandle paramSet = nullptr;
-  if (suites.imageEffect->getParamSet(descriptor, &paramSet) != kOfxStatOK ||
-      paramSet == nullptr)
+  if (suites.imageEffect->getParamSet(descriptor, &paramSet) != kOfxStatOK || paramSet == nullptr)
     return {kOfxStatFailed, "the host has no parameter set for the effect"};
   for (const ControlSpec& control : kControls)
     if (Failure f = DefineParam(suites, paramSet, control); f.status != kOfxStatOK) return f;

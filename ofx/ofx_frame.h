@@ -73,7 +73,8 @@ inline std::string LayoutProblem(const ImageView& image) {
                              std::to_string(b.x2) + ", " + std::to_string(b.y2) + ")";
   if (Width(b) < 0 || Height(b) < 0) return "its bounds " + bounds + " are inverted";
   if (b.x1 == INT32_MIN || b.y1 == INT32_MIN || b.x2 == INT32_MAX || b.y2 == INT32_MAX)
-    return "its bounds " + bounds + " are infinite (INT_MIN or INT_MAX); an image has finite "
+    return "its bounds " + bounds +
+           " are infinite (INT_MIN or INT_MAX); an image has finite "
            "bounds";
   if (IsEmpty(b)) return {};
   if (image.data == nullptr) return "it has no pixel data";
@@ -184,27 +185,29 @@ void StoreWindow(const PixelOf<D>* frame, const OfxRectI& frameBounds, const Ima
   const int64_t right = std::clamp<int64_t>(frameBounds.x2, left, window.x2);
   const auto blank = [&](unsigned char* p, int64_t x1, int64_t x2) {
     if (x2 > x1)
-      std::memset(p + (x1 - window.x1) * pixelBytes, 0, static_cast<size_t>((x2 - x1) * pixelBytes));
+      std::memset(p + (x1 - window.x1) * pixelBytes, 0,
+                  static_cast<size_t>((x2 - x1) * pixelBytes));
   };
-  ConvertInBands(threads, static_cast<int32_t>(Height(window)),
-                 frameWidth * int64_t{sizeof(PixelOf<D>)}, [&](int32_t r0, int32_t r1) {
-    for (int32_t r = r0; r < r1; ++r) {
-      // Row r of the window counts down from its top row.
-      const int64_t y = int64_t{window.y2} - 1 - r;
-      unsigned char* p = PixelAddress(image, window.x1, y);
-      if (y < frameBounds.y1 || y >= frameBounds.y2 || right <= left) {
-        blank(p, window.x1, window.x2);
-        continue;
-      }
-      blank(p, window.x1, left);
-      const PixelOf<D>* frameRow =
-          frame + (int64_t{frameBounds.y2} - 1 - y) * frameWidth + (left - frameBounds.x1);
-      StoreSamples<PixelOf<D>, Sample>(
-          frameRow, 0, reinterpret_cast<std::byte*>(p + (left - window.x1) * pixelBytes), layout,
-          static_cast<int32_t>(right - left), 0, 1);
-      blank(p, right, window.x2);
-    }
-  });
+  ConvertInBands(
+      threads, static_cast<int32_t>(Height(window)), frameWidth * int64_t{sizeof(PixelOf<D>)},
+      [&](int32_t r0, int32_t r1) {
+        for (int32_t r = r0; r < r1; ++r) {
+          // Row r of the window counts down from its top row.
+          const int64_t y = int64_t{window.y2} - 1 - r;
+          unsigned char* p = PixelAddress(image, window.x1, y);
+          if (y < frameBounds.y1 || y >= frameBounds.y2 || right <= left) {
+            blank(p, window.x1, window.x2);
+            continue;
+          }
+          blank(p, window.x1, left);
+          const PixelOf<D>* frameRow =
+              frame + (int64_t{frameBounds.y2} - 1 - y) * frameWidth + (left - frameBounds.x1);
+          StoreSamples<PixelOf<D>, Sample>(
+              frameRow, 0, reinterpret_cast<std::byte*>(p + (left - window.x1) * pixelBytes),
+              layout, static_cast<int32_t>(right - left), 0, 1);
+          blank(p, right, window.x2);
+        }
+      });
 }
 
 }  // namespace corvalin::ofx

@@ -72,8 +72,8 @@ const char* StateOf(AlphaConvention output) {
 std::string PremultiplicationOf(const HostSuites& suites, OfxPropertySetHandle props) {
   std::string state;
   if (props == nullptr ||
-      Properties(*suites.property, props).GetString(kOfxImageEffectPropPreMultiplication,
-                                                    &state) != kOfxStatOK)
+      Properties(*suites.property, props).GetString(kOfxImageEffectPropPreMultiplication, &state) !=
+          kOfxStatOK)
     return {};
   return state;
 }
@@ -133,8 +133,8 @@ Failure ReadSettings(const HostSuites& suites, OfxImageEffectHandle instance, Of
       }
     }
     if (status != kOfxStatOK)
-      return {kOfxStatFailed, std::string("the host gave no value for the parameter ") +
-                                  control.scriptName};
+      return {kOfxStatFailed,
+              std::string("the host gave no value for the parameter ") + control.scriptName};
   }
   return Ok();
 }
@@ -253,10 +253,9 @@ Failure RenderDepth(const RenderSettings& settings, const OfxMultiThreadSuiteV1*
     // The plug-in declines host frame threading, so a frame arrives whole in
     // one Render: the frame itself uses the host's threads where it has more
     // than one.
-    if (const std::string problem =
-            RenderFrameView(settings, PackedView(input, width, height),
-                            PackedView(rendered, width, height),
-                            threads.cpus() > 1 ? &threads : nullptr);
+    if (const std::string problem = RenderFrameView(settings, PackedView(input, width, height),
+                                                    PackedView(rendered, width, height),
+                                                    threads.cpus() > 1 ? &threads : nullptr);
         !problem.empty())
       return {kOfxStatFailed, "the render failed: " + problem};
   }
@@ -272,8 +271,8 @@ Failure GetClipPreferences(const HostSuites& suites, OfxImageEffectHandle instan
     return {kOfxStatFailed, "the host passed no effect instance or no preferences"};
   OfxImageClipHandle source = nullptr;
   OfxPropertySetHandle sourceProps = nullptr;
-  if (Failure f = GetClip(suites, instance, kOfxImageEffectSimpleSourceClipName, &source,
-                          &sourceProps);
+  if (Failure f =
+          GetClip(suites, instance, kOfxImageEffectSimpleSourceClipName, &source, &sourceProps);
       f.status != kOfxStatOK)
     return f;
   // Render reads the state from the image, and the host labels the image as
@@ -329,8 +328,7 @@ Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
       f.status != kOfxStatOK)
     return f;
   RenderSettings settings = DefaultRenderSettings();
-  if (Failure f = ReadSettings(suites, instance, time, &settings); f.status != kOfxStatOK)
-    return f;
+  if (Failure f = ReadSettings(suites, instance, time, &settings); f.status != kOfxStatOK) return f;
 
   ClipImage output(suites), source(suites);
   if (Failure f = output.Fetch(outputClip, time, kOfxImageEffectOutputClipName);
@@ -371,9 +369,11 @@ Failure Render(const HostSuites& suites, OfxImageEffectHandle instance,
     case Depth::byte:
       return RenderDepth<Depth::byte>(settings, suites.multiThread, in, out, renderWindow, alpha);
     case Depth::short16:
-      return RenderDepth<Depth::short16>(settings, suites.multiThread, in, out, renderWindow, alpha);
+      return RenderDepth<Depth::short16>(settings, suites.multiThread, in, out, renderWindow,
+                                         alpha);
     case Depth::float32:
-      return RenderDepth<Depth::float32>(settings, suites.multiThread, in, out, renderWindow, alpha);
+      return RenderDepth<Depth::float32>(settings, suites.multiThread, in, out, renderWindow,
+                                         alpha);
   }
   return {kOfxStatFailed, "the render failed"};
 }

@@ -138,8 +138,7 @@ bool FlagValue(const std::string& name, const py::handle& value) {
   return v == 1;
 }
 
-Pixel8 ColourValue(const ControlSpec& control, const std::string& name,
-                   const py::handle& value) {
+Pixel8 ColourValue(const ControlSpec& control, const std::string& name, const py::handle& value) {
   const std::string expected = name + " must be three integers from 0 to 255 (red, green, blue)";
   if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) || !PySequence_Check(value.ptr()))
     throw py::type_error(expected + ", got " + Describe(value));

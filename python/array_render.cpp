@@ -34,8 +34,8 @@ struct ArrayView {
 // colour is divided out and multiplied back as the command does it, for
 // RGBA arrays (an RGB array is opaque and stays as it is).
 template <class Sample, class Pixel>
-void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
-                bool premultiplied, Sample* result) {
+void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads, bool premultiplied,
+                Sample* result) {
   py::gil_scoped_release release;
   const size_t count = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
   // The input frame lives in the result's memory where a result pixel holds
@@ -49,17 +49,17 @@ void RenderInto(const ArrayView& a, const RenderSettings& settings, int threads,
     input = ownInput.get();
   }
   std::unique_ptr<Pixel[]> output(new Pixel[count]);
-  const AlphaConvention alpha = premultiplied && a.channels == 4 ? AlphaConvention::premultiplied
-                                                                 : AlphaConvention::straight;
+  const AlphaConvention alpha =
+      premultiplied && a.channels == 4 ? AlphaConvention::premultiplied : AlphaConvention::straight;
   const SampleLayout arrayLayout{a.channels, a.rowStride, a.pixelStride, a.channelStride, alpha};
   const auto resultRowBytes = static_cast<std::ptrdiff_t>(a.width) * a.channels *
                               static_cast<std::ptrdiff_t>(sizeof(Sample));
   const SampleLayout resultLayout = PackedSamples<Sample>(a.channels, resultRowBytes, alpha);
   CoreBands cores(threads);
-  const std::string problem = RenderSamples<Pixel, Sample>(
-      settings, reinterpret_cast<const std::byte*>(a.data), arrayLayout,
-      reinterpret_cast<std::byte*>(result), resultLayout, a.width, a.height, input, output.get(),
-      cores);
+  const std::string problem =
+      RenderSamples<Pixel, Sample>(settings, reinterpret_cast<const std::byte*>(a.data),
+                                   arrayLayout, reinterpret_cast<std::byte*>(result), resultLayout,
+                                   a.width, a.height, input, output.get(), cores);
   // CheckedRenderCall let only frames through that the engine renders.
   if (!problem.empty()) throw std::logic_error("the checked frame was refused: " + problem);
 }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config ccache
+  cmake make g++ pkg-config ccache clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libspng-dev libpng-dev
   frei0r-plugins-dev ffmpeg time

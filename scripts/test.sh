@@ -3,10 +3,11 @@
 #
 #   scripts/test.sh [STAGE...]      (no stage: all, what CI runs)
 #
-#   quick     the native build (build/) and its CTest suite: engine steps,
-#             whole frames, golden digests, the module, the command, frei0r
-#             against ffmpeg, the parallel scan, Python, the OpenFX plug-in
-#             through its test host; the edit-test loop
+#   quick     the formatting check (.clang-format), the native build (build/)
+#             and its CTest suite: engine steps, whole frames, golden digests,
+#             the module, the command, frei0r against ffmpeg, the parallel
+#             scan, Python, the OpenFX plug-in through its test host; the
+#             edit-test loop
 #   native    quick, then the render farm's Slurm job on a one-node cluster
 #             started here (farm/slurm/test_cluster.sh)
 #   packages  the Debian packages built from build/, installed and used by
@@ -56,7 +57,19 @@ configure() {
   cmake "$@" -DCORVALIN_WARNINGS_AS_ERRORS=ON "${launcher[@]}" >/dev/null
 }
 
+# The house style (.clang-format) of every C++ file of ours; clang-format
+# prints each line it would change.
+check_format() {
+  echo "-- Formatting: clang-format $(clang-format --version | grep -o '[0-9][0-9.]*' | head -1)"
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z '*.cpp' '*.h'
+  else
+    find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0
+  fi | xargs -0 clang-format --dry-run -Werror
+}
+
 stage_quick() {
+  check_format
   configure -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_BUILD_TESTS=ON \
     -DCORVALIN_BUILD_BENCHMARKS=ON
   cmake --build build -j"$jobs"

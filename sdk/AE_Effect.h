@@ -131,7 +131,11 @@ enum {
 
 enum { PF_Stage_DEVELOP = 0, PF_Stage_ALPHA = 1, PF_Stage_BETA = 2, PF_Stage_RELEASE = 3 };
 
-enum { PF_ValueDisplayFlag_NONE = 0, PF_ValueDisplayFlag_PERCENT = 1, PF_ValueDisplayFlag_PIXEL = 2 };
+enum {
+  PF_ValueDisplayFlag_NONE = 0,
+  PF_ValueDisplayFlag_PERCENT = 1,
+  PF_ValueDisplayFlag_PIXEL = 2
+};
 enum { PF_FSliderFlag_NONE = 0, PF_FSliderFlag_WANT_PHASE = 1 };
 enum { PF_Precision_INTEGER = 0, PF_Precision_TENTHS = 1, PF_Precision_HUNDREDTHS = 2 };
 enum { PF_WorldFlag_DEEP = 1, PF_WorldFlag_WRITEABLE = 2 };

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     }
     sheet.width += gap;
     // A mid-grey frame around and between the pictures.
-    sheet.samples.assign(static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height) * 4, 128);
+    sheet.samples.assign(static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height) * 4,
+                         128);
     int32_t left = gap;
     for (const Image& im : images) {
       const bool deep = im.bits == 16;  // 16-bit outputs shown at 8 bits
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         for (int32_t x = 0; x < im.width * scale; ++x) {
           const uint16_t* s = &im.samples[im.index(x / scale, y / scale)];
           uint16_t* d = &sheet.samples[sheet.index(left + x, gap + y)];
-          for (int k = 0; k < 4; ++k) d[k] = deep ? static_cast<uint16_t>((s[k] * 255u + 32767u) / 65535u) : s[k];
+          for (int k = 0; k < 4; ++k)
+            d[k] = deep ? static_cast<uint16_t>((s[k] * 255u + 32767u) / 65535u) : s[k];
         }
       }
       left += im.width * scale + gap;

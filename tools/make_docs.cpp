@@ -177,7 +177,9 @@ void WriteCompletion(std::ostream& out, CLI::App& app, CLI::App& render) {
       << "  [ \"${COMP_WORDS[1]}\" = render ] || return\n"
       << "  case $prev in\n"
       << choices;
-  if (!files.empty()) out << "    " << files << ") compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
+  if (!files.empty())
+    out << "    " << files
+        << ") compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
   if (!values.empty()) out << "    " << values << ") return ;;\n";
   out << "  esac\n"
       << "  if [[ $cur == -* ]]; then\n"

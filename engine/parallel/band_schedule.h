@@ -108,8 +108,8 @@ class BandSchedule {
         records_(static_cast<size_t>(bands.count)) {}
 
   ProcessRect FindRect(const RenderSettings& settings) const {
-    return FindProcessRectInBands(frame_.inputPixels, frame_.input->rowbytes,
-                                  frame_.input->height, bands_, settings, forEachBand_);
+    return FindProcessRectInBands(frame_.inputPixels, frame_.input->rowbytes, frame_.input->height,
+                                  bands_, settings, forEachBand_);
   }
 
   struct Part {
@@ -122,9 +122,7 @@ class BandSchedule {
       CopyWorldRows<Pixel>(*frame->input, *frame->output, rowBegin, rowEnd);
       return PF_Err_NONE;
     }
-    BandWriter<Pixel> Destination() const {
-      return BandWriter<Pixel>(frame->outputPixels, record);
-    }
+    BandWriter<Pixel> Destination() const { return BandWriter<Pixel>(frame->outputPixels, record); }
   };
 
   template <class Body>
@@ -140,8 +138,7 @@ class BandSchedule {
   }
 
   void SettleCrossPartWrites() const {
-    ReplayCrossBandWrites(records_, bands_, destinationStride_, frame_.outputPixels,
-                          forEachBand_);
+    ReplayCrossBandWrites(records_, bands_, destinationStride_, frame_.outputPixels, forEachBand_);
   }
 
  private:

@@ -39,8 +39,7 @@ class RunnerStages {
   template <class Body>
   void operator()(int32_t count, const Body& body) const {
     runner_.RunBands(
-        count,
-        [](void* context, int32_t band) { (*static_cast<const Body*>(context))(band); },
+        count, [](void* context, int32_t band) { (*static_cast<const Body*>(context))(band); },
         const_cast<Body*>(&body));
   }
 
@@ -51,9 +50,9 @@ class RunnerStages {
 }  // namespace
 
 template <class Pixel>
-void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
-                     PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner, Engine engine, int32_t rowsPerBand) {
+void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
+                     Pixel* inputPixels, Pixel* outputPixels, BandRunner& runner, Engine engine,
+                     int32_t rowsPerBand) {
   const bands::Bands cut = bands::CutIntoBands(input->height, input->rowbytes, rowsPerBand);
   const FrameWorlds<Pixel> frame{input, output, inputPixels, outputPixels};
   const RunnerStages stages(runner);
@@ -61,11 +60,9 @@ void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
   RunFrameStages(settings, frame, schedule, engine);
 }
 
-template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
-                                         PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*, BandRunner&,
-                                         Engine, int32_t);
-template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*,
-                                          PF_EffectWorld*, PF_Pixel16*, PF_Pixel16*,
-                                          BandRunner&, Engine, int32_t);
+template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*, PF_EffectWorld*,
+                                         PF_Pixel8*, PF_Pixel8*, BandRunner&, Engine, int32_t);
+template void ScanFrameBanded<PF_Pixel16>(const RenderSettings&, PF_EffectWorld*, PF_EffectWorld*,
+                                          PF_Pixel16*, PF_Pixel16*, BandRunner&, Engine, int32_t);
 
 }  // namespace corvalin

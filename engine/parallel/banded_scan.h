@@ -76,10 +76,9 @@ int32_t BandCount(int32_t height, int32_t rowbytes);
 
 // `rowsPerBand` 0 cuts bands that fit a core's cache; the tests cut others.
 template <class Pixel>
-void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input,
-                     PF_EffectWorld* output, Pixel* inputPixels, Pixel* outputPixels,
-                     BandRunner& runner, Engine engine = DefaultEngine(),
-                     int32_t rowsPerBand = 0);
+void ScanFrameBanded(const RenderSettings& settings, PF_EffectWorld* input, PF_EffectWorld* output,
+                     Pixel* inputPixels, Pixel* outputPixels, BandRunner& runner,
+                     Engine engine = DefaultEngine(), int32_t rowsPerBand = 0);
 
 extern template void ScanFrameBanded<PF_Pixel8>(const RenderSettings&, PF_EffectWorld*,
                                                 PF_EffectWorld*, PF_Pixel8*, PF_Pixel8*,

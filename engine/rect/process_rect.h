@@ -58,8 +58,8 @@ struct ContentBounds {
 
 // Keys and measures rows rowBegin <= j < rowEnd of pixelsPerRow pixels each.
 template <class Pixel>
-ContentBounds FindContentRows(Pixel* pixels, int32_t pixelsPerRow, int32_t rowBegin,
-                              int32_t rowEnd, bool useKey, const PF_Pixel8& keyColour) {
+ContentBounds FindContentRows(Pixel* pixels, int32_t pixelsPerRow, int32_t rowBegin, int32_t rowEnd,
+                              bool useKey, const PF_Pixel8& keyColour) {
   ContentBounds bounds;
   bounds.left = pixelsPerRow;
   auto count = [&bounds](int32_t k, int32_t j) {
@@ -116,8 +116,7 @@ template <class Pixel>
 void FindProcessRect(Pixel* pixels, int32_t rowbytes, int32_t height, ProcessRect& rect,
                      bool useKey, const PF_Pixel8& keyColour) {
   const int32_t pixelsPerRow = rowbytes / static_cast<int32_t>(sizeof(Pixel));
-  rect = ProcessRectFromBounds(
-      FindContentRows(pixels, pixelsPerRow, 0, height, useKey, keyColour));
+  rect = ProcessRectFromBounds(FindContentRows(pixels, pixelsPerRow, 0, height, useKey, keyColour));
 }
 
 }  // namespace corvalin

@@ -75,8 +75,8 @@ PF_Err RunFrameStages(const RenderSettings& settings, const FrameWorlds<Pixel>& 
   schedule.SettleCrossPartWrites();
 
   if (settings.cornerMarkers)
-    WriteCornerMarkers(OutputWriter<Pixel>(frame.outputPixels),
-                       frame.output->rowbytes / pixelSize, frame.output->height, rect);
+    WriteCornerMarkers(OutputWriter<Pixel>(frame.outputPixels), frame.output->rowbytes / pixelSize,
+                       frame.output->height, rect);
   return copyResult;
 }
 

@@ -13,8 +13,8 @@ std::string ModuleHost::Setup() {
   {
     CommandRecords records;
     OfferServices(records);
-    if (const PF_Err e = module_.effectMain(PF_Cmd_GLOBAL_SETUP, &records.inData, &outData,
-                                            nullptr, nullptr, nullptr))
+    if (const PF_Err e = module_.effectMain(PF_Cmd_GLOBAL_SETUP, &records.inData, &outData, nullptr,
+                                            nullptr, nullptr))
       return "the effect module failed its global setup with error " + std::to_string(e);
   }
   std::vector<PF_ParamDef> defs;

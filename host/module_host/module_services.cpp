@@ -70,8 +70,8 @@ void OfferServices(CommandRecords& records) {
 }
 
 PF_Err CopyWholeWorld(const PF_EffectWorld* src, PF_EffectWorld* dst) {
-  if (src == nullptr || dst == nullptr || src->width != dst->width ||
-      src->height != dst->height || PixelSizeOf(*src) != PixelSizeOf(*dst)) {
+  if (src == nullptr || dst == nullptr || src->width != dst->width || src->height != dst->height ||
+      PixelSizeOf(*src) != PixelSizeOf(*dst)) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
   const size_t rowBytes = static_cast<size_t>(src->width) * PixelSizeOf(*src);
@@ -104,8 +104,7 @@ int FormatReturnMessage(A_char* dst, const A_char* format, va_list args) {
 }
 
 bool IsAnsiSuite(const char* name, int32_t version) {
-  return name != nullptr && std::strcmp(name, kPFANSISuite) == 0 &&
-         version == kPFANSISuiteVersion1;
+  return name != nullptr && std::strcmp(name, kPFANSISuite) == 0 && version == kPFANSISuiteVersion1;
 }
 
 }  // namespace corvalin::modulehost

@@ -84,9 +84,11 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
     return "cannot read " + Path(file) + ": " + why;
   };
   const std::vector<Case> cases = {
-      {"magic.png", unread("magic.png", "not a file of a format the command reads (PNG, TIFF, TGA or "
-                                        "OpenEXR, named .png, .tif, .tiff, .tga or .exr)")},
-      {"header_only.png", unread("header_only.png", "the PNG data ends early (a cut or unfinished file)")},
+      {"magic.png", unread("magic.png",
+                           "not a file of a format the command reads (PNG, TIFF, TGA or "
+                           "OpenEXR, named .png, .tif, .tiff, .tga or .exr)")},
+      {"header_only.png",
+       unread("header_only.png", "the PNG data ends early (a cut or unfinished file)")},
       {"bad_crc.png", unread("bad_crc.png", "PNG invalid chunk checksum")},
       {"huge.png",
        Path("huge.png") + ": 100000 x 100000 pixels is more than the limit of " + pixelLimit},
@@ -107,9 +109,14 @@ TEST_F(CliBadFiles, FailClearlyLeaveNoTempFilesAndKeepTheOutput) {
       {"junk.png", unread("junk.png", "")},
       {"cut.png", unread("cut.png", "")},
       {"double.tif", Path("double.tif") + ": 64-bit float samples are not supported"},
-      {"good.png", "cannot load effect module '" + Path("none.so") + "'", {"--plugin", Path("none.so")}},
-      {"good.png", "cannot write " + Path("no/such/out.png") + ": the folder " + Path("no/such") +
-                       " does not exist", {}, "no/such/out.png"},
+      {"good.png",
+       "cannot load effect module '" + Path("none.so") + "'",
+       {"--plugin", Path("none.so")}},
+      {"good.png",
+       "cannot write " + Path("no/such/out.png") + ": the folder " + Path("no/such") +
+           " does not exist",
+       {},
+       "no/such/out.png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input + " -> " + c.output + (c.extra.empty() ? "" : " " + c.extra[0]));

@@ -33,9 +33,8 @@ class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("corvalin_cli_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-            std::to_string(::getpid()));
+    dir_ = fs::temp_directory_path() / ("corvalin_cli_" + std::string(info->test_suite_name()) +
+                                        "_" + info->name() + "_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -47,7 +46,8 @@ class ScratchTest : public ::testing::Test {
   // Every file name in the folder, sorted: shows leftovers of failed writes.
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -66,8 +66,9 @@ Bytes ReadBytes(const std::string& path) {
 // Replaces the file with `bytes`.
 template <class Bytes>
 void SaveBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 // A PNG with one row of packed samples per image row, exactly as the colour
@@ -77,21 +78,16 @@ struct PngLayout {
   PngLayout(int w, int h, int type, int depth, std::vector<png_color> entries = {},
             std::vector<png_byte> entryAlpha = {},
             std::optional<png_color_16> transparentColour = std::nullopt)
-      : width(w),
-        height(h),
-        colourType(type),
-        bitDepth(depth),
-        palette(std::move(entries)),
-        paletteAlpha(std::move(entryAlpha)),
-        transparent(transparentColour) {}
+      : width(w), height(h), colourType(type), bitDepth(depth), palette(std::move(entries)),
+        paletteAlpha(std::move(entryAlpha)), transparent(transparentColour) {}
 
   int width = 1, height = 1;
   int colourType = PNG_COLOR_TYPE_RGB;
   int bitDepth = 8;
   std::vector<png_color> palette;
-  std::vector<png_byte> paletteAlpha;        // tRNS for palette images
-  std::optional<png_color_16> transparent;   // tRNS for gray and RGB images
-  bool interlaced = false;                   // Adam7
+  std::vector<png_byte> paletteAlpha;       // tRNS for palette images
+  std::optional<png_color_16> transparent;  // tRNS for gray and RGB images
+  bool interlaced = false;                  // Adam7
 };
 
 inline void WritePng(const std::string& path, const PngLayout& layout,
@@ -109,8 +105,8 @@ inline void WritePng(const std::string& path, const PngLayout& layout,
     png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
   }
   if (!layout.paletteAlpha.empty()) {
-    png_set_tRNS(png, info, layout.paletteAlpha.data(), static_cast<int>(layout.paletteAlpha.size()),
-                 nullptr);
+    png_set_tRNS(png, info, layout.paletteAlpha.data(),
+                 static_cast<int>(layout.paletteAlpha.size()), nullptr);
   }
   if (layout.transparent) {
     png_color_16 colour = *layout.transparent;
@@ -164,7 +160,8 @@ inline cli::Image CelImage(int32_t w, int32_t h, int bits) {
   im.height = h;
   im.bits = bits;
   for (const test_images::Colour8& c : picture.pixels)
-    im.samples.insert(im.samples.end(), {scale(c.red), scale(c.green), scale(c.blue), scale(c.alpha)});
+    im.samples.insert(im.samples.end(),
+                      {scale(c.red), scale(c.green), scale(c.blue), scale(c.alpha)});
   return im;
 }
 

@@ -20,7 +20,8 @@ using Chunks = std::map<std::string, Bytes>;  // type -> data; iCCP: name, 0, in
 
 Bytes Be32(std::initializer_list<uint32_t> values) {
   Bytes b;
-  for (uint32_t v : values) b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+  for (uint32_t v : values)
+    b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
   return b;
 }
 
@@ -55,12 +56,16 @@ Chunks ReadChunks(const std::string& path) {
     const std::string type(reinterpret_cast<const char*>(entries[i].name), 4);
     Bytes data(entries[i].data, entries[i].data + entries[i].size);
     if (type == "iCCP") {
-      const size_t nameEnd = static_cast<size_t>(std::find(data.begin(), data.end(), 0) - data.begin());
+      const size_t nameEnd =
+          static_cast<size_t>(std::find(data.begin(), data.end(), 0) - data.begin());
       Bytes profile(kProfileRoom);
       uLongf length = profile.size();
-      EXPECT_EQ(uncompress(profile.data(), &length, data.data() + nameEnd + 2, data.size() - nameEnd - 2), Z_OK);
+      EXPECT_EQ(
+          uncompress(profile.data(), &length, data.data() + nameEnd + 2, data.size() - nameEnd - 2),
+          Z_OK);
       data.resize(nameEnd + 1);
-      data.insert(data.end(), profile.begin(), profile.begin() + static_cast<std::ptrdiff_t>(length));
+      data.insert(data.end(), profile.begin(),
+                  profile.begin() + static_cast<std::ptrdiff_t>(length));
     }
     EXPECT_EQ(chunks.count(type), 0u) << type << " twice";
     chunks[type] = data;
@@ -85,7 +90,9 @@ void WriteTaggedPng(const std::string& path, const Chunks& tags) {
   spng_set_png_file(ctx, f);
   spng_ihdr ihdr{2, 2, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 0, 0, 0};
   spng_set_ihdr(ctx, &ihdr);
-  auto be = [](const Bytes& b, size_t at) { return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3]; };
+  auto be = [](const Bytes& b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+  };
   if (tags.count("sRGB")) {
     EXPECT_EQ(spng_set_srgb(ctx, tags.at("sRGB")[0]), 0);
   }
@@ -94,7 +101,8 @@ void WriteTaggedPng(const std::string& path, const Chunks& tags) {
   }
   if (tags.count("cHRM")) {
     const Bytes& c = tags.at("cHRM");
-    spng_chrm_int chrm{be(c, 0), be(c, 4), be(c, 8), be(c, 12), be(c, 16), be(c, 20), be(c, 24), be(c, 28)};
+    spng_chrm_int chrm{be(c, 0),  be(c, 4),  be(c, 8),  be(c, 12),
+                       be(c, 16), be(c, 20), be(c, 24), be(c, 28)};
     EXPECT_EQ(spng_set_chrm_int(ctx, &chrm), 0);
   }
   Bytes profile;
@@ -113,7 +121,8 @@ void WriteTaggedPng(const std::string& path, const Chunks& tags) {
     spng_phys phys{be(p, 0), be(p, 4), p[8]};
     EXPECT_EQ(spng_set_phys(ctx, &phys), 0);
   }
-  const uint8_t pixels[16] = {200, 10, 10, 255, 10, 200, 10, 255, 10, 10, 200, 255, 90, 90, 90, 128};
+  const uint8_t pixels[16] = {200, 10, 10,  255, 10, 200, 10, 255,
+                              10,  10, 200, 255, 90, 90,  90, 128};
   EXPECT_EQ(spng_encode_image(ctx, pixels, sizeof pixels, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE), 0);
   spng_ctx_free(ctx);
   std::fclose(f);
@@ -134,12 +143,14 @@ void WriteRawPng(const std::string& path, const std::vector<std::pair<std::strin
   auto chunk = [&](const std::string& type, const Bytes& data) {
     const std::string body = type + std::string(data.begin(), data.end());
     const Bytes length = Be32({uint32_t(data.size())});
-    const Bytes crc = Be32({uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())))});
+    const Bytes crc =
+        Be32({uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())))});
     file += std::string(length.begin(), length.end()) + body + std::string(crc.begin(), crc.end());
   };
   chunk("IHDR", {0, 0, 0, 2, 0, 0, 0, 2, 8, 6, 0, 0, 0});
   for (const auto& [type, data] : extra) chunk(type, data);
-  Bytes image = Deflated({0, 200, 10, 10, 255, 10, 200, 10, 255, 0, 10, 10, 200, 255, 90, 90, 90, 128});
+  Bytes image =
+      Deflated({0, 200, 10, 10, 255, 10, 200, 10, 255, 0, 10, 10, 200, 255, 90, 90, 90, 128});
   if (cutImage) image.resize(image.size() / 2);
   chunk("IDAT", image);
   if (!cutImage) chunk("IEND", {});
@@ -159,7 +170,8 @@ void WriteTiff(const std::string& path, const std::function<void(OIIO::ImageSpec
   tag(layout);
   const uint8_t pixels[16] = {};
   auto out = OIIO::ImageOutput::create(path);
-  ASSERT_TRUE(out && out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, pixels) && out->close());
+  ASSERT_TRUE(out && out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, pixels) &&
+              out->close());
 }
 
 class CliColourTags : public ScratchTest {
@@ -198,8 +210,10 @@ TEST_F(CliColourTags, AProfileBesideSrgbIsKeptAndSrgbDropped) {
   WriteTaggedPng(Path("both.png"), {{"sRGB", {1}}, {"iCCP", IccpValue("Studio", profile)}});
   const CommandResult r = RunRender({Path("both.png"), Path("out.png")});
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("warning: " + Path("both.png") + ": the file has both an sRGB and an iCCP chunk"),
-            std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("warning: " + Path("both.png") +
+                          ": the file has both an sRGB and an iCCP chunk"),
+            std::string::npos)
+      << r.output;
   EXPECT_EQ(ReadChunks(Path("out.png")), (Chunks{{"iCCP", IccpValue("Studio", profile)}}));
   // A name that is no PNG keyword is not written either: the profile is.
   Bytes badName = {' ', 'S', 't', 'u', 'd', 'i', 'o', 0, 0};
@@ -208,9 +222,11 @@ TEST_F(CliColourTags, AProfileBesideSrgbIsKeptAndSrgbDropped) {
   WriteRawPng(Path("named.png"), {{"iCCP", badName}});
   const CommandResult named = RunRender({Path("named.png"), Path("named_out.png")});
   EXPECT_EQ(named.status, 0) << named.output;
-  EXPECT_NE(named.output.find("the iCCP profile's name is written as \"ICC profile\""), std::string::npos)
+  EXPECT_NE(named.output.find("the iCCP profile's name is written as \"ICC profile\""),
+            std::string::npos)
       << named.output;
-  EXPECT_EQ(ReadChunks(Path("named_out.png")), (Chunks{{"iCCP", IccpValue(cli::kDefaultIccName, profile)}}));
+  EXPECT_EQ(ReadChunks(Path("named_out.png")),
+            (Chunks{{"iCCP", IccpValue(cli::kDefaultIccName, profile)}}));
 }
 
 // Values outside their standard's range are not carried, neither as chunks
@@ -223,12 +239,17 @@ TEST_F(CliColourTags, ColourValuesOutOfRangeAreDroppedWithAWarning) {
   } cases[] = {
       {"cHRM", Be32({2143290000, 32900, 64000, 33000, 30000, 60000, 15000, 6000}),
        "the cHRM chunk is not carried: its white point (21432.90000, 0.32900) is not a colour"},
-      {"cHRM", Be32({31270, 0, 64000, 33000, 30000, 60000, 15000, 6000}), "its white point (0.31270, 0.00000)"},
-      {"cHRM", Be32({31270, 32900, 64000, 50000, 30000, 60000, 15000, 6000}), "its red (0.64000, 0.50000)"},
-      {"gAMA", Be32({0x7fffffff}), "the gAMA chunk is not carried: its file gamma 21474.83647 is not 0.1 to 10"},
+      {"cHRM", Be32({31270, 0, 64000, 33000, 30000, 60000, 15000, 6000}),
+       "its white point (0.31270, 0.00000)"},
+      {"cHRM", Be32({31270, 32900, 64000, 50000, 30000, 60000, 15000, 6000}),
+       "its red (0.64000, 0.50000)"},
+      {"gAMA", Be32({0x7fffffff}),
+       "the gAMA chunk is not carried: its file gamma 21474.83647 is not 0.1 to 10"},
       {"gAMA", Be32({1}), "its file gamma 0.00001 is not 0.1 to 10"},
       {"sRGB", {4}, "the sRGB chunk is not carried: its rendering intent 4 is not 0 to 3"},
-      {"pHYs", {0, 0, 0, 9, 0, 0, 0, 9, 7}, "the pHYs chunk is not carried: its unit 7 is not 0 or 1"},
+      {"pHYs",
+       {0, 0, 0, 9, 0, 0, 0, 9, 7},
+       "the pHYs chunk is not carried: its unit 7 is not 0 or 1"},
       {"gAMA", {0, 1, 0x86}, "the gAMA chunk holds 3 bytes, not 4, and is not carried"},
   };
   WriteRawPng(Path("clean.png"), {});
@@ -243,7 +264,8 @@ TEST_F(CliColourTags, ColourValuesOutOfRangeAreDroppedWithAWarning) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find(c.warning), std::string::npos) << r.output;
     // As OpenImageIO reads a PNG without colour chunks.
-    EXPECT_EQ(AttributesOf(Path(name + ".png.exr"))->get_string_attribute("oiio:ColorSpace"), "sRGB");
+    EXPECT_EQ(AttributesOf(Path(name + ".png.exr"))->get_string_attribute("oiio:ColorSpace"),
+              "sRGB");
     Render(name + ".png", name + "_out.png");
     EXPECT_EQ(ReadChunks(Path(name + "_out.png")), Chunks{});
     EXPECT_EQ(cli::ReadImage(Path(name + "_out.png")).samples, expected.samples);
@@ -259,7 +281,9 @@ TEST_F(CliColourTags, ColourValuesOutOfRangeAreDroppedWithAWarning) {
 // A pixel twice as high as wide (or half), through every output format: the
 // resolution both ways and OpenEXR's pixelAspectRatio, width over height.
 TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
-  WriteTaggedPng(Path("tall.png"), {{"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});  // 2835 x 5670 per metre
+  WriteTaggedPng(
+      Path("tall.png"),
+      {{"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});  // 2835 x 5670 per metre
   WriteTiff(Path("wide.tif"), [](OIIO::ImageSpec& s) {
     s.attribute("XResolution", 300.0f);
     s.attribute("YResolution", 150.0f);
@@ -273,8 +297,10 @@ TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
     Bytes phys;
   };
   const Expected cases[] = {
-      {"tall.png", 2835 * 0.0254f, 5670 * 0.0254f, 2.0f, Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}},
-      {"wide.tif", 300.0f, 150.0f, 0.5f, Bytes{0, 0, 0x2e, 0x23, 0, 0, 0x17, 0x12, 1}},  // 11811 x 5906
+      {"tall.png", 2835 * 0.0254f, 5670 * 0.0254f, 2.0f,
+       Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}},
+      {"wide.tif", 300.0f, 150.0f, 0.5f,
+       Bytes{0, 0, 0x2e, 0x23, 0, 0, 0x17, 0x12, 1}},  // 11811 x 5906
   };
   for (const Expected& c : cases) {
     SCOPED_TRACE(c.input);
@@ -290,7 +316,8 @@ TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
       EXPECT_EQ(ReadChunks(Path(out + ".png")).at("pHYs"), c.phys) << format;
     }
     Render(c.input, c.input + ".tga");
-    EXPECT_EQ(AttributesOf(Path(c.input + ".tga"))->get_float_attribute("PixelAspectRatio"), c.aspect);
+    EXPECT_EQ(AttributesOf(Path(c.input + ".tga"))->get_float_attribute("PixelAspectRatio"),
+              c.aspect);
     Render(c.input, c.input + ".png");
     EXPECT_EQ(ReadChunks(Path(c.input + ".png")).at("pHYs"), c.phys);
   }
@@ -304,8 +331,10 @@ TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
               exr->write_image(OIIO::TypeDesc::FLOAT, pixels) && exr->close());
   Render("aspect.exr", "aspect.png");
   const Bytes ratio = ReadChunks(Path("aspect.png")).at("pHYs");
-  const uint32_t x = uint32_t(ratio[0]) << 24 | uint32_t(ratio[1]) << 16 | uint32_t(ratio[2]) << 8 | ratio[3];
-  const uint32_t y = uint32_t(ratio[4]) << 24 | uint32_t(ratio[5]) << 16 | uint32_t(ratio[6]) << 8 | ratio[7];
+  const uint32_t x =
+      uint32_t(ratio[0]) << 24 | uint32_t(ratio[1]) << 16 | uint32_t(ratio[2]) << 8 | ratio[3];
+  const uint32_t y =
+      uint32_t(ratio[4]) << 24 | uint32_t(ratio[5]) << 16 | uint32_t(ratio[6]) << 8 | ratio[7];
   EXPECT_EQ(ratio[8], 0);
   EXPECT_NEAR(static_cast<double>(y) / x, 0.9, 1e-7) << x << " x " << y;
   Render("aspect.exr", "aspect.tif");
@@ -315,31 +344,37 @@ TEST_F(CliColourTags, NonSquarePixelsKeepTheirAspectInEveryFormat) {
 // Two renders of a frame are the same bytes in every format: no file says
 // when it was written, unless SOURCE_DATE_EPOCH names the time to say.
 TEST_F(CliColourTags, OutputsAreReproducibleAndDatedOnlyBySourceDateEpoch) {
-  WriteTaggedPng(Path("in.png"), {{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});
+  WriteTaggedPng(Path("in.png"),
+                 {{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0x0b, 0x13, 0, 0, 0x16, 0x26, 1}}});
   for (const char* format : {".png", ".tif", ".tga", ".exr"}) {
     SCOPED_TRACE(format);
-    const std::string first = std::string("first") + format, second = std::string("second") + format;
+    const std::string first = std::string("first") + format,
+                      second = std::string("second") + format;
     Render("in.png", first);
     Render("in.png", second, {"--threads", "2"});
     std::ifstream a(Path(first), std::ios::binary), b(Path(second), std::ios::binary);
-    const std::string bytesA((std::istreambuf_iterator<char>(a)), {}), bytesB((std::istreambuf_iterator<char>(b)), {});
+    const std::string bytesA((std::istreambuf_iterator<char>(a)), {}),
+        bytesB((std::istreambuf_iterator<char>(b)), {});
     EXPECT_FALSE(bytesA.empty());
     EXPECT_EQ(bytesA, bytesB);
     if (std::string(format) == ".png") continue;
     EXPECT_EQ(AttributesOf(Path(first))->find_attribute("DateTime"), nullptr);
     const std::string dated = std::string("dated") + format;
-    const CommandResult r = RunRender({Path("in.png"), Path(dated)}, "SOURCE_DATE_EPOCH=1700000000 ");
+    const CommandResult r =
+        RunRender({Path("in.png"), Path(dated)}, "SOURCE_DATE_EPOCH=1700000000 ");
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(AttributesOf(Path(dated))->get_string_attribute("DateTime"), "2023:11:14 22:13:20");
   }
 }
 
 TEST_F(CliColourTags, EachFrameOfASequenceCarriesItsOwnTags) {
-  WriteTaggedPng(Path("in.0001.png"), {{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0, 1, 0, 0, 0, 2, 0}}});
+  WriteTaggedPng(Path("in.0001.png"),
+                 {{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0, 1, 0, 0, 0, 2, 0}}});
   WriteTaggedPng(Path("in.0002.png"), {{"sRGB", {3}}});
   WriteTaggedPng(Path("in.0003.png"), {{"gAMA", Be32({100000})}, {"cHRM", kChrm}});
   Render("in.####.png", "out.####.png", {"--threads", "3"});
-  EXPECT_EQ(ReadChunks(Path("out.0001.png")), (Chunks{{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0, 1, 0, 0, 0, 2, 0}}}));
+  EXPECT_EQ(ReadChunks(Path("out.0001.png")),
+            (Chunks{{"gAMA", Be32({45455})}, {"pHYs", Bytes{0, 0, 0, 1, 0, 0, 0, 2, 0}}}));
   EXPECT_EQ(ReadChunks(Path("out.0002.png")), (Chunks{{"sRGB", {3}}}));
   EXPECT_EQ(ReadChunks(Path("out.0003.png")), (Chunks{{"gAMA", Be32({100000})}, {"cHRM", kChrm}}));
 }
@@ -356,7 +391,8 @@ TEST_F(CliColourTags, ExrIsLabelledWithThePngsColourSpaceNotLinear) {
     const std::string name = "in" + std::to_string(++n);
     WriteTaggedPng(Path(name + ".png"), tags);
     Render(name + ".png", name + ".exr");
-    EXPECT_EQ(AttributesOf(Path(name + ".exr"))->get_string_attribute("oiio:ColorSpace"), expected) << name;
+    EXPECT_EQ(AttributesOf(Path(name + ".exr"))->get_string_attribute("oiio:ColorSpace"), expected)
+        << name;
   }
   // And back: an EXR labelled sRGB gives a PNG the sRGB chunk.
   Render("in1.exr", "back.png");
@@ -372,7 +408,9 @@ TEST_F(CliColourTags, TiffResolutionProfileAndColourSpaceReachTiffAndPng) {
     s.attribute("oiio:ColorSpace", "sRGB");
   });
   WriteTiff(Path("icc.tif"), [&](OIIO::ImageSpec& s) {
-    s.attribute("ICCProfile", OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(profile.size())), profile.data());
+    s.attribute("ICCProfile",
+                OIIO::TypeDesc(OIIO::TypeDesc::UINT8, static_cast<int>(profile.size())),
+                profile.data());
   });
   Render("dpi.tif", "dpi_out.tif");
   const auto tiff = AttributesOf(Path("dpi_out.tif"));
@@ -381,7 +419,8 @@ TEST_F(CliColourTags, TiffResolutionProfileAndColourSpaceReachTiffAndPng) {
   EXPECT_EQ(tiff->get_string_attribute("ResolutionUnit"), "in");
   EXPECT_EQ(tiff->get_string_attribute("oiio:ColorSpace"), "sRGB");
   Render("dpi.tif", "dpi_out.png");
-  EXPECT_EQ(ReadChunks(Path("dpi_out.png")), (Chunks{{"sRGB", {0}}, {"pHYs", Bytes{0, 0, 46, 35, 0, 0, 46, 35, 1}}}));  // 11811
+  EXPECT_EQ(ReadChunks(Path("dpi_out.png")),
+            (Chunks{{"sRGB", {0}}, {"pHYs", Bytes{0, 0, 46, 35, 0, 0, 46, 35, 1}}}));  // 11811
 
   Render("icc.tif", "icc_out.tif");
   const auto iccTiff = AttributesOf(Path("icc_out.tif"));
@@ -390,7 +429,8 @@ TEST_F(CliColourTags, TiffResolutionProfileAndColourSpaceReachTiffAndPng) {
   const auto* bytes = static_cast<const uint8_t*>(kept->data());
   EXPECT_EQ(Bytes(bytes, bytes + kept->type().size()), profile);
   Render("icc.tif", "icc_out.png");
-  EXPECT_EQ(ReadChunks(Path("icc_out.png")), (Chunks{{"iCCP", IccpValue(cli::kDefaultIccName, profile)}}));
+  EXPECT_EQ(ReadChunks(Path("icc_out.png")),
+            (Chunks{{"iCCP", IccpValue(cli::kDefaultIccName, profile)}}));
 }
 
 TEST_F(CliColourTags, DamagedOrAbsurdTagsAreDroppedAndTheImageStillChecked) {

@@ -57,9 +57,12 @@ TEST_F(CliExistingOutputs, WhatCannotBeReplacedIsRefusedUnlessSkipExistingKeepsI
   const std::vector<std::string> before = Files();
   const std::string old = ReadBytes(Path("old.png"));
 
-  for (const auto& [name, why] : {std::pair{"fifo.png", kNotRegular}, {"socket.tif", kNotRegular},
-                                  {"device.exr", kNotRegular}, {"folder.png", std::string("it is a folder")},
-                                  {"locked.png", ReadOnly("0444")}, {"link.png", ReadOnly("0440")}}) {
+  for (const auto& [name, why] : {std::pair{"fifo.png", kNotRegular},
+                                  {"socket.tif", kNotRegular},
+                                  {"device.exr", kNotRegular},
+                                  {"folder.png", std::string("it is a folder")},
+                                  {"locked.png", ReadOnly("0444")},
+                                  {"link.png", ReadOnly("0440")}}) {
     SCOPED_TRACE(name);
     CommandResult r = RunRender({Path("in.png"), Path(name)});
     EXPECT_EQ(r.status, cli::kExitUsage);
@@ -83,7 +86,8 @@ TEST_F(CliExistingOutputs, EveryFrameIsCheckedBeforeTheFirstRenders) {
   ASSERT_EQ(::mkfifo(Path("out.0003.png").c_str(), 0666), 0);
   CommandResult r = RunRender({Path("in.png"), Path("out.####.png"), "--frames", "1-4"});
   EXPECT_EQ(r.status, cli::kExitUsage);
-  EXPECT_EQ(r.output, "corvalin: error: cannot write " + Path("out.0003.png") + ": " + kNotRegular + "\n");
+  EXPECT_EQ(r.output,
+            "corvalin: error: cannot write " + Path("out.0003.png") + ": " + kNotRegular + "\n");
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", "old.png", "out.0003.png"}));
 
   r = RunRender({Path("in.png"), Path("out.####.png"), "--frames", "2-4", "--skip-existing", "-q"});
@@ -99,7 +103,8 @@ TEST_F(CliExistingOutputs, AReplacedFileKeepsItsModeAndOwnerANewOneFollowsTheUma
   ASSERT_EQ(RunRender({Path("in.png"), Path("new.exr")}, prelude).status, 0);
   EXPECT_EQ(Mode(Path("new.exr")), 0600u);
   const bool root = ::geteuid() == 0;  // only root may give a file away
-  for (const auto& [name, mode] : {std::pair{"shared.png", 0664u}, {"odd.png", 0604u}, {"shared.exr", 0640u}}) {
+  for (const auto& [name, mode] :
+       {std::pair{"shared.png", 0664u}, {"odd.png", 0604u}, {"shared.exr", 0640u}}) {
     SCOPED_TRACE(name);
     ReadOnlyCopy(name, mode);
     if (root) {
@@ -114,15 +119,16 @@ TEST_F(CliExistingOutputs, AReplacedFileKeepsItsModeAndOwnerANewOneFollowsTheUma
       EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(4321u, 8765u));
     }
   }
-  EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", "new.exr", "odd.png", "old.png", "shared.exr",
-                                               "shared.png"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", "new.exr", "odd.png", "old.png",
+                                               "shared.exr", "shared.png"}));
 }
 
 TEST_F(CliExistingOutputs, AnOutputChangedWhileItsFrameRendersIsRefusedAndTheTemporaryRemoved) {
   const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> changes = {
       {"it is a folder", [](const std::string& p) { fs::create_directories(p + "/inside"); }},
       {kNotRegular, [](const std::string& p) { ::mkfifo(p.c_str(), 0666); }},
-      {ReadOnly("0400"), [](const std::string& p) {
+      {ReadOnly("0400"),
+       [](const std::string& p) {
          std::ofstream(p) << "kept";
          fs::permissions(p, fs::perms(0400));
        }},
@@ -140,7 +146,8 @@ TEST_F(CliExistingOutputs, AnOutputChangedWhileItsFrameRendersIsRefusedAndTheTem
       EXPECT_EQ(std::string(e.what()), "cannot write " + out + ": " + changes[i].first);
     }
   }
-  EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", "old.png", "out0.png", "out1.png", "out2.png"}));
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"in.png", "old.png", "out0.png", "out1.png", "out2.png"}));
   EXPECT_TRUE(fs::is_directory(Path("out0.png/inside")));
   EXPECT_TRUE(fs::is_fifo(Path("out1.png")));
   EXPECT_EQ(ReadBytes(Path("out2.png")), "kept");

@@ -25,14 +25,18 @@ TEST(CliFloatMapping, HandComputedChannelsAndBack) {
     float v;
     uint16_t channel;
   };
-  for (const Case c : {Case{kNaN, 0}, {-0.25f, 0}, {-0.0f, 0}, {0.0f, 0},
-                       {std::ldexp(1.0f, -17), 0},        // 0.25 of a step
-                       {std::ldexp(1.0f, -16), 1},        // half a step rounds away from zero
-                       {0.0001f, 3},                      // 3.2768 steps
-                       {1.0f / 3.0f, 10923},              // 0.333333343 x 32768 = 10922.667
+  for (const Case c : {Case{kNaN, 0},
+                       {-0.25f, 0},
+                       {-0.0f, 0},
+                       {0.0f, 0},
+                       {std::ldexp(1.0f, -17), 0},  // 0.25 of a step
+                       {std::ldexp(1.0f, -16), 1},  // half a step rounds away from zero
+                       {0.0001f, 3},                // 3.2768 steps
+                       {1.0f / 3.0f, 10923},        // 0.333333343 x 32768 = 10922.667
                        {0.5f, 16384},
                        {32767.0f / 32768.0f, 32767},
-                       {1.0f, 32768}, {2.0f, 32768},
+                       {1.0f, 32768},
+                       {2.0f, 32768},
                        {std::numeric_limits<float>::infinity(), 32768},
                        {-std::numeric_limits<float>::infinity(), 0}}) {
     EXPECT_EQ(FloatToChannel16(c.v), c.channel) << c.v;
@@ -45,7 +49,8 @@ TEST(CliFloatMapping, HandComputedChannelsAndBack) {
 
 using Pixels = std::vector<float>;  // RGBA, row by row
 
-void WriteFloatImage(const std::string& path, int w, int h, OIIO::TypeDesc type, const Pixels& rgba) {
+void WriteFloatImage(const std::string& path, int w, int h, OIIO::TypeDesc type,
+                     const Pixels& rgba) {
   OIIO::ImageSpec layout(w, h, 4, type);
   layout.attribute("oiio:UnassociatedAlpha", 1);
   auto out = OIIO::ImageOutput::create(path);
@@ -81,16 +86,19 @@ void ExpectSamples(const Pixels& got, const Pixels& want) {
 using CliFloatFiles = ScratchTest;
 
 TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
-  const Pixels floatIn = {
-      kNaN, -0.25f, 2.0f, kNaN,                 1.0f / 3.0f, 0.5f, 0.0001f, -1.0f,
-      32767.0f / 32768.0f, 1.0f, 0.0f, -0.0f,   0.25f, 0.75f, 0.125f, 0.0f,
-      0.0001f, 0.0001f, 0.0001f, -1e30f,        1.0f / 3.0f, 1.0f / 3.0f, 3e30f, kNaN};
+  const Pixels floatIn = {kNaN,        -0.25f,      2.0f,
+                          kNaN,        1.0f / 3.0f, 0.5f,
+                          0.0001f,     -1.0f,       32767.0f / 32768.0f,
+                          1.0f,        0.0f,        -0.0f,
+                          0.25f,       0.75f,       0.125f,
+                          0.0f,        0.0001f,     0.0001f,
+                          0.0001f,     -1e30f,      1.0f / 3.0f,
+                          1.0f / 3.0f, 3e30f,       kNaN};
   WriteFloatImage(Path("in_float.exr"), 3, 2, OIIO::TypeDesc::FLOAT, floatIn);
   // v16 / 32768 for v16 of each sample above.
   const float third = 0.333343505859375f, tiny = 9.1552734375e-05f, nearOne = 0.999969482421875f;
-  const Pixels asFloat = {0, 0, 1, 0,              third, 0.5f, tiny, 0,
-                          nearOne, 1, 0, 0,        0.25f, 0.75f, 0.125f, 0,
-                          1, 0, 0, 1,              third, third, 1, 0};
+  const Pixels asFloat = {0,     0,     1,      0, third, 0.5f, tiny, 0, nearOne, 1,     0, 0,
+                          0.25f, 0.75f, 0.125f, 0, 1,     0,    0,    1, third,   third, 1, 0};
   // The same to the nearest half: 10923 / 32768 is 1365.375 half steps of
   // 2^-12, 32767 / 32768 is nearer 1 than 1 - 2^-11; the others are exact.
   Pixels asHalf = asFloat;
@@ -101,7 +109,9 @@ TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
 
   ASSERT_EQ(RunRender({Path("in_float.exr"), Path("float.exr"), "--alpha", "straight"}).status, 0);
   ASSERT_EQ(RunRender({Path("in_float.exr"), Path("half.exr"), "--alpha", "straight",
-                       "--float-output", "half"}).status, 0);
+                       "--float-output", "half"})
+                .status,
+            0);
   Read r = ReadFloatImage(Path("float.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::FLOAT);  // the input's float type
   ExpectSamples(r.rgba, asFloat);
@@ -111,13 +121,17 @@ TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
 
   // Half in: 0x3555 is 1365 / 4096, exactly 10920 steps; 65504 clamps.
   const float h3555 = 0.333251953125f, h3bff = 0.99951171875f;
-  const Pixels halfIn = {h3555, kNaN, 65504.0f, -2.0f,   std::ldexp(1.0f, -16), h3bff, 1.0f, kNaN,
-                        0.5f, 0.25f, -0.0f, 0.0f,       0.0f, 0.0f, 0.0f, 0.0f};
+  const Pixels halfIn = {h3555, kNaN, 65504.0f, -2.0f, std::ldexp(1.0f, -16),
+                         h3bff, 1.0f, kNaN,     0.5f,  0.25f,
+                         -0.0f, 0.0f, 0.0f,     0.0f,  0.0f,
+                         0.0f};
   WriteFloatImage(Path("in_half.exr"), 2, 2, OIIO::TypeDesc::HALF, halfIn);
-  ASSERT_EQ(RunRender({Path("in_half.exr"), Path("from_half.exr"), "--alpha", "straight"}).status, 0);
+  ASSERT_EQ(RunRender({Path("in_half.exr"), Path("from_half.exr"), "--alpha", "straight"}).status,
+            0);
   r = ReadFloatImage(Path("from_half.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::HALF);
-  ExpectSamples(r.rgba, {h3555, 0, 1, 0, 3.0517578125e-05f, h3bff, 1, 0, 0.5f, 0.25f, 0, 0, 1, 0, 0, 1});
+  ExpectSamples(r.rgba,
+                {h3555, 0, 1, 0, 3.0517578125e-05f, h3bff, 1, 0, 0.5f, 0.25f, 0, 0, 1, 0, 0, 1});
 
   // Float TIFF in: a .tif output stays float, a .png is 16-bit,
   // (v16 x 65535 + 16384) / 32768: 10923 -> 21846, 3 -> 6, 32767 -> 65533,
@@ -130,9 +144,10 @@ TEST_F(CliFloatFiles, FloatAndHalfInAndOutAgainstHandComputedValues) {
   ASSERT_EQ(RunRender({Path("in.tif"), Path("out.png")}).status, 0);
   const cli::Image png = cli::ReadImage(Path("out.png"));
   EXPECT_EQ(png.bits, 16);
-  EXPECT_EQ(png.samples, (std::vector<uint16_t>{0, 0, 65535, 0,      21846, 32768, 6, 0,
-                                                65533, 65535, 0, 0,  16384, 49151, 8192, 0,
-                                                65535, 0, 0, 65535, 21846, 21846, 65535, 0}));
+  EXPECT_EQ(png.samples,
+            (std::vector<uint16_t>{0,     0,     65535, 0,     21846, 32768, 6,     0,
+                                   65533, 65535, 0,     0,     16384, 49151, 8192,  0,
+                                   65535, 0,     0,     65535, 21846, 21846, 65535, 0}));
 }
 
 TEST_F(CliFloatFiles, IntegerInputsBecomeHalfUnlessFloatIsAsked) {
@@ -147,14 +162,15 @@ TEST_F(CliFloatFiles, IntegerInputsBecomeHalfUnlessFloatIsAsked) {
   const float v1 = 0.003936767578125f, v77 = 0.301971435546875f, v128 = 0.501953125f,
               v200 = 0.7843017578125f;
   ASSERT_EQ(RunRender({Path("in.png"), Path("half.exr"), "--alpha", "straight"}).status, 0);
-  ASSERT_EQ(RunRender({Path("in.png"), Path("float.exr"), "--alpha", "straight",
-                       "--float-output", "float"}).status, 0);
-  ASSERT_EQ(RunRender({Path("in.png"), Path("float.tif"),
-                       "--float-output", "half"}).status, 0);
+  ASSERT_EQ(RunRender({Path("in.png"), Path("float.exr"), "--alpha", "straight", "--float-output",
+                       "float"})
+                .status,
+            0);
+  ASSERT_EQ(RunRender({Path("in.png"), Path("float.tif"), "--float-output", "half"}).status, 0);
   Read r = ReadFloatImage(Path("half.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::HALF);
-  ExpectSamples(r.rgba, {v1, 0.302001953125f, v128, 0, 0.7841796875f, 0, 1, 0,
-                         0.302001953125f, 0.302001953125f, 0.302001953125f, 0, 1, 0, 0, 1});
+  ExpectSamples(r.rgba, {v1, 0.302001953125f, v128, 0, 0.7841796875f, 0, 1, 0, 0.302001953125f,
+                         0.302001953125f, 0.302001953125f, 0, 1, 0, 0, 1});
   const Pixels exact = {v1, v77, v128, 0, v200, 0, 1, 0, v77, v77, v77, 0, 1, 0, 0, 1};
   r = ReadFloatImage(Path("float.exr"));
   EXPECT_EQ(r.type, OIIO::TypeDesc::FLOAT);

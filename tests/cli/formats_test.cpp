@@ -49,9 +49,8 @@ TEST(CliPlanSamples, EachFormatHoldsItsOwnSamples) {
   };
   for (const SampleCase& c : cases) {
     SCOPED_TRACE(std::string(c.output) + " depth " + std::to_string(c.depth));
-    const cli::SamplePlan plan =
-        cli::PlanSamples(c.output, cli::FormatOfPath(c.output),
-                         cli::SampleRequest{c.depth, c.floatOutput, c.input});
+    const cli::SamplePlan plan = cli::PlanSamples(
+        c.output, cli::FormatOfPath(c.output), cli::SampleRequest{c.depth, c.floatOutput, c.input});
     EXPECT_EQ(plan.depth, c.wantDepth);
     EXPECT_EQ(plan.kind, c.wantKind);
   }
@@ -64,19 +63,25 @@ TEST(CliPlanSamples, RefusesWhatAFormatCannotHold) {
     const char* message;
   };
   const Refusal refusals[] = {
-      {"o.tga", {16, {}, {}},
+      {"o.tga",
+       {16, {}, {}},
        "o.tga: TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr output for "
        "16 bits"},
-      {"o.tga", {0, {}, SampleKind::uint16},
+      {"o.tga",
+       {0, {}, SampleKind::uint16},
        "o.tga: TGA holds 8 bits per channel; use --depth 8 or a .png, .tif or .exr output for "
        "16 bits"},
-      {"o.exr", {8, {}, {}},
+      {"o.exr",
+       {8, {}, {}},
        "o.exr: an OpenEXR output holds the 16-bit render as float; leave out --depth 8"},
-      {"o.png", {0, SampleKind::half, {}},
+      {"o.png",
+       {0, SampleKind::half, {}},
        "--float-output: PNG holds no float samples; use a .exr or .tif output"},
-      {"o.tif", {8, SampleKind::float32, {}},
+      {"o.tif",
+       {8, SampleKind::float32, {}},
        "--float-output: a float output holds the 16-bit render; leave out --depth 8"},
-      {"o.png", {8, {}, SampleKind::half},
+      {"o.png",
+       {8, {}, SampleKind::half},
        "a half float file renders at 16 bits; leave out --depth 8"},
   };
   for (const Refusal& r : refusals) {
@@ -104,8 +109,9 @@ TEST(CliFormats, ExtensionsNameFormatsInAnyCase) {
     cli::FormatOfPath("out.JPG");
     ADD_FAILURE() << "accepted";
   } catch (const cli::CliError& e) {
-    EXPECT_STREQ(e.what(), "out.JPG: unsupported output format '.jpg'; use .png, .tif, .tiff, "
-                           ".tga or .exr");
+    EXPECT_STREQ(e.what(),
+                 "out.JPG: unsupported output format '.jpg'; use .png, .tif, .tiff, "
+                 ".tga or .exr");
   }
 }
 

@@ -42,7 +42,8 @@ TEST(CliFramePattern, TwoFieldsAreRefused) {
 }
 
 TEST(CliFramePattern, EveryKindOfFieldHasTheOneWidthLimit) {
-  for (const std::string& widest : {std::string(18, '#'), std::string(18, '@'), std::string("%018d")}) {
+  for (const std::string& widest :
+       {std::string(18, '#'), std::string(18, '@'), std::string("%018d")}) {
     EXPECT_EQ(FindFramePattern("o." + widest + ".png")->digits, cli::kMaxFieldDigits);
   }
   // A long field is shown by its start: the path holds all of it.
@@ -51,7 +52,8 @@ TEST(CliFramePattern, EveryKindOfFieldHasTheOneWidthLimit) {
            {"#@#@#@#@#@#@#@#@#@@", "#@#@#@#@#@#@#@#@#@@", "19"},
            {"%019d", "%019d", "19"},
            {std::string(1000, '@'), std::string(16, '@') + "...", "1000"},
-           {"%0" + std::string(40, '9') + "d", "%0" + std::string(14, '9') + "...", std::string(40, '9')},
+           {"%0" + std::string(40, '9') + "d", "%0" + std::string(14, '9') + "...",
+            std::string(40, '9')},
        }) {
     const std::string path = "shot/o." + field + ".png";
     try {
@@ -76,8 +78,8 @@ TEST(CliFrameList, RangesStepsAndLists) {
 }
 
 TEST(CliFrameList, MalformedListsNameThePartAndTheForms) {
-  for (const char* bad : {"", ",", "1,", "a", "1-", "-5", "5-1", "1-10x0", "1-10x", "1x2",
-                          "1-2-3", "1 - 3", "1000000000", "3x1-5"}) {
+  for (const char* bad : {"", ",", "1,", "a", "1-", "-5", "5-1", "1-10x0", "1-10x", "1x2", "1-2-3",
+                          "1 - 3", "1000000000", "3x1-5"}) {
     SCOPED_TRACE(bad);
     try {
       ParseFrameList(bad);
@@ -93,8 +95,11 @@ TEST(CliFrameList, MalformedListsNameThePartAndTheForms) {
 TEST(CliFrameList, NegativeFramesAndStepsAreNamedAsSuch) {
   const std::string negative = "has a negative frame number, but frames count from 0";
   for (auto [text, part, why] : {
-           std::tuple{"-5--1", "-5--1", negative}, {"-5", "-5", negative}, {"-5-3", "-5-3", negative},
-           {"1--3", "1--3", negative}, {"4,-0", "-0", negative},
+           std::tuple{"-5--1", "-5--1", negative},
+           {"-5", "-5", negative},
+           {"-5-3", "-5-3", negative},
+           {"1--3", "1--3", negative},
+           {"4,-0", "-0", negative},
            {"1-10x-2", "1-10x-2", std::string("has a negative step, but a step is 1 or more")},
            // A dash without a number after it is no minus sign.
            {"3--", "3--", std::string("is not a number")},
@@ -132,12 +137,13 @@ TEST(CliFramePlan, PairsInputAndOutputNames) {
     for (const auto& j : cli::PlanFrames(options)) jobs.emplace_back(j.frame, j.input, j.output);
     return jobs;
   };
-  EXPECT_EQ(plan("in.#.png", "out/%03d.tif", "8-12x2"),
-            (Jobs{{8, "in.0008.png", "out/008.tif"}, {10, "in.0010.png", "out/010.tif"},
-                  {12, "in.0012.png", "out/012.tif"}}));
+  EXPECT_EQ(plan("in.#.png", "out/%03d.tif", "8-12x2"), (Jobs{{8, "in.0008.png", "out/008.tif"},
+                                                              {10, "in.0010.png", "out/010.tif"},
+                                                              {12, "in.0012.png", "out/012.tif"}}));
   // A still input is held for every frame; without --frames it cannot fill a
   // pattern OUTPUT, whose field would end up in the file's name.
-  EXPECT_EQ(plan("still.png", "o.@.png", "1-2"), (Jobs{{1, "still.png", "o.1.png"}, {2, "still.png", "o.2.png"}}));
+  EXPECT_EQ(plan("still.png", "o.@.png", "1-2"),
+            (Jobs{{1, "still.png", "o.1.png"}, {2, "still.png", "o.2.png"}}));
   EXPECT_EQ(plan("a.png", "out/a.tif", std::nullopt), (Jobs{{-1, "a.png", "out/a.tif"}}));
   EXPECT_THROW(plan("a.png", "out/%03d.tif", std::nullopt), cli::CliError);
   // Frames into one output name would overwrite each other.

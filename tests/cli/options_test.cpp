@@ -22,8 +22,8 @@ std::optional<cli::CommandOptions> Parse(std::vector<std::string> args, int* sta
 auto Values(const cli::CommandOptions& o) {
   const RenderSettings& s = o.settings;
   return std::tuple(s.useKey, s.smootherRange, s.lineWeight, s.keyColour.alpha, s.keyColour.red,
-                    s.keyColour.green, s.keyColour.blue, o.frame.depth, o.frame.rowPadding,
-                    o.jobs, o.quiet, o.frames.value_or("none"), o.plugin, o.input, o.output);
+                    s.keyColour.green, s.keyColour.blue, o.frame.depth, o.frame.rowPadding, o.jobs,
+                    o.quiet, o.frames.value_or("none"), o.plugin, o.input, o.output);
 }
 
 TEST(CliOptions, DefaultsAndEveryOptionsValue) {
@@ -31,6 +31,7 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
   auto options = Parse({"render", "in.png", "out.png"}, &status);
   ASSERT_TRUE(options);
   const PF_Pixel8 key = Control("alphaKey").defaultColour;
+  // clang-format off
   EXPECT_EQ(Values(*options),
             std::tuple(Control("useColorKey").defaultValue != 0,
                        Control("smootherRange").defaultValue,
@@ -39,8 +40,10 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
                        std::string("in.png"), std::string("out.png")));
   options = Parse({"render", "in.#.png", "out.#.tif", "--smoother-range", "12.5", "--line-weight",
                    "0.75", "--use-color-key", "--alpha-key", "12ab9F", "--depth", "16",
-                   "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so", "-q"},
+                   "--row-padding", "7", "--jobs", "3", "--frames", "1-3", "--plugin", "m.so",
+                   "-q"},
                   &status);
+  // clang-format on
   ASSERT_TRUE(options);
   EXPECT_EQ(Values(*options),
             std::tuple(true, 12.5, 0.75, A_u_char{255}, A_u_char{0x12}, A_u_char{0xAB},
@@ -49,12 +52,14 @@ TEST(CliOptions, DefaultsAndEveryOptionsValue) {
 }
 
 TEST(CliOptions, RangeEndsAreAccepted) {
+  // clang-format off
   for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
            {"--smoother-range", "0"},   {"--smoother-range", "100"}, {"--smoother-range", "1e2"},
            {"--line-weight", "0"},      {"--line-weight", "1"},      {"--row-padding", "0"},
            {"--row-padding", "4096"},   {"--jobs", "1"},             {"--jobs", "256"},
            {"--alpha-key", "000000"},   {"--alpha-key", "#ffffff"},  {"--depth", "8"}}) {
     SCOPED_TRACE(extra[0] + " " + extra[1]);
+    // clang-format on
     std::vector<std::string> args = {"render", "in.png", "out.png"};
     args.insert(args.end(), extra.begin(), extra.end());
     int status = -1;
@@ -121,7 +126,8 @@ TEST_F(CliOptionErrors, NameTheOptionAndTheValidRangeAndWriteNothing) {
     }
     std::ostringstream out, err;
     EXPECT_EQ(cli::RunCommand(args, out, err, false), cli::kExitUsage);
-    EXPECT_NE(err.str().find(extra[0] == "OUT" ? expected : extra[0]), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(extra[0] == "OUT" ? expected : extra[0]), std::string::npos)
+        << err.str();
     EXPECT_NE(err.str().find(expected), std::string::npos) << err.str();
     EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});
   }
@@ -134,6 +140,7 @@ TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {
     std::ostringstream out, err;
     EXPECT_EQ(cli::RunCommand(args, out, err, false), cli::kExitOk);
     const std::string help = out.str();
+    // clang-format off
     for (const char* text :
          {"--smoother-range", "0 to 100, default 1.0", "--line-weight", "0 to 1, default 0.0",
           "--use-color-key", "default off", "--alpha-key", "default FFFFFF", "--depth",
@@ -142,6 +149,7 @@ TEST(CliHelp, ExplainsEveryOptionWithItsRangeAndDefault) {
           "Use Color Key", "Alpha Key", "--no-corner-markers",
           "every render writes an opaque pure-red pixel at each of the four corners"}) {
       EXPECT_NE(help.find(text), std::string::npos) << text;
+      // clang-format on
     }
     // Each control's help comes from the control table.
     EXPECT_NE(help.find("\"Alpha Key\": the colour that the colour key makes fully transparent "

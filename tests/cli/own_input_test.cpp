@@ -32,7 +32,8 @@ class CliOwnInput : public ScratchTest {
     EXPECT_EQ(r.status, cli::kExitUsage) << r.output;
     EXPECT_NE(r.output.find("OUTPUT " + out + " is the same file as INPUT " + in +
                             "; its render would replace an input of the run: name another OUTPUT"),
-              std::string::npos) << r.output;
+              std::string::npos)
+        << r.output;
     EXPECT_EQ(Snapshot(), before);
   }
 };
@@ -47,7 +48,8 @@ TEST_F(CliOwnInput, AnOutputThatIsAnInputIsRefused) {
   }
   ExpectRefused({Path("a.png"), Path("a.png"), "--skip-existing"}, Path("a.png"), Path("a.png"));
   // Before the file exists the same name is enough.
-  ExpectRefused({Path("gone.png"), Path("sub/../gone.png")}, Path("sub/../gone.png"), Path("gone.png"));
+  ExpectRefused({Path("gone.png"), Path("sub/../gone.png")}, Path("sub/../gone.png"),
+                Path("gone.png"));
 
   for (const char* name : {"in.0001.png", "in.0002.png", "s.1.png", "s.10.png"}) {
     cli::WriteImage(Path(name), CelImage(24, 16, 8));
@@ -55,8 +57,8 @@ TEST_F(CliOwnInput, AnOutputThatIsAnInputIsRefused) {
   ExpectRefused({Path("in.####.png"), Path("in.%04d.png")}, Path("in.0001.png") + " (frame 1)",
                 Path("in.0001.png") + " (frame 1)");
   // Frame 1's output is frame 10's input; frame 4 is not on disk.
-  ExpectRefused({Path("s.%d.png"), Path("s.%d0.png"), "--frames", "1,10"}, Path("s.10.png") + " (frame 1)",
-                Path("s.10.png") + " (frame 10)");
+  ExpectRefused({Path("s.%d.png"), Path("s.%d0.png"), "--frames", "1,10"},
+                Path("s.10.png") + " (frame 1)", Path("s.10.png") + " (frame 10)");
   ExpectRefused({Path("in.####.png"), Path("sub/../in.####.png"), "--frames", "4"},
                 Path("sub/../in.0004.png") + " (frame 4)", Path("in.0004.png") + " (frame 4)");
   // Reruns with --skip-existing: CliSequence.SkipExistingRendersExactlyTheMissingFrames.
@@ -65,7 +67,8 @@ TEST_F(CliOwnInput, AnOutputThatIsAnInputIsRefused) {
 TEST(CliOwnInputCheck, IsLinearInTheFrames) {
   std::vector<cli::FrameJob> jobs;
   for (int64_t f = 0; f < 200000; ++f) {
-    jobs.push_back({f, "/none/in." + std::to_string(f) + ".png", "/none/out." + std::to_string(f) + ".png"});
+    jobs.push_back(
+        {f, "/none/in." + std::to_string(f) + ".png", "/none/out." + std::to_string(f) + ".png"});
   }
   // A comparison of every pair would take minutes.
   const auto start = std::chrono::steady_clock::now();
@@ -92,7 +95,8 @@ TEST_F(CliOwnInput, AnExistingInputIsAStillAndAStillNeedsFramesForAPattern) {
   EXPECT_EQ(r.status, cli::kExitUsage) << r.output;
   EXPECT_NE(r.output.find("INPUT " + Path("still.png") + " is a single image, and OUTPUT " +
                           Path("still2.####.png") + " has a frame field: give --frames"),
-            std::string::npos) << r.output;
+            std::string::npos)
+      << r.output;
   EXPECT_EQ(Files(), before);
 }
 

@@ -47,10 +47,10 @@ class CliPngCodec : public ScratchTest {};
 TEST_F(CliPngCodec, WritesRgbaThatLibpngReadsBackAtEveryLevel) {
   // Samples whose two bytes differ, so that a 16-bit file stored in the
   // wrong byte order cannot read back right.
-  const std::vector<uint16_t> deep = {0x1234, 0xFF00, 0x00FF, 0x8001, 0x0102, 0xFEDC, 0x0000, 0xFFFF,
-                                      0xA55A, 0x5AA5, 0x7FFF, 0x8000};
-  const std::vector<uint8_t> shallow = {0x12, 0xFF, 0x00, 0x80, 0x01, 0xFE, 0x7F, 0x81,
-                                        0xA5, 0x5A, 0x33, 0xCC};
+  const std::vector<uint16_t> deep = {0x1234, 0xFF00, 0x00FF, 0x8001, 0x0102, 0xFEDC,
+                                      0x0000, 0xFFFF, 0xA55A, 0x5AA5, 0x7FFF, 0x8000};
+  const std::vector<uint8_t> shallow = {0x12, 0xFF, 0x00, 0x80, 0x01, 0xFE,
+                                        0x7F, 0x81, 0xA5, 0x5A, 0x33, 0xCC};
   for (const char* level : {"0", "2", "9"}) {
     for (const int bits : {8, 16}) {
       SCOPED_TRACE(std::string("level ") + level + ", " + std::to_string(bits) + " bits");
@@ -77,7 +77,8 @@ TEST_F(CliPngCodec, WritesRgbaThatLibpngReadsBackAtEveryLevel) {
       EXPECT_EQ(stored.interlace, PNG_INTERLACE_NONE);
       std::vector<uint8_t> row;
       if (bits == 16) {
-        for (uint16_t v : deep) row.insert(row.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        for (uint16_t v : deep)
+          row.insert(row.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
       } else {
         row = shallow;
       }

@@ -122,8 +122,8 @@ TEST_F(CliPremultipliedFiles, KeyedFrameInOpenExrHasNoColourAboveAlpha) {
           continue;
         }
         const double want = Channel16ToFloat(FileToChannel16(straight.samples[i + c], 16));
-        const double bound = half ? want * std::ldexp(1.0, -10) + std::ldexp(1.0, -24) / a
-                                  : std::ldexp(1.0, -22);
+        const double bound =
+            half ? want * std::ldexp(1.0, -10) + std::ldexp(1.0, -24) / a : std::ldexp(1.0, -22);
         ASSERT_LE(std::abs(v / a - want), bound) << "pixel " << i / 4;
       }
     }
@@ -155,7 +155,8 @@ TEST_F(CliPremultipliedFiles, AssociatedTiffAndTheOverride) {
   EXPECT_EQ(tif.alphaChannel, 3);
   EXPECT_EQ(tif.unassociated, 1);
   EXPECT_EQ(tif.rgba[0], s32768);
-  ASSERT_EQ(RunRender({Path("assoc.tif"), Path("assoc_out.tif"), "--alpha", "premultiplied"}).status, 0);
+  ASSERT_EQ(
+      RunRender({Path("assoc.tif"), Path("assoc_out.tif"), "--alpha", "premultiplied"}).status, 0);
   tif = ReadAsFloat(Path("assoc_out.tif"));
   EXPECT_EQ(tif.alphaChannel, 3);
   EXPECT_EQ(tif.unassociated, -1);
@@ -163,8 +164,9 @@ TEST_F(CliPremultipliedFiles, AssociatedTiffAndTheOverride) {
 
   const CommandResult bad = RunRender({Path("assoc.tif"), Path("x.png"), "--alpha", "associated"});
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.output.find("'associated' is not an alpha convention; use straight or premultiplied"),
-            std::string::npos)
+  EXPECT_NE(
+      bad.output.find("'associated' is not an alpha convention; use straight or premultiplied"),
+      std::string::npos)
       << bad.output;
 }
 

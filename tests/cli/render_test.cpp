@@ -39,8 +39,7 @@ void ExpectFlatFrame(const Image& out, int32_t w, int32_t h, int bits, const Rgb
   const uint16_t full = bits == 16 ? 65535 : 255;
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
-      const bool marker =
-          markers && (x == 1 || (x == w - 1 && !padded)) && (y == 1 || y == h - 1);
+      const bool marker = markers && (x == 1 || (x == w - 1 && !padded)) && (y == 1 || y == h - 1);
       const Rgba expected = marker ? Rgba{full, 0, 0, full} : colour;
       ASSERT_EQ(At(out, x, y), expected) << "at " << x << "," << y;
     }
@@ -53,7 +52,8 @@ TEST_F(CliRenderCommand, FlatFramesAtEveryDepthAndFormat) {
   // 8-bit RGBA; 16-bit RGB; 2-bit gray; 4-bit palette; then TIFF and TGA.
   cli::WriteImage(Path("rgba8.png"), FlatImage(7, 5, 8, 51, 128, 255, 255));
   cli::WriteImage(Path("rgb16.tif"), FlatImage(6, 4, 16, 4660, 32768, 65535, 65535));
-  WritePng(Path("gray2.png"), {4, 3, PNG_COLOR_TYPE_GRAY, 2}, {{0b10101010}, {0b10101010}, {0b10101010}});
+  WritePng(Path("gray2.png"), {4, 3, PNG_COLOR_TYPE_GRAY, 2},
+           {{0b10101010}, {0b10101010}, {0b10101010}});
   WritePng(Path("pal4.png"), {4, 3, PNG_COLOR_TYPE_PALETTE, 4, {{1, 2, 3}, {51, 0, 255}}},
            {{0x11, 0x11}, {0x11, 0x11}, {0x11, 0x11}});
   cli::WriteImage(Path("in.tga"), FlatImage(5, 5, 8, 17, 85, 170, 255));
@@ -75,7 +75,12 @@ TEST_F(CliRenderCommand, FlatFramesAtEveryDepthAndFormat) {
       {{"in.tga", "g.tif", "--depth", "16"}, 5, 5, 16, {4370, 21846, 43689, 65535}},
       // With row padding the right-hand markers land in the padding.
       {{"rgba8.png", "h.png", "--row-padding", "1"}, 7, 5, 8, {51, 128, 255, 255}, true},
-      {{"rgb16.tif", "i.tif", "--row-padding", "4096"}, 6, 4, 16, {4660, 32768, 65535, 65535}, true},
+      {{"rgb16.tif", "i.tif", "--row-padding", "4096"},
+       6,
+       4,
+       16,
+       {4660, 32768, 65535, 65535},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " -> " + c.args[1]);
@@ -161,9 +166,11 @@ TEST_F(CliSameAsMiniHost, WithEveryControlAndRowPadding) {
       SCOPED_TRACE(std::to_string(bits) + " " + plugin);
       const std::string in = Path("cel" + std::to_string(bits) + ".png"), out = Path("out.png");
       cli::WriteImage(in, CelImage(40, 30, bits));
+      // clang-format off
       std::vector<std::string> args = {in, out, "--smoother-range", "5", "--line-weight", "0.5",
                                        "--use-color-key", "--alpha-key", "FAC828",
                                        "--row-padding", "5"};
+      // clang-format on
       if (!plugin.empty()) args.insert(args.end(), {"--plugin", plugin});
       const CommandResult r = RunRender(args);
       ASSERT_EQ(r.status, 0) << r.output;
@@ -220,7 +227,7 @@ TEST_F(CliSameAsMiniHost, WithoutCornerMarkersOnlyTheFourCornersDiffer) {
 
 TEST(CliFrameSize, LimitOfTheSignedPixelIndexAndRowBytes) {
   EXPECT_NO_THROW(cli::CheckFrameSize(46340, 46340, 0, 8));
-  EXPECT_NO_THROW(cli::CheckFrameSize(536870911, 1, 0, 4));  // the widest 8-bit row
+  EXPECT_NO_THROW(cli::CheckFrameSize(536870911, 1, 0, 4));              // the widest 8-bit row
   EXPECT_THROW(cli::CheckFrameSize(46340, 46341, 4, 4), cli::CliError);  // 46344 x 46341 > 2^31 - 1
   EXPECT_THROW(cli::CheckFrameSize(300000000, 1, 0, 8), cli::CliError);  // rowbytes overflow
 }
@@ -236,14 +243,15 @@ TEST_F(CliRenderCommand, SequencesOnSeveralThreadsMatchFramesRenderedOneByOne) {
     }
     cli::WriteImage(Path("in." + std::to_string(1000 + f) + ".png"), frame);
   }
-  const CommandResult seq = RunRender({Path("in.#.png"), Path("seq_%05d.png"), "--frames", "1001-1006",
-                                       "--threads", "3", "--smoother-range", "4"});
+  const CommandResult seq = RunRender({Path("in.#.png"), Path("seq_%05d.png"), "--frames",
+                                       "1001-1006", "--threads", "3", "--smoother-range", "4"});
   ASSERT_EQ(seq.status, 0) << seq.output;
   EXPECT_NE(seq.output.find("[6/6]"), std::string::npos) << seq.output;
   for (int f = 1; f <= kFrames; ++f) {
     const std::string frame = std::to_string(1000 + f);
-    const CommandResult one = RunRender({Path("in." + frame + ".png"), Path("one." + frame + ".png"),
-                                         "--smoother-range", "4", "--threads", "1"});
+    const CommandResult one =
+        RunRender({Path("in." + frame + ".png"), Path("one." + frame + ".png"), "--smoother-range",
+                   "4", "--threads", "1"});
     ASSERT_EQ(one.status, 0) << one.output;
     const Image a = cli::ReadImage(Path("seq_0" + frame + ".png"));
     const Image b = cli::ReadImage(Path("one." + frame + ".png"));
@@ -251,12 +259,11 @@ TEST_F(CliRenderCommand, SequencesOnSeveralThreadsMatchFramesRenderedOneByOne) {
     EXPECT_EQ(a.samples, b.samples) << "frame " << frame;
   }
 
-
   // Quiet, with a frame missing: only the failure is reported, the others
   // are still written.
   fs::remove(Path("in.1004.png"));
-  const CommandResult quiet = RunRender({Path("in.@@@@.png"), Path("q.#.tif"), "--frames",
-                                   "1002-1006x2", "--jobs", "3", "--quiet"});
+  const CommandResult quiet = RunRender(
+      {Path("in.@@@@.png"), Path("q.#.tif"), "--frames", "1002-1006x2", "--jobs", "3", "--quiet"});
   EXPECT_EQ(quiet.status, cli::kExitFailed);
   EXPECT_EQ(quiet.output, "corvalin: error: frame 1004: cannot read " + Path("in.1004.png") +
                               ": no such file\ncorvalin: 1 of 3 frames failed\n");

@@ -98,10 +98,12 @@ FileId Id(const std::string& path) {
 }
 
 TEST_F(CliSequence, SkipExistingRendersExactlyTheMissingFrames) {
-  for (int f = 1; f <= 4; ++f) cli::WriteImage(Path("in.000" + std::to_string(f) + ".png"), CelFrame(32, 20, 8, 3 * f));
+  for (int f = 1; f <= 4; ++f)
+    cli::WriteImage(Path("in.000" + std::to_string(f) + ".png"), CelFrame(32, 20, 8, 3 * f));
   ASSERT_EQ(RunRender({Path("in.####.png"), Path("out.####.png")}).status, 0);
   std::vector<Image> first;
-  for (int f = 1; f <= 4; ++f) first.push_back(cli::ReadImage(Path("out.000" + std::to_string(f) + ".png")));
+  for (int f = 1; f <= 4; ++f)
+    first.push_back(cli::ReadImage(Path("out.000" + std::to_string(f) + ".png")));
   const FileId kept1 = Id(Path("out.0001.png")), kept3 = Id(Path("out.0003.png"));
   fs::remove(Path("out.0002.png"));
   fs::remove(Path("out.0004.png"));
@@ -110,15 +112,15 @@ TEST_F(CliSequence, SkipExistingRendersExactlyTheMissingFrames) {
   const CommandResult r = RunRender({Path("in.####.png"), Path("out.####.png"), "--skip-existing"});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(WrittenLines(r.output),
-            (std::vector<std::string>{"kept " + Path("out.0001.png") + " (it exists)",
-                                      "wrote " + Path("out.0002.png"),
-                                      "kept " + Path("out.0003.png") + " (it exists)",
-                                      "wrote " + Path("out.0004.png")}));
+            (std::vector<std::string>{
+                "kept " + Path("out.0001.png") + " (it exists)", "wrote " + Path("out.0002.png"),
+                "kept " + Path("out.0003.png") + " (it exists)", "wrote " + Path("out.0004.png")}));
   EXPECT_EQ(Id(Path("out.0001.png")), kept1);
   EXPECT_EQ(Id(Path("out.0003.png")), kept3);
   for (int f = 1; f <= 4; ++f) {
     EXPECT_EQ(cli::ReadImage(Path("out.000" + std::to_string(f) + ".png")).samples,
-              first[static_cast<size_t>(f - 1)].samples) << f;
+              first[static_cast<size_t>(f - 1)].samples)
+        << f;
   }
 }
 
@@ -138,11 +140,14 @@ TEST_F(CliSequence, PipelineEqualsFramesOneAtATimeAndThePinnedRender) {
   // The bundled example at both depths: the digests were taken from the
   // command as it rendered one frame at a time, before the pipeline existed.
   const std::vector<std::string> controls = {"--smoother-range", "5", "--line-weight", "0.5"};
-  for (const auto& [depth, digest] : {std::pair{std::string("8"), 0xce4224ee87157955ull}, {"16", 0x0fc4a719f44ce971ull}}) {
+  for (const auto& [depth, digest] :
+       {std::pair{std::string("8"), 0xce4224ee87157955ull}, {"16", 0x0fc4a719f44ce971ull}}) {
     SCOPED_TRACE(depth);
-    for (int f = 1; f <= 5; ++f) fs::copy_file(CORVALIN_EXAMPLE_PATH, Path("ex." + std::to_string(f) + ".png"),
-                                            fs::copy_options::overwrite_existing);
-    std::vector<std::string> args = {Path("ex.@.png"), Path("seq.@.png"), "--depth", depth, "--threads", "3"};
+    for (int f = 1; f <= 5; ++f)
+      fs::copy_file(CORVALIN_EXAMPLE_PATH, Path("ex." + std::to_string(f) + ".png"),
+                    fs::copy_options::overwrite_existing);
+    std::vector<std::string> args = {
+        Path("ex.@.png"), Path("seq.@.png"), "--depth", depth, "--threads", "3"};
     args.insert(args.end(), controls.begin(), controls.end());
     ASSERT_EQ(RunRender(args).status, 0);
     args = {Path("ex.1.png"), Path("one.png"), "--depth", depth, "--threads", "1"};
@@ -150,7 +155,9 @@ TEST_F(CliSequence, PipelineEqualsFramesOneAtATimeAndThePinnedRender) {
     ASSERT_EQ(RunRender(args).status, 0);
     const Image one = cli::ReadImage(Path("one.png"));
     EXPECT_EQ(Digest(one), digest) << std::hex << Digest(one);
-    for (int f = 1; f <= 5; ++f) EXPECT_EQ(cli::ReadImage(Path("seq." + std::to_string(f) + ".png")).samples, one.samples) << f;
+    for (int f = 1; f <= 5; ++f)
+      EXPECT_EQ(cli::ReadImage(Path("seq." + std::to_string(f) + ".png")).samples, one.samples)
+          << f;
   }
 }
 
@@ -176,17 +183,21 @@ TEST_F(CliSequence, BadFramesAreNamedAndTheOthersRender) {
     EXPECT_NE(r.output.find(message), std::string::npos) << message << "\n" << r.output;
   }
   std::vector<std::string> written;
-  for (const auto& e : fs::directory_iterator(Path("out"))) written.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(Path("out")))
+    written.push_back(e.path().filename().string());
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, (std::vector<std::string>{"o.0001.png", "o.0006.png"}));
 
   // An output folder that is not there: every frame says so.
-  const CommandResult folder = RunRender({Path("in.####.png"), Path("gone/o.####.png"), "--frames", "1,6"});
+  const CommandResult folder =
+      RunRender({Path("in.####.png"), Path("gone/o.####.png"), "--frames", "1,6"});
   EXPECT_EQ(folder.status, cli::kExitFailed);
   for (const char* f : {"1", "6"}) {
-    EXPECT_NE(folder.output.find(std::string("frame ") + f + ": cannot write " + Path("gone/o.000") + f +
-                                 ".png: the folder " + Path("gone") + " does not exist"),
-              std::string::npos) << folder.output;
+    EXPECT_NE(
+        folder.output.find(std::string("frame ") + f + ": cannot write " + Path("gone/o.000") + f +
+                           ".png: the folder " + Path("gone") + " does not exist"),
+        std::string::npos)
+        << folder.output;
   }
 }
 
@@ -195,7 +206,8 @@ TEST_F(CliSequence, AFullDiskFailsOnlyTheFramesItCuts) {
   // Noise does not compress (27 KiB as PNG), a flat frame does (0.1 KiB).
   Image noise = FlatImage(96, 72, 8, 0, 0, 0, 255);
   uint32_t seed = 12345;
-  for (uint16_t& v : noise.samples) v = static_cast<uint16_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+  for (uint16_t& v : noise.samples)
+    v = static_cast<uint16_t>((seed = seed * 1664525u + 1013904223u) >> 24);
   cli::WriteImage(Path("in.0001.png"), FlatImage(96, 72, 8, 40, 90, 200, 255));
   cli::WriteImage(Path("in.0002.png"), noise);
   cli::WriteImage(Path("in.0003.png"), FlatImage(96, 72, 8, 200, 90, 40, 255));
@@ -204,9 +216,11 @@ TEST_F(CliSequence, AFullDiskFailsOnlyTheFramesItCuts) {
       RunRender({Path("in.####.png"), Path("out/o.####.png")}, "ulimit -f 16; ");  // 8 or 16 KiB
   EXPECT_EQ(r.status, cli::kExitFailed);
   EXPECT_NE(r.output.find("frame 2: cannot write " + Path("out/o.0002.png") + ": File too large"),
-            std::string::npos) << r.output;
+            std::string::npos)
+      << r.output;
   std::vector<std::string> written;
-  for (const auto& e : fs::directory_iterator(Path("out"))) written.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(Path("out")))
+    written.push_back(e.path().filename().string());
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, (std::vector<std::string>{"o.0001.png", "o.0003.png"}));
 }
@@ -234,11 +248,13 @@ TEST_F(CliSequence, SigintStopsPromptlyKeepsCompletedFramesAndLeavesNoTemporarie
   // frames finish in any order).
   auto completed = [&] {
     size_t n = 0;
-    for (const auto& e : fs::directory_iterator(Path("out"))) n += !e.path().filename().string().starts_with(".");
+    for (const auto& e : fs::directory_iterator(Path("out")))
+      n += !e.path().filename().string().starts_with(".");
     return n;
   };
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (completed() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  while (completed() < 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
   ASSERT_EQ(::kill(pid, SIGINT), 0);
   const auto signalled = std::chrono::steady_clock::now();
   int status = 0;
@@ -260,12 +276,14 @@ TEST_F(CliSequence, SigintStopsPromptlyKeepsCompletedFramesAndLeavesNoTemporarie
   // Started again, it renders what is missing and keeps the rest.
   const CommandResult rerun = RunRender({in, out, "--skip-existing", "-q"});
   ASSERT_EQ(rerun.status, 0) << rerun.output;
-  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(Path("out")), fs::directory_iterator{})),
+  EXPECT_EQ(static_cast<size_t>(
+                std::distance(fs::directory_iterator(Path("out")), fs::directory_iterator{})),
             static_cast<size_t>(kFrames));
 }
 
 TEST(CliDiscoverFrames, OnlyThePatternsOwnSpellingCounts) {
-  const fs::path dir = fs::temp_directory_path() / ("corvalin_discover_" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("corvalin_discover_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   for (const char* name : {"s.0007.png", "s.7.png", "s.12345.png", "s.0012.PNG", "s.1000000000.png",
                            "s.0003.png", "t.0001.png", "s.-001.png"}) {

@@ -21,7 +21,8 @@ TEST_F(CliTemporaries, ANameInUseIsPassedOverAndKeepsWhatItHolds) {
   // The shell execs the command, so $$ is the command's process id: these
   // are the names its first eight temporaries would get.
   const std::string taken = "'" + Path(".out.png.tmp") + "'$$-$k.png";
-  const std::string prelude = "for k in 0 1 2 3 4 5 6 7; do echo foreign >" + taken + "; done; exec ";
+  const std::string prelude =
+      "for k in 0 1 2 3 4 5 6 7; do echo foreign >" + taken + "; done; exec ";
   const CommandResult r = RunRender({Path("in.png"), Path("out.png")}, prelude);
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(cli::ReadImage(Path("out.png")).samples, cli::ReadImage(Path("reference.png")).samples);
@@ -71,9 +72,11 @@ TEST_F(CliLongNames, AnOutputNamedAtTheFoldersLimitRendersAndLeavesOnlyItself) {
   }
   // A sequence too, frames in flight at once each with a temporary of its own.
   const std::string head(limit - 8, 's');
-  const CommandResult r = RunRender({Path("in.png"), Path(head + "####.png"), "--frames", "1-3", "--threads", "3"});
+  const CommandResult r =
+      RunRender({Path("in.png"), Path(head + "####.png"), "--frames", "1-3", "--threads", "3"});
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", head + "0001.png", head + "0002.png", head + "0003.png"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"in.png", head + "0001.png", head + "0002.png",
+                                               head + "0003.png"}));
 }
 
 }  // namespace

@@ -16,13 +16,13 @@ TEST_F(CliThreads, EveryThreadCountWritesTheSerialRender) {
   for (int bits : {8, 16}) {
     cli::WriteImage(Path("cel.png"), CelImage(61, 97, bits));
     ASSERT_EQ(RunRender({Path("cel.png"), Path("serial.png"), "--threads", "1", "--line-weight",
-                      "0.5", "--row-padding", "3"})
+                         "0.5", "--row-padding", "3"})
                   .status,
               0);
     const cli::Image serial = cli::ReadImage(Path("serial.png"));
     for (const char* threads : {"2", "3", "8"}) {
       const CommandResult r = RunRender({Path("cel.png"), Path("banded.png"), "--threads", threads,
-                                      "--line-weight", "0.5", "--row-padding", "3"});
+                                         "--line-weight", "0.5", "--row-padding", "3"});
       ASSERT_EQ(r.status, 0) << r.output;
       EXPECT_EQ(cli::ReadImage(Path("banded.png")).samples, serial.samples)
           << bits << "-bit, " << threads << " threads";

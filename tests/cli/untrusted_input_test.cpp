@@ -75,10 +75,11 @@ Bytes MakeTiff(const TiffTags& tags, const Bytes& data) {
 Bytes RgbTiff(uint32_t w, uint32_t h, const TiffTags& changes = {}) {
   Bytes data(static_cast<size_t>(w) * h * 3);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i);
-  TiffTags tags = {{256, {4, {w}}},       {257, {4, {h}}},   {258, {3, {8, 8, 8}}},
-                   {259, {3, {1}}},       {262, {3, {2}}},   {273, {4, {8}}},
-                   {277, {3, {3}}},       {278, {4, {h}}},   {279, {4, {static_cast<uint32_t>(data.size())}}},
-                   {284, {3, {1}}}};
+  TiffTags tags = {
+      {256, {4, {w}}}, {257, {4, {h}}}, {258, {3, {8, 8, 8}}},
+      {259, {3, {1}}}, {262, {3, {2}}}, {273, {4, {8}}},
+      {277, {3, {3}}}, {278, {4, {h}}}, {279, {4, {static_cast<uint32_t>(data.size())}}},
+      {284, {3, {1}}}};
   for (const auto& [tag, entry] : changes) tags[tag] = entry;
   return MakeTiff(tags, data);
 }
@@ -176,14 +177,16 @@ TEST_F(CliUntrustedInput, OnlyTheDocumentedFormatsChosenByContentAndName) {
   ExpectRefused("scan.tga", "cannot read " + Path("scan.tga") + ": " + noTga);
   ExpectRefused("sparse.tga", "cannot read " + Path("sparse.tga") + ": " + noTga);
   ExpectRefused(pseudo, "cannot read " + Path(pseudo) + ": " + kNotOurs);
-  ExpectRefused(pseudoTif, "cannot read " + Path(pseudoTif) + ": a TIFF file named '.tif?RES=3x3&TYPE=uint8'");
+  ExpectRefused(pseudoTif,
+                "cannot read " + Path(pseudoTif) + ": a TIFF file named '.tif?RES=3x3&TYPE=uint8'");
   ExpectRefused("png_as.tif", "cannot read " + Path("png_as.tif") +
                                   ": a PNG file named as TIFF ('.tif'); name it .png");
   ExpectRefused("tiff_as.png", "cannot read " + Path("tiff_as.png") +
                                    ": a TIFF file named as PNG ('.png'); name it .tif or .tiff");
   ExpectRefused("tiff_as.exr", "a TIFF file named as OpenEXR ('.exr'); name it .tif or .tiff");
-  ExpectRefused("png_as.dpx", "a PNG file named '.dpx'; the command reads only PNG, TIFF, TGA or "
-                              "OpenEXR files named .png, .tif, .tiff, .tga or .exr, so name it .png");
+  ExpectRefused("png_as.dpx",
+                "a PNG file named '.dpx'; the command reads only PNG, TIFF, TGA or "
+                "OpenEXR files named .png, .tif, .tiff, .tga or .exr, so name it .png");
 
   // Each documented format still reads, the extension in any case, and
   // the hand-made TIFF's samples arrive as stored.
@@ -250,10 +253,12 @@ TEST_F(CliUntrustedInput, GeometryFromTheFileIsCheckedIn64Bits) {
   // The reader turns the positions into origins through float: the values
   // come out rounded to a multiple of 128.
   const std::string originRange = " is outside the valid range -1073741824 to 1073741824";
-  ExpectRefusedSaying("ypos.tif", {"cannot read " + Path("ypos.tif") + ": the data window's y origin 21474",
-                                   originRange});
-  ExpectRefusedSaying("xpos.tif", {"cannot read " + Path("xpos.tif") + ": the data window's x origin 10737",
-                                   originRange});
+  ExpectRefusedSaying(
+      "ypos.tif",
+      {"cannot read " + Path("ypos.tif") + ": the data window's y origin 21474", originRange});
+  ExpectRefusedSaying(
+      "xpos.tif",
+      {"cannot read " + Path("xpos.tif") + ": the data window's x origin 10737", originRange});
   ExpectRefused("window.exr", "cannot read " + Path("window.exr") + ": " +
                                   range("the tile height", "4096", "1", "2048"));
   ExpectRefused("tall_tiles.tif", "cannot read " + Path("tall_tiles.tif") + ": " +
@@ -346,8 +351,9 @@ TEST_F(CliUntrustedInput, OpenExrAttributesCannotDeclareMoreThanTheFileHolds) {
   exr += std::string{'\x00', '\x00', '\x00', '\x63'};  // 0x63000000 = 1660944384
   exr += std::string(300, 'x');
   std::ofstream(Path("claims.exr"), std::ios::binary) << exr;
-  ExpectRefused("claims.exr", "the OpenEXR attribute 'comments' declares a value of 1660944384 "
-                              "bytes; 0 to the 300 bytes left in the file are possible");
+  ExpectRefused("claims.exr",
+                "the OpenEXR attribute 'comments' declares a value of 1660944384 "
+                "bytes; 0 to the 300 bytes left in the file are possible");
   // A header that ends inside an attribute name.
   std::ofstream(Path("cut.exr"), std::ios::binary) << exr.substr(0, 12);
   ExpectRefused("cut.exr", "an OpenEXR file whose header ends early");
@@ -370,14 +376,16 @@ TEST_F(CliUntrustedInput, FrameMemoryIsLimitedFromTheHeader) {
   // before any pixel memory exists.
   EXPECT_LE(need.total, cli::kDefaultMaxFrameMemory);
   ExpectRefused("bomb.png",
-                Path("bomb.png") + ": a frame of 16000 x 16000 pixels at 16 bits needs 5860 MiB "
-                                   "(3907 MiB for the input and output, 1954 MiB for decoding), "
-                                   "more than the limit of 1024 MiB per frame; raise it with "
-                                   "--max-frame-memory",
+                Path("bomb.png") +
+                    ": a frame of 16000 x 16000 pixels at 16 bits needs 5860 MiB "
+                    "(3907 MiB for the input and output, 1954 MiB for decoding), "
+                    "more than the limit of 1024 MiB per frame; raise it with "
+                    "--max-frame-memory",
                 {"--max-frame-memory", "1G"});
   // At 8 bits the 16-bit file is read through a band of scratch.
-  ExpectRefused("bomb.png", "at 8 bits needs 3909 MiB (1954 MiB for the input and output, 1956 "
-                            "MiB for decoding), more than the limit of 2000 MiB",
+  ExpectRefused("bomb.png",
+                "at 8 bits needs 3909 MiB (1954 MiB for the input and output, 1956 "
+                "MiB for decoding), more than the limit of 2000 MiB",
                 {"--max-frame-memory", "2000", "--depth", "8"});
 
   // The largest frame the default is sized for: 16384 x 16384 at 16 bits,
@@ -393,10 +401,12 @@ TEST_F(CliUntrustedInput, FrameMemoryIsLimitedFromTheHeader) {
 
   // A small frame renders under a small limit; the option's values are checked.
   cli::WriteImage(Path("small.png"), CelImage(40, 30, 8));
-  EXPECT_EQ(RunRender({Path("small.png"), Path("small_out.png"), "--max-frame-memory", "16M"}).status, 0);
+  EXPECT_EQ(
+      RunRender({Path("small.png"), Path("small_out.png"), "--max-frame-memory", "16M"}).status, 0);
   for (const char* bad : {"3T", "15", "-1G", "1025G", "G", "8GB"}) {
     SCOPED_TRACE(bad);
-    const CommandResult r = RunRender({Path("small.png"), Path("x.png"), "--max-frame-memory", bad});
+    const CommandResult r =
+        RunRender({Path("small.png"), Path("x.png"), "--max-frame-memory", bad});
     EXPECT_EQ(r.status, cli::kExitUsage);
     EXPECT_NE(r.output.find("16 MiB to 1024 GiB"), std::string::npos) << r.output;
   }
@@ -466,7 +476,7 @@ TEST_F(CliUntrustedInput, HeightOneInterlacedPngsReadAsTheSamePictureStoredPlain
       uint32_t bits = 0;
       int filled = 0;
       const bool palettised = type.colourType == PNG_COLOR_TYPE_PALETTE;
-      const int channels = palettised ? 1
+      const int channels = palettised                                     ? 1
                            : type.colourType == PNG_COLOR_TYPE_GRAY       ? 1
                            : type.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
                            : type.colourType == PNG_COLOR_TYPE_RGB        ? 3
@@ -515,7 +525,8 @@ TEST_F(CliUntrustedInput, HeightOneInterlacedPngsReadAsTheSamePictureStoredPlain
           for (int c = 0; c < 3; ++c) expected[c] = widen(sample(x, c));
           expected[3] = channels == 4 ? widen(sample(x, 3)) : full;
         }
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(interlaced.samples[at + static_cast<size_t>(c)], expected[c]) << x << " " << c;
+        for (int c = 0; c < 4; ++c)
+          EXPECT_EQ(interlaced.samples[at + static_cast<size_t>(c)], expected[c]) << x << " " << c;
       }
     }
   }
@@ -529,7 +540,8 @@ TEST_F(CliUntrustedInput, HeightOneInterlacedPngsReadAsTheSamePictureStoredPlain
   WritePng(Path("interlaced.png"), rgb, {row});
   ASSERT_EQ(RunRender({Path("interlaced.png"), Path("out_interlaced.png")}).status, 0);
   ASSERT_EQ(RunRender({Path("plain.png"), Path("out_plain.png")}).status, 0);
-  std::ifstream a(Path("out_interlaced.png"), std::ios::binary), b(Path("out_plain.png"), std::ios::binary);
+  std::ifstream a(Path("out_interlaced.png"), std::ios::binary),
+      b(Path("out_plain.png"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
             std::string(std::istreambuf_iterator<char>(b), {}));
 }
@@ -556,8 +568,7 @@ TEST_F(CliUntrustedInput, FramePatternWidthsAreBounded) {
   EXPECT_FALSE(FindFramePattern("o_%04x.png"));
 
   cli::WriteImage(Path("in.png"), FlatImage(3, 3, 8, 10, 20, 30, 255));
-  const CommandResult r =
-      RunRender({Path("in.png"), Path("o_%04294967300d.png"), "--frames", "1"});
+  const CommandResult r = RunRender({Path("in.png"), Path("o_%04294967300d.png"), "--frames", "1"});
   EXPECT_EQ(r.status, cli::kExitUsage) << r.output;
   EXPECT_NE(r.output.find("the width must be 1 to 18"), std::string::npos) << r.output;
   EXPECT_EQ(Files(), std::vector<std::string>{"in.png"});

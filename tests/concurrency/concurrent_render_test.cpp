@@ -38,8 +38,8 @@ std::vector<Pixel> RenderAlone(const MiniHost& host, const Job& job) {
   HostWorld<Pixel> input = PaintFrame<Pixel>(job.seed, 40 + seed % 17, 30 + seed % 11, seed % 3);
   HostWorld<Pixel> output(input.width(), input.height(), input.stride() - input.width());
   EXPECT_EQ(host.Render(job.settings, input, output), PF_Err_NONE);
-  return std::vector<Pixel>(output.pixels(), output.pixels() + size_t(output.stride()) *
-                                                                 size_t(output.height()));
+  return std::vector<Pixel>(output.pixels(),
+                            output.pixels() + size_t(output.stride()) * size_t(output.height()));
 }
 
 template <class Pixel>

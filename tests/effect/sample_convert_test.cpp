@@ -36,9 +36,10 @@ std::vector<Pixel> LoadRow(const std::vector<Sample>& samples,
   const auto width = static_cast<int32_t>(samples.size() / static_cast<size_t>(channels));
   std::vector<Pixel> frame(static_cast<size_t>(width));
   const std::vector<std::byte> bytes = Bytes(samples);
-  LoadSamples<Pixel, Sample>(bytes.data(),
-                             PackedSamples<Sample>(channels, static_cast<std::ptrdiff_t>(bytes.size()), alpha),
-                             frame.data(), width, width, 0, 1);
+  LoadSamples<Pixel, Sample>(
+      bytes.data(),
+      PackedSamples<Sample>(channels, static_cast<std::ptrdiff_t>(bytes.size()), alpha),
+      frame.data(), width, width, 0, 1);
   return frame;
 }
 
@@ -47,9 +48,10 @@ std::vector<Sample> StoreRow(const std::vector<Pixel>& frame,
                              AlphaConvention alpha = AlphaConvention::straight, int channels = 4) {
   const auto width = static_cast<int32_t>(frame.size());
   std::vector<std::byte> bytes(frame.size() * static_cast<size_t>(channels) * sizeof(Sample));
-  StoreSamples<Pixel, Sample>(frame.data(), width, bytes.data(),
-                              PackedSamples<Sample>(channels, static_cast<std::ptrdiff_t>(bytes.size()), alpha),
-                              width, 0, 1);
+  StoreSamples<Pixel, Sample>(
+      frame.data(), width, bytes.data(),
+      PackedSamples<Sample>(channels, static_cast<std::ptrdiff_t>(bytes.size()), alpha), width, 0,
+      1);
   return SamplesOf<Sample>(bytes);
 }
 
@@ -147,11 +149,11 @@ TEST_P(SampleConversion, FloatsRoundHalfAwayFromZeroAtEveryStep) {
     const uint32_t channel[4] = {p.red, p.green, p.blue, p.alpha};
     return channel[i % 4];
   };
-  EXPECT_EQ(at(0), 0u);             // just below 0.5 / 32768
-  EXPECT_EQ(at(1), 1u);             // 0.5 / 32768: half goes up
+  EXPECT_EQ(at(0), 0u);  // just below 0.5 / 32768
+  EXPECT_EQ(at(1), 1u);  // 0.5 / 32768: half goes up
   EXPECT_EQ(at(3 * 16384 + 1), 16385u);
-  EXPECT_EQ(at(s + 3), 32768u);     // 1.5 held to 1
-  EXPECT_EQ(at(s + 7), 0u);         // NaN
+  EXPECT_EQ(at(s + 3), 32768u);  // 1.5 held to 1
+  EXPECT_EQ(at(s + 7), 0u);      // NaN
   EXPECT_EQ(at(s + 9), 0u);
   // Channels back to floats: channel / 32768, exact.
   const auto floats = StoreRow<PF_Pixel16, float>({PF_Pixel16{32768, 1, 16384, 32767}});
@@ -165,7 +167,7 @@ TEST_P(SampleConversion, AnyLayoutReadsAsThePackedOne) {
   const uint8_t top[3][3] = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
   const uint8_t bottom[3][3] = {{11, 21, 31}, {41, 51, 61}, {71, 81, 91}};
   std::vector<std::byte> stored(26, std::byte{0xEE});
-  const auto put = [&](int row, const uint8_t (&pixels)[3][3]) {
+  const auto put = [&](int row, const uint8_t(&pixels)[3][3]) {
     for (int x = 0; x < 3; ++x)
       for (int c = 0; c < 3; ++c)
         stored[static_cast<size_t>(row * 13 + x * 3 + (2 - c))] = std::byte{pixels[x][c]};
@@ -216,17 +218,17 @@ TEST_P(SampleConversion, GreyFillsColourAndInPlaceEqualsApart) {
 
 TEST_P(SampleConversion, PremultipliedColourIsDividedOnLoadAndMultipliedOnStore) {
   // Integers on render channels: min(M, (c x M + a / 2) / a), (c x a + M / 2) / M.
-  const auto loaded = LoadRow<PF_Pixel8, uint8_t>({64, 200, 0, 128, 9, 9, 9, 0},
-                                                  AlphaConvention::premultiplied);
+  const auto loaded =
+      LoadRow<PF_Pixel8, uint8_t>({64, 200, 0, 128, 9, 9, 9, 0}, AlphaConvention::premultiplied);
   EXPECT_EQ(loaded[0].red, 128);    // (64 x 255 + 64) / 128 = 127.99 -> 128
   EXPECT_EQ(loaded[0].green, 255);  // above alpha: held to 255
   EXPECT_EQ(loaded[1].red, 0);      // alpha 0: no colour
-  EXPECT_EQ((StoreRow<PF_Pixel8, uint8_t>({PF_Pixel8{128, 128, 255, 0}},
-                                          AlphaConvention::premultiplied)),
-            (std::vector<uint8_t>{64, 128, 0, 128}));  // (128 x 128 + 127) / 255 = 64
+  EXPECT_EQ(
+      (StoreRow<PF_Pixel8, uint8_t>({PF_Pixel8{128, 128, 255, 0}}, AlphaConvention::premultiplied)),
+      (std::vector<uint8_t>{64, 128, 0, 128}));  // (128 x 128 + 127) / 255 = 64
   // Floats before the conversion and after it: 0.25 / 0.5 = 0.5 -> 16384.
-  const auto deep = LoadRow<PF_Pixel16, float>({0.25f, 0.5f, 0.1f, 0.5f},
-                                               AlphaConvention::premultiplied);
+  const auto deep =
+      LoadRow<PF_Pixel16, float>({0.25f, 0.5f, 0.1f, 0.5f}, AlphaConvention::premultiplied);
   EXPECT_EQ(deep[0].red, 16384);
   EXPECT_EQ(deep[0].green, 32768);
   EXPECT_EQ(deep[0].blue, FloatToChannel16(0.1f / 0.5f));

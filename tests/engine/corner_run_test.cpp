@@ -41,8 +41,8 @@ TYPED_TEST(StraightRun, SmallLeftCornersBlendHalfwayAndLongerRunsNot) {
       {"row 2", 5, {{3, 0, 5, 3}}, 3, 2, true},
   };
   // Weight 0.5: 127 of 255 parts at 8 bits, 16384 of 32768 at 16 bits.
-  const P half = ChannelMax<P>() == 255 ? Colour<P>(255, 127, 0, 128)
-                                        : Colour<P>(32768, 16384, 0, 16384);
+  const P half =
+      ChannelMax<P>() == 255 ? Colour<P>(255, 127, 0, 128) : Colour<P>(32768, 16384, 0, 16384);
   for (const Case& c : cases)
     for (int32_t padding : {0, 2}) {
       SCOPED_TRACE(::testing::Message() << c.name << ", padding " << padding);
@@ -90,16 +90,16 @@ TYPED_TEST(SingleStepCorner, ArmsOfTwoOrThreeBlendTowardsTheOuterAverage) {
   constexpr uint32_t M = ChannelMax<P>();
   // Ink at 0.5 over the average (M, 0, 2M/3, 2M/3) of the three outer pixels.
   const P blended = M == 255 ? Colour<P>(255, 127, 85, 85) : Colour<P>(M, 16384, 10922, 10922);
-  const int32_t lengths[][2] = {{2, 2}, {2, 3}, {3, 2}, {3, 3}, {4, 2}, {2, 4},
-                                {4, 4}, {1, 2}, {2, 1}, {9, 9}};
+  const int32_t lengths[][2] = {{2, 2}, {2, 3}, {3, 2}, {3, 3}, {4, 2},
+                                {2, 4}, {4, 4}, {1, 2}, {2, 1}, {9, 9}};
   for (CornerFamily family : {upper, lower})
     for (int variant = 0; variant < 11; ++variant) {
       // Variants 0..9 take the lengths above; 10 has the pixel diagonally
       // behind the corner (below-left, or above-left) differing.
       const int32_t left = variant < 10 ? lengths[variant][0] : 2;
       const int32_t riser = variant < 10 ? lengths[variant][1] : 2;
-      SCOPED_TRACE(::testing::Message() << (family == upper ? "upper " : "lower ") << left
-                                        << " " << riser << (variant == 10 ? " behind" : ""));
+      SCOPED_TRACE(::testing::Message() << (family == upper ? "upper " : "lower ") << left << " "
+                                        << riser << (variant == 10 ? " behind" : ""));
       // The corner at (4, 4): ink behind it, three colours outside.
       const int32_t outside = family == upper ? 3 : 5;
       TestFrame<P> f(10, 8, Paper<P>());
@@ -230,8 +230,10 @@ TYPED_TEST(CornerFrame, LaterWritesReplaceEarlierOnes) {
 
   // The left ramp alone (7/8 of P under the 100 below) ...
   auto ctx = f.ContextAt(4, 4);
-  for (auto trace : {&TraceLeftArm<lower, P, OutputWriter<P>, PlainSteps>, &TraceRightArm<lower, P, OutputWriter<P>, PlainSteps>,
-                     &TraceUpArm<lower, P, OutputWriter<P>, PlainSteps>, &TraceDownArm<lower, P, OutputWriter<P>, PlainSteps>})
+  for (auto trace : {&TraceLeftArm<lower, P, OutputWriter<P>, PlainSteps>,
+                     &TraceRightArm<lower, P, OutputWriter<P>, PlainSteps>,
+                     &TraceUpArm<lower, P, OutputWriter<P>, PlainSteps>,
+                     &TraceDownArm<lower, P, OutputWriter<P>, PlainSteps>})
     trace(ctx);
   AdjustArms(ctx.arms, ctx.weightFactor);
   RampLeftArm<lower>(ctx);

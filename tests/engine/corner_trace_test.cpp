@@ -28,8 +28,8 @@ void Trace(EdgeContext<Pixel>& ctx, CornerFamily family, ArmIndex arm) {
 struct TraceCase {
   const char* name;
   int32_t width;
-  std::vector<int32_t> inkPerRow;                     // ink from the left edge
-  std::vector<std::pair<int32_t, int32_t>> moreInk;   // single ink pixels
+  std::vector<int32_t> inkPerRow;                    // ink from the left edge
+  std::vector<std::pair<int32_t, int32_t>> moreInk;  // single ink pixels
   int32_t x, y;
   CornerFamily family;
   std::vector<std::pair<ArmIndex, Arm>> arms;  // {length, start, end, stopFlags}
@@ -45,6 +45,7 @@ TYPED_TEST(CornerTrace, ArmsOfWorkedStaircases) {
   const Arm none{0, 0, 0, 0};  // the pre-check found no arm
   const std::vector<int32_t> nestedSteps{0, 0, 6, 9, 13, 16, 16, 16, 16, 16};
   const std::vector<int32_t> straightEdge{0, 0, 0, 6, 12, 12, 12, 12};
+  // clang-format off
   const TraceCase cases[] = {
       {"45 degrees, upper", 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {}, 4, 5, upper,
        {{leftArm, {1, 5, 4, 0}}, {rightArm, {1, 5, 6, 0}}, {upArm, {1, 5, 4, 0}},
@@ -88,6 +89,7 @@ TYPED_TEST(CornerTrace, ArmsOfWorkedStaircases) {
       {"lower down arm at y = H - 3, pair untested", 8, {8, 8, 8, 8, 8, 4, 3, 0}, {{3, 7}}, 3, 5,
        lower, {{downArm, {1, 5, 6, 0}}}},
   };
+  // clang-format on
   for (const TraceCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto height = static_cast<int32_t>(c.inkPerRow.size());
@@ -116,6 +118,7 @@ TEST(ArmAdjustment, ShiftsStartsTowardsTheLongerArmAndPullsEndsIn) {
     float weightFactor;
     float starts[4], ends[4];
   };
+  // clang-format off
   const Case cases[] = {
       {"left and down one longer: starts move",
        {{3, 11, 8, 0}, {2, 11, 13, 0}, {2, 5, 3, 0}, {3, 5, 8, 0}}, 1.0f,
@@ -127,6 +130,7 @@ TEST(ArmAdjustment, ShiftsStartsTowardsTheLongerArmAndPullsEndsIn) {
        {{4, 11, 7, 0}, {4, 11, 15, ownLineStop}, {2, 5, 3, 0}, {2, 5, 7, 0}}, 1.0f,
        {11, 11, 5, 5}, {9, 13, 3, 7}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Arm arms[4] = {c.in[0], c.in[1], c.in[2], c.in[3]};
@@ -166,6 +170,7 @@ TYPED_TEST(CornerRamp, WeightsFromTheFarEndTowardsTheCorner) {
     for (size_t i = 0; i < pixels.size(); ++i) writes.push_back({pixels[i], weights[i]});
     return writes;
   };
+  // clang-format off
   const RampCase<P> cases[] = {
       {"upper left", &RampLeftArm<upper, P, OutputWriter<P>, PlainSteps>, leftArm, {4, 11, 7, 0}, true, -1,
        four({{7, 5}, {8, 5}, {9, 5}, {10, 5}})},
@@ -211,6 +216,7 @@ TYPED_TEST(CornerRamp, WeightsFromTheFarEndTowardsTheCorner) {
       {"lower left at column 1", &RampLeftArm<lower, P, OutputWriter<P>, PlainSteps>, leftArm, {0, 2, 2, 0}, true, -1,
        {}, 1},
   };
+  // clang-format on
   constexpr uint32_t M = ChannelMax<P>();
   for (const RampCase<P>& c : cases)
     for (int32_t padding : {0, 3}) {

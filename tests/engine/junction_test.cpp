@@ -31,6 +31,7 @@ TEST(JunctionRamp, WriteRampSharesFollowLengthAndLineWeight) {
     double lineWeight;
     std::vector<uint16_t> kept;  // red kept from x = 1 on
   };
+  // clang-format off
   const Case cases[] = {
       // Half length keeps 1 - c(k): 0.6, 0.8, 0.975 | 0.625, 0.875 | 0.875 | nothing.
       {5, true, 0, {19660, 26214, 31948}},
@@ -43,9 +44,10 @@ TEST(JunctionRamp, WriteRampSharesFollowLengthAndLineWeight) {
       {4, false, 0.0, {20480, 28672}},
       {5, false, 0.3, {18904, 23945, 28987, 32610}},
   };
+  // clang-format on
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.length << (c.halfLength ? " half" : " full") << " "
-                                      << c.lineWeight);
+    SCOPED_TRACE(::testing::Message()
+                 << c.length << (c.halfLength ? " half" : " full") << " " << c.lineWeight);
     TestFrame<PF_Pixel16> f = RampRow(black16, red16);
     auto ctx = f.ContextAt(1, 1, 1.0, c.lineWeight);
     WriteRamp(ctx, c.length, ctx.sourceIndex, ctx.destinationIndex, -f.stride, 1, 1, c.halfLength);
@@ -128,6 +130,7 @@ TEST(JunctionEightBit, HalfBlendsTruncateTo255Parts) {
   using P = PF_Pixel8;
   const auto right = &SmoothTJunctionRight<P, OutputWriter<P>, PlainSteps>;
   const auto cross = &SmoothCrossJunction<P, OutputWriter<P>, PlainSteps>;
+  // clang-format off
   RunSteps<P>({
       // Both sides staged (shares 0.25, 0.75 of the background) and averaged.
       {"free end of a thin line", 10, 5, 3, black8, [](auto& f) { f.Fill(2, 2, 6, 3, red8); },
@@ -145,6 +148,7 @@ TEST(JunctionEightBit, HalfBlendsTruncateTo255Parts) {
        [](auto& f) { f.in(2, 2) = P{255, 200, 101, 7}; f.in(1, 1) = P{0, 50, 50, 50}; }, cross,
        2, 2, {{2, 2, P{223, 124, 62, 4}}}},
   });
+  // clang-format on
 }
 
 TEST(JunctionT, LineEndsStepsSpursAndTapers) {
@@ -155,6 +159,7 @@ TEST(JunctionT, LineEndsStepsSpursAndTapers) {
   // A 200-pixel line: staged shares (127 - 2k) / 128 over 64 pixels.
   for (int32_t k = 0; k < 64; ++k)
     long128.push_back({200 - k, 2, Mix16(static_cast<uint16_t>(256 * (1 + 2 * k)))});
+  // clang-format off
   RunSteps<P16>({
       {"free end of a thin line", 10, 5, 1, black16, [](auto& f) { f.Fill(2, 2, 6, 3, red16); },
        TRight, 5, 2, {{5, 2, Mix16(8192)}, {4, 2, Mix16(24576)}}},
@@ -226,6 +231,7 @@ TEST(JunctionT, LineEndsStepsSpursAndTapers) {
        },
        TLeft, 5, 3, {{5, 3, Mix16(20480, 12288)}, {6, 3, Mix16(28672, 4096)}}},
   });
+  // clang-format on
 }
 
 TEST(JunctionCross, LonePixelsAndDiagonalLines) {
@@ -235,7 +241,11 @@ TEST(JunctionCross, LonePixelsAndDiagonalLines) {
   // P = (3, 3) with only its lower-right diagonal alike; the row below goes
   // on to x = 7, so the right ramp's walk ends after 4 positions at a change
   // in its partner line. The down ramp (partner on the right) stops at once.
-  auto fourPositions = [](auto& f) { f.in(3, 3) = red16; f.Fill(4, 4, 8, 5, red16); };
+  auto fourPositions = [](auto& f) {
+    f.in(3, 3) = red16;
+    f.Fill(4, 4, 8, 5, red16);
+  };
+  // clang-format off
   RunSteps<P16>({
       {"lone pixel", 7, 7, 1, black16, [](auto& f) { f.in(3, 3) = red16; }, Cross, 3, 3,
        {{3, 3, Mix16(16384)}}},
@@ -265,9 +275,11 @@ TEST(JunctionCross, LonePixelsAndDiagonalLines) {
        {{3, 3, Mix16(20480)}, {4, 3, Mix16(12288)}, {5, 3, Mix16(4096)}, {3, 4, Mix16(8192)}},
        1.0},
   });
+  // clang-format on
 }
 
 TEST(JunctionBounds, RampsStopAtRowsAndColumnsOneAndLast) {
+  // clang-format off
   std::vector<StepCase<P16>> cases;
   // A thin line steps down at P = (4, y): the side below gets its ramp only
   // if it is two pixels thick (a blue row under it makes it one), unless P is
@@ -311,6 +323,7 @@ TEST(JunctionBounds, RampsStopAtRowsAndColumnsOneAndLast) {
                      },
                      Cross, x, y, writes});
   }
+  // clang-format on
   RunSteps(cases);
 }
 

@@ -284,9 +284,9 @@ TYPED_TEST(ReferenceSweep, LonePixelsAtEveryColumn) {
     // The lone pixel's half mix with the ground, worked out by hand:
     // ReferenceBlend holds the same pairs.
     const bool opaque = groundAlpha == M;
-    const Pixel half = M == 255 ? (opaque ? Colour<Pixel>(255, 101, 131, 170)
-                                          : Colour<Pixel>(190, 101, 131, 170))
-                                : Colour<Pixel>(opaque ? 32768 : 24576, 32769, 16387, 25461);
+    const Pixel half =
+        M == 255 ? (opaque ? Colour<Pixel>(255, 101, 131, 170) : Colour<Pixel>(190, 101, 131, 170))
+                 : Colour<Pixel>(opaque ? 32768 : 24576, 32769, 16387, 25461);
     for (int32_t x = 1; x < 69; ++x) {
       SCOPED_TRACE(::testing::Message() << "column " << x << " ground alpha " << groundAlpha);
       const uint32_t alike = static_cast<uint32_t>(x) % 16;

@@ -17,9 +17,15 @@ namespace {
 TEST(ScanSettings, ThresholdFromSmootherRange) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::pair<double, uint32_t> eight[] = {
-      {1.0, 10u}, {0.5, 5u}, {10.0, 102u}, {100.0, 1020u}, {0.0, 0u},
+      {1.0, 10u},
+      {0.5, 5u},
+      {10.0, 102u},
+      {100.0, 1020u},
+      {0.0, 0u},
       // Out of range values keep the integer arithmetic: the low 32 bits of -1020.
-      {-1.0, 0xFFFFFC04u / 100u}, {nan, 0u}, {1e300, 0xFFFFFFFFu / 100u}};
+      {-1.0, 0xFFFFFC04u / 100u},
+      {nan, 0u},
+      {1e300, 0xFFFFFFFFu / 100u}};
   for (const auto& [range, threshold] : eight)
     EXPECT_EQ(EdgeThreshold<PF_Pixel8>(range), threshold);
   const std::pair<double, uint32_t> sixteen[] = {
@@ -124,12 +130,11 @@ TYPED_TEST(ScanFrameTest, RunsTheCopyStepOnceAndReturnsItsErrorAndStillMarks) {
   using Pixel = TypeParam;
   TestFrame<Pixel> f(5, 5, Opaque<Pixel>(1, 2, 3));
   int copies = 0;
-  const PF_Err result =
-      ScanFrame(DefaultRenderSettings(), &f.inWorld, &f.outWorld, f.input.data(), f.output.data(),
-                [&] {
-                  ++copies;
-                  return PF_Err_OUT_OF_MEMORY;
-                });
+  const PF_Err result = ScanFrame(DefaultRenderSettings(), &f.inWorld, &f.outWorld, f.input.data(),
+                                  f.output.data(), [&] {
+                                    ++copies;
+                                    return PF_Err_OUT_OF_MEMORY;
+                                  });
   EXPECT_EQ(result, PF_Err_OUT_OF_MEMORY);
   EXPECT_EQ(copies, 1);
   EXPECT_EQ(f.out(1, 1), Ink<Pixel>());
@@ -238,7 +243,7 @@ TYPED_TEST(LineEndDispatchTest, EachLineEndGoesToItsJunctionStep) {
   // Not white, which the default key colour would leave out of the rectangle.
   const Pixel background = Opaque<Pixel>(M, M, M / 4 * 3), ink = Opaque<Pixel>(0, 0, M / 2);
   TestFrame<Pixel> rendered(40, 40, background, 2);
-  rendered.Fill(6, 4, 7, 20, ink);    // vertical line: top end (6,4), bottom end (6,19)
+  rendered.Fill(6, 4, 7, 20, ink);     // vertical line: top end (6,4), bottom end (6,19)
   rendered.Fill(12, 30, 34, 31, ink);  // horizontal line: left end (12,30), right end (33,30)
   rendered.in(25, 10) = ink;           // a lone pixel: a crossing, never a line end
   TestFrame<Pixel> expected(40, 40, background, 2);
@@ -271,7 +276,6 @@ TYPED_TEST(LineEndDispatchTest, EachLineEndGoesToItsJunctionStep) {
   EXPECT_NE(expected.out(6, 4), ink);  // the steps did write the ends
   EXPECT_NE(expected.out(33, 30), ink);
 }
-
 
 }  // namespace
 }  // namespace corvalin::test

@@ -78,9 +78,7 @@ struct TestFrame {
   PF_EffectWorld inWorld{}, outWorld{};
 
   TestFrame(int32_t w, int32_t h, Pixel fill, int32_t padding = 0)
-      : width(w),
-        height(h),
-        stride(w + padding),
+      : width(w), height(h), stride(w + padding),
         input(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}),
         output(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}) {
     Fill(0, 0, w, h, fill);

@@ -110,10 +110,9 @@ std::vector<uint8_t> ReferenceRender(const RgbaImage& src, const RenderSettings&
 using namespace corvalin::frei0r;
 
 TEST(Frei0rParams, KeyComponentsRoundToTheNearestByte) {
-  const std::pair<float, int> cases[] = {{0.0f, 0},    {0.2f, 51},  {1.0f / 3.0f, 85},
-                                         {0.5f, 128},  // 127.5 rounds away from zero
-                                         {0.498f, 127}, {1.0f, 255}, {-0.25f, 0},
-                                         {1.5f, 255},  {NAN, 0},    {INFINITY, 255}};
+  const std::pair<float, int> cases[] = {
+      {0.0f, 0},     {0.2f, 51},  {1.0f / 3.0f, 85}, {0.5f, 128},  // 127.5 rounds away from zero
+      {0.498f, 127}, {1.0f, 255}, {-0.25f, 0},       {1.5f, 255}, {NAN, 0}, {INFINITY, 255}};
   for (const auto& [v, byte] : cases) EXPECT_EQ(ByteFromComponent(v), byte) << v;
   // Every byte survives the way hosts write colours: b / 255 in float or
   // double, or printed and parsed back as a decimal.
@@ -172,16 +171,26 @@ const std::vector<ParamSet>& ParamSets() {
     *std::to_chars(shortest, shortest + sizeof shortest - 1, oddRange).ptr = '\0';
     const std::string key = "--use-color-key --alpha-key ";
     return std::vector<ParamSet>{
+        // clang-format off
         {0.0, {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0", "", DefaultRenderSettings()},
         {1.0, {0, 1, 0}, 0.05, 0.5, "y|0/1/0|0.05|0.5",
          key + "00FF00 --smoother-range 5 --line-weight 0.5", {true, {255, 0, 255, 0}, 5.0, 0.5}},
         {0.0, {1, 1, 1}, 0.25, 1.0, "n|0xFFFFFF|0.25|1", "--smoother-range 25 --line-weight 1",
          {false, {255, 255, 255, 255}, 25.0, 1.0}},
-        {0.75, {1, 1, 1}, 0.0, 0.25, "y|white|0|0.25",
+        // clang-format on
+        {0.75,
+         {1, 1, 1},
+         0.0,
+         0.25,
+         "y|white|0|0.25",
          key + "FFFFFF --smoother-range 0 --line-weight 0.25",
          {true, {255, 255, 255, 255}, 0.0, 0.25}},
         // Key bytes lround(v * 255): 128, 51, 64.
-        {1.0, {0.5f, 0.2f, 0.25f}, 0.029, 0.7, "y|0.5/0.2/0.25|0.029|0.7",
+        {1.0,
+         {0.5f, 0.2f, 0.25f},
+         0.029,
+         0.7,
+         "y|0.5/0.2/0.25|0.029|0.7",
          key + "803340 --smoother-range " + shortest + " --line-weight 0.7",
          {true, {255, 128, 51, 64}, oddRange, 0.7}},
     };
@@ -254,8 +263,8 @@ TEST(Frei0rModule, RefusesFramesTheEngineCannotAddress) {
   using Size = std::pair<uint64_t, uint64_t>;
   for (auto [w, h] : {Size{1, 1}, {536870911, 4}, {46340, 46340}, {1, 2147483647}})
     EXPECT_TRUE(FrameSizeSupported(w, h)) << w << "x" << h;
-  for (auto [w, h] : {Size{0, 1}, {1, 0}, {536870912, 1}, {65536, 32768},
-                      {4294967295u, 4294967295u}})
+  for (auto [w, h] :
+       {Size{0, 1}, {1, 0}, {536870912, 1}, {65536, 32768}, {4294967295u, 4294967295u}})
     EXPECT_FALSE(FrameSizeSupported(w, h)) << w << "x" << h;
   for (auto [w, h] : {std::pair{0u, 8u}, {8u, 0u}, {65536u, 32768u}})  // 65536 x 32768 = 2^31
     EXPECT_EQ(Module().construct(w, h), nullptr) << w << "x" << h;
@@ -271,9 +280,14 @@ TEST(Frei0rModule, StartsAtTheEffectDefaultsAndHoldsValuesToTheirRanges) {
   auto key = inst.Get<f0r_param_color_t>(1);
   EXPECT_EQ(std::tuple(key.r, key.g, key.b), std::tuple(1.0f, 1.0f, 1.0f));
   // {index, value set, value read back}
-  for (auto [index, v, back] : {std::tuple{2, 1.7, 1.0}, {3, -0.5, 0.0}, {2, NAN, 0.0},
-                                {0, 0.49, 0.0}, {0, 0.5, 1.0}, {4, 0.49, 0.0},
-                                {4, NAN, 0.0}, {4, 0.5, 1.0}}) {
+  for (auto [index, v, back] : {std::tuple{2, 1.7, 1.0},
+                                {3, -0.5, 0.0},
+                                {2, NAN, 0.0},
+                                {0, 0.49, 0.0},
+                                {0, 0.5, 1.0},
+                                {4, 0.49, 0.0},
+                                {4, NAN, 0.0},
+                                {4, 0.5, 1.0}}) {
     inst.m.set_param_value(inst.handle, &v, index);
     EXPECT_EQ(inst.Get<double>(index), back) << index << " " << v;
   }
@@ -287,9 +301,11 @@ TEST(Frei0rModule, StartsAtTheEffectDefaultsAndHoldsValuesToTheirRanges) {
 }
 
 TEST(Frei0rModule, RendersEachFrameAsScanFrameDoes) {
+  // clang-format off
   for (auto [w, h, variant] : {std::tuple{24, 16, 0}, {24, 16, 1}, {24, 16, 2}, {13, 7, 0},
                                {1, 1, 0}, {2, 3, 0}, {1, 9, 0}, {9, 1, 0}}) {
     SCOPED_TRACE(::testing::Message() << w << "x" << h << " picture " << variant);
+    // clang-format on
     const RgbaImage src = MakePicture(w, h, variant);
     Instance inst(w, h);
     EXPECT_EQ(inst.Render(src), ReferenceRender(src, DefaultRenderSettings())) << "defaults";
@@ -380,9 +396,10 @@ TEST(Frei0rModule, ExportsOnlyTheFrei0rFunctions) {
   const size_t read = fread(names, 1, sizeof names - 1, pipe);
   pclose(pipe);
   if (read == 0) GTEST_SKIP() << "nm is not available";
-  EXPECT_STREQ(names, "f0r_construct f0r_deinit f0r_destruct f0r_get_param_info "
-                      "f0r_get_param_value f0r_get_plugin_info f0r_init f0r_set_param_value "
-                      "f0r_update f0r_update2 ");
+  EXPECT_STREQ(names,
+               "f0r_construct f0r_deinit f0r_destruct f0r_get_param_info "
+               "f0r_get_param_value f0r_get_plugin_info f0r_init f0r_set_param_value "
+               "f0r_update f0r_update2 ");
 }
 
 // Equal frames, or how many pixels differ and where the first does.
@@ -394,9 +411,9 @@ TEST(Frei0rModule, ExportsOnlyTheFrei0rFunctions) {
   for (size_t i = 0; i < actual.size(); i += 4)
     if (std::memcmp(&actual[i], &expected[i], 4) != 0 && differing++ == 0) first = i / 4;
   if (differing == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << differing << " pixels differ, first at ("
-                                       << first % static_cast<size_t>(width) << ", "
-                                       << first / static_cast<size_t>(width) << ")";
+  return ::testing::AssertionFailure()
+         << differing << " pixels differ, first at (" << first % static_cast<size_t>(width) << ", "
+         << first / static_cast<size_t>(width) << ")";
 }
 
 class FfmpegCompareTest : public ::testing::Test {
@@ -492,7 +509,7 @@ TEST_F(FfmpegCompareTest, MarkersLeftOutByTheirPosition) {
   WritePng(picture, "in.png");
   RenderSettings settings = DefaultRenderSettings();
   settings.cornerMarkers = false;
-  const ParamSet off{0.0, {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0|n", "--no-corner-markers",
+  const ParamSet off{0.0,     {1, 1, 1}, 0.01, 0.0, "n|1/1/1|0.01|0|n", "--no-corner-markers",
                      settings};
   const std::string filtered = Filter("in.png", off.filterParams, "off.raw");
   EXPECT_TRUE(SameFrame(filtered, ReferenceRender(picture, settings), 48));

@@ -228,8 +228,8 @@ TEST(Golden, EveryCaseRendersItsRecordedDigest) {
       PrintRow(c, r.digest);
     } else if (r.digest != c.digest) {
       ++mismatches;
-      ADD_FAILURE() << "case \"" << c.name << "\": digest " << std::hex << r.digest
-                    << ", recorded " << c.digest;
+      ADD_FAILURE() << "case \"" << c.name << "\": digest " << std::hex << r.digest << ", recorded "
+                    << c.digest;
     }
   }
   EXPECT_EQ(mismatches, 0) << "of " << std::size(kCases) << " cases";
@@ -241,16 +241,8 @@ using GreyLevels = uint32_t[kPinnedHeight][kPinnedWidth];
 // Black ink ('#') on grey paper: a one-pixel line, a small disc and a
 // staircase slope.
 const char* const kInkOnPaper[kPinnedHeight] = {
-    "..##........",
-    "....###.....",
-    ".......###..",
-    "..........##",
-    "......#.....",
-    "#....###....",
-    "####..#.....",
-    "#######.....",
-    "##########..",
-    "############",
+    "..##........", "....###.....", ".......###..", "..........##", "......#.....",
+    "#....###....", "####..#.....", "#######.....", "##########..", "############",
 };
 
 template <class Pixel>
@@ -308,8 +300,7 @@ void ExpectPinnedFrame(const GreyLevels& grey) {
       for (int32_t x = 0; x < kPinnedWidth; ++x) {
         const Pixel& p = output.at(x, y);
         const std::string cell = isMark(p) ? "kRedMark" : std::to_string(p.green);
-        std::printf("%*s%s", M > 255 ? 5 : 3, cell.c_str(),
-                    x + 1 < kPinnedWidth ? ", " : "},\n");
+        std::printf("%*s%s", M > 255 ? 5 : 3, cell.c_str(), x + 1 < kPinnedWidth ? ", " : "},\n");
       }
     }
     return;
@@ -320,8 +311,8 @@ void ExpectPinnedFrame(const GreyLevels& grey) {
       const Pixel& p = output.at(x, y);
       const uint32_t g = grey[y][x];
       const bool marked = g == kRedMark;
-      const bool expected = marked ? isMark(p)
-                                   : p.alpha == M && p.red == g && p.green == g && p.blue == g;
+      const bool expected =
+          marked ? isMark(p) : p.alpha == M && p.red == g && p.green == g && p.blue == g;
       if (!expected && ++mismatches <= 8) {
         ADD_FAILURE() << "at (" << x << "," << y << "): (" << +p.alpha << "," << +p.red << ","
                       << +p.green << "," << +p.blue << "), expected "

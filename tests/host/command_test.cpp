@@ -103,8 +103,8 @@ TEST_P(CommandTest, CommandsWithoutHostRecordsAreRefused) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modules, CommandTest,
-                         ::testing::Values(Flavour::linked, Flavour::file), FlavourName);
+INSTANTIATE_TEST_SUITE_P(Modules, CommandTest, ::testing::Values(Flavour::linked, Flavour::file),
+                         FlavourName);
 
 TEST(ModuleFileTest, AMissingFileNamesItsPath) {
   EXPECT_NE(minihost::LinkedEffectModule().effectMain, NativeModuleFile().entryPoints().effectMain);

@@ -87,8 +87,10 @@ void ExpectRefused(const MiniHost& host, int32_t w, int32_t h, int32_t rowbytes,
   EXPECT_EQ(host.Command(PF_Cmd_RENDER, &out, params.array, &outWorld), PF_Err_BAD_CALLBACK_PARAM)
       << what;
   EXPECT_EQ(host.Count(Service::copy), 0) << what;
-  EXPECT_EQ(std::memcmp(inPixels.data(), inBefore.data(), inPixels.size() * sizeof(Pixel)), 0) << what;
-  EXPECT_EQ(std::memcmp(outPixels.data(), outBefore.data(), outPixels.size() * sizeof(Pixel)), 0) << what;
+  EXPECT_EQ(std::memcmp(inPixels.data(), inBefore.data(), inPixels.size() * sizeof(Pixel)), 0)
+      << what;
+  EXPECT_EQ(std::memcmp(outPixels.data(), outBefore.data(), outPixels.size() * sizeof(Pixel)), 0)
+      << what;
   EXPECT_TRUE(SameBytes(out, outBeforeData)) << what;
 }
 
@@ -115,8 +117,10 @@ TEST_P(RenderTest, UnsafeWorldsAndMissingRecordsAreRefusedUntouched) {
   HostWorld<PF_Pixel8> in = PatternWorld<PF_Pixel8>(4, 4, 0), out(4, 4, 0);
   minihost::RenderParams params(DefaultRenderSettings(), in.world());
   PF_OutData outData{};
-  EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, nullptr, &out.world()), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, params.array, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, nullptr, &out.world()),
+            PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, params.array, nullptr),
+            PF_Err_BAD_CALLBACK_PARAM);
   for (int i = 0; i < kEffectParamCount; ++i) {
     PF_ParamDef* saved = std::exchange(params.array[i], nullptr);
     EXPECT_EQ(host.Command(PF_Cmd_RENDER, &outData, params.array, &out.world()),
@@ -145,10 +149,11 @@ template <class Pixel>
 void ExpectSameRenders() {
   MiniHost linked(minihost::LinkedEffectModule()), file(NativeModuleFile().entryPoints());
   // The key is a colour of the frame (brick), so the key also writes the input.
-  for (const RenderSettings& c : {DefaultRenderSettings(),
-                                  RenderSettings{true, PF_Pixel8{255, 200, 70, 60}, 10.0, 0.5},
-                                  RenderSettings{false, PF_Pixel8{}, 0.0, 1.0}}) {
-    HostWorld<Pixel> in1 = PatternWorld<Pixel>(23, 17, 3), in2 = in1, out1(23, 17, 3), out2(23, 17, 3);
+  for (const RenderSettings& c :
+       {DefaultRenderSettings(), RenderSettings{true, PF_Pixel8{255, 200, 70, 60}, 10.0, 0.5},
+        RenderSettings{false, PF_Pixel8{}, 0.0, 1.0}}) {
+    HostWorld<Pixel> in1 = PatternWorld<Pixel>(23, 17, 3), in2 = in1, out1(23, 17, 3),
+                     out2(23, 17, 3);
     ASSERT_EQ(linked.Render(c, in1, out1), PF_Err_NONE);
     ASSERT_EQ(file.Render(c, in2, out2), PF_Err_NONE);
     EXPECT_TRUE(SamePixels(out1, out2));

@@ -32,7 +32,8 @@ TEST(OfxConcurrency, SimultaneousRendersEqualSingleRenders) {
     request.window = output.bounds;
     return host.Render(request);
   };
-  for (int i = 0; i < kThreads; ++i) ASSERT_EQ(render(i, alone[static_cast<size_t>(i)]), kOfxStatOK);
+  for (int i = 0; i < kThreads; ++i)
+    ASSERT_EQ(render(i, alone[static_cast<size_t>(i)]), kOfxStatOK);
 
   std::vector<OfxStatus> statuses(kThreads, kOfxStatFailed);
   std::vector<std::thread> threads;

@@ -110,6 +110,7 @@ TEST(OfxDescribe, EachContextHasSourceOutputTheFourControlsAndTheMarkers) {
   // In the control table's order, named by script name, then the markers,
   // on by default: an instance that never set them renders them.
   const ExpectedParam expected[] = {
+      // clang-format off
       {"useColorKey", "OfxParamTypeBoolean", "Use Color Key",
        "make every pixel of the key colour fully transparent before smoothing", {0}, {}},
       {"alphaKey", "OfxParamTypeRGB", "Alpha Key",
@@ -128,6 +129,7 @@ TEST(OfxDescribe, EachContextHasSourceOutputTheFourControlsAndTheMarkers) {
        "processed (the box around the pixels with content); off leaves them out, and those "
        "pixels keep the smoothing's result",
        {1}, {}},
+      // clang-format on
   };
   OfxTestHost host(BundleBinary());
   ASSERT_EQ(host.Load(), kOfxStatOK);
@@ -232,9 +234,9 @@ TEST(OfxInstance, SurvivesLoadCyclesAndDefaultsUnhandledActions) {
 
   // An instance left at its defaults renders with the table's defaults.
   const Picture picture = GeneratedPicture(9, 23, 17, 8);
-  const RenderCheck check = RenderAndCompare(second, picture, DefaultRenderSettings(),
-                                             "OfxBitDepthByte", "OfxImageComponentRGBA", {},
-                                             nullptr, /*keepParams=*/true);
+  const RenderCheck check =
+      RenderAndCompare(second, picture, DefaultRenderSettings(), "OfxBitDepthByte",
+                       "OfxImageComponentRGBA", {}, nullptr, /*keepParams=*/true);
   EXPECT_EQ(check.difference, "");
   EXPECT_EQ(second.DestroyInstance(), kOfxStatReplyDefault);
   EXPECT_EQ(second.Unload(), kOfxStatOK);

@@ -74,8 +74,9 @@ void RenderBanded(OfxTestHost& host, const RenderSettings (&settings)[3], Render
               RenderAndCompare(host, picture, settings[s], depth, "OfxImageComponentRGBA", at,
                                p == 1 ? &window : nullptr);
           char line[256];
-          std::snprintf(line, sizeof line, "banded %s frame%u-%dx%d-%dbit settings%zu place%zu %d %016" PRIx64,
-                        depth, static_cast<unsigned>(f.seed), f.width, f.height, f.bits, s, p,
+          std::snprintf(line, sizeof line,
+                        "banded %s frame%u-%dx%d-%dbit settings%zu place%zu %d %016" PRIx64, depth,
+                        static_cast<unsigned>(f.seed), f.width, f.height, f.bits, s, p,
                         check.status, check.digest);
           Check(check.difference.empty(), std::string(line) + ": " + check.difference);
           out->banded.push_back(line);
@@ -94,8 +95,9 @@ Renders Run(const std::string& bundle, const ThreadMode& mode) {
   Check(host.paramNames("OfxImageEffectContextFilter") == expectedParams, "parameters");
 
   const PF_Pixel8 key{255, 200, 20, 60};
-  const RenderSettings settings[] = {
-      {false, key, 1.0, 0.0}, {true, key, 25.0, 0.5}, {true, PF_Pixel8{255, 255, 255, 255}, 5.0, 0.75}};
+  const RenderSettings settings[] = {{false, key, 1.0, 0.0},
+                                     {true, key, 25.0, 0.5},
+                                     {true, PF_Pixel8{255, 255, 255, 255}, 5.0, 0.75}};
   const struct {
     uint32_t seed;
     int32_t width, height;
@@ -120,9 +122,10 @@ Renders Run(const std::string& bundle, const ThreadMode& mode) {
             const RenderCheck check = RenderAndCompare(host, picture, settings[s], depth, comps, at,
                                                        partial ? &window : nullptr);
             char line[256];
-            std::snprintf(line, sizeof line, "%s %s frame%u-%dx%d-%dbit settings%zu place%zu %d %016" PRIx64,
-                          depth, comps, static_cast<unsigned>(f.seed), f.width, f.height, f.bits, s,
-                          p, check.status, check.digest);
+            std::snprintf(line, sizeof line,
+                          "%s %s frame%u-%dx%d-%dbit settings%zu place%zu %d %016" PRIx64, depth,
+                          comps, static_cast<unsigned>(f.seed), f.width, f.height, f.bits, s, p,
+                          check.status, check.digest);
             Check(check.difference.empty(), std::string(line) + ": " + check.difference);
             lines.push_back(line);
           }
@@ -182,8 +185,9 @@ int main(int argc, char** argv) {
     }
     for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
     if (out != stdout) std::fclose(out);
-    std::fprintf(stderr, "corvalin_ofx_digest: %zu renders (%zu banded) by each of %zu hosts, %d failures\n",
-                 lines.size(), first.banded.size(), std::size(modes), failures);
+    std::fprintf(
+        stderr, "corvalin_ofx_digest: %zu renders (%zu banded) by each of %zu hosts, %d failures\n",
+        lines.size(), first.banded.size(), std::size(modes), failures);
     return failures == 0 ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corvalin_ofx_digest: %s\n", e.what());

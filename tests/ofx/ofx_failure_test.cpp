@@ -85,9 +85,8 @@ void ExpectEachFailsCleanly(const Picture& picture, const BadRender (&cases)[N])
 TEST(OfxFailure, BadRenderInputFailsCleanly) {
   const Picture picture = GeneratedPicture(7, 12, 9, 8);
   const BadRender cases[] = {
-      {"no Source image", kOfxStatFailed, [](RenderRequest& r, HostImage&, HostImage&) {
-         r.source = nullptr;
-       }},
+      {"no Source image", kOfxStatFailed,
+       [](RenderRequest& r, HostImage&, HostImage&) { r.source = nullptr; }},
       {"image handle null", kOfxStatFailed,
        [](RenderRequest& r, HostImage&, HostImage&) { r.nullImageHandle = true; }},
       {"no render arguments", kOfxStatFailed,
@@ -101,7 +100,9 @@ TEST(OfxFailure, BadRenderInputFailsCleanly) {
       {"unknown depth", kOfxStatErrUnsupported,
        [](RenderRequest&, HostImage& s, HostImage&) { s.depth = "OfxBitDepthNone"; }},
       {"unknown premultiplication", kOfxStatErrUnsupported,
-       [](RenderRequest&, HostImage& s, HostImage&) { s.premultiplication = "OfxImageAlphaSomehow"; }},
+       [](RenderRequest&, HostImage& s, HostImage&) {
+         s.premultiplication = "OfxImageAlphaSomehow";
+       }},
       {"Source RGB, Output RGBA", kOfxStatErrUnsupported,
        [](RenderRequest&, HostImage& s, HostImage&) { s.components = "OfxImageComponentRGB"; }},
       {"Source short, Output byte", kOfxStatErrUnsupported,
@@ -136,7 +137,9 @@ TEST(OfxFailure, ExtremeHostGeometryFailsCleanly) {
   const BadRender cases[] = {
       // The row loop once wrapped at INT_MIN and wrote past the frame.
       {"Source y1 = INT_MIN, nine rows", kOfxStatFailed,
-       [](RenderRequest&, HostImage& s, HostImage&) { s.bounds = {0, kMin, 12, kMin + 9}; }},
+       [](RenderRequest&, HostImage& s, HostImage&) {
+         s.bounds = {0, kMin, 12, kMin + 9};
+       }},
       {"Source y1 = INT_MIN, y2 as given", kOfxStatFailed,
        [](RenderRequest&, HostImage& s, HostImage&) { s.bounds.y1 = kMin; }},
       {"Source x1 = INT_MIN", kOfxStatFailed,
@@ -146,9 +149,13 @@ TEST(OfxFailure, ExtremeHostGeometryFailsCleanly) {
       {"Source y2 = INT_MAX", kOfxStatFailed,
        [](RenderRequest&, HostImage& s, HostImage&) { s.bounds.y2 = kMax; }},
       {"Source bounds the whole plane", kOfxStatFailed,
-       [](RenderRequest&, HostImage& s, HostImage&) { s.bounds = {kMin, kMin, kMax, kMax}; }},
+       [](RenderRequest&, HostImage& s, HostImage&) {
+         s.bounds = {kMin, kMin, kMax, kMax};
+       }},
       {"Source bounds inverted end to end", kOfxStatFailed,
-       [](RenderRequest&, HostImage& s, HostImage&) { s.bounds = {kMax, kMax, kMin, kMin}; }},
+       [](RenderRequest&, HostImage& s, HostImage&) {
+         s.bounds = {kMax, kMax, kMin, kMin};
+       }},
       {"Output y1 = INT_MIN, nine rows", kOfxStatFailed,
        [](RenderRequest& r, HostImage&, HostImage& o) {
          o.bounds = {0, kMin, 12, kMin + 9};
@@ -162,9 +169,13 @@ TEST(OfxFailure, ExtremeHostGeometryFailsCleanly) {
          r.window = o.bounds;
        }},
       {"window the whole plane", kOfxStatFailed,
-       [](RenderRequest& r, HostImage&, HostImage&) { r.window = {kMin, kMin, kMax, kMax}; }},
+       [](RenderRequest& r, HostImage&, HostImage&) {
+         r.window = {kMin, kMin, kMax, kMax};
+       }},
       {"window inverted end to end", kOfxStatFailed,
-       [](RenderRequest& r, HostImage&, HostImage&) { r.window = {kMax, kMax, kMin, kMin}; }},
+       [](RenderRequest& r, HostImage&, HostImage&) {
+         r.window = {kMax, kMax, kMin, kMin};
+       }},
       {"window x2 = INT_MAX", kOfxStatFailed,
        [](RenderRequest& r, HostImage&, HostImage&) { r.window.x2 = kMax; }},
       // 12 x 200,000,000 pixels: more than a 32-bit index reaches.
@@ -205,7 +216,10 @@ TEST(OfxFailure, GeometryMessagesNameTheValue) {
     std::function<void(HostImage&)> spoil;
     const char* expected;
   } cases[] = {
-      {"infinite", [](HostImage& s) { s.bounds = {0, INT32_MIN, 12, INT32_MIN + 9}; },
+      {"infinite",
+       [](HostImage& s) {
+         s.bounds = {0, INT32_MIN, 12, INT32_MIN + 9};
+       },
        "Corvalin: the Source image: its bounds (0, -2147483648, 12, -2147483639) are infinite "
        "(INT_MIN or INT_MAX); an image has finite bounds"},
       {"index limit", [](HostImage& s) { s.rowBytes = INT32_MAX; },

@@ -48,7 +48,7 @@ TEST_F(OfxRender, ExampleFrameEqualsTheModuleAtEveryDepth) {
 TEST_F(OfxRender, GeneratedFramesEqualTheModule) {
   const struct {
     int32_t width, height, bits;
-  } sizes[] = {{48, 32, 8}, {33, 41, 16}, {64, 17, 8}, {3, 3, 8},  {97, 61, 16}, {1, 1, 8},
+  } sizes[] = {{48, 32, 8}, {33, 41, 16}, {64, 17, 8},  {3, 3, 8},  {97, 61, 16}, {1, 1, 8},
                {2, 5, 16},  {40, 2, 8},   {17, 29, 16}, {5, 40, 8}, {26, 26, 16}, {71, 9, 8}};
   const std::vector<RenderSettings> settings = SettingsSet();
   uint32_t seed = 1;
@@ -66,9 +66,10 @@ TEST_F(OfxRender, GeneratedFramesEqualTheModule) {
 TEST_F(OfxRender, AnyLayoutOriginAndWindow) {
   const Picture picture = GeneratedPicture(21, 37, 23, 16);
   const RenderSettings settings = SettingsSet()[3];
-  const Placement placements[] = {
-      {0, 0, {true, 0, 0xA5}}, {-7, 13, {true, 12, 0x5A}}, {5, -3, {false, 3, 0xA5}},
-      {1000, 2000, {false, 0, 0xFF}}};
+  const Placement placements[] = {{0, 0, {true, 0, 0xA5}},
+                                  {-7, 13, {true, 12, 0x5A}},
+                                  {5, -3, {false, 3, 0xA5}},
+                                  {1000, 2000, {false, 0, 0xFF}}};
   for (const Placement& p : placements) {
     SCOPED_TRACE("origin " + std::to_string(p.x0) + ", " + std::to_string(p.y0));
     const OfxRectI bounds{p.x0, p.y0, p.x0 + picture.width, p.y0 + picture.height};
@@ -166,8 +167,8 @@ TEST_F(OfxRender, EverySixteenBitSampleConverts) {
     for (uint32_t shift : {0u, 5u, 11u, 3u})  // each channel a different permutation
       picture.samples.push_back(static_cast<uint16_t>((i * 2053u + shift * 4099u) & 0xFFFF));
   for (const char* depth : {"OfxBitDepthShort", "OfxBitDepthFloat"}) {
-    const RenderCheck check = RenderAndCompare(host_, picture, SettingsSet()[4], depth,
-                                               "OfxImageComponentRGBA");
+    const RenderCheck check =
+        RenderAndCompare(host_, picture, SettingsSet()[4], depth, "OfxImageComponentRGBA");
     EXPECT_EQ(check.difference, "") << depth;
   }
 }

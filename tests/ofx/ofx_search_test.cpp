@@ -18,8 +18,9 @@ class PluginPathSearch : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() /
-            ("corvalin_ofx_search_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            ("corvalin_ofx_search_" +
+             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
     const char* saved = std::getenv("OFX_PLUGIN_PATH");
@@ -48,8 +49,10 @@ TEST_F(PluginPathSearch, FolderListIsSearchedInOrderAndRecursively) {
   fs::create_directories(first);
   const fs::path nested = PlaceBundle(root_ / "second" / "vendor" / "effects");
   const fs::path later = PlaceBundle(root_ / "third");
-  setenv("OFX_PLUGIN_PATH", (first.string() + ":" + (root_ / "second").string() + ":" +
-                             (root_ / "third").string()).c_str(), 1);
+  setenv("OFX_PLUGIN_PATH",
+         (first.string() + ":" + (root_ / "second").string() + ":" + (root_ / "third").string())
+             .c_str(),
+         1);
   EXPECT_EQ(OfxTestHost::FindInstalledBundle("Corvalin.ofx.bundle"), nested.string());
   (void)later;
 }

@@ -33,8 +33,8 @@ bool Inside(const OfxRectI& r, int x, int y) {
 
 template <class Pixel>
 minihost::HostWorld<Pixel> ModuleRender(const Picture& picture, const RenderSettings& settings) {
-  minihost::HostWorld<Pixel> input(picture.width, picture.height), output(picture.width,
-                                                                          picture.height);
+  minihost::HostWorld<Pixel> input(picture.width, picture.height),
+      output(picture.width, picture.height);
   for (int32_t y = 0; y < picture.height; ++y)
     for (int32_t x = 0; x < picture.width; ++x) {
       const uint16_t* s = &picture.samples[picture.index(x, y)];
@@ -48,8 +48,8 @@ minihost::HostWorld<Pixel> ModuleRender(const Picture& picture, const RenderSett
   if (!settings.cornerMarkers) {
     // The module always marks: without the markers, the engine's scan of
     // the same worlds, copied after the colour key as the host copies.
-    const size_t bytes = static_cast<size_t>(input.stride()) *
-                         static_cast<size_t>(input.height()) * sizeof(Pixel);
+    const size_t bytes =
+        static_cast<size_t>(input.stride()) * static_cast<size_t>(input.height()) * sizeof(Pixel);
     ScanFrame(settings, &input.world(), &output.world(), input.pixels(), output.pixels(), [&] {
       std::memcpy(output.pixels(), input.pixels(), bytes);
       return PF_Err_NONE;
@@ -89,9 +89,11 @@ Picture GeneratedPicture(uint32_t seed, int32_t width, int32_t height, int bits)
     return static_cast<uint16_t>(v == 0 || v == 255 ? v * 257 : v * 257 - 77);
   };
   std::vector<Samples> palette;
-  for (const test_images::Colour8 c :
-       {test_images::Colour8{255, 255, 255, 255}, {255, 200, 20, 60}, {255, 30, 90, 220},
-        {0, 0, 0, 0}, {128, 10, 240, 10}}) {
+  for (const test_images::Colour8 c : {test_images::Colour8{255, 255, 255, 255},
+                                       {255, 200, 20, 60},
+                                       {255, 30, 90, 220},
+                                       {0, 0, 0, 0},
+                                       {128, 10, 240, 10}}) {
     palette.push_back({sample(c.alpha), sample(c.red), sample(c.green), sample(c.blue)});
   }
   test_images::PaddedImage<Samples> drawn(width, height);
@@ -151,9 +153,8 @@ minihost::HostWorld<PF_Pixel16> ModuleRender16(const Picture& picture, const Ren
   return ModuleRender<PF_Pixel16>(picture, s);
 }
 
-HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel8>& render,
-                        const std::string& components, const Placement& placement,
-                        const OfxRectI& window) {
+HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel8>& render, const std::string& components,
+                        const Placement& placement, const OfxRectI& window) {
   return Expected(render, kOfxBitDepthByte, components, placement, window,
                   [](uint32_t v) { return static_cast<uint8_t>(v); });
 }

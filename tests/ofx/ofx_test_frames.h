@@ -60,9 +60,8 @@ minihost::HostWorld<PF_Pixel16> ModuleRender16(const Picture& picture, const Ren
 // The output image the plug-in must write for a module render: bytes as
 // rendered, shorts as the command writes 16-bit files, floats as channel /
 // 32768; pixels outside `window` keep `layout.fill`.
-HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel8>& render,
-                        const std::string& components, const Placement& placement,
-                        const OfxRectI& window);
+HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel8>& render, const std::string& components,
+                        const Placement& placement, const OfxRectI& window);
 HostImage ExpectedImage(const minihost::HostWorld<PF_Pixel16>& render, const std::string& depth,
                         const std::string& components, const Placement& placement,
                         const OfxRectI& window);

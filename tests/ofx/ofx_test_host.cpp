@@ -282,10 +282,10 @@ OfxStatus PropGetDimension(OfxPropertySetHandle h, const char* n, int* count) {
 }
 
 const OfxPropertySuiteV1 kPropertySuite = {
-    PropSetPointer,  PropSetString,  PropSetDouble,  PropSetInt,     PropSetPointerN,
-    PropSetStringN,  PropSetDoubleN, PropSetIntN,    PropGetPointer, PropGetString,
-    PropGetDouble,   PropGetInt,     PropGetPointerN, PropGetStringN, PropGetDoubleN,
-    PropGetIntN,     PropReset,      PropGetDimension};
+    PropSetPointer, PropSetString,  PropSetDouble,   PropSetInt,     PropSetPointerN,
+    PropSetStringN, PropSetDoubleN, PropSetIntN,     PropGetPointer, PropGetString,
+    PropGetDouble,  PropGetInt,     PropGetPointerN, PropGetStringN, PropGetDoubleN,
+    PropGetIntN,    PropReset,      PropGetDimension};
 
 // ---- Image-effect suite ----------------------------------------------------
 
@@ -360,8 +360,8 @@ OfxStatus ClipGetImage(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
     return kOfxStatFailed;
   }
   if (time != job->request->time) Misuse("clipGetImage at another time than the render's");
-  HostImage* source = c->name == kOfxImageEffectOutputClipName ? job->request->output
-                                                               : job->request->source;
+  HostImage* source =
+      c->name == kOfxImageEffectOutputClipName ? job->request->output : job->request->source;
   if (source == nullptr) return kOfxStatFailed;
   if (job->request->nullImageHandle) {
     *image = nullptr;
@@ -419,11 +419,13 @@ OfxStatus ImageMemoryAlloc(OfxImageEffectHandle, size_t, OfxImageMemoryHandle*) 
 OfxStatus ImageMemoryOther(OfxImageMemoryHandle) { return kOfxStatErrBadHandle; }
 OfxStatus ImageMemoryLock(OfxImageMemoryHandle, void**) { return kOfxStatErrBadHandle; }
 
+// clang-format off
 const OfxImageEffectSuiteV1 kImageEffectSuite = {
     GetPropertySet,   GetParamSet,      ClipDefine,         ClipGetHandle,
     ClipGetPropertySet, ClipGetImage,   ClipReleaseImage,   ClipGetRegionOfDefinition,
     Abort,            ImageMemoryAlloc, ImageMemoryOther,   ImageMemoryLock,
     ImageMemoryOther};
+// clang-format on
 
 // ---- Parameter suite -------------------------------------------------------
 
@@ -450,10 +452,9 @@ OfxStatus ParamDefine(OfxParamSetHandle h, const char* type, const char* name,
   }
   if (set->Find(name) != nullptr) return kOfxStatErrExists;
   static const std::set<std::string> kTypes = {
-      kOfxParamTypeDouble, kOfxParamTypeBoolean, kOfxParamTypeRGB, "OfxParamTypeRGBA",
-      "OfxParamTypeInteger", "OfxParamTypeChoice", "OfxParamTypeString",
-      "OfxParamTypeDouble2D", "OfxParamTypePushButton", "OfxParamTypeGroup",
-      "OfxParamTypePage"};
+      kOfxParamTypeDouble,      kOfxParamTypeBoolean, kOfxParamTypeRGB,     "OfxParamTypeRGBA",
+      "OfxParamTypeInteger",    "OfxParamTypeChoice", "OfxParamTypeString", "OfxParamTypeDouble2D",
+      "OfxParamTypePushButton", "OfxParamTypeGroup",  "OfxParamTypePage"};
   if (kTypes.count(type) == 0) return kOfxStatErrUnknown;
   auto param = std::make_unique<Param>();
   param->name = name;
@@ -534,9 +535,7 @@ OfxStatus ParamGetValueAtTime(OfxParamHandle h, OfxTime time, ...) {
 
 OfxStatus ParamUnsupported(OfxParamHandle, ...) { return kOfxStatErrUnsupported; }
 OfxStatus ParamUnsupportedAt(OfxParamHandle, OfxTime, ...) { return kOfxStatErrUnsupported; }
-OfxStatus ParamGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) {
-  return kOfxStatErrUnsupported;
-}
+OfxStatus ParamGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return kOfxStatErrUnsupported; }
 OfxStatus ParamGetNumKeys(OfxParamHandle h, unsigned int* count) {
   if (Checked<Param>(h) == nullptr || count == nullptr) return kOfxStatErrBadHandle;
   *count = 0;
@@ -553,11 +552,11 @@ OfxStatus ParamEditBegin(OfxParamSetHandle, const char*) { return kOfxStatOK; }
 OfxStatus ParamEditEnd(OfxParamSetHandle) { return kOfxStatOK; }
 
 const OfxParameterSuiteV1 kParameterSuite = {
-    ParamDefine,        ParamGetHandle,     ParamSetGetPropertySet, ParamGetPropertySet,
-    ParamGetValue,      ParamGetValueAtTime, ParamUnsupportedAt,    ParamGetIntegral,
-    ParamUnsupported,   ParamUnsupportedAt, ParamGetNumKeys,        ParamGetKeyTime,
-    ParamGetKeyIndex,   ParamDeleteKey,     ParamDeleteAllKeys,     ParamCopy,
-    ParamEditBegin,     ParamEditEnd};
+    ParamDefine,      ParamGetHandle,      ParamSetGetPropertySet, ParamGetPropertySet,
+    ParamGetValue,    ParamGetValueAtTime, ParamUnsupportedAt,     ParamGetIntegral,
+    ParamUnsupported, ParamUnsupportedAt,  ParamGetNumKeys,        ParamGetKeyTime,
+    ParamGetKeyIndex, ParamDeleteKey,      ParamDeleteAllKeys,     ParamCopy,
+    ParamEditBegin,   ParamEditEnd};
 
 // ---- Message suite ---------------------------------------------------------
 
@@ -704,8 +703,9 @@ OfxStatus MutexTryLock(OfxMutexHandle handle) {
 }
 
 const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
-    MultiThreadFn, MultiThreadNumCPUs, MultiThreadIndex, MultiThreadIsSpawnedThread, MutexCreate,
-    MutexDestroy,  MutexLock,          MutexUnLock,      MutexTryLock};
+    MultiThreadFn, MultiThreadNumCPUs, MultiThreadIndex, MultiThreadIsSpawnedThread,
+    MutexCreate,   MutexDestroy,       MutexLock,        MutexUnLock,
+    MutexTryLock};
 
 const void* FetchSuiteFn(OfxPropertySetHandle, const char* name, int version) {
   if (tHost == nullptr || name == nullptr) return nullptr;  // outside an action (setHost)
@@ -927,8 +927,10 @@ std::string AlphaFault(const HostImage& image, const OfxRectI& window,
     return image.Get<float>(x, y, c);
   };
   const double max = bytes == 1 ? 255 : bytes == 2 ? 65535 : 1;
-  const int64_t x1 = std::max(window.x1, image.bounds.x1), x2 = std::min(window.x2, image.bounds.x2);
-  const int64_t y1 = std::max(window.y1, image.bounds.y1), y2 = std::min(window.y2, image.bounds.y2);
+  const int64_t x1 = std::max(window.x1, image.bounds.x1),
+                x2 = std::min(window.x2, image.bounds.x2);
+  const int64_t y1 = std::max(window.y1, image.bounds.y1),
+                y2 = std::min(window.y2, image.bounds.y2);
   for (int64_t y = y1; y < y2; ++y)
     for (int64_t x = x1; x < x2; ++x) {
       const int px = static_cast<int>(x), py = static_cast<int>(y);
@@ -940,8 +942,7 @@ std::string AlphaFault(const HostImage& image, const OfxRectI& window,
       for (int c = 0; c < 3 && premultiplied; ++c)
         if (!(component(px, py, c) <= alpha))
           return "the Output is declared premultiplied, but " + where + " has colour " +
-                 std::to_string(component(px, py, c)) + " above its alpha " +
-                 std::to_string(alpha);
+                 std::to_string(component(px, py, c)) + " above its alpha " + std::to_string(alpha);
     }
   return "";
 }
@@ -954,7 +955,8 @@ OfxTestHost::OfxTestHost(const std::string& binaryPath, HostOptions options)
   library_ = OpenLibrary(binaryPath, &error);
   if (library_ == nullptr)
     throw std::runtime_error("cannot load plug-in '" + binaryPath + "': " + error);
-  auto count = reinterpret_cast<OfxGetNumberOfPluginsFunc>(Symbol(library_, "OfxGetNumberOfPlugins"));
+  auto count =
+      reinterpret_cast<OfxGetNumberOfPluginsFunc>(Symbol(library_, "OfxGetNumberOfPlugins"));
   auto get = reinterpret_cast<OfxGetPluginFunc>(Symbol(library_, "OfxGetPlugin"));
   if (count == nullptr || get == nullptr) {
     CloseLibrary(library_);
@@ -1000,7 +1002,8 @@ std::string OfxTestHost::FindInstalledBundle(const std::string& bundleName) {
   const char* common = std::getenv("CommonProgramW6432");
   if (common == nullptr) common = std::getenv("CommonProgramFiles");
   const std::string standard =
-      std::string(common != nullptr ? common : "C:\\Program Files\\Common Files") + "\\OFX\\Plugins";
+      std::string(common != nullptr ? common : "C:\\Program Files\\Common Files") +
+      "\\OFX\\Plugins";
 #else
   const char separator = ':';
   const std::string standard = "/usr/OFX/Plugins";
@@ -1033,7 +1036,8 @@ std::string OfxTestHost::FindInstalledBundle(const std::string& bundleName) {
       }
     }
   }
-  throw std::runtime_error(bundleName + " is in none of the plug-in folders (searched " + searched + ")");
+  throw std::runtime_error(bundleName + " is in none of the plug-in folders (searched " + searched +
+                           ")");
 }
 
 std::string OfxTestHost::BinaryInBundle(const std::string& bundlePath) {
@@ -1042,7 +1046,8 @@ std::string OfxTestHost::BinaryInBundle(const std::string& bundlePath) {
   const size_t slash = bundle.find_last_of("/\\");
   std::string name = slash == std::string::npos ? bundle : bundle.substr(slash + 1);
   const std::string suffix = ".bundle";
-  if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+  if (name.size() > suffix.size() &&
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
     name.resize(name.size() - suffix.size());
 #if defined(_WIN32)
   const char* arch = "Win64";
@@ -1064,8 +1069,8 @@ const void* OfxTestHost::FetchSuite(const char* name, int version) const {
   return nullptr;
 }
 
-OfxStatus OfxTestHost::Action(const char* action, const void* handle,
-                              OfxPropertySetHandle inArgs, OfxPropertySetHandle outArgs) {
+OfxStatus OfxTestHost::Action(const char* action, const void* handle, OfxPropertySetHandle inArgs,
+                              OfxPropertySetHandle outArgs) {
   ActionScope scope(this);
   return plugin_->mainEntry(action, handle, inArgs, outArgs);
 }
@@ -1109,8 +1114,8 @@ OfxStatus OfxTestHost::CreateInstance(const std::string& context, const ClipSetu
   props.SetStrings(kOfxPropType, {kOfxTypeImageEffectInstance});
   props.SetStrings(kOfxImageEffectPropContext, {context});
   props.SetPointer(kOfxPropInstanceData, nullptr);
-  props.SetDoubles("OfxImageEffectPropProjectSize", {source.rod.x2 - source.rod.x1,
-                                                     source.rod.y2 - source.rod.y1});
+  props.SetDoubles("OfxImageEffectPropProjectSize",
+                   {source.rod.x2 - source.rod.x1, source.rod.y2 - source.rod.y1});
   props.SetDoubles("OfxImageEffectPropProjectOffset", {0, 0});
   props.SetDoubles("OfxImageEffectPropProjectExtent", {source.rod.x2, source.rod.y2});
   props.SetDoubles("OfxImageEffectPropPixelAspectRatio", {1.0});
@@ -1196,14 +1201,15 @@ OfxStatus OfxTestHost::GetRegionsOfInterest(const OfxRectD& region, OfxRectD* so
   PropertySet inArgs, outArgs;
   inArgs.SetDoubles(kOfxPropTime, {0});
   inArgs.SetDoubles(kOfxImageEffectPropRenderScale, {1, 1});
-  inArgs.SetDoubles(kOfxImageEffectPropRegionOfInterest, {region.x1, region.y1, region.x2, region.y2});
+  inArgs.SetDoubles(kOfxImageEffectPropRegionOfInterest,
+                    {region.x1, region.y1, region.x2, region.y2});
   const std::string name = std::string(kOfxImageClipPropRoI_) + kOfxImageEffectSimpleSourceClipName;
   outArgs.SetDoubles(name, {region.x1, region.y1, region.x2, region.y2});
   const OfxStatus status = Action(kOfxImageEffectActionGetRegionsOfInterest, instance_.get(),
                                   inArgs.handle(), nullOutArgs ? nullptr : outArgs.handle());
   if (sourceRoI != nullptr)
-    *sourceRoI = OfxRectD{outArgs.Double(name, 0), outArgs.Double(name, 1),
-                          outArgs.Double(name, 2), outArgs.Double(name, 3)};
+    *sourceRoI = OfxRectD{outArgs.Double(name, 0), outArgs.Double(name, 1), outArgs.Double(name, 2),
+                          outArgs.Double(name, 3)};
   return status;
 }
 
@@ -1234,9 +1240,9 @@ OfxStatus OfxTestHost::Render(const RenderRequest& request) {
   // The pixels written must be what the clip preferences declared.
   const Clip* output = instance_->FindClip(kOfxImageEffectOutputClipName);
   if (status == kOfxStatOK && request.output != nullptr && output != nullptr)
-    if (const std::string fault = AlphaFault(
-            *request.output, request.window,
-            output->props.String(kOfxImageEffectPropPreMultiplication));
+    if (const std::string fault =
+            AlphaFault(*request.output, request.window,
+                       output->props.String(kOfxImageEffectPropPreMultiplication));
         !fault.empty())
       Misuse(fault);
   return status;
@@ -1260,8 +1266,9 @@ void OfxTestHost::SetParam(const std::string& name, std::vector<double> values) 
 void OfxTestHost::RemoveParam(const std::string& name) {
   if (!instance_) throw std::logic_error("RemoveParam without an instance");
   std::vector<std::unique_ptr<Param>>& params = instance_->params.params;
-  const auto kept = std::remove_if(
-      params.begin(), params.end(), [&](const std::unique_ptr<Param>& p) { return p->name == name; });
+  const auto kept =
+      std::remove_if(params.begin(), params.end(),
+                     [&](const std::unique_ptr<Param>& p) { return p->name == name; });
   if (kept == params.end()) throw std::logic_error("no instance parameter " + name);
   params.erase(kept, params.end());
 }

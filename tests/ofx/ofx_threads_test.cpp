@@ -32,11 +32,13 @@ struct PinnedFrame {
   uint64_t digest;
 };
 const PinnedFrame kPinned[] = {
+    // clang-format off
     {6, 40, 1100, 8, {true, kKey, 25.0, 0.5}, "OfxBitDepthByte", false, 0xdf452ecf29ea1209},
     {6, 40, 1100, 8, {true, kKey, 25.0, 0.5}, "OfxBitDepthShort", false, 0xa0634da8850017d1},
     {7, 700, 150, 16, {false, kKey, 1.0, 0.0}, "OfxBitDepthByte", false, 0x3859263a4d1fee15},
     {7, 700, 150, 16, {true, PF_Pixel8{255, 255, 255, 255}, 5.0, 0.75}, "OfxBitDepthFloat", true,
      0x0154602b9efb5f7b},
+    // clang-format on
 };
 
 RenderCheck RenderPinned(OfxTestHost& host, const PinnedFrame& f, bool keepParams = false) {
@@ -143,20 +145,20 @@ TEST(OfxTestHostThreads, MultiThreadCallsEveryIndexOnAThreadOfItsOwn) {
     std::mutex mutex;
     std::vector<Call> seen;
   } calls{suite, {}, {}};
-  ASSERT_EQ(host.MultiThread(
-                [](unsigned int index, unsigned int max, void* arg) {
-                  Calls& c = *static_cast<Calls*>(arg);
-                  unsigned int reported = 99;
-                  c.suite->multiThreadIndex(&reported);
-                  unsigned int cpus = 0;
-                  if (c.suite->multiThreadNumCPUs(&cpus) != kOfxStatOK) cpus = 0;
-                  const int spawned = c.suite->multiThreadIsSpawnedThread();
-                  std::lock_guard<std::mutex> lock(c.mutex);
-                  c.seen.push_back(
-                      {index, max, reported, cpus, spawned, std::this_thread::get_id()});
-                },
-                5, &calls),
-            kOfxStatOK);
+  ASSERT_EQ(
+      host.MultiThread(
+          [](unsigned int index, unsigned int max, void* arg) {
+            Calls& c = *static_cast<Calls*>(arg);
+            unsigned int reported = 99;
+            c.suite->multiThreadIndex(&reported);
+            unsigned int cpus = 0;
+            if (c.suite->multiThreadNumCPUs(&cpus) != kOfxStatOK) cpus = 0;
+            const int spawned = c.suite->multiThreadIsSpawnedThread();
+            std::lock_guard<std::mutex> lock(c.mutex);
+            c.seen.push_back({index, max, reported, cpus, spawned, std::this_thread::get_id()});
+          },
+          5, &calls),
+      kOfxStatOK);
   ASSERT_EQ(calls.seen.size(), 5u);
   std::set<unsigned int> indices;
   std::set<std::thread::id> threads;
@@ -188,8 +190,8 @@ TEST(OfxTestHostThreads, MultiThreadFromASpawnedThreadIsRecorded) {
   ASSERT_EQ(host.MultiThread(
                 [](unsigned int, unsigned int, void* arg) {
                   Nested& n = *static_cast<Nested*>(arg);
-                  n.status = n.suite->multiThread([](unsigned int, unsigned int, void*) {}, 2,
-                                                  nullptr);
+                  n.status =
+                      n.suite->multiThread([](unsigned int, unsigned int, void*) {}, 2, nullptr);
                 },
                 1, &nested),
             kOfxStatOK);

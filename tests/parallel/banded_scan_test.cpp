@@ -106,7 +106,7 @@ TEST(SharedBands, AFailureStopsTheStageAndReachesTheCaller) {
     if (b == 3) throw std::bad_alloc();
   };
   SharedBands shared(20, fail, &seen);
-  shared.Work();  // does not throw
+  shared.Work();                                                    // does not throw
   EXPECT_EQ(std::count(seen.runs.begin(), seen.runs.end(), 1), 4);  // bands 0..3
   EXPECT_THROW(shared.Finish(), std::bad_alloc);
   EXPECT_EQ(std::count(seen.runs.begin(), seen.runs.end(), 1), 4);  // nothing more ran

@@ -56,8 +56,8 @@ void ExpectParallelEqualsSerial(int32_t width, int32_t height, int32_t padding, 
   const size_t stride = static_cast<size_t>(serial.stride);
   for (size_t i = 0; i < serial.output.size(); ++i)
     ASSERT_EQ(serial.output[i], parallel.output[i])
-        << "pixel " << i % stride << "," << i / stride << " seed " << seed
-        << " threads " << options.threads << " rows per band " << options.rowsPerBand;
+        << "pixel " << i % stride << "," << i / stride << " seed " << seed << " threads "
+        << options.threads << " rows per band " << options.rowsPerBand;
 }
 
 template <class Pixel>
@@ -140,8 +140,8 @@ TEST(BandWriter, WritesOwnRowsAndLogsTheRest) {
 TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
   for (int32_t w : {1, 2, 3})
     for (int32_t h : {1, 2, 3, 9})
-      ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h),
-                                            DefaultRenderSettings(), BandedOn{3, 1});
+      ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h), DefaultRenderSettings(),
+                                            BandedOn{3, 1});
 }
 
 }  // namespace

@@ -125,7 +125,9 @@ class Canvas {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   Rect Bounds() const { return Rect{0, 0, width_, height_}; }
-  bool Contains(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  bool Contains(int32_t x, int32_t y) const {
+    return x >= 0 && y >= 0 && x < width_ && y < height_;
+  }
   Pixel& at(int32_t x, int32_t y) { return pixels_[Index(x, y, stride_)]; }
   void Set(int32_t x, int32_t y, const Pixel& p) {
     if (Contains(x, y)) at(x, y) = p;
@@ -138,9 +140,8 @@ class Canvas {
 
   // Every pixel within r of (cx, cy), centre to centre: dx² + dy² <= r².
   void Disc(int32_t cx, int32_t cy, int32_t r, const Pixel& p) {
-    FillWhere(Rect{cx - r, cy - r, cx + r + 1, cy + r + 1}, p, [=](int32_t x, int32_t y) {
-      return Square(x - cx) + Square(y - cy) <= Square(r);
-    });
+    FillWhere(Rect{cx - r, cy - r, cx + r + 1, cy + r + 1}, p,
+              [=](int32_t x, int32_t y) { return Square(x - cx) + Square(y - cy) <= Square(r); });
   }
   // A circle `thickness` pixels wide inside radius r.
   void Ring(int32_t cx, int32_t cy, int32_t r, int32_t thickness, const Pixel& p) {
@@ -239,9 +240,8 @@ class Canvas {
     std::vector<uint8_t> edge(static_cast<size_t>(width_) * static_cast<size_t>(height_));
     for (int32_t y = 0; y < height_; ++y)
       for (int32_t x = 0; x < width_; ++x)
-        edge[Index(x, y, width_)] =
-            (x + 1 < width_ && !SameColour(at(x, y), at(x + 1, y))) ||
-            (y + 1 < height_ && !SameColour(at(x, y), at(x, y + 1)));
+        edge[Index(x, y, width_)] = (x + 1 < width_ && !SameColour(at(x, y), at(x + 1, y))) ||
+                                    (y + 1 < height_ && !SameColour(at(x, y), at(x, y + 1)));
     for (int32_t y = 0; y < height_; ++y)
       for (int32_t x = 0; x < width_; ++x)
         if (edge[Index(x, y, width_)]) at(x, y) = ink;
@@ -428,9 +428,7 @@ struct PaddedImage {
   std::vector<Pixel> pixels;
 
   PaddedImage(int32_t w, int32_t h, int32_t padding = 0)
-      : width(w),
-        height(h),
-        stride(w + padding),
+      : width(w), height(h), stride(w + padding),
         pixels(static_cast<size_t>(stride) * static_cast<size_t>(h), Pixel{}) {}
   Canvas<Pixel> canvas() { return Canvas<Pixel>(pixels.data(), width, height, stride); }
   const Pixel& at(int32_t x, int32_t y) const { return pixels[Index(x, y, stride)]; }

@@ -19,16 +19,16 @@ struct Geometry {
 
 TEST(FrameGeometry, AcceptsEveryFrameUpToTheIndexLimit) {
   const Geometry accepted[] = {
-      {0, 0, 0, 8},                        // empty frames have nothing to address
+      {0, 0, 0, 8},  // empty frames have nothing to address
       {0, kMax, 0, 16},
-      {1, kMax, 4, 8},                     // the last index is exactly 2^31 - 2
+      {1, kMax, 4, 8},  // the last index is exactly 2^31 - 2
       {1, kMax, 8, 16},
-      {2, kMax / 2, 8, 8},                 // 2147483646 pixels
-      {46340, 46340, 46340 * 4, 8},        // the largest square
-      {kMax / 4, 1, kMax / 4 * 4, 8},      // the widest row: 2147483644 bytes
+      {2, kMax / 2, 8, 8},             // 2147483646 pixels
+      {46340, 46340, 46340 * 4, 8},    // the largest square
+      {kMax / 4, 1, kMax / 4 * 4, 8},  // the widest row: 2147483644 bytes
       {kMax / 8, 1, kMax / 8 * 8, 16},
-      {1, 1, kMax / 4 * 4, 8},             // padding up to the row limit
-      {3, 2, 5 * 8, 16},                   // padded rows
+      {1, 1, kMax / 4 * 4, 8},  // padding up to the row limit
+      {3, 2, 5 * 8, 16},        // padded rows
   };
   for (const Geometry& g : accepted)
     EXPECT_EQ(FrameGeometryProblem(g.width, g.height, g.rowBytes, g.depth), "")
@@ -131,10 +131,8 @@ TEST(FrameView, APairIsCheckedForPixelsDepthSizeAndEachGeometry) {
     FrameView input, output;
     const char* message;
   } refused[] = {
-      {with(input, [](FrameView& v) { v.pixels = nullptr; }), output,
-       "the input has no pixels"},
-      {input, with(output, [](FrameView& v) { v.pixels = nullptr; }),
-       "the output has no pixels"},
+      {with(input, [](FrameView& v) { v.pixels = nullptr; }), output, "the input has no pixels"},
+      {input, with(output, [](FrameView& v) { v.pixels = nullptr; }), "the output has no pixels"},
       {with(input, [](FrameView& v) { v.depth = 12; }), output,
        "the input has depth 12; the engine renders 8 or 16 bits"},
       {input, with(output, [](FrameView& v) { v.depth = 32; }),

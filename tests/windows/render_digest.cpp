@@ -37,9 +37,8 @@ void Add(std::vector<std::string>& lines, const minihost::MiniHost& host, const 
   const size_t bytes =
       sizeof(Pixel) * static_cast<size_t>(input.stride()) * static_cast<size_t>(height);
   char line[256];
-  std::snprintf(line, sizeof line,
-                "%s-%ux%dx%d+%d-key%d-r%.2f-w%.2f %d %016" PRIx64 " %016" PRIx64, depth,
-                static_cast<unsigned>(seed), width, height, padding, settings.useKey ? 1 : 0,
+  std::snprintf(line, sizeof line, "%s-%ux%dx%d+%d-key%d-r%.2f-w%.2f %d %016" PRIx64 " %016" PRIx64,
+                depth, static_cast<unsigned>(seed), width, height, padding, settings.useKey ? 1 : 0,
                 settings.smootherRange, settings.lineWeight, static_cast<int>(err),
                 Fnv1a(input.pixels(), bytes), Fnv1a(output.pixels(), bytes));
   lines.push_back(line);
@@ -51,7 +50,7 @@ std::vector<std::string> RenderDigests(const minihost::EffectModule& module) {
   const minihost::MiniHost host(module);
   const PF_Pixel8 key{255, 200, 70, 60};
   const RenderSettings settings[] = {
-      {false, key, 1.0, 0.0}, {true, key, 1.0, 0.0},   {false, key, 0.0, 1.0},
+      {false, key, 1.0, 0.0}, {true, key, 1.0, 0.0},    {false, key, 0.0, 1.0},
       {true, key, 25.0, 0.5}, {false, key, 100.0, 0.3}, {true, PF_Pixel8{0, 0, 0, 0}, 5.0, 0.75},
   };
   const struct {

@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
       file = std::make_unique<corvalin::minihost::ModuleFile>(argv[1]);
       module = file->entryPoints();
     }
-    for (const auto& line : corvalin::digest::RenderDigests(module)) std::printf("%s\n", line.c_str());
+    for (const auto& line : corvalin::digest::RenderDigests(module))
+      std::printf("%s\n", line.c_str());
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corvalin_render_digest: %s\n", e.what());

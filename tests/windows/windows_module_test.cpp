@@ -28,15 +28,15 @@ using minihost::MiniHost;
 int failures = 0;
 int checks = 0;
 
-#define CHECK(cond, ...)                                        \
-  do {                                                          \
-    ++checks;                                                   \
-    if (!(cond)) {                                              \
-      ++failures;                                               \
+#define CHECK(cond, ...)                                          \
+  do {                                                            \
+    ++checks;                                                     \
+    if (!(cond)) {                                                \
+      ++failures;                                                 \
       std::printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #cond); \
-      std::printf(__VA_ARGS__);                                 \
-      std::printf("\n");                                        \
-    }                                                           \
+      std::printf(__VA_ARGS__);                                   \
+      std::printf("\n");                                          \
+    }                                                             \
   } while (0)
 
 uint32_t Read32(const unsigned char* p) {
@@ -93,8 +93,11 @@ void CheckPipl(HMODULE module, const PF_OutData& globalSetup) {
   std::vector<Property> props;
   size_t at = 10;
   for (uint32_t i = 0; i < count && at + 16 <= size; ++i) {
-    Property prop{Code(Read32(p + at)), Code(Read32(p + at + 4)), Read32(p + at + 8),
-                  Read32(p + at + 12), {}};
+    Property prop{Code(Read32(p + at)),
+                  Code(Read32(p + at + 4)),
+                  Read32(p + at + 8),
+                  Read32(p + at + 12),
+                  {}};
     at += 16;
     const size_t padded = (prop.length + 3u) & ~size_t{3};
     CHECK(at + padded <= size, "property %u runs past the resource", i);

@@ -100,10 +100,9 @@ struct HostServices {
     return kSPNoError;
   }
 
-  static A_Err Registered(PF_PluginDataPtr inPtr, const A_u_char* name,
-                          const A_u_char* matchName, const A_u_char* category,
-                          const A_u_char* entryPointName, A_long kind, A_long apiVersionMajor,
-                          A_long apiVersionMinor, A_long reservedInfo) {
+  static A_Err Registered(PF_PluginDataPtr inPtr, const A_u_char* name, const A_u_char* matchName,
+                          const A_u_char* category, const A_u_char* entryPointName, A_long kind,
+                          A_long apiVersionMajor, A_long apiVersionMinor, A_long reservedInfo) {
     ServiceCall* call = currentCall;
     if (call == nullptr || call->registration == nullptr) return A_Err_GENERIC;
     auto text = [](const A_u_char* s) {

@@ -27,9 +27,9 @@ enum class Service {
 
 struct HostCall {
   Service service;
-  std::string text;            // suite name, strcpy source, sprintf format
-  int32_t number = 0;          // suite version, add_param index
-  const void* world = nullptr; // world passed to copy (source) / get_pixel_data
+  std::string text;              // suite name, strcpy source, sprintf format
+  int32_t number = 0;            // suite version, add_param index
+  const void* world = nullptr;   // world passed to copy (source) / get_pixel_data
   const void* target = nullptr;  // copy destination; effect_ref for add_param
   PF_ProgPtr effectRef = nullptr;
 };
@@ -38,13 +38,13 @@ struct HostCall {
 struct HostBehaviour {
   int32_t refuseParamNumber = 0;  // 1-based add_param call to refuse; 0 refuses none
   PF_Err refuseParamError = PF_Err_OUT_OF_MEMORY;
-  bool offerBasicSuite = true;          // pica_basicP null when false
-  SPErr acquireError = kSPNoError;      // AcquireSuite's result
-  bool acquireYieldsNull = false;       // AcquireSuite succeeds but hands out null
-  bool offer16BitInput = true;          // get_pixel_data16 yields null for the input when false
-  bool offer16BitOutput = true;         // ... for the output
-  PF_Err copyError = PF_Err_NONE;       // copy returns this (and copies nothing) when non-zero
-  A_Err registrationError = A_Err_NONE; // the registration callback's result
+  bool offerBasicSuite = true;           // pica_basicP null when false
+  SPErr acquireError = kSPNoError;       // AcquireSuite's result
+  bool acquireYieldsNull = false;        // AcquireSuite succeeds but hands out null
+  bool offer16BitInput = true;           // get_pixel_data16 yields null for the input when false
+  bool offer16BitOutput = true;          // ... for the output
+  PF_Err copyError = PF_Err_NONE;        // copy returns this (and copies nothing) when non-zero
+  A_Err registrationError = A_Err_NONE;  // the registration callback's result
 };
 
 // The arguments of the registration callback, in order.

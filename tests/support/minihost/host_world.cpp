@@ -28,8 +28,8 @@ void HostWorld<Pixel>::Allocate(int32_t rowPadding, bool zero) {
                                 std::to_string(rowPadding) + ")");
   }
   const int64_t stride = int64_t{width} + rowPadding;
-  const std::string problem = FrameGeometryProblem(width, height, stride * int64_t{sizeof(Pixel)},
-                                                   kDepthOf<Pixel>);
+  const std::string problem =
+      FrameGeometryProblem(width, height, stride * int64_t{sizeof(Pixel)}, kDepthOf<Pixel>);
   if (!problem.empty()) throw std::invalid_argument(problem);
   stride_ = static_cast<int32_t>(stride);
   // At least one pixel, so that even an empty image has a pixel base.
@@ -44,8 +44,7 @@ void HostWorld<Pixel>::Allocate(int32_t rowPadding, bool zero) {
 
 template <class Pixel>
 HostWorld<Pixel>::HostWorld(const HostWorld& other)
-    : width_(other.width_), height_(other.height_), stride_(other.stride_),
-      pixels_(other.pixels_) {
+    : width_(other.width_), height_(other.height_), stride_(other.stride_), pixels_(other.pixels_) {
   BindWorld();
 }
 

@@ -69,8 +69,8 @@ A_Err MiniHost::Register(Registration* registration) const {
   ServiceCall call(behaviour_);
   call.registration = registration ? registration : &local;
   const CurrentCall current(call);
-  return module_.pluginDataEntry(reinterpret_cast<PF_PluginDataPtr>(&call),
-                                 RegistrationCallback(), &call.basic, "Corvalin mini host", "1.0");
+  return module_.pluginDataEntry(reinterpret_cast<PF_PluginDataPtr>(&call), RegistrationCallback(),
+                                 &call.basic, "Corvalin mini host", "1.0");
 }
 
 std::vector<HostCall> MiniHost::lastCalls() const {

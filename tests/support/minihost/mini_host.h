@@ -28,9 +28,9 @@ class MiniHost {
  public:
   explicit MiniHost(EffectModule module, HostBehaviour behaviour = {});
 
-  PF_Err GlobalSetup();              // PF_Cmd_GLOBAL_SETUP into outData()
-  PF_Err ParamsSetup();              // PF_Cmd_PARAMS_SETUP; collects paramDefs()
-  PF_Err About(std::string* text);   // PF_Cmd_ABOUT; text is return_msg
+  PF_Err GlobalSetup();             // PF_Cmd_GLOBAL_SETUP into outData()
+  PF_Err ParamsSetup();             // PF_Cmd_PARAMS_SETUP; collects paramDefs()
+  PF_Err About(std::string* text);  // PF_Cmd_ABOUT; text is return_msg
   // PF_Cmd_RENDER with the parameter array filled from `settings`; the host
   // copy copies width x height pixels. Several threads may render different
   // frames at once through one MiniHost.
@@ -53,7 +53,7 @@ class MiniHost {
   const PF_OutData& outData() const { return outData_; }  // of the last setup/about command
   const std::vector<PF_ParamDef>& paramDefs() const { return paramDefs_; }
   std::vector<HostCall> lastCalls() const;  // services used by the last command
-  int32_t Count(Service service) const;      // in lastCalls()
+  int32_t Count(Service service) const;     // in lastCalls()
   HostBehaviour& behaviour() { return behaviour_; }
   const HostBehaviour& behaviour() const { return behaviour_; }
   static PF_ProgPtr EffectRef();  // what this host passes as effect_ref
