@@ -26,14 +26,11 @@ fail() { echo "test_windows: FAIL: $*" >&2; exit 1; }
 NATIVE="${1:-}"
 if [[ -z "$NATIVE" || ! -f "$NATIVE/host/Corvalin.so" || ! -x "$NATIVE/tests/host/corvalin_render_digest" ]]; then
   NATIVE="$ROOT/build-module"
-  cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$NATIVE" -j "$JOBS" --target corvalin_module corvalin_render_digest >/dev/null
+  build_native_targets "$NATIVE" corvalin_module corvalin_render_digest
 fi
 
 # ---- Windows build ---------------------------------------------------------
-cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$WIN_BUILD" -j "$JOBS" --target corvalin_module corvalin_windows_test >/dev/null
+build_windows_targets corvalin_module corvalin_windows_test
 AEX="$WIN_BUILD/host/Corvalin.aex"
 TEST_EXE="$WIN_BUILD/tests/windows/corvalin_windows_test.exe"
 
@@ -41,16 +38,10 @@ TEST_EXE="$WIN_BUILD/tests/windows/corvalin_windows_test.exe"
 check_windows_dll test_windows "$AEX" "EffectMain PluginDataEntryFunction "
 
 # ---- run under wine --------------------------------------------------------
-export WINEPREFIX="$WIN_BUILD/wineprefix" WINEDEBUG=-all
-mkdir -p "$WINEPREFIX"
 WIN_DIGEST="$WIN_BUILD/windows_digest.txt"
 NATIVE_DIGEST="$WIN_BUILD/native_digest.txt"
 rm -f "$WIN_DIGEST"
 timeout 600 wine "$TEST_EXE" "$AEX" "$WIN_DIGEST" || fail "the Windows test program failed under wine"
 "$NATIVE/tests/host/corvalin_render_digest" "$NATIVE/host/Corvalin.so" > "$NATIVE_DIGEST"
-[[ -s "$WIN_DIGEST" ]] || fail "no renders from the Windows module"
-if ! diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" >/dev/null; then
-  diff <(tr -d '\r' < "$WIN_DIGEST") "$NATIVE_DIGEST" | head -20 >&2
-  fail "Windows and native renders differ"
-fi
+same_digests test_windows "$WIN_DIGEST" "$NATIVE_DIGEST" "Windows module"
 echo "test_windows: $(wc -l < "$NATIVE_DIGEST") renders of the Windows module equal the native ones bit for bit"

@@ -1,5 +1,6 @@
-# Shared by the scripts that build and check Windows binaries (source it):
-# the tools they need and the check of a built DLL.
+# Shared by the scripts that build and check Windows binaries (source it
+# after setting ROOT, WIN_BUILD and JOBS): the tools they need, the builds,
+# the check of a built DLL and the comparison of digests.
 
 # Installs mingw-w64, wine64 and cmake with apt-get when missing.
 install_windows_tools() {
@@ -41,4 +42,35 @@ check_windows_dll() {
     awk '/\[/ && NR > 1 {print $NF}' | sort | tr '\n' ' ')"
   [[ "$exports" == "$expected" ]] || { echo "$tag: FAIL: $name exports '$exports'" >&2; exit 1; }
   echo "$tag: $name is a PE32+ x86-64 DLL importing only system DLLs, exporting $exports"
+}
+
+# build_native_targets DIR TARGET...: a native build of the targets in DIR
+# (for a script given no native build, or one that lacks them).
+build_native_targets() {
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$dir" -j "$JOBS" --target "$@" >/dev/null
+}
+
+# build_windows_targets TARGET...: the targets built with mingw-w64 in
+# WIN_BUILD, and a wine prefix of their own beside them.
+build_windows_targets() {
+  cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$WIN_BUILD" -j "$JOBS" --target "$@" >/dev/null
+  export WINEPREFIX="$WIN_BUILD/wineprefix" WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+}
+
+# same_digests TAG WINDOWS_FILE NATIVE_FILE WHAT: the Windows digests (CRLF
+# lines) equal the native ones, else the first differences and exit 1.
+same_digests() {
+  local tag=$1 windows=$2 native=$3 what=$4
+  [[ -s "$windows" ]] || { echo "$tag: FAIL: no renders from the $what" >&2; exit 1; }
+  if ! diff <(tr -d '\r' < "$windows") "$native" >/dev/null; then
+    diff <(tr -d '\r' < "$windows") "$native" | head -20 >&2
+    echo "$tag: FAIL: renders of the $what and the native ones differ" >&2
+    exit 1
+  fi
 }
