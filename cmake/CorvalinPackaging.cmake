@@ -3,9 +3,11 @@
 #   cross build:   cpack -G ZIP   the Windows archive (Corvalin.aex, the
 #                                 Win64 OpenFX bundle, license, install text)
 #
-# Four Debian packages rather than one: a render node that runs the filter
-# under ffmpeg should not pull in OpenImageIO, and a compositor's workstation
-# that only wants the OpenFX plug-in should not pull in Python and NumPy.
+# A Debian package per host rather than one: a render node that runs the
+# filter under ffmpeg should not pull in OpenImageIO, a compositor's
+# workstation that only wants the OpenFX plug-in should not pull in Python
+# and NumPy, and the GEGL operation should not pull in GIMP, whose batch
+# plug-in is a package of its own.
 set(corvalin_packaging ${CMAKE_SOURCE_DIR}/cmake/packaging)
 set(corvalin_generated ${CMAKE_BINARY_DIR}/packaging)
 
@@ -60,6 +62,8 @@ set(corvalin_cli_package corvalin)
 set(corvalin_frei0r_package corvalin-frei0r)
 set(corvalin_ofx_package corvalin-ofx)
 set(corvalin_python_package python3-corvalin)
+set(corvalin_gegl_package corvalin-gegl)
+set(corvalin_gimp_package corvalin-gimp)
 find_program(CORVALIN_GZIP gzip REQUIRED)
 foreach(component IN LISTS corvalin_components)
   set(corvalin_package ${corvalin_${component}_package})
@@ -113,5 +117,17 @@ get_property(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS GLOBAL PROPERTY CORVALIN_PYTHON
 set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA ${corvalin_packaging}/python3-corvalin/prerm)
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION
     "edge smoother for flat-colour images - Python module\n${corvalin_long_description}\n.\nThis package holds the Python module corvalin, which renders NumPy arrays.")
+
+set(CPACK_DEBIAN_GEGL_PACKAGE_NAME corvalin-gegl)
+set(CPACK_DEBIAN_GEGL_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_GEGL_DESCRIPTION
+    "edge smoother for flat-colour images - GEGL operation\n${corvalin_long_description}\n.\nThis package holds the GEGL operation corvalin:smooth-edges, in GEGL's\nplug-in folder, for GIMP (Tools > GEGL Operation in GIMP 2.10), the gegl\ncommand and GEGL's Python bindings.")
+
+# The plug-in runs the operation: it needs this very version of it.
+set(CPACK_DEBIAN_GIMP_PACKAGE_NAME corvalin-gimp)
+set(CPACK_DEBIAN_GIMP_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_GIMP_PACKAGE_DEPENDS "corvalin-gegl (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_GIMP_DESCRIPTION
+    "edge smoother for flat-colour images - GIMP 2.10 batch procedure\n${corvalin_long_description}\n.\nThis package holds the GIMP 2.10 plug-in that gives Script-Fu and batch\nmode the procedure plug-in-corvalin-smooth-edges, which applies the GEGL\noperation corvalin:smooth-edges to a layer.")
 
 include(CPack)

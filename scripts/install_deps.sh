@@ -9,6 +9,7 @@ packages=(
   libopenimageio-dev openimageio-tools libcli11-dev libtbb-dev libspng-dev libpng-dev
   frei0r-plugins-dev ffmpeg time
   pybind11-dev python3-dev python3-numpy python3-openimageio
+  libgegl-dev gegl gir1.2-gegl-0.4 python3-gi libgimp2.0-dev gimp
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
 )

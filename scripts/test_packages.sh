@@ -14,6 +14,9 @@
 #       bundle);
 #       python3 imports the module, renders a frame equal to the command's,
 #       and reads the version from the package metadata;
+#       the gegl command finds the GEGL operation in GEGL's own folder and
+#       renders an 8-bit and a 16-bit frame equal to the command, and GIMP
+#       2.10 in batch mode does through the plug-in;
 #       man finds the page, bash completes the options, corvalin-submit finds
 #       its batch script;
 #   - apt-get purge removes every installed file (the file lists of /usr,
@@ -24,10 +27,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=$(realpath -- "${1:-build}")
-packages=(corvalin corvalin-frei0r corvalin-ofx python3-corvalin)
+packages=(corvalin corvalin-frei0r corvalin-ofx python3-corvalin corvalin-gegl corvalin-gimp)
 
 bash scripts/install_deps.sh lintian ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-base \
-  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad man-db openimageio-tools python3-numpy
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad man-db openimageio-tools python3-numpy \
+  gegl gimp
 
 work=$(mktemp -d /tmp/corvalin-packages.XXXXXX)
 hidden=$build.hidden-by-package-test
@@ -77,10 +81,14 @@ oiiotool "$picture" -o "$work/frame.tif"
 "$build/cli/corvalin" render "$picture" "$work/ref8.png" --depth 8 -q
 "$build/cli/corvalin" render "$picture" "$work/ref8b.png" --depth 8 --smoother-range 5 \
   --line-weight 0.5 -q
+oiiotool "$picture" -d uint16 -o "$work/frame16.png"
+"$build/cli/corvalin" render "$work/frame16.png" "$work/ref16.png" -q
 raw() { ffmpeg -v error -y -i "$1" -pix_fmt rgba -f rawvideo "$2"; }
+raw16() { ffmpeg -v error -y -i "$1" -pix_fmt rgba64le -f rawvideo "$2"; }
 raw "$work/ref8.png" "$work/ref8.raw"
 raw "$work/ref8b.png" "$work/ref8b.raw"
 raw "$picture" "$work/frame.raw"
+raw16 "$work/ref16.png" "$work/ref16.raw"
 cp "$build/tests/ofx/corvalin_ofx_digest" "$work/"
 "$work/corvalin_ofx_digest" "$build/Corvalin.ofx.bundle" "$work/digest-build.txt" 2>/dev/null
 
@@ -91,7 +99,8 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}" >/dev/null 2>
   { fail "apt-get install"; exit 1; }
 mv "$build" "$hidden"
 cd "$work"
-unset FREI0R_PATH OFX_PLUGIN_PATH PYTHONPATH CORVALIN_CODEC_DIR MLT_REPOSITORY
+unset FREI0R_PATH OFX_PLUGIN_PATH PYTHONPATH CORVALIN_CODEC_DIR MLT_REPOSITORY GEGL_PATH \
+  GIMP2_DIRECTORY
 
 echo "-- the command"
 [ "$(command -v corvalin)" = /usr/bin/corvalin ] || fail "corvalin is not /usr/bin/corvalin"
@@ -153,6 +162,40 @@ got = corvalin.render(frame)
 if not np.array_equal(got, want):
     sys.exit("corvalin.render differs from the command in %d samples" % np.count_nonzero(got != want))
 EOF
+
+echo "-- GEGL and GIMP"
+gegl --exists corvalin:smooth-edges || fail "gegl does not find corvalin:smooth-edges"
+gegl_render() { # IN OUT BITS PROPERTY=VALUE...
+  local in=$1 out=$2 bits=$3
+  shift 3
+  gegl -i "$in" -- corvalin:smooth-edges "$@" gegl:png-save path="$out" bitdepth="$bits" \
+    2>/dev/null || fail "gegl with corvalin:smooth-edges $*"
+}
+gegl_render "$picture" gegl8.png 8
+{ raw gegl8.png gegl8.raw && cmp -s gegl8.raw ref8.raw; } ||
+  fail "gegl's 8-bit render differs from the command"
+gegl_render "$picture" gegl8b.png 8 smoother-range=5 line-weight=0.5
+{ raw gegl8b.png gegl8b.raw && cmp -s gegl8b.raw ref8b.raw; } ||
+  fail "gegl's render with settings differs from the command"
+gegl_render frame16.png gegl16.png 16
+{ raw16 gegl16.png gegl16.raw && cmp -s gegl16.raw ref16.raw; } ||
+  fail "gegl's 16-bit render differs from the command"
+# GIMP's settings in a folder of their own; the plug-in and the operation
+# come from GIMP's and GEGL's folders.
+mkdir -p gimp-config/gradients
+gimp_render() { # IN OUT SMOOTHER-RANGE LINE-WEIGHT
+  GIMP2_DIRECTORY=$work/gimp-config gimp -i -d -f -b "(let* ((image (car (gimp-file-load
+    RUN-NONINTERACTIVE \"$1\" \"$1\"))) (drawable (car (gimp-image-get-active-drawable image))))
+    (plug-in-corvalin-smooth-edges RUN-NONINTERACTIVE image drawable FALSE '(255 255 255) $3 $4
+    TRUE) (file-png-save2 RUN-NONINTERACTIVE image drawable \"$2\" \"$2\" 0 9 0 0 0 0 0 0 1))" \
+    -b '(gimp-quit 0)' >gimp.log 2>&1 || fail "gimp: $(tail -n 5 gimp.log)"
+}
+gimp_render "$picture" gimp8.png 5.0 0.5
+{ raw gimp8.png gimp8.raw && cmp -s gimp8.raw ref8b.raw; } ||
+  fail "GIMP's plug-in-corvalin-smooth-edges differs from the command"
+gimp_render frame16.png gimp16.png 1.0 0.0
+{ raw16 gimp16.png gimp16.raw && cmp -s gimp16.raw ref16.raw; } ||
+  fail "GIMP's 16-bit render differs from the command"
 
 echo "-- manual, completion, farm"
 [ "$(man -w corvalin)" = /usr/share/man/man1/corvalin.1.gz ] || fail "man -w corvalin"
