@@ -113,13 +113,17 @@ std::atomic<bool>& VectorSwitch() {
 template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
 int32_t LoadVector(const std::byte* s, Pixel* d, int32_t width) {
 #if CORVALIN_SSE2_CONVERSIONS
-  if constexpr (Channels == 4 && Packed && !Premultiplied) {
+  if constexpr (Channels == 4 && Packed) {
     if (VectorSwitch().load(std::memory_order_relaxed)) {
       if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)
-        return sse2::LoadRgba8(s, d, width);
+        return Premultiplied ? sse2::LoadRgba8Unpremultiplied(s, d, width)
+                             : sse2::LoadRgba8(s, d, width);
       if constexpr (std::is_same_v<Pixel, PF_Pixel16> && std::is_same_v<Sample, uint16_t>)
-        return sse2::LoadRgba16(s, d, width);
-      if constexpr (std::is_same_v<Sample, float>) return sse2::LoadRgbaFloat(s, d, width);
+        return Premultiplied ? sse2::LoadRgba16Unpremultiplied(s, d, width)
+                             : sse2::LoadRgba16(s, d, width);
+      if constexpr (std::is_same_v<Sample, float>)
+        return Premultiplied ? sse2::LoadRgbaFloatUnpremultiplied(s, d, width)
+                             : sse2::LoadRgbaFloat(s, d, width);
     }
   }
 #endif
@@ -130,13 +134,17 @@ int32_t LoadVector(const std::byte* s, Pixel* d, int32_t width) {
 template <class Pixel, class Sample, int Channels, bool Premultiplied, bool Packed>
 int32_t StoreVector(const Pixel* f, std::byte* d, int32_t width) {
 #if CORVALIN_SSE2_CONVERSIONS
-  if constexpr (Channels == 4 && Packed && !Premultiplied) {
+  if constexpr (Channels == 4 && Packed) {
     if (VectorSwitch().load(std::memory_order_relaxed)) {
       if constexpr (std::is_same_v<Pixel, PF_Pixel8> && std::is_same_v<Sample, uint8_t>)
-        return sse2::StoreRgba8(f, d, width);
+        return Premultiplied ? sse2::StoreRgba8Premultiplied(f, d, width)
+                             : sse2::StoreRgba8(f, d, width);
       if constexpr (std::is_same_v<Pixel, PF_Pixel16> && std::is_same_v<Sample, uint16_t>)
-        return sse2::StoreRgba16(f, d, width);
-      if constexpr (std::is_same_v<Sample, float>) return sse2::StoreRgbaFloat(f, d, width);
+        return Premultiplied ? sse2::StoreRgba16Premultiplied(f, d, width)
+                             : sse2::StoreRgba16(f, d, width);
+      if constexpr (std::is_same_v<Sample, float>)
+        return Premultiplied ? sse2::StoreRgbaFloatPremultiplied(f, d, width)
+                             : sse2::StoreRgbaFloat(f, d, width);
     }
   }
 #endif

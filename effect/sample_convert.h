@@ -27,11 +27,12 @@
 // Packed layouts (samples one after another, pixels one after another) take
 // loops compiled for their channel count, with tables for the integer
 // conversions, so that a frame converts at about the speed of memory; other
-// layouts take a general loop. Packed straight RGBA rows of 16-bit and float
-// samples take the SSE2 path of sample_convert_sse2.h where it is compiled
-// in, unless the environment variable CORVALIN_NOVECTOR is set (to anything)
-// when the process first converts, or UseVectorConversions(false) was
-// called. Every path gives the same values.
+// layouts take a general loop. Packed RGBA rows, straight or premultiplied,
+// of 8-bit samples to 8-bit render pixels and of 16-bit and float samples to
+// 16-bit ones take the SSE2 path of sample_convert_sse2.h where it is
+// compiled in, unless the environment variable CORVALIN_NOVECTOR is set (to
+// anything) when the process first converts, or UseVectorConversions(false)
+// was called. Every path gives the same values.
 #pragma once
 
 #include <algorithm>

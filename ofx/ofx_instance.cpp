@@ -13,11 +13,11 @@
 #include "effect/controls.h"
 #include "effect/corner_markers.h"
 #include "effect/pixel_convert.h"
+#include "effect/working_frames.h"
 #include "engine/view/render_view.h"
 #include "ofx/ofx_actions.h"
 #include "ofx/ofx_frame.h"
 #include "ofx/ofx_threads.h"
-#include "ofx/working_frames.h"
 
 namespace corvalin::ofx {
 

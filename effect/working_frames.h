@@ -1,12 +1,14 @@
-// The plug-in's working frames, kept between renders.
+// Render frames kept between renders, for the adapters that own their
+// frames and are called frame after frame (the OpenFX plug-in, the Python
+// module).
 //
-// A render needs two frames of the Source's size. Fresh memory from the
+// A render needs one or two frames of the picture's size. Fresh memory from the
 // system costs a page fault on first touch, which for a 4K frame costs about
 // as much as converting it, and whether an allocator hands back the pages of
 // the last render depends on the host's allocator and the frame's size. So
 // the frames of a finished render are kept, and the next render of the same
 // size or smaller takes them. At most kKeptFrames frames are kept, those
-// last given back; they go when the plug-in is unloaded. Renders running at
+// last given back; they go when the library is unloaded. Renders running at
 // once each take their own.
 #pragma once
 
@@ -16,7 +18,7 @@
 #include <new>
 #include <vector>
 
-namespace corvalin::ofx {
+namespace corvalin {
 
 class WorkingFrames {
  public:
@@ -48,7 +50,7 @@ class WorkingFrames {
     if (kept_.size() > kKeptFrames) kept_.pop_back();
   }
 
-  // The plug-in's one set, for every instance.
+  // The one set of this library (plug-in or module), for every instance.
   static WorkingFrames& Shared() {
     static WorkingFrames frames;
     return frames;
@@ -59,4 +61,4 @@ class WorkingFrames {
   std::vector<Frame> kept_;  // most recently given back first
 };
 
-}  // namespace corvalin::ofx
+}  // namespace corvalin
