@@ -1,9 +1,12 @@
 // Steps that the fast engine makes in its own way: the two side walks of a
-// T-junction's run made at once, the search over identical pixels, and a
+// T-junction's run made at once, the row masks of the scan, and a
 // corner that reads only two of its arms. Each is held to values worked out
 // by hand, with the fast steps and, where there is one, the plain step too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <random>
 #include <vector>
 
 #include "test_frame.h"
@@ -119,23 +122,126 @@ TYPED_TEST(FastStepsTest, RunWalksStopAtTheirBoundsOrDoNotStart) {
   EXPECT_EQ(none.positive, 0);
 }
 
-TYPED_TEST(FastStepsTest, SearchLandsOnTheFirstPixelUnlikeItsRightNeighbour) {
+// Rows of pixels that are identical, alike within the threshold or unlike,
+// in stretches long and short, of every length across a word's end, against
+// the pixel model bit by bit.
+TYPED_TEST(FastStepsTest, RowMasksHoldThePixelModelsRelations) {
   using Pixel = TypeParam;
-  // Every length of search up to 70 pixels, with the change at every place.
-  for (int32_t count = 0; count <= 70; ++count) {
-    for (int32_t change = 0; change <= count; ++change) {
-      std::vector<Pixel> row(static_cast<size_t>(count) + 1, Paper<Pixel>());
-      // Pixels change..count are ink: pixel change - 1 is the first unlike
-      // its right neighbour; with change 0 the row is all ink, flat to the end.
-      for (int32_t i = change; i <= count; ++i) row[static_cast<size_t>(i)] = Ink<Pixel>();
-      const int32_t expected = change == 0 ? count : change - 1;
-      EXPECT_EQ(fast::FirstChange(row.data(), count), expected) << count << " " << change;
+  std::mt19937 random(7u);
+  const Pixel palette[] = {Paper<Pixel>(), Ink<Pixel>(), InkOverPaper<Pixel>(0.5f),
+                           Pixel{0, 0, 0, 0}};
+  for (const uint32_t threshold : {0u, 1u, 3u, 600u, 0xFFFFFFFFu}) {
+    for (int32_t count = 0; count <= 200; count += (count < 70 ? 1 : 13)) {
+      // Three rows one stride apart: above, the row, below.
+      const int32_t stride = count + 1;
+      std::vector<Pixel> rows(static_cast<size_t>(stride) * 3);
+      const uint32_t changeOneIn = 1u + static_cast<uint32_t>(random() % 60u);
+      Pixel pixel = palette[0];
+      for (Pixel& p : rows) {
+        if (random() % changeOneIn == 0) {
+          pixel = palette[random() % 4];
+          // A small change to one channel now and then: alike under most
+          // thresholds, never identical.
+          if (random() % 5 == 0) pixel.green = static_cast<decltype(pixel.green)>(pixel.green ^ 1);
+        }
+        p = pixel;
+      }
+      const Pixel* row = rows.data() + stride;
+      auto at = [row](int32_t offset) -> const Pixel& { return row[offset]; };
+      for (const int32_t rightCount : {count, std::max(count - 1, 0)}) {
+        std::vector<uint64_t> up(4, ~uint64_t{0}), right(4, ~uint64_t{0}), same(4, ~uint64_t{0}),
+            down(4, ~uint64_t{0});
+        fast::ClassifyRow(row, stride, count, rightCount, threshold,
+                          fast::RowMasks{up.data(), right.data(), same.data(), down.data()});
+        auto unlikeItsRight = [&](int32_t i) {
+          return !(i < rightCount && SamePixel(at(i), at(i + 1)));
+        };
+        for (int32_t i = 0; i < fast::RelationWords(count) * 64; ++i) {
+          auto bitOf = [i](const std::vector<uint64_t>& mask) {
+            return ((mask[static_cast<size_t>(i / 64)] >> (i % 64)) & 1u) != 0;
+          };
+          const bool hasRight = i < rightCount;
+          ASSERT_EQ(bitOf(right), hasRight && PixelsDiffer(at(i), at(i + 1), threshold))
+              << count << " " << i;
+          ASSERT_EQ(bitOf(same), hasRight && SamePixel(at(i), at(i + 1))) << count << " " << i;
+          const bool downDiffers = i < count && PixelsDiffer(at(i), at(i + stride), threshold);
+          const bool upDiffers = i < count && PixelsDiffer(at(i), at(i - stride), threshold);
+          // Exact where a scan reads them; elsewhere exact or 0.
+          if (i < count && (unlikeItsRight(i) || (i > 0 && unlikeItsRight(i - 1)))) {
+            ASSERT_EQ(bitOf(down), downDiffers) << count << " " << i;
+            ASSERT_EQ(bitOf(up), upDiffers) << count << " " << i;
+          } else {
+            ASSERT_TRUE(!bitOf(down) || downDiffers) << count << " " << i;
+            ASSERT_TRUE(!bitOf(up) || upDiffers) << count << " " << i;
+          }
+        }
+      }
     }
   }
-  // A change in one channel's low bits alone counts.
-  std::vector<Pixel> row(40, Paper<Pixel>());
-  row[23].green = 1;
-  EXPECT_EQ(fast::FirstChange(row.data(), 39), 22);
+}
+
+// A hand-worked row: paper, two ink, paper, a paper one green step off, and
+// paper twice more, over a row below of paper with ink under pixel 1 and
+// under a row above of ink.
+TYPED_TEST(FastStepsTest, RowMasksOfAWorkedRow) {
+  using Pixel = TypeParam;
+  std::vector<Pixel> rows(21, Paper<Pixel>());
+  std::fill(rows.begin(), rows.begin() + 7, Ink<Pixel>());
+  Pixel* row = rows.data() + 7;
+  row[1] = row[2] = Ink<Pixel>();
+  row[4].green = static_cast<decltype(row[4].green)>(row[4].green + 1);
+  row[7 + 1] = Ink<Pixel>();
+  uint64_t up = 0, right = 0, same = 0, down = 0;
+  const fast::RowMasks masks{&up, &right, &same, &down};
+  fast::ClassifyRow(row, 7, 6, 6, 0, masks);
+  EXPECT_EQ(right, 0b011101u);  // 0|1, 2|3, 3|4 and 4|5 differ at threshold 0
+  EXPECT_EQ(same, 0b100010u);
+  EXPECT_EQ(down, 0b010100u);
+  EXPECT_EQ(up, 0b111001u);
+  fast::ClassifyRow(row, 7, 6, 6, 1, masks);
+  EXPECT_EQ(right, 0b000101u);  // a step of 1 is alike at threshold 1
+  EXPECT_EQ(down, 0b000100u);
+  EXPECT_EQ(up, 0b111001u);
+}
+
+// Each way of scanning a row, and the choice between them, against the plain
+// scan over the whole adjusted rectangle: painted shapes and run noise, with
+// row padding, at several thresholds.
+TYPED_TEST(FastStepsTest, EachRowScanGivesThePlainScansBytes) {
+  using Pixel = TypeParam;
+  test_images::Random random(11);
+  const std::vector<Pixel> palette = {Paper<Pixel>(), Ink<Pixel>(), InkOverPaper<Pixel>(0.25f),
+                                      Pixel{0, 0, 0, 0}};
+  for (int frame = 0; frame < 8; ++frame) {
+    TestFrame<Pixel> f(150, 40, Paper<Pixel>(), 3);
+    if (frame % 2 == 0)
+      PaintTestImage(f, static_cast<uint32_t>(frame));
+    else
+      test_images::Canvas<Pixel>(f.input.data(), f.stride, f.height, f.stride)
+          .RunNoise(random, palette);
+    const double range = std::array<double, 4>{0.0, 1.0, 5.0, 30.0}[static_cast<size_t>(frame % 4)];
+    const ProcessRect rect{1, 1, f.stride - 1, f.height - 1};
+    auto plain = f.template ContextAt<PlainSteps>(1, 1, range);
+    ScanRows(plain, rect, rect.top, rect.bottom);
+    const std::vector<Pixel> expected = f.output;
+    auto check = [&](auto scan, const char* name) {
+      auto ctx = f.template ContextAt<FastSteps>(1, 1, range);
+      scan(ctx);
+      ASSERT_EQ(f.output, expected) << name << ", frame " << frame;
+    };
+    check([&](auto& ctx) { fast::ScanRowsWith<fast::RowScan::bySearch>(ctx, rect, 1, 39); },
+          "by search");
+    check([&](auto& ctx) { fast::ScanRowsWith<fast::RowScan::byMasks>(ctx, rect, 1, 39); },
+          "by masks");
+    check([&](auto& ctx) { fast::ScanRows(ctx, rect, 1, 39); }, "by density");
+    // Bands of rows scanned apart from each other write the same as one scan.
+    check(
+        [&](auto& ctx) {
+          for (int32_t y = 1; y < 39; y += 7)
+            fast::ScanRowsWith<fast::RowScan::byMasks>(ctx, rect, y, std::min(y + 7, 39));
+        },
+        "by masks in bands");
+  }
 }
 
 // Each channel (a + b) / 2, truncated, with no carry between channels.
