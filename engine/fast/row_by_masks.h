@@ -60,7 +60,7 @@ struct BandRelations {
 // run, the mask's step, the look-ahead. Steps read the source and write the
 // output, so the masks made before them stay true. The straight-run step's
 // diagonal tests serve a cross-junction at the same pixel.
-template <class Pixel>
+template <class Pixel, VectorPath path = VectorPath::sse2>
 class MaskRowScan {
  public:
   // Bit j of a row's masks is column base + j, from the left neighbour of
@@ -82,8 +82,8 @@ class MaskRowScan {
     const int32_t base = base_;
     const RowMasks masks{relations_.Mask(0), relations_.Mask(1), relations_.Mask(2),
                          relations_.Mask(3)};
-    ClassifyRow(in + static_cast<ptrdiff_t>(y) * sourceStride + base, sourceStride, pixels_,
-                rightCount_, ctx.threshold, masks);
+    ClassifyRow<path>(in + static_cast<ptrdiff_t>(y) * sourceStride + base, sourceStride, pixels_,
+                      rightCount_, ctx.threshold, masks);
     const uint64_t* differsUp = masks.differsUp;
     const uint64_t* differsDown = masks.differsDown;
     const uint64_t* differsRight = masks.differsRight;

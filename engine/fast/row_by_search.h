@@ -7,8 +7,11 @@
 #include <bit>
 #include <cstdint>
 
+#include "engine/fast/blocks_avx2.h"
+#include "engine/fast/blocks_sse2.h"
 #include "engine/fast/mask_steps.h"
 #include "engine/fast/pixel_simd.h"
+#include "engine/fast/vector_path.h"
 #include "engine/rect/process_rect.h"
 
 namespace corvalin::fast {
@@ -21,57 +24,53 @@ namespace corvalin::fast {
 // 0..i-1 are each identical to the next exactly when 1..i all equal pixel 0,
 // so the search compares with pixel 0, one load per vector: the first pixel
 // i >= 1 unlike it gives the answer i - 1.
-template <class Pixel>
-inline int32_t FirstChange(const Pixel* row, int32_t count) {
-  constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  const __m128i one = simd::LoadPixel(row[0]);
-  const __m128i first =
-      sizeof(Pixel) == 4 ? _mm_shuffle_epi32(one, 0) : _mm_unpacklo_epi64(one, one);
-  auto equalBytes = [row, first](int32_t k) {
-    return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first);
-  };
-  // The bytes of the four vectors from `from` on that are unlike pixel 0's,
-  // as one 64-bit mask: 0 when all are alike, so a block with a change in it
-  // gives the change's place without being searched again.
-  auto blockUnequal = [&](int32_t from) -> uint64_t {
-    const __m128i e0 = equalBytes(from), e1 = equalBytes(from + perVector);
-    const __m128i e2 = equalBytes(from + 2 * perVector), e3 = equalBytes(from + 3 * perVector);
-    if (_mm_movemask_epi8(_mm_and_si128(_mm_and_si128(e0, e1), _mm_and_si128(e2, e3))) == 0xFFFF)
-      return 0;
-    return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e0))) |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e1))) << 16 |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e2))) << 32 |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e3))) << 48);
-  };
+template <class Blocks, class Pixel>
+inline int32_t FirstChangeWith(const Pixel* row, int32_t count) {
+  constexpr int32_t perVector = Blocks::kVectorBytes / static_cast<int32_t>(sizeof(Pixel));
+  constexpr int32_t perBlock = 64 / static_cast<int32_t>(sizeof(Pixel));
+  const auto first = Blocks::Broadcast(row[0]);
+  const Pixel* next = row + 1;
   auto offsetOf = [](int32_t from, uint64_t unequal) {
     return from +
            static_cast<int32_t>(static_cast<uint32_t>(std::countr_zero(unequal)) / sizeof(Pixel));
   };
-  auto unequalBytes = [&](int32_t from) {
-    return ~static_cast<uint32_t>(_mm_movemask_epi8(equalBytes(from))) & 0xFFFFu;
-  };
   int32_t k = 0;
   // Most stretches beside thin lines are a few pixels long: the first vector
-  // is tested on its own. Then blocks of four vectors, two to a turn of the
-  // loop.
+  // is tested on its own. Then blocks of 64 bytes, two to a turn of the loop.
   if (perVector <= count) {
-    if (const uint32_t unequal = unequalBytes(0)) return offsetOf(0, unequal);
+    if (const uint32_t unequal = Blocks::UnequalBytes(next, first)) return offsetOf(0, unequal);
     k = perVector;
   }
-  for (; k + 8 * perVector <= count; k += 8 * perVector) {
-    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
-    if (const uint64_t unequal = blockUnequal(k + 4 * perVector))
-      return offsetOf(k + 4 * perVector, unequal);
+  for (; k + 2 * perBlock <= count; k += 2 * perBlock) {
+    if (const uint64_t unequal = Blocks::UnequalBytes64(next + k, first))
+      return offsetOf(k, unequal);
+    if (const uint64_t unequal = Blocks::UnequalBytes64(next + k + perBlock, first))
+      return offsetOf(k + perBlock, unequal);
   }
-  if (k + 4 * perVector <= count) {
-    if (const uint64_t unequal = blockUnequal(k)) return offsetOf(k, unequal);
-    k += 4 * perVector;
+  if (k + perBlock <= count) {
+    if (const uint64_t unequal = Blocks::UnequalBytes64(next + k, first))
+      return offsetOf(k, unequal);
+    k += perBlock;
   }
   for (; k + perVector <= count; k += perVector)
-    if (const uint32_t unequal = unequalBytes(k)) return offsetOf(k, unequal);
+    if (const uint32_t unequal = Blocks::UnequalBytes(next + k, first)) return offsetOf(k, unequal);
   for (; k < count; ++k)
     if (!SamePixel(row[0], row[k + 1])) return k;
   return count;
+}
+
+template <class Pixel>
+CORVALIN_TARGET_AVX2 int32_t FirstChangeAvx2(const Pixel* row, int32_t count) {
+  return FirstChangeWith<Avx2Blocks>(row, count);
+}
+
+// The search on the given vector path; the processor must run it.
+template <VectorPath path = VectorPath::sse2, class Pixel>
+CORVALIN_ALWAYS_INLINE int32_t FirstChange(const Pixel* row, int32_t count) {
+  if constexpr (path == VectorPath::avx2)
+    return FirstChangeAvx2(row, count);
+  else
+    return FirstChangeWith<Sse2Blocks>(row, count);
 }
 
 // One row of the fast scan, found by search: the same pixels classified and
@@ -87,7 +86,7 @@ inline int32_t FirstChange(const Pixel* row, int32_t count) {
 //   there too.
 // Returns how many of the row's pixels are not identical to their right
 // neighbour.
-template <class Pixel, class Destination>
+template <VectorPath path, class Pixel, class Destination>
 int32_t ScanRowBySearch(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t y,
                         __m128i limit) {
   const Pixel* in = ctx.sourcePixels;
@@ -116,7 +115,7 @@ int32_t ScanRowBySearch(FastContext<Pixel, Destination>& ctx, const ProcessRect&
       }
     }
     if (SamePixel(in[p], in[p + 1])) {
-      const int32_t passed = FirstChange(&in[p], rect.right - x);
+      const int32_t passed = FirstChange<path>(&in[p], rect.right - x);
       x += passed;
       p += passed;
       pd += passed;

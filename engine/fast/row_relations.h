@@ -12,20 +12,20 @@
 // A scan reads the up and down relations nowhere else: every step starts at
 // a pixel unlike its right neighbour or at the pixel after one. Elsewhere
 // those bits are exact or 0, and the rows above and below are read only in
-// groups of four pixels that hold such a pixel, so flat stretches cost one
-// comparison with the right neighbour a pixel. Exact for any threshold: the
-// distances are the pixel model's sums of absolute differences
-// (simd::DifferLanes).
+// blocks of pixels (four or eight, by the vector path) that hold such a
+// pixel, so flat stretches cost one comparison with the right neighbour a
+// pixel. Exact for any threshold: the distances are the pixel model's sums
+// of absolute differences (simd::DifferLanes).
 #pragma once
 
-#include <emmintrin.h>
-
 #include <algorithm>
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
-#include "engine/fast/pixel_simd.h"
+#include "engine/fast/blocks_avx2.h"
+#include "engine/fast/blocks_sse2.h"
+#include "engine/fast/vector_path.h"
 #include "engine/pixel/pixel_model.h"
 
 namespace corvalin::fast {
@@ -36,53 +36,6 @@ constexpr int32_t RelationWords(int32_t pixels) {
   return (pixels + kRelationBits - 1) / kRelationBits;
 }
 
-namespace detail {
-
-// Four pixels from row + i, as DifferLanes takes them.
-template <class Pixel>
-CORVALIN_ALWAYS_INLINE simd::FourPixels LoadFourAt(const Pixel* row) {
-  const __m128i* at = reinterpret_cast<const __m128i*>(row);
-  if constexpr (sizeof(Pixel) == 4)
-    return {_mm_loadu_si128(at), _mm_setzero_si128()};
-  else
-    return {_mm_loadu_si128(at), _mm_loadu_si128(at + 1)};
-}
-
-// Bit k set where pixel k of the four is identical in a and b.
-template <class Pixel>
-CORVALIN_ALWAYS_INLINE uint32_t IdenticalBits(const simd::FourPixels& a,
-                                              const simd::FourPixels& b) {
-  if constexpr (sizeof(Pixel) == 4) {
-    return simd::LaneBits(_mm_cmpeq_epi32(a.low, b.low));
-  } else {
-    // Two pixels a vector; a pixel is identical where both its lanes are.
-    auto pairs = [](uint32_t lanes) {
-      return (lanes & (lanes >> 1) & 1u) | ((lanes >> 2) & (lanes >> 3) & 1u) << 1;
-    };
-    return pairs(simd::LaneBits(_mm_cmpeq_epi32(a.low, b.low))) |
-           pairs(simd::LaneBits(_mm_cmpeq_epi32(a.high, b.high))) << 2;
-  }
-}
-
-// Whether row[1..64] are all identical to row[0]: one load and comparison
-// a vector, against pixel 0 (they are each identical to the next exactly
-// when all equal the first).
-template <class Pixel>
-CORVALIN_ALWAYS_INLINE bool FlatWord(const Pixel* row) {
-  constexpr int32_t perVector = 16 / static_cast<int32_t>(sizeof(Pixel));
-  const __m128i one = simd::LoadPixel(row[0]);
-  const __m128i first =
-      sizeof(Pixel) == 4 ? _mm_shuffle_epi32(one, 0) : _mm_unpacklo_epi64(one, one);
-  __m128i equal = _mm_set1_epi8(-1);
-  for (int32_t k = 0; k < kRelationBits; k += perVector)
-    equal = _mm_and_si128(
-        equal,
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 1 + k)), first));
-  return _mm_movemask_epi8(equal) == 0xFFFF;
-}
-
-}  // namespace detail
-
 // A row's masks, each of RelationWords(count) words.
 struct RowMasks {
   uint64_t* differsUp;
@@ -91,10 +44,12 @@ struct RowMasks {
   uint64_t* differsDown;
 };
 
-template <class Pixel>
-void ClassifyRow(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t rightCount,
-                 uint32_t threshold, const RowMasks& masks) {
-  const __m128i limit = simd::ThresholdLanes(threshold);
+template <class Blocks, class Pixel>
+inline void ClassifyRowWith(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t rightCount,
+                            uint32_t threshold, const RowMasks& masks) {
+  constexpr int32_t block = Blocks::kPixels;
+  constexpr uint64_t blockBits = (uint64_t{1} << block) - 1;
+  const auto limit = Blocks::Threshold(threshold);
   const Pixel* above = row - stride;
   const Pixel* below = row + stride;
   const int32_t words = RelationWords(count);
@@ -102,16 +57,21 @@ void ClassifyRow(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t righ
   for (int32_t w = 0; w < words; ++w) {
     const int32_t first = w * kRelationBits;
     const int32_t end = std::min(first + kRelationBits, count);
-    // Four pixels a step while their right neighbours are in the row; the
-    // rest one by one.
-    const int32_t vectorEnd = first + (std::min(end, rightCount) - first) / 4 * 4;
+    // A block a step while their right neighbours are in the row; the rest
+    // one by one.
+    const int32_t vectorEnd = first + (std::min(end, rightCount) - first) / block * block;
     uint64_t same = 0;
-    if (end - first == kRelationBits && end <= rightCount && detail::FlatWord(row + first))
+    // Pixels first..first + 63 are each identical to the next exactly when
+    // the 64 after the first all equal it.
+    if (end - first == kRelationBits && end <= rightCount &&
+        Blocks::AllEqual(row + first + 1,
+                         kRelationBits * static_cast<int32_t>(sizeof(Pixel)) / Blocks::kVectorBytes,
+                         Blocks::Broadcast(row[first])))
       same = ~uint64_t{0};
     else
-      for (int32_t i = first; i < vectorEnd; i += 4)
-        same |= uint64_t{detail::IdenticalBits<Pixel>(detail::LoadFourAt(row + i),
-                                                      detail::LoadFourAt(row + i + 1))}
+      for (int32_t i = first; i < vectorEnd; i += block)
+        same |= uint64_t{Blocks::template Identical<Pixel>(Blocks::Load(row + i),
+                                                           Blocks::Load(row + i + 1))}
                 << (i - first);
     for (int32_t i = vectorEnd; same != ~uint64_t{0} && i < std::min(end, rightCount); ++i)
       if (SamePixel(row[i], row[i + 1])) same |= uint64_t{1} << (i - first);
@@ -122,23 +82,20 @@ void ClassifyRow(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t righ
     unlikeCarry = unlike >> 63;
     uint64_t right = 0, up = 0, down = 0;
     while (needed != 0) {
-      const int32_t group = std::countr_zero(needed) & ~3;
-      needed &= ~(uint64_t{0xF} << group);
+      const int32_t group = std::countr_zero(needed) & ~(block - 1);
+      needed &= ~(blockBits << group);
       const int32_t i = first + group;
-      if (i + 4 <= vectorEnd) {
-        const simd::FourPixels here = detail::LoadFourAt(row + i);
-        right |= uint64_t{simd::LaneBits(
-                     simd::DifferLanes<Pixel>(here, detail::LoadFourAt(row + i + 1), limit))}
+      if (i + block <= vectorEnd) {
+        const auto here = Blocks::Load(row + i);
+        right |= uint64_t{Blocks::template Differ<Pixel>(here, Blocks::Load(row + i + 1), limit)}
                  << group;
-        down |= uint64_t{simd::LaneBits(
-                    simd::DifferLanes<Pixel>(here, detail::LoadFourAt(below + i), limit))}
+        down |= uint64_t{Blocks::template Differ<Pixel>(here, Blocks::Load(below + i), limit)}
                 << group;
-        up |= uint64_t{simd::LaneBits(
-                  simd::DifferLanes<Pixel>(here, detail::LoadFourAt(above + i), limit))}
+        up |= uint64_t{Blocks::template Differ<Pixel>(here, Blocks::Load(above + i), limit)}
               << group;
         continue;
       }
-      for (int32_t k = i; k < std::min(i + 4, end); ++k) {
+      for (int32_t k = i; k < std::min(i + block, end); ++k) {
         const uint64_t bit = uint64_t{1} << (k - first);
         if (k < rightCount && corvalin::PixelsDiffer(row[k], row[k + 1], threshold)) right |= bit;
         if (corvalin::PixelsDiffer(row[k], below[k], threshold)) down |= bit;
@@ -150,6 +107,23 @@ void ClassifyRow(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t righ
     masks.differsDown[w] = down;
     masks.differsUp[w] = up;
   }
+}
+
+template <class Pixel>
+CORVALIN_TARGET_AVX2 void ClassifyRowAvx2(const Pixel* row, ptrdiff_t stride, int32_t count,
+                                          int32_t rightCount, uint32_t threshold,
+                                          const RowMasks& masks) {
+  ClassifyRowWith<Avx2Blocks>(row, stride, count, rightCount, threshold, masks);
+}
+
+// The row's masks on the given vector path; the processor must run it.
+template <VectorPath path = VectorPath::sse2, class Pixel>
+void ClassifyRow(const Pixel* row, ptrdiff_t stride, int32_t count, int32_t rightCount,
+                 uint32_t threshold, const RowMasks& masks) {
+  if constexpr (path == VectorPath::avx2)
+    ClassifyRowAvx2(row, stride, count, rightCount, threshold, masks);
+  else
+    ClassifyRowWith<Sse2Blocks>(row, stride, count, rightCount, threshold, masks);
 }
 
 }  // namespace corvalin::fast

@@ -16,6 +16,7 @@
 #include "engine/fast/pixel_simd.h"
 #include "engine/fast/row_by_masks.h"
 #include "engine/fast/row_by_search.h"
+#include "engine/fast/vector_path.h"
 #include "engine/rect/process_rect.h"
 
 namespace corvalin::fast {
@@ -28,25 +29,25 @@ constexpr int32_t kMaskDensity = 4;
 
 // The fast scan with the way of each row fixed (tests hold each way to the
 // plain scan), or chosen by density as ScanRows does.
-template <RowScan how, class Pixel, class Destination>
+template <RowScan how, VectorPath path = VectorPath::sse2, class Pixel, class Destination>
 void ScanRowsWith(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
                   int32_t rowEnd) {
   if (rowBegin >= rowEnd || rect.left >= rect.right) return;
   const __m128i limit = simd::ThresholdLanes(ctx.threshold);
-  MaskRowScan<Pixel> byMasks(rect, ctx.sourceWorld->width, SourceStride(ctx));
+  MaskRowScan<Pixel, path> byMasks(rect, ctx.sourceWorld->width, SourceStride(ctx));
   const int32_t scanned = rect.right - rect.left;
   bool masks = how == RowScan::byMasks;
   for (int32_t y = rowBegin; y < rowEnd; ++y) {
     const int32_t unlike =
-        masks ? byMasks.Scan(ctx, y, limit) : ScanRowBySearch(ctx, rect, y, limit);
+        masks ? byMasks.Scan(ctx, y, limit) : ScanRowBySearch<path>(ctx, rect, y, limit);
     if constexpr (how == RowScan::byDensity) masks = unlike * kMaskDensity > scanned;
   }
 }
 
-template <class Pixel, class Destination>
+template <VectorPath path = VectorPath::sse2, class Pixel, class Destination>
 void ScanRows(FastContext<Pixel, Destination>& ctx, const ProcessRect& rect, int32_t rowBegin,
               int32_t rowEnd) {
-  ScanRowsWith<RowScan::byDensity>(ctx, rect, rowBegin, rowEnd);
+  ScanRowsWith<RowScan::byDensity, path>(ctx, rect, rowBegin, rowEnd);
 }
 
 }  // namespace corvalin::fast

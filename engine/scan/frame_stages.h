@@ -73,7 +73,12 @@ void ScanPart(Engine engine, const RenderSettings& settings, const FrameWorlds<P
   static_assert(fast::CheckReplacedSteps<Pixel, Destination>());
   auto ctx = MakeEdgeContext<Pixel, fast::FastSteps>(frame.input, frame.output, frame.inputPixels,
                                                      destination, settings);
-  ScanRows(ctx, rect, rowBegin, rowEnd);
+  // The vector path, chosen once per process, changes how rows are compared
+  // in bulk; the steps are the same on either.
+  if (fast::DefaultVectorPath() == fast::VectorPath::avx2)
+    fast::ScanRows<fast::VectorPath::avx2>(ctx, rect, rowBegin, rowEnd);
+  else
+    fast::ScanRows<fast::VectorPath::sse2>(ctx, rect, rowBegin, rowEnd);
 #endif
 }
 

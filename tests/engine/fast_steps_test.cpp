@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "test_frame.h"
@@ -17,6 +19,18 @@ namespace corvalin::test {
 namespace {
 
 using fast::FastSteps;
+using fast::VectorPath;
+
+// body(path) for each vector path, as a constant, where this processor runs
+// it; a path it does not run is reported, not failed.
+template <class Body>
+void ForEachVectorPath(Body body) {
+  body(std::integral_constant<VectorPath, VectorPath::sse2>{});
+  if (fast::VectorPathRuns(VectorPath::avx2))
+    body(std::integral_constant<VectorPath, VectorPath::avx2>{});
+  else
+    std::printf("This processor has no AVX2: only the baseline vector path was tested.\n");
+}
 
 template <class Pixel>
 class FastStepsTest : public ::testing::Test {};
@@ -149,32 +163,36 @@ TYPED_TEST(FastStepsTest, RowMasksHoldThePixelModelsRelations) {
       const Pixel* row = rows.data() + stride;
       auto at = [row](int32_t offset) -> const Pixel& { return row[offset]; };
       for (const int32_t rightCount : {count, std::max(count - 1, 0)}) {
-        std::vector<uint64_t> up(4, ~uint64_t{0}), right(4, ~uint64_t{0}), same(4, ~uint64_t{0}),
-            down(4, ~uint64_t{0});
-        fast::ClassifyRow(row, stride, count, rightCount, threshold,
-                          fast::RowMasks{up.data(), right.data(), same.data(), down.data()});
-        auto unlikeItsRight = [&](int32_t i) {
-          return !(i < rightCount && SamePixel(at(i), at(i + 1)));
-        };
-        for (int32_t i = 0; i < fast::RelationWords(count) * 64; ++i) {
-          auto bitOf = [i](const std::vector<uint64_t>& mask) {
-            return ((mask[static_cast<size_t>(i / 64)] >> (i % 64)) & 1u) != 0;
+        ForEachVectorPath([&](auto path) {
+          SCOPED_TRACE(fast::VectorPathName(path));
+          std::vector<uint64_t> up(4, ~uint64_t{0}), right(4, ~uint64_t{0}), same(4, ~uint64_t{0}),
+              down(4, ~uint64_t{0});
+          fast::ClassifyRow<path>(
+              row, stride, count, rightCount, threshold,
+              fast::RowMasks{up.data(), right.data(), same.data(), down.data()});
+          auto unlikeItsRight = [&](int32_t i) {
+            return !(i < rightCount && SamePixel(at(i), at(i + 1)));
           };
-          const bool hasRight = i < rightCount;
-          ASSERT_EQ(bitOf(right), hasRight && PixelsDiffer(at(i), at(i + 1), threshold))
-              << count << " " << i;
-          ASSERT_EQ(bitOf(same), hasRight && SamePixel(at(i), at(i + 1))) << count << " " << i;
-          const bool downDiffers = i < count && PixelsDiffer(at(i), at(i + stride), threshold);
-          const bool upDiffers = i < count && PixelsDiffer(at(i), at(i - stride), threshold);
-          // Exact where a scan reads them; elsewhere exact or 0.
-          if (i < count && (unlikeItsRight(i) || (i > 0 && unlikeItsRight(i - 1)))) {
-            ASSERT_EQ(bitOf(down), downDiffers) << count << " " << i;
-            ASSERT_EQ(bitOf(up), upDiffers) << count << " " << i;
-          } else {
-            ASSERT_TRUE(!bitOf(down) || downDiffers) << count << " " << i;
-            ASSERT_TRUE(!bitOf(up) || upDiffers) << count << " " << i;
+          for (int32_t i = 0; i < fast::RelationWords(count) * 64; ++i) {
+            auto bitOf = [i](const std::vector<uint64_t>& mask) {
+              return ((mask[static_cast<size_t>(i / 64)] >> (i % 64)) & 1u) != 0;
+            };
+            const bool hasRight = i < rightCount;
+            ASSERT_EQ(bitOf(right), hasRight && PixelsDiffer(at(i), at(i + 1), threshold))
+                << count << " " << i;
+            ASSERT_EQ(bitOf(same), hasRight && SamePixel(at(i), at(i + 1))) << count << " " << i;
+            const bool downDiffers = i < count && PixelsDiffer(at(i), at(i + stride), threshold);
+            const bool upDiffers = i < count && PixelsDiffer(at(i), at(i - stride), threshold);
+            // Exact where a scan reads them; elsewhere exact or 0.
+            if (i < count && (unlikeItsRight(i) || (i > 0 && unlikeItsRight(i - 1)))) {
+              ASSERT_EQ(bitOf(down), downDiffers) << count << " " << i;
+              ASSERT_EQ(bitOf(up), upDiffers) << count << " " << i;
+            } else {
+              ASSERT_TRUE(!bitOf(down) || downDiffers) << count << " " << i;
+              ASSERT_TRUE(!bitOf(up) || upDiffers) << count << " " << i;
+            }
           }
-        }
+        });
       }
     }
   }
@@ -191,17 +209,20 @@ TYPED_TEST(FastStepsTest, RowMasksOfAWorkedRow) {
   row[1] = row[2] = Ink<Pixel>();
   row[4].green = static_cast<decltype(row[4].green)>(row[4].green + 1);
   row[7 + 1] = Ink<Pixel>();
-  uint64_t up = 0, right = 0, same = 0, down = 0;
-  const fast::RowMasks masks{&up, &right, &same, &down};
-  fast::ClassifyRow(row, 7, 6, 6, 0, masks);
-  EXPECT_EQ(right, 0b011101u);  // 0|1, 2|3, 3|4 and 4|5 differ at threshold 0
-  EXPECT_EQ(same, 0b100010u);
-  EXPECT_EQ(down, 0b010100u);
-  EXPECT_EQ(up, 0b111001u);
-  fast::ClassifyRow(row, 7, 6, 6, 1, masks);
-  EXPECT_EQ(right, 0b000101u);  // a step of 1 is alike at threshold 1
-  EXPECT_EQ(down, 0b000100u);
-  EXPECT_EQ(up, 0b111001u);
+  ForEachVectorPath([&](auto path) {
+    SCOPED_TRACE(fast::VectorPathName(path));
+    uint64_t up = 0, right = 0, same = 0, down = 0;
+    const fast::RowMasks masks{&up, &right, &same, &down};
+    fast::ClassifyRow<path>(row, 7, 6, 6, 0, masks);
+    EXPECT_EQ(right, 0b011101u);  // 0|1, 2|3, 3|4 and 4|5 differ at threshold 0
+    EXPECT_EQ(same, 0b100010u);
+    EXPECT_EQ(down, 0b010100u);
+    EXPECT_EQ(up, 0b111001u);
+    fast::ClassifyRow<path>(row, 7, 6, 6, 1, masks);
+    EXPECT_EQ(right, 0b000101u);  // a step of 1 is alike at threshold 1
+    EXPECT_EQ(down, 0b000100u);
+    EXPECT_EQ(up, 0b111001u);
+  });
 }
 
 // Each way of scanning a row, and the choice between them, against the plain
@@ -229,18 +250,22 @@ TYPED_TEST(FastStepsTest, EachRowScanGivesThePlainScansBytes) {
       scan(ctx);
       ASSERT_EQ(f.output, expected) << name << ", frame " << frame;
     };
-    check([&](auto& ctx) { fast::ScanRowsWith<fast::RowScan::bySearch>(ctx, rect, 1, 39); },
-          "by search");
-    check([&](auto& ctx) { fast::ScanRowsWith<fast::RowScan::byMasks>(ctx, rect, 1, 39); },
-          "by masks");
-    check([&](auto& ctx) { fast::ScanRows(ctx, rect, 1, 39); }, "by density");
-    // Bands of rows scanned apart from each other write the same as one scan.
-    check(
-        [&](auto& ctx) {
-          for (int32_t y = 1; y < 39; y += 7)
-            fast::ScanRowsWith<fast::RowScan::byMasks>(ctx, rect, y, std::min(y + 7, 39));
-        },
-        "by masks in bands");
+    using fast::RowScan;
+    ForEachVectorPath([&](auto path) {
+      SCOPED_TRACE(fast::VectorPathName(path));
+      check([&](auto& ctx) { fast::ScanRowsWith<RowScan::bySearch, path>(ctx, rect, 1, 39); },
+            "by search");
+      check([&](auto& ctx) { fast::ScanRowsWith<RowScan::byMasks, path>(ctx, rect, 1, 39); },
+            "by masks");
+      check([&](auto& ctx) { fast::ScanRows<path>(ctx, rect, 1, 39); }, "by density");
+      // Bands of rows scanned apart from each other write the same as one scan.
+      check(
+          [&](auto& ctx) {
+            for (int32_t y = 1; y < 39; y += 7)
+              fast::ScanRowsWith<RowScan::byMasks, path>(ctx, rect, y, std::min(y + 7, 39));
+          },
+          "by masks in bands");
+    });
   }
 }
 
