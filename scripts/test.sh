@@ -142,7 +142,10 @@ stage_fuzz() {
   cmake --build build-fuzz -j"$jobs" --target render_fuzzer differential_fuzzer decode_fuzzer \
     cli_fuzzer
   run_fuzzer render_fuzzer fuzz/seeds
-  run_fuzzer differential_fuzzer fuzz/differential-corpus
+  # The entropic schedule's bookkeeping of this corpus's many features takes
+  # most of the time: with it the run does not finish replaying the corpus
+  # in 45 s, and never mutates a frame.
+  run_fuzzer differential_fuzzer -entropic=0 fuzz/differential-corpus
   # The frame reader loads the OpenImageIO module from this folder.
   CORVALIN_CODEC_DIR="$PWD/build-fuzz/cli" run_fuzzer decode_fuzzer fuzz/decode-seeds fuzz/decode-corpus
   run_fuzzer cli_fuzzer fuzz/cli-seeds fuzz/cli-corpus
