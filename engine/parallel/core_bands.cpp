@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -39,18 +42,35 @@ void ForEachBand(int threads, int32_t count, const Body& body) {
 #endif
 }
 
+#ifndef CORVALIN_PLAIN_THREADS
+// One arena per thread count, made on first use and kept for the process's
+// life. Callers make a CoreBands for every frame, and an arena made and
+// destroyed per call costs oneTBB memory it never gives back (about 5 kB a
+// call) and slows every later call. The arenas are never destroyed: at exit
+// oneTBB may already be gone, and the counts are bounded by the cores.
+tbb::task_arena& ArenaFor(int threads) {
+  static std::mutex guard;
+  static auto* arenas = new std::map<int, std::unique_ptr<tbb::task_arena>>;
+  const std::lock_guard<std::mutex> lock(guard);
+  std::unique_ptr<tbb::task_arena>& arena = (*arenas)[threads];
+  if (!arena) arena = std::make_unique<tbb::task_arena>(threads);
+  return *arena;
+}
+#endif
+
 }  // namespace
 
 void CoreBands::RunBands(int32_t count, BandFunction function, void* context) {
   const int cores = tbb::info::default_concurrency();
   int threads = threads_ > 0 ? threads_ : cores;
-#ifndef CORVALIN_PLAIN_THREADS
-  threads = std::min(threads, cores);
-#endif
   const auto body = [function, context](int32_t band) { function(context, band); };
+#ifdef CORVALIN_PLAIN_THREADS
+  ForEachBand(threads, count, body);
+#else
+  threads = std::min(threads, cores);
   if (threads == 1) return ForEachBand(1, count, body);
-  tbb::task_arena arena(threads);
-  arena.execute([&] { ForEachBand(threads, count, body); });
+  ArenaFor(threads).execute([&] { ForEachBand(threads, count, body); });
+#endif
 }
 
 }  // namespace corvalin

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -142,6 +145,32 @@ TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
     for (int32_t h : {1, 2, 3, 9})
       ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h), DefaultRenderSettings(),
                                             BandedOn{3, 1});
+}
+
+// Resident memory of this process in kB, 0 where /proc cannot say.
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+// Every adapter makes a CoreBands per frame, so a long sequence or a host
+// session makes thousands; their cost must not pile up in the process.
+TEST(CoreBands, ManyRunnersDoNotGrowTheProcess) {
+  std::atomic<int32_t> bandsRun{0};
+  const auto countBand = [](void* context, int32_t) {
+    static_cast<std::atomic<int32_t>*>(context)->fetch_add(1);
+  };
+  const auto runMany = [&](int calls) {
+    for (int i = 0; i < calls; ++i) CoreBands(i % 5).RunBands(3, countBand, &bandsRun);
+  };
+  runMany(500);  // what the first calls set up once stays
+  const long before = ResidentKilobytes();
+  if (before == 0) GTEST_SKIP() << "no /proc/self/status here";
+  runMany(10000);
+  EXPECT_EQ(bandsRun.load(), 3 * 10500);
+  EXPECT_LT(ResidentKilobytes() - before, 16 * 1024) << "kB grown over 10,000 runners";
 }
 
 }  // namespace
