@@ -44,10 +44,11 @@ void ForEachBand(int threads, int32_t count, const Body& body) {
 
 #ifndef CORVALIN_PLAIN_THREADS
 // One arena per thread count, made on first use and kept for the process's
-// life. Callers make a CoreBands for every frame, and an arena made and
-// destroyed per call costs oneTBB memory it never gives back (about 5 kB a
-// call) and slows every later call. The arenas are never destroyed: at exit
-// oneTBB may already be gone, and the counts are bounded by the cores.
+// life. Callers make a CoreBands for every frame, and arenas made and
+// destroyed in quick succession (small frames) leave memory in oneTBB that
+// it never gives back, and slow every later call. The arenas are never
+// destroyed: at exit oneTBB may already be gone, and the counts are bounded
+// by the cores.
 tbb::task_arena& ArenaFor(int threads) {
   static std::mutex guard;
   static auto* arenas = new std::map<int, std::unique_ptr<tbb::task_arena>>;
