@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -145,6 +146,20 @@ TYPED_TEST(ParallelScanTest, TinyAndEmptyImages) {
     for (int32_t h : {1, 2, 3, 9})
       ExpectParallelEqualsSerial<TypeParam>(w, h, 1, uint32_t(w * 10 + h), DefaultRenderSettings(),
                                             BandedOn{3, 1});
+}
+
+// Callers on several threads at once (a host's own render threads, Python
+// threads) share the process's cores; each frame still renders as alone.
+TYPED_TEST(ParallelScanTest, CallersOnSeveralThreadsAtOnce) {
+  std::vector<std::thread> callers;
+  for (uint32_t seed = 40; seed < 46; ++seed)
+    callers.emplace_back([seed] {
+      for (int round = 0; round < 4; ++round)
+        ExpectParallelEqualsSerial<TypeParam>(90, 70, 1, seed + 10 * uint32_t(round),
+                                              DefaultRenderSettings(),
+                                              BandedOn{2 + int(seed % 3), 3});
+    });
+  for (std::thread& caller : callers) caller.join();
 }
 
 // Resident memory of this process in kB, 0 where /proc cannot say.
